@@ -1,0 +1,30 @@
+# Two commands for a fresh Debian 12 machine:
+#   make run   installs what is missing, builds, runs the main job
+#   make test  installs what is missing, builds, runs every test
+BUILD ?= build
+JOBS  ?= 2
+
+.PHONY: all deps configure build test run bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	@ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+run: build
+	@scripts/run.sh $(BUILD)
+
+bench: build
+	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	@rm -rf $(BUILD)

@@ -1,0 +1,127 @@
+#include "app/SpiderNode.h"
+
+#include <algorithm>
+
+#include "Kel/KelIdHTTP.h"
+#include "Kel/KelError.h"
+#include "Kel/KelStr.h"
+#include "app/SpiderTools.h"
+
+TSpiderNode::TSpiderNode(TSiteMap& map, const TURI* uri, TTreeEntry* treeNode, int index)
+    : TreeNode(treeNode), Map_(&map), Index_(index) {
+  KelAssert(treeNode, "a spider node needs its tree entry");
+  if (uri) {
+    AssignURI(URI, *uri);
+    DropDefaultPort(URI);
+    URI.Bookmark.clear();
+  }
+}
+
+void TSpiderNode::RecordResponse(const THTTPResponse& response) {
+  ResponseCode = response.ResponseCode();
+  ResponseText = response.ResponseText;
+  ContentLength = response.ContentLength;
+  ContentType = response.ContentType;
+  RemoteDate = response.Date;
+  LastModified = response.LastModified;
+  Location = response.Location;
+  Server = response.Server;
+  Map_->Modified = true;
+}
+
+void TSpiderNode::AddToLinks(TSpiderNode* target) {
+  if (std::find(Links.begin(), Links.end(), target) == Links.end()) Links.push_back(target);
+}
+
+void TSpiderNode::AddToReferers(TSpiderNode* source) {
+  KelAssert(source, "a referer is required");
+  if (source == this) return;
+  if (std::find(Referers.begin(), Referers.end(), source) == Referers.end()) Referers.push_back(source);
+}
+
+std::string TSpiderNode::URLText() const { return ::URLText(URI); }
+
+void TSpiderNode::RefreshIcon() {
+  if (TreeNode && TreeNode->Tree) TreeNode->Tree->RefreshEntry(TreeNode);
+}
+
+bool TSpiderNode::IsRedirected() const { return ResponseCode == 301 || ResponseCode == 302; }
+bool TSpiderNode::IsBroken() const { return !IsRedirected() && ResponseCode != 0 && ResponseCode != 200; }
+bool TSpiderNode::IsHTML() const { return ContainsText(ContentType, "text/html"); }
+bool TSpiderNode::IsImage() const { return ContainsText(ContentType, "image"); }
+bool TSpiderNode::IsAudio() const { return ContainsText(ContentType, "audio"); }
+bool TSpiderNode::IsVideo() const { return ContainsText(ContentType, "video"); }
+bool TSpiderNode::IsApplication() const { return ContainsText(ContentType, "application"); }
+bool TSpiderNode::IsInternal() const { return Map_->IsInternal(URI); }
+bool TSpiderNode::IsInternalLink() const { return IsInternal() && !IsBroken(); }
+bool TSpiderNode::HasSpellingErrors() const { return SpellingErrors > 0; }
+bool TSpiderNode::IsSpiderable() const { return IsInternal() && IsHTML() && ResponseCode == 200; }
+
+bool TSpiderNode::IsMappable() const {
+  return IsInternal() && !IsBroken() &&
+         (ContainsText(ContentType, "text") || ContainsText(ContentType, "application") || ContainsText(ContentType, "image"));
+}
+
+bool TSpiderNode::IsPreviewable() const {
+  return ContainsText(ContentType, "text") || ContainsText(ContentType, "image");
+}
+
+int TSpiderNode::StatusIndex() const {
+  if (IsBroken()) return 2;
+  if (IsRedirected()) return 3;
+  return ResponseCode != 0 ? 1 : 0;
+}
+
+int TSpiderNode::TypeIconIndex() const {
+  if (!IsInternal()) {
+    if (ContainsText(ContentType, "mailto")) return iiMail;
+    if (ContainsText(ContentType, "javascript")) return iiScript;
+    return iiExternal;
+  }
+  if (ResponseCode == 0) return iiNotChecked;
+  if (ContainsText(ContentType, "text")) return ContainsText(ContentType, "html") ? iiHTMLPage : iiTextFile;
+  if (IsImage()) return ContainsText(ContentType, "jpeg") ? iiJPEGImage : iiImage;
+  if (IsVideo()) return iiVideo;
+  if (IsAudio()) return iiAudio;
+  return iiOtherFile;
+}
+
+std::string SizeText(int64_t size) {
+  if (size < 0) return "N/A";
+  const int64_t kb = (size + 1023) / 1024;
+  std::string digits = std::to_string(kb);
+  std::string grouped;
+  const int n = static_cast<int>(digits.size());
+  for (int i = 0; i < n; ++i) {
+    if (i > 0 && (n - i) % 3 == 0) grouped += ',';
+    grouped += digits[static_cast<size_t>(i)];
+  }
+  return grouped + "KB";
+}
+
+std::string DateText(TDateTime date) { return date == 0 ? "Missing" : DateTimeToStr(date); }
+
+TSiteMap::TSiteMap() { SiteURI.Parse("http://LocalHost/"); }
+
+TSiteMap::~TSiteMap() = default;
+
+bool TSiteMap::IsInternal(const TURI& uri) const {
+  return SameText(uri.Host, SiteURI.Host) && StartsText(SiteURI.Path, uri.Path);
+}
+
+TSpiderNode* TSiteMap::CreateNode(const TURI* uri, TTreeEntry* treeNode) {
+  Nodes_.push_back(std::make_unique<TSpiderNode>(*this, uri, treeNode, Count()));
+  return Nodes_.back().get();
+}
+
+void TSiteMap::Clear() {
+  Nodes_.clear();
+  SiteURI.Parse("http://LocalHost/");
+}
+
+void TSiteMap::ReleaseNode(TSpiderNode* node) {
+  auto it = std::find_if(Nodes_.begin(), Nodes_.end(), [&](const auto& p) { return p.get() == node; });
+  if (it == Nodes_.end()) return;
+  it = Nodes_.erase(it);
+  for (; it != Nodes_.end(); ++it) (*it)->Index_ = static_cast<int>(it - Nodes_.begin());
+}

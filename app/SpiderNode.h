@@ -1,0 +1,140 @@
+// The site map and its spider nodes: one record per address the crawl has met.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Kel/KelDateTime.h"
+#include "Kel/KelURI.h"
+
+struct THTTPResponse;
+class TSiteMap;
+class TSpiderNode;
+class TTreeEntry;
+class TListRow;
+
+using TSpiderNodeDynArray = std::vector<TSpiderNode*>;
+
+// Small-icon positions shared by the tree, the list and the rules below.
+enum TIconIndex : int {
+  iiClosedFolder = 0,
+  iiOpenFolder = 1,
+  iiBroken = 2,
+  iiRedirected = 3,
+  iiTextFile = 4,
+  iiFetched = 5,
+  iiExternal = 6,
+  iiNotChecked = 7,
+  iiHTMLPage = 8,
+  iiImage = 9,
+  iiJPEGImage = 10,
+  iiOtherFile = 11,
+  iiMail = 12,
+  iiEmptyCategory = 13,
+  iiSiteRoot = 15,
+  iiScript = 16,
+  iiVideo = 17,
+  iiAudio = 18,
+};
+
+class TSpiderNode {
+ public:
+  // Nodes are created by TSiteMap::CreateNode only.
+  TSpiderNode(TSiteMap& map, const TURI* uri, TTreeEntry* treeNode, int index);
+  TSpiderNode(const TSpiderNode&) = delete;
+  TSpiderNode& operator=(const TSpiderNode&) = delete;
+
+  TURI URI;                     // the address; bookmark and the scheme's default port emptied
+  TDateTime RemoteDate = 0;     // "Date" of the last response
+  TDateTime LocalDate = 0;      // modification time of the mapped local file
+  int32_t LocalSize = 0;        // size of the mapped local file, -1 when it does not exist
+  TDateTime LastModified = 0;   // "Last-Modified" of the last response
+  int32_t ResponseCode = 0;     // 0 not checked yet, -1 failed without a status line
+  std::string ResponseText;     // status line, or the failure message
+  int32_t SpellingErrors = 0;
+  int32_t ContentLength = 0;    // negative when unknown
+  std::string ContentType;      // for special addresses: the scheme name
+  std::string Title;
+  std::string Description;
+  std::string Location;
+  std::string Server;
+  TSpiderNodeDynArray Links;     // targets of this page, each once
+  TSpiderNodeDynArray Referers;  // pages linking here, each once, never this node
+  TTreeEntry* TreeNode;          // the tree entry this node belongs to
+  TListRow* ListItem = nullptr;  // the list row showing this node, if any
+  std::string LocalFile;         // explicit local file name, empty when not mapped
+
+  TSiteMap& Map() const { return *Map_; }
+  // Position in the site map's node list: the node's number in project files.
+  int Index() const { return Index_; }
+
+  // Copies the answer of one request; sets the map's Modified.
+  void RecordResponse(const THTTPResponse& response);
+  void AddToLinks(TSpiderNode* target);
+  void AddToReferers(TSpiderNode* source);
+  std::string URLText() const;
+  // Recomputes the icon of the node's tree entry and refreshes its list row.
+  void RefreshIcon();
+
+  bool IsRedirected() const;
+  bool IsBroken() const;
+  bool IsHTML() const;
+  bool IsImage() const;
+  bool IsAudio() const;
+  bool IsVideo() const;
+  bool IsApplication() const;
+  bool IsInternal() const;
+  bool IsInternalLink() const;
+  bool HasSpellingErrors() const;
+  bool IsSpiderable() const;
+  bool IsMappable() const;
+  bool IsPreviewable() const;
+
+  // 0 not checked, 1 answered, 2 broken, 3 redirected.
+  int StatusIndex() const;
+  int TypeIconIndex() const;
+
+ private:
+  friend class TSiteMap;
+  TSiteMap* Map_;
+  int Index_;
+};
+
+// A node predicate, as the filter categories use them.
+using TNodePredicate = bool (TSpiderNode::*)() const;
+
+// "N/A" for a negative size, else kilobytes rounded up with thousands separators: "2KB".
+std::string SizeText(int64_t size);
+// "Missing" for 0, else the date-time text.
+std::string DateText(TDateTime date);
+
+// The one site map: the site root and every spider node in creation order.
+class TSiteMap {
+ public:
+  TSiteMap();
+  TSiteMap(const TSiteMap&) = delete;
+  TSiteMap& operator=(const TSiteMap&) = delete;
+  ~TSiteMap();
+
+  TURI SiteURI;           // protocol, host and folder of the crawl's start address
+  bool Modified = false;  // changed since cleared, loaded or saved
+
+  // Same host (ignoring case) and a path that begins with the site root's path (ignoring case).
+  bool IsInternal(const TURI& uri) const;
+
+  int Count() const { return static_cast<int>(Nodes_.size()); }
+  TSpiderNode* Node(int index) const { return Nodes_.at(static_cast<size_t>(index)).get(); }
+  const std::vector<std::unique_ptr<TSpiderNode>>& Nodes() const { return Nodes_; }
+
+  // Appends a node for `uri` (or none) attached to `treeNode`, which is required.
+  TSpiderNode* CreateNode(const TURI* uri, TTreeEntry* treeNode);
+  // Frees every node and resets the site root to http://LocalHost/.
+  void Clear();
+  // Frees one node (the tree calls this when the node's entry is deleted).
+  void ReleaseNode(TSpiderNode* node);
+
+ private:
+  std::vector<std::unique_ptr<TSpiderNode>> Nodes_;
+};

@@ -1,0 +1,267 @@
+#include "app/SpiderTools.h"
+
+#include <algorithm>
+
+#include "Kel/KelError.h"
+#include "Kel/KelStr.h"
+#include "app/NodeList.h"
+
+const char* const kNodeLimitMessage =
+    "The maxium spider node count has been reached.\r\rThe site you are attempting to spider is too big and must be\r"
+    "spidered in sections. Use inner url's to spider a sub-section of\ra larger site.";
+
+const char* const kSiteRootCaptions[rkCount] = {
+    "All",      "Broken Links",  "Redirected Links", "HTML",  "Images", "Audio",           "Video", "Applications",
+    "Spelling Errors", "Internal Links", "External Links", "News", "JavaScript", "Other", "Email Addresses", ""};
+
+TTreeEntry* TTreeEntry::PrevSibling() const {
+  if (Index == 0) return nullptr;
+  if (Parent) return Parent->Child(Index - 1);
+  return Tree->TopLevel().at(static_cast<size_t>(Index - 1)).get();
+}
+
+TTreeEntry* TTreeEntry::NextSibling() const {
+  const auto& siblings = Parent ? Parent->Children : Tree->TopLevel();
+  const size_t next = static_cast<size_t>(Index) + 1;
+  return next < siblings.size() ? siblings[next].get() : nullptr;
+}
+
+TSiteTree::TSiteTree(TSiteMap& map, IRequestQueue* queue) : Map(map), Queue(queue) {
+  Resetting_ = true;
+  for (int k = 0; k < rkCount; ++k) AddEntry(nullptr, kSiteRootCaptions[k]);
+  Resetting_ = false;
+}
+
+TSiteTree::~TSiteTree() {
+  if (List) {
+    List->Clear();
+    List->Tree_ = nullptr;
+  }
+  // The nodes belong to the site map; the entries that refer to them go first.
+  for (const auto& node : Map.Nodes()) node->TreeNode = nullptr;
+}
+
+void TSiteTree::AttachList(TNodeList* list) {
+  if (List) List->Tree_ = nullptr;
+  List = list;
+  if (List) List->Tree_ = this;
+}
+
+TTreeEntry* TSiteTree::Root(TSiteRootKind kind) const {
+  return kind >= 0 && kind < static_cast<int>(Top_.size()) ? Top_[static_cast<size_t>(kind)].get() : nullptr;
+}
+
+bool TSiteTree::IsFilterRoot(const TTreeEntry* entry) const {
+  return entry && !entry->Parent && entry->Index <= rkInternal && Root(static_cast<TSiteRootKind>(entry->Index)) == entry;
+}
+
+bool TSiteTree::PassesFilter(const TTreeEntry* root, const TSpiderNode& node) const {
+  if (!IsFilterRoot(root)) return false;
+  switch (root->Index) {
+    case rkAll: return true;
+    case rkBroken: return node.IsBroken();
+    case rkRedirected: return node.IsRedirected();
+    case rkHTML: return node.IsHTML();
+    case rkImages: return node.IsImage();
+    case rkAudio: return node.IsAudio();
+    case rkVideo: return node.IsVideo();
+    case rkApplications: return node.IsApplication();
+    case rkSpelling: return node.HasSpellingErrors();
+    case rkInternal: return node.IsInternalLink();
+    default: return false;
+  }
+}
+
+TTreeEntry* TSiteTree::AddEntry(TTreeEntry* parent, std::string_view caption) {
+  auto& siblings = parent ? parent->Children : Top_;
+  const int row = static_cast<int>(siblings.size());
+  if (!Resetting_)
+    for (auto* o : Observers_) o->EntryAboutToBeAdded(parent, row);
+  siblings.push_back(std::make_unique<TTreeEntry>(this, parent, std::string(caption), row));
+  TTreeEntry* entry = siblings.back().get();
+  Map.Modified = true;
+  if (!Resetting_)
+    for (auto* o : Observers_) o->EntryAdded(entry);
+  return entry;
+}
+
+TTreeEntry* TSiteTree::FindOrAddChild(TTreeEntry* parent, std::string_view caption) {
+  const auto& siblings = parent ? parent->Children : Top_;
+  for (const auto& child : siblings)
+    if (SameText(child->Caption, caption)) return child.get();
+  return AddEntry(parent, caption);
+}
+
+TTreeEntry* TSiteTree::FindOrAddPath(TTreeEntry* start, std::string_view text, std::string_view delimiters) {
+  TTreeEntry* node = start;
+  while (!text.empty()) {
+    const size_t cut = delimiters.empty() ? std::string_view::npos : text.find_first_of(delimiters);
+    node = FindOrAddChild(node, text.substr(0, cut));
+    text = cut == std::string_view::npos ? std::string_view() : text.substr(cut + 1);
+  }
+  return node;
+}
+
+TSpiderNode* TSiteTree::EnsureNode(TTreeEntry* entry, const TURI& uri) {
+  if (TSpiderNode* node = NodeOf(entry)) return node;
+  entry->Node = Map.CreateNode(&uri, entry);
+  return entry->Node;
+}
+
+void TSiteTree::ReleaseNode(TTreeEntry* entry) {
+  if (!entry || !entry->Node) return;
+  TSpiderNode* node = entry->Node;
+  entry->Node = nullptr;
+  if (node->TreeNode == entry) {
+    node->TreeNode = nullptr;
+    Map.ReleaseNode(node);
+  }
+}
+
+std::string TSiteTree::TreePathOf(const TURI& uri) const {
+  std::string path = uri.Path.substr(std::min(uri.Path.size(), Map.SiteURI.Path.size()));
+  path += uri.Document.empty() ? std::string("index.html") : uri.Document;
+  return path;
+}
+
+TTreeEntry* TSiteTree::InsertURL(TURI& uri, TURI* referer, bool check) {
+  if (referer && (referer->Host.empty() || referer->Protocol.empty())) referer = nullptr;
+  // The bookmark never names another document; a port other than the scheme's default does.
+  DropDefaultPort(uri);
+  uri.Bookmark.clear();
+  TTreeEntry* node = nullptr;
+  if (IsSpecialScheme(uri.Protocol)) {
+    TSiteRootKind root = rkOther;
+    if (SameText(uri.Protocol, "mailto")) root = rkEmail;
+    else if (SameText(uri.Protocol, "javascript")) root = rkJavaScript;
+    else if (SameText(uri.Protocol, "news")) root = rkNews;
+    node = InsertSpecialURL(uri, Root(root));
+  } else {
+    uri.Parse(uri.Compose());
+    const bool internal = Map.IsInternal(uri);
+    node = internal ? FindOrAddPath(SiteRoot(), TreePathOf(uri), "/") : FindOrAddPath(Root(rkExternal), URLText(uri), "");
+    KelAssert(node, "an address always has a tree entry");
+    if (!HasNode(node)) {
+      EnsureNode(node, uri);
+      const bool requestable =
+          SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https") || SameText(uri.Protocol, "file");
+      if (check && Queue && (ValidateExternalURLs || internal) && requestable)
+        Queue->AddHeadRequest(uri.Compose(), referer ? referer->Compose() : uri.Compose(), HeadCallback);
+    }
+  }
+  if (referer) {
+    TSpiderNode* refererNode = NodeOf(InsertURL(*referer, nullptr, true));
+    NodeOf(node)->AddToReferers(refererNode);
+  }
+  if (Map.Count() > kMaxSpiderNodes && Queue) Queue->SuspendWithMessage(kNodeLimitMessage);
+  return node;
+}
+
+TTreeEntry* TSiteTree::InsertSpecialURL(TURI& uri, TTreeEntry* root) {
+  TTreeEntry* node = FindOrAddPath(root, URLText(uri), "");
+  KelAssert(node, "a special address always has a tree entry");
+  if (!HasNode(node)) {
+    TSpiderNode* created = EnsureNode(node, uri);
+    created->ResponseCode = 200;
+    created->ContentType = uri.Protocol;
+  }
+  return node;
+}
+
+void TSiteTree::ResetSiteTree() {
+  if (Queue) Queue->TerminateAll();
+  Map.SiteURI.Parse("http://LocalHost/");
+  for (auto* o : Observers_) o->TreeAboutToReset();
+  Resetting_ = true;
+  if (List) List->Clear();
+  for (const auto& node : Map.Nodes()) node->TreeNode = nullptr;
+  Top_.clear();
+  Map.Clear();
+  for (int k = 0; k < rkCount; ++k) AddEntry(nullptr, kSiteRootCaptions[k]);
+  Resetting_ = false;
+  for (auto* o : Observers_) o->TreeReset();
+  Map.Modified = false;
+}
+
+namespace {
+void CollectMatching(const TSiteTree& tree, TNodeList& list, const TTreeEntry* entry, TNodePredicate predicate) {
+  TSpiderNode* node = NodeOf(entry);
+  if (node && (!predicate || (node->*predicate)())) list.AddRow(const_cast<TTreeEntry*>(entry));
+  for (const auto& child : entry->Children) CollectMatching(tree, list, child.get(), predicate);
+}
+}  // namespace
+
+void TSiteTree::ListMatching(TNodeList& list, TNodePredicate predicate) const {
+  list.BeginUpdate();
+  list.Clear();
+  for (const auto& top : Top_) CollectMatching(*this, list, top.get(), predicate);
+  list.EndUpdate();
+}
+
+void TSiteTree::UpdateSiteRootCaption() {
+  const TURI& site = Map.SiteURI;
+  std::string caption = site.Protocol + "://" + site.Host;
+  if (!site.Port.empty()) caption += ":" + site.Port;
+  caption += site.Path;
+  TTreeEntry* root = SiteRoot();
+  if (root->Caption == caption) return;
+  root->Caption = caption;
+  for (auto* o : Observers_) o->EntryChanged(root);
+}
+
+void TSiteTree::RefreshEntry(TTreeEntry* entry) {
+  if (!entry) return;
+  for (auto* o : Observers_) o->EntryChanged(entry);
+  if (TSpiderNode* node = NodeOf(entry); node && node->ListItem && List) List->RefreshRow(node->ListItem);
+}
+
+void TSiteTree::AddObserver(TSiteTreeObserver* observer) { Observers_.push_back(observer); }
+
+void TSiteTree::RemoveObserver(TSiteTreeObserver* observer) {
+  Observers_.erase(std::remove(Observers_.begin(), Observers_.end(), observer), Observers_.end());
+}
+
+bool IsSameOrDescendant(const TTreeEntry* entry, const TTreeEntry* ancestor) {
+  for (; entry; entry = entry->Parent)
+    if (entry == ancestor) return true;
+  return false;
+}
+
+std::string NodePath(const TTreeEntry* entry) {
+  std::vector<const TTreeEntry*> chain;
+  for (; entry; entry = entry->Parent) chain.push_back(entry);
+  std::string path;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) path += (*it)->Caption + "\\";
+  return path;
+}
+
+std::string TreeNodeURL(const TTreeEntry* entry) {
+  KelAssert(entry, "TreeNodeURL needs an entry");
+  std::string path = NodePath(entry);
+  if (!entry->HasChildren() && !path.empty()) path.pop_back();
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  const size_t first = path.find("//");
+  if (first != std::string::npos) {
+    const size_t second = path.find("//", first + 2);
+    if (second != std::string::npos) path.erase(second, 1);
+  }
+  return path;
+}
+
+TSpiderNode* NodeOf(const TTreeEntry* entry) {
+  if (!entry) return nullptr;
+  if (entry->Node) return entry->Node;
+  for (const auto& child : entry->Children)
+    if (SameText(child->Caption, "index.html")) return child->Node;
+  return nullptr;
+}
+
+int TreeIconIndex(const TTreeEntry* entry, bool selected) {
+  if (!entry) return iiEmptyCategory;
+  if (const TSpiderNode* node = NodeOf(entry))
+    return node->IsBroken() || node->IsRedirected() ? node->StatusIndex() : node->TypeIconIndex();
+  if (entry->Tree && entry == entry->Tree->SiteRoot()) return iiSiteRoot;
+  if (entry->HasChildren()) return selected ? iiOpenFolder : iiClosedFolder;
+  return iiEmptyCategory;
+}

@@ -1,0 +1,133 @@
+// The site tree: an ordered tree of entries (caption, children in insertion order, optional
+// spider node) with sixteen top-level entries, and link insertion, the one way addresses
+// enter the model.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Dialogs/RequestQueue.h"
+#include "app/SpiderNode.h"
+
+class TSiteTree;
+class TNodeList;
+
+class TTreeEntry {
+ public:
+  TTreeEntry(TSiteTree* tree, TTreeEntry* parent, std::string caption, int index)
+      : Caption(std::move(caption)), Parent(parent), Tree(tree), Index(index) {}
+  TTreeEntry(const TTreeEntry&) = delete;
+  TTreeEntry& operator=(const TTreeEntry&) = delete;
+
+  std::string Caption;
+  TTreeEntry* Parent;          // none for a top-level entry
+  TSpiderNode* Node = nullptr;  // the entry's own spider node (its data), not owned
+  TSiteTree* Tree;
+  int Index;                   // position among its siblings
+  std::vector<std::unique_ptr<TTreeEntry>> Children;
+
+  bool HasChildren() const { return !Children.empty(); }
+  int Count() const { return static_cast<int>(Children.size()); }
+  TTreeEntry* Child(int i) const { return Children.at(static_cast<size_t>(i)).get(); }
+  // The previous and next entries among the siblings, or none.
+  TTreeEntry* PrevSibling() const;
+  TTreeEntry* NextSibling() const;
+};
+
+// Hears what happens to the tree, so that a view can present it without copying it.
+// The "AboutTo" calls come before the change, the others after it.
+class TSiteTreeObserver {
+ public:
+  virtual ~TSiteTreeObserver() = default;
+  virtual void TreeAboutToReset() {}
+  virtual void TreeReset() {}
+  virtual void EntryAboutToBeAdded(TTreeEntry* /*parent*/, int /*row*/) {}
+  virtual void EntryAdded(TTreeEntry* /*entry*/) {}
+  virtual void EntryChanged(TTreeEntry* /*entry*/) {}  // caption or icon
+};
+
+// The top-level entries, in the order ResetSiteTree creates them.
+enum TSiteRootKind : int {
+  rkAll, rkBroken, rkRedirected, rkHTML, rkImages, rkAudio, rkVideo, rkApplications, rkSpelling,
+  rkInternal, rkExternal, rkNews, rkJavaScript, rkOther, rkEmail, rkSiteRoot,
+  rkCount
+};
+
+// "The maxium spider node count has been reached..." (lines separated by "\r").
+extern const char* const kNodeLimitMessage;
+constexpr int kMaxSpiderNodes = 4000;
+
+class TSiteTree {
+ public:
+  TSiteTree(TSiteMap& map, IRequestQueue* queue = nullptr);
+  TSiteTree(const TSiteTree&) = delete;
+  TSiteTree& operator=(const TSiteTree&) = delete;
+  ~TSiteTree();
+
+  TSiteMap& Map;
+  IRequestQueue* Queue;          // where header checks go; none: nothing is queued
+  TRequestCallback HeadCallback;  // completion of every header check that insertion queues
+  bool ValidateExternalURLs = true;
+  TNodeList* List = nullptr;     // the node list, emptied with the tree (set with AttachList)
+  void AttachList(TNodeList* list);
+
+  const std::vector<std::unique_ptr<TTreeEntry>>& TopLevel() const { return Top_; }
+  TTreeEntry* Root(TSiteRootKind kind) const;
+  TTreeEntry* SiteRoot() const { return Root(rkSiteRoot); }
+  // The filter of a filter root ("All" gives a predicate that is always true), or none.
+  bool IsFilterRoot(const TTreeEntry* entry) const;
+  bool PassesFilter(const TTreeEntry* filterRoot, const TSpiderNode& node) const;
+
+  // The first child of `parent` (top level when none) whose caption equals `caption`
+  // ignoring case, else a new last child with that caption.
+  TTreeEntry* FindOrAddChild(TTreeEntry* parent, std::string_view caption);
+  // Walks or builds the path of `text`, split at any of `delimiters`, below `start`.
+  TTreeEntry* FindOrAddPath(TTreeEntry* start, std::string_view text, std::string_view delimiters);
+  // NodeOf(entry), or a new spider node for `uri` attached to `entry`.
+  TSpiderNode* EnsureNode(TTreeEntry* entry, const TURI& uri);
+  // Detaches and frees the spider node of a deleted entry.
+  void ReleaseNode(TTreeEntry* entry);
+
+  // Files an address in the tree; creates its spider node when new and queues its header check.
+  // Changes `uri` (bookmark and default port emptied, text normalised) and `referer` likewise.
+  TTreeEntry* InsertURL(TURI& uri, TURI* referer, bool check);
+  TTreeEntry* InsertSpecialURL(TURI& uri, TTreeEntry* root);
+  // The tree path of an internal address below the site root ("dir/index.html").
+  std::string TreePathOf(const TURI& uri) const;
+
+  // Terminates all requests, resets the site root, empties the list and the tree (freeing
+  // every node) and creates the sixteen top-level entries; clears Modified.
+  void ResetSiteTree();
+  // Fills `list` with a row for every entry, depth-first, whose node passes `predicate`
+  // (every node when it is none).
+  void ListMatching(TNodeList& list, TNodePredicate predicate) const;
+  // The site root shows the site's base address: protocol, "://", host (and a non-default port), path.
+  void UpdateSiteRootCaption();
+
+  // Tells the observers that an entry's icon or caption changed, and refreshes its node's row.
+  void RefreshEntry(TTreeEntry* entry);
+  void AddObserver(TSiteTreeObserver* observer);
+  void RemoveObserver(TSiteTreeObserver* observer);
+
+ private:
+  TTreeEntry* AddEntry(TTreeEntry* parent, std::string_view caption);
+  std::vector<std::unique_ptr<TTreeEntry>> Top_;
+  std::vector<TSiteTreeObserver*> Observers_;
+  bool Resetting_ = false;
+};
+
+// The captions of the top-level entries, in order.
+extern const char* const kSiteRootCaptions[rkCount];
+
+bool IsSameOrDescendant(const TTreeEntry* entry, const TTreeEntry* ancestor);
+// Captions from the top-level ancestor down to the entry, each followed by "\".
+std::string NodePath(const TTreeEntry* entry);
+// The address of an entry derived from its ancestors' captions.
+std::string TreeNodeURL(const TTreeEntry* entry);
+// The entry's spider node, else that of its first child captioned "index.html", else none.
+TSpiderNode* NodeOf(const TTreeEntry* entry);
+inline bool HasNode(const TTreeEntry* entry) { return NodeOf(entry) != nullptr; }
+// The entry's icon by the tree's rules; `selected` opens a folder.
+int TreeIconIndex(const TTreeEntry* entry, bool selected = false);

@@ -1,0 +1,147 @@
+// The platform without a window system: for tests and tessaly-crawl.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <iosfwd>
+#include <mutex>
+#include <thread>
+#include <variant>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+// The thread that creates it is the user-interface thread. Workers queue their hand-overs
+// and wait; the user-interface thread serves them in ProcessMessages / WaitAndProcess.
+class HeadlessUiThread : public UiThread {
+ public:
+  HeadlessUiThread();
+  void Synchronize(std::function<void()> work) override;
+  void ProcessMessages() override;
+  bool Terminating() const override;
+  bool IsUiThread() const override;
+
+  // Waits until a hand-over arrives (or `timeout` passes), then serves what is queued.
+  void WaitAndProcess(std::chrono::milliseconds timeout = std::chrono::milliseconds(20));
+  // Queues work for the user-interface thread without waiting for it.
+  void Post(std::function<void()> work);
+  // Serves hand-overs until `done()` holds or `timeout` passes; returns whether `done()` held.
+  bool ProcessUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  void SetTerminating(bool value);
+
+ private:
+  struct Item {
+    std::function<void()> Work;
+    bool Waited = false;
+    bool Done = false;
+    std::exception_ptr Error;
+  };
+  std::thread::id Owner_;
+  mutable std::mutex Mutex_;
+  std::condition_variable Arrived_;
+  std::condition_variable Finished_;
+  std::deque<std::shared_ptr<Item>> Queue_;
+  bool Terminating_ = false;
+};
+
+// Answers questions from a script. Tests queue the answers they expect to be asked; an
+// unscripted question gets the safe default (No, Cancel, no file) and, when Strict is set,
+// is recorded in Unexpected. Notices and errors are printed to Echo when it is set.
+class HeadlessPrompter : public Prompter {
+ public:
+  struct Asked {
+    std::string Kind;  // "YesNo", "YesNoCancel", "Notice", "Inform", "Error", "Open", "Save", "Folder", "FileName"
+    std::string Text;    // the question, message, file name or title
+    std::string Detail;  // the filter of a file dialog, the proposed name of the file-name dialog
+  };
+  using Reply = std::variant<Answer, std::optional<std::string>>;
+
+  void QueueAnswer(Answer answer) { Script.push_back(answer); }
+  void QueueFile(std::optional<std::string> path) { Script.push_back(std::move(path)); }
+
+  bool AskYesNo(const std::string& text) override;
+  Answer AskYesNoCancel(const std::string& text) override;
+  void Notice(const std::string& text) override;
+  void Inform(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  std::optional<std::string> PromptOpenFile(const std::string& name, const std::string& filter,
+                                            const std::string& defaultExt) override;
+  std::optional<std::string> PromptSaveFile(const std::string& name, const std::string& filter,
+                                            const std::string& defaultExt) override;
+  std::optional<std::string> PromptFolder(const std::string& start) override;
+  std::optional<std::string> AskFileName(const std::string& title, const std::string& name) override;
+
+  // The kinds asked so far, of a kind ("Notice"), in order.
+  std::vector<std::string> TextsOf(const std::string& kind) const;
+
+  std::deque<Reply> Script;
+  std::vector<Asked> Log;
+  std::vector<std::string> Unexpected;
+  bool Strict = true;
+  std::ostream* Echo = nullptr;
+
+ private:
+  Answer NextAnswer(const std::string& kind, const std::string& text, Answer fallback);
+  std::optional<std::string> NextFile(const std::string& kind, const std::string& text, const std::string& detail);
+  void Message(const std::string& kind, const std::string& text);
+  mutable std::mutex Mutex_;
+};
+
+// Remembers what it was asked to show.
+class HeadlessBrowser : public Browser {
+ public:
+  void Show(const std::string& target) override { Shown.push_back(target); }
+  std::vector<std::string> Shown;
+};
+
+// Remembers what it was asked to start; starts nothing.
+class HeadlessLauncher : public Launcher {
+ public:
+  bool OpenWith(const std::string& program, const std::string& file) override;
+  bool EditDocument(const std::string& file) override;
+  std::vector<std::pair<std::string, std::string>> Started;  // (program or "edit", file)
+  bool Succeed = true;
+};
+
+// A network whose state the caller sets.
+class FixedNetwork : public Network {
+ public:
+  bool IsConnected() override { return Connected; }
+  std::string ProxyList() override { return List; }
+  std::string ProxyUsername() override { return Username; }
+  std::string ProxyPassword() override { return Password; }
+  bool Connected = false;
+  std::string List, Username, Password;
+};
+
+// Fixed folders, for tests.
+class FixedPaths : public Paths {
+ public:
+  explicit FixedPaths(std::string root);
+  std::string AppFolder() override { return App; }
+  std::string UserDataFolder() override { return Data; }
+  std::string ConfigFolder() override { return Config; }
+  std::string CacheFolder() override { return Cache; }
+  std::string App, Data, Config, Cache;
+};
+
+// Runs the job at once; remembers the messages and positions it was shown.
+class HeadlessProgressWindow : public ProgressWindow {
+ public:
+  void SetMessage(const std::string& text) override { Messages.push_back(text); }
+  void SetRange(int max) override { Max = max; }
+  void SetPosition(int position, const std::string& percentText) override {
+    Position = position;
+    PercentText = percentText;
+  }
+  void RunModal(const std::function<void()>& job) override { job(); }
+  std::vector<std::string> Messages;
+  int Max = 100, Position = 0;
+  std::string PercentText;
+};
+
+}  // namespace platform

@@ -1,0 +1,107 @@
+// What the logic needs of the window system and the operating system. The desktop program
+// implements these with Qt; platform/Headless.h implements them for tests and tessaly-crawl.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The thread that owns the model. Workers hand work to it and wait.
+class UiThread {
+ public:
+  virtual ~UiThread() = default;
+  // Called on a worker: runs `work` on the user-interface thread and returns when it is done.
+  // Called on the user-interface thread itself, it runs `work` at once.
+  virtual void Synchronize(std::function<void()> work) = 0;
+  // Called on the user-interface thread: serves pending hand-overs (and window events).
+  virtual void ProcessMessages() = 0;
+  // The application is shutting down.
+  virtual bool Terminating() const = 0;
+  // Is the calling thread the user-interface thread?
+  virtual bool IsUiThread() const = 0;
+};
+
+enum class Answer { Yes, No, Cancel };
+
+// Every question and message the logic puts to a person. Texts may hold "\r" as line breaks.
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  virtual bool AskYesNo(const std::string& text) = 0;                 // question, Yes and No
+  virtual Answer AskYesNoCancel(const std::string& text) = 0;         // question, Yes, No and Cancel
+  virtual void Notice(const std::string& text) = 0;                   // warning with OK
+  virtual void Inform(const std::string& text) = 0;                   // information with OK
+  virtual void ShowError(const std::string& text) = 0;                // an error raised by a command
+  // File dialogs; a filter is "Description|pattern|" pairs. None when the user cancels.
+  virtual std::optional<std::string> PromptOpenFile(const std::string& name, const std::string& filter,
+                                                    const std::string& defaultExt) = 0;
+  virtual std::optional<std::string> PromptSaveFile(const std::string& name, const std::string& filter,
+                                                    const std::string& defaultExt) = 0;
+  // A folder, returned with a trailing "/".
+  virtual std::optional<std::string> PromptFolder(const std::string& start) = 0;
+  // The file-name dialog: `title` as caption, `name` to edit.
+  virtual std::optional<std::string> AskFileName(const std::string& title, const std::string& name) = 0;
+};
+
+// The program's one external web-browser window.
+class Browser {
+ public:
+  virtual ~Browser() = default;
+  virtual void Show(const std::string& target) = 0;  // a file path or an address
+};
+
+// Starting other programs.
+class Launcher {
+ public:
+  virtual ~Launcher() = default;
+  virtual bool OpenWith(const std::string& program, const std::string& file) = 0;  // an external tool
+  virtual bool EditDocument(const std::string& file) = 0;                          // the desktop's "edit" action
+};
+
+// The network as the operating system reports it.
+class Network {
+ public:
+  virtual ~Network() = default;
+  // A working connection: some network interface other than loopback is up.
+  virtual bool IsConnected() = 0;
+  // The system proxy as a proxy-list text ("proxy:8080" or "http=p1:80 ftp=p2:21"), and its credentials.
+  virtual std::string ProxyList() = 0;
+  virtual std::string ProxyUsername() = 0;
+  virtual std::string ProxyPassword() = 0;
+};
+
+// Folders, each without a trailing "/".
+class Paths {
+ public:
+  virtual ~Paths() = default;
+  virtual std::string AppFolder() = 0;       // the folder that holds the program and its shipped files
+  virtual std::string UserDataFolder() = 0;  // $XDG_DATA_HOME, else ~/.local/share
+  virtual std::string ConfigFolder() = 0;    // $XDG_CONFIG_HOME, else ~/.config
+  virtual std::string CacheFolder() = 0;     // $XDG_CACHE_HOME, else ~/.cache
+};
+
+// The progress runner's window as the job sees it.
+class ProgressWindow {
+ public:
+  virtual ~ProgressWindow() = default;
+  virtual void SetMessage(const std::string& text) = 0;
+  virtual void SetRange(int max) = 0;
+  virtual void SetPosition(int position, const std::string& percentText) = 0;
+  // Shows the window modally and calls `job` once it is on screen; returns when the job has returned.
+  virtual void RunModal(const std::function<void()>& job) = 0;
+};
+
+// Everything above, as one bundle handed to the logic. Members may be null where unused.
+struct Services {
+  UiThread* Ui = nullptr;
+  Prompter* Ask = nullptr;
+  Browser* Web = nullptr;
+  Launcher* Programs = nullptr;
+  Network* Net = nullptr;
+  Paths* Dirs = nullptr;
+  ProgressWindow* Progress = nullptr;
+};
+
+}  // namespace platform

@@ -1,0 +1,95 @@
+#include "platform/System.h"
+
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "Kel/KelURI.h"
+
+namespace platform {
+
+namespace {
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::string(v) : fallback;
+}
+
+std::string HomeFolder() { return EnvOr("HOME", "/tmp"); }
+
+std::string ProxyEnvironment() {
+  const char* v = std::getenv("http_proxy");
+  if (!v || !*v) v = std::getenv("HTTP_PROXY");
+  return v ? std::string(v) : std::string();
+}
+
+std::string DecodeOrKeep(const std::string& text) {
+  try {
+    // User information in an address is percent-encoded; "+" stays a plus there.
+    std::string protectedPlus;
+    for (char c : text) protectedPlus += c == '+' ? std::string("%2B") : std::string(1, c);
+    return DecodeFormText(protectedPlus);
+  } catch (...) {
+    return text;
+  }
+}
+
+}  // namespace
+
+ProxyAddress ParseProxyAddress(const std::string& input) {
+  ProxyAddress result;
+  std::string text = input;
+  const size_t scheme = text.find("://");
+  if (scheme != std::string::npos) text = text.substr(scheme + 3);
+  const size_t slash = text.find('/');
+  if (slash != std::string::npos) text.resize(slash);
+  const size_t at = text.rfind('@');
+  if (at != std::string::npos) {
+    const std::string user = text.substr(0, at);
+    text = text.substr(at + 1);
+    const size_t colon = user.find(':');
+    result.Username = DecodeOrKeep(user.substr(0, colon));
+    if (colon != std::string::npos) result.Password = DecodeOrKeep(user.substr(colon + 1));
+  }
+  result.HostPort = text;
+  return result;
+}
+
+bool SystemNetwork::IsConnected() {
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return false;
+  bool up = false;
+  for (ifaddrs* a = list; a; a = a->ifa_next) {
+    if (!a->ifa_addr) continue;
+    const unsigned flags = a->ifa_flags;
+    if ((flags & IFF_UP) && (flags & IFF_RUNNING) && !(flags & IFF_LOOPBACK)) {
+      up = true;
+      break;
+    }
+  }
+  freeifaddrs(list);
+  return up;
+}
+
+std::string SystemNetwork::ProxyList() { return ParseProxyAddress(ProxyEnvironment()).HostPort; }
+std::string SystemNetwork::ProxyUsername() { return ParseProxyAddress(ProxyEnvironment()).Username; }
+std::string SystemNetwork::ProxyPassword() { return ParseProxyAddress(ProxyEnvironment()).Password; }
+
+std::string ExecutableFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::filesystem::current_path(ec).string();
+  return exe.parent_path().string();
+}
+
+SystemPaths::SystemPaths(std::string appFolder) : AppFolder_(std::move(appFolder)) {}
+
+std::string SystemPaths::AppFolder() { return AppFolder_.empty() ? ExecutableFolder() : AppFolder_; }
+std::string SystemPaths::UserDataFolder() { return EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share"); }
+std::string SystemPaths::ConfigFolder() { return EnvOr("XDG_CONFIG_HOME", HomeFolder() + "/.config"); }
+std::string SystemPaths::CacheFolder() { return EnvOr("XDG_CACHE_HOME", HomeFolder() + "/.cache"); }
+
+}  // namespace platform
