@@ -9,7 +9,12 @@
 #include "Kel/KelDateTime.h"
 #include "Kel/KelURI.h"
 
+namespace platform {
+class Prompter;
+}
+
 struct THTTPResponse;
+class TFormProgress;
 class TSiteMap;
 class TSpiderNode;
 class TTreeEntry;
@@ -77,6 +82,22 @@ class TSpiderNode {
   std::string URLText() const;
   // Recomputes the icon of the node's tree entry and refreshes its list row.
   void RefreshIcon();
+  // The local file when it exists, otherwise the address: what previews and "Open" show.
+  std::string PreviewTarget() const;
+
+  // Local files. A node's local file is its explicit LocalFile, or derived from the nearest
+  // mapped neighbour by mirroring the tree's folders below that neighbour's directory.
+  std::string LocalFileName() const;
+  // Clears the mappings of this folder level and below, maps this node, refreshes the level.
+  void SetLocalFile(const std::string& path);
+  // Maps the node to `folder` followed by its tree caption.
+  void MapToLocalPath(const std::string& folder);
+  // Asks for the local file name ("Select Local File Name"); maps the node on OK.
+  bool SelectLocalFileName(platform::Prompter& ask);
+  // Clears the mapping of this node, its siblings and everything below them.
+  void ClearLocalFiles();
+  // Reads the local file's date and size (0 and -1 when there is none); sets Modified.
+  void UpdateLocalFileInfo();
 
   bool IsRedirected() const;
   bool IsBroken() const;
@@ -134,6 +155,13 @@ class TSiteMap {
   void Clear();
   // Frees one node (the tree calls this when the node's entry is deleted).
   void ReleaseNode(TSpiderNode* node);
+
+  // UpdateLocalFileInfo of every node in index order, showing the index in `progress` (if any).
+  void RefreshAllLocalStatus(TFormProgress* progress);
+  // For every entry below `entry` (depth-first, tree order) that has a node: UpdateLocalFileInfo.
+  void RefreshLocalStatusBelow(const TTreeEntry* entry);
+  // For every entry below `entry` that has a node: empty its LocalFile and refresh its icon.
+  void ClearLocalFilesBelow(const TTreeEntry* entry);
 
  private:
   std::vector<std::unique_ptr<TSpiderNode>> Nodes_;

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "Dialogs/UnitProgress.h"
+#include "app/SpiderTools.h"
+#include "platform/Headless.h"
+#include "support/TempDir.h"
+
+namespace {
+
+// The site of the examples: docs/ with index.html, a.html and img/b.gif, img/thumbs/c.gif.
+class LocalFilesTest : public ::testing::Test {
+ protected:
+  LocalFilesTest() : tree(map) {
+    tree.ResetSiteTree();
+    map.SiteURI.Parse("http://host/");
+    tree.UpdateSiteRootCaption();
+  }
+  TSpiderNode* Add(const std::string& address) {
+    TURI uri(address);
+    return NodeOf(tree.InsertURL(uri, nullptr, false));
+  }
+  TSiteMap map;
+  TSiteTree tree;
+};
+
+TEST_F(LocalFilesTest, NamesFollowTheTreeBelowTheMappedDocument) {
+  TSpiderNode* index = Add("http://host/docs/index.html");
+  TSpiderNode* a = Add("http://host/docs/a.html");
+  TSpiderNode* b = Add("http://host/docs/img/b.gif");
+  TSpiderNode* c = Add("http://host/docs/img/thumbs/c.gif");
+  EXPECT_EQ(a->LocalFileName(), "");
+  index->SetLocalFile("/site/docs/index.html");
+  EXPECT_EQ(index->LocalFileName(), "/site/docs/index.html");
+  EXPECT_EQ(a->LocalFileName(), "/site/docs/a.html");
+  EXPECT_EQ(b->LocalFileName(), "/site/docs/img/b.gif");
+  EXPECT_EQ(c->LocalFileName(), "/site/docs/img/thumbs/c.gif");
+}
+
+TEST_F(LocalFilesTest, AnchorIsFoundAmongFollowingSiblings) {
+  TSpiderNode* first = Add("http://host/dir/first.html");
+  TSpiderNode* second = Add("http://host/dir/second.html");
+  second->SetLocalFile("/out/second.html");
+  EXPECT_EQ(first->LocalFileName(), "/out/first.html");
+}
+
+TEST_F(LocalFilesTest, SubfolderMappingKeepsTheOneAbove) {
+  TSpiderNode* top = Add("http://host/docs/index.html");
+  TSpiderNode* topOther = Add("http://host/docs/other.html");
+  TSpiderNode* sub = Add("http://host/docs/img/b.gif");
+  TSpiderNode* subOther = Add("http://host/docs/img/c.gif");
+  top->SetLocalFile("/a/index.html");
+  sub->SetLocalFile("/b/pictures/b.gif");
+  EXPECT_EQ(top->LocalFile, "/a/index.html");
+  EXPECT_EQ(subOther->LocalFileName(), "/b/pictures/c.gif");
+  EXPECT_EQ(topOther->LocalFileName(), "/a/other.html");
+}
+
+TEST_F(LocalFilesTest, SettingClearsSiblingsAndEverythingBelow) {
+  TSpiderNode* a = Add("http://host/dir/a.html");
+  TSpiderNode* b = Add("http://host/dir/b.html");
+  TSpiderNode* deep = Add("http://host/dir/sub/c.html");
+  TSpiderNode* outside = Add("http://host/x.html");
+  a->SetLocalFile("/1/a.html");
+  deep->SetLocalFile("/2/c.html");
+  outside->SetLocalFile("/3/x.html");
+  b->SetLocalFile("/4/b.html");
+  EXPECT_EQ(a->LocalFile, "");
+  EXPECT_EQ(deep->LocalFile, "");
+  EXPECT_EQ(outside->LocalFile, "/3/x.html");
+  EXPECT_EQ(deep->LocalFileName(), "/4/sub/c.html");
+  b->ClearLocalFiles();
+  EXPECT_EQ(b->LocalFile, "");
+  EXPECT_EQ(deep->LocalFileName(), "/3/dir/sub/c.html");
+}
+
+TEST_F(LocalFilesTest, SiblingFolderAnchorPlacesDocumentsBesideTheFolder) {
+  TSpiderNode* index = Add("http://host/docs/index.html");
+  TSpiderNode* page = Add("http://host/page.html");
+  index->SetLocalFile("/site/docs/index.html");
+  // The folder "docs" stands for its index.html; page.html lies next to the folder.
+  EXPECT_EQ(page->LocalFileName(), "/site/page.html");
+}
+
+TEST_F(LocalFilesTest, LocalAddressIsItsOwnFile) {
+  TURI uri;
+  ResolveLink(uri, "/home/me/site/a.html", nullptr);
+  TSpiderNode* n = NodeOf(tree.InsertURL(uri, nullptr, false));
+  EXPECT_EQ(n->LocalFileName(), "/home/me/site/a.html");
+  n->LocalFile = "/elsewhere/a.html";
+  EXPECT_EQ(n->LocalFileName(), "/home/me/site/a.html");
+}
+
+TEST_F(LocalFilesTest, MapToLocalPathAddsTheCaption) {
+  TSpiderNode* n = Add("http://host/d/page.html");
+  n->MapToLocalPath("/out");
+  EXPECT_EQ(n->LocalFile, "/out/page.html");
+  n->MapToLocalPath("/out2/");
+  EXPECT_EQ(n->LocalFile, "/out2/page.html");
+}
+
+TEST_F(LocalFilesTest, LocalStatusFromDisk) {
+  TempDir dir;
+  const std::string file = dir.Write("docs/index.html", "hello");
+  TSpiderNode* index = Add("http://host/docs/index.html");
+  TSpiderNode* a = Add("http://host/docs/a.html");
+  index->SetLocalFile(file);
+  EXPECT_EQ(index->LocalSize, 5);
+  EXPECT_GT(index->LocalDate, 0);
+  EXPECT_EQ(a->LocalSize, -1);
+  EXPECT_EQ(a->LocalDate, 0);
+  EXPECT_EQ(index->PreviewTarget(), file);
+  EXPECT_EQ(a->PreviewTarget(), "http://host/docs/a.html");
+  dir.Write("docs/a.html", "0123456789");
+  map.Modified = false;
+  TFormProgress* none = nullptr;
+  map.RefreshAllLocalStatus(none);
+  EXPECT_EQ(a->LocalSize, 10);
+  EXPECT_TRUE(map.Modified);
+}
+
+TEST_F(LocalFilesTest, RefreshAllShowsProgress) {
+  Add("http://host/a.html");
+  Add("http://host/b.html");
+  Add("http://host/c.html");
+  platform::HeadlessUiThread ui;
+  platform::HeadlessProgressWindow window;
+  platform::Services services;
+  services.Ui = &ui;
+  services.Progress = &window;
+  TFormProgress progress(services);
+  progress.Run([&](TFormProgress& p) { map.RefreshAllLocalStatus(&p); });
+  EXPECT_EQ(window.Max, 2);
+  EXPECT_EQ(window.Position, 2);
+  EXPECT_EQ(window.PercentText, "100% Done.");
+}
+
+TEST_F(LocalFilesTest, SelectLocalFileName) {
+  TSpiderNode* n = Add("http://host/d/page.html");
+  platform::HeadlessPrompter ask;
+  ask.QueueFile(std::nullopt);
+  EXPECT_FALSE(n->SelectLocalFileName(ask));
+  ASSERT_EQ(ask.Log.size(), 1u);
+  EXPECT_EQ(ask.Log[0].Text, "Select Local File Name");
+  EXPECT_EQ(ask.Log[0].Detail, std::filesystem::current_path().string() + "/page.html");
+  ask.QueueFile("/chosen/page.html");
+  EXPECT_TRUE(n->SelectLocalFileName(ask));
+  EXPECT_EQ(n->LocalFile, "/chosen/page.html");
+}
+
+TEST(ProgressRunner, PercentTextAndSwallowedErrors) {
+  EXPECT_EQ(TFormProgress::PercentText(1, 3), "33% Done.");
+  EXPECT_EQ(TFormProgress::PercentText(2, 3), "67% Done.");
+  EXPECT_EQ(TFormProgress::PercentText(5, 4), "125% Done.");
+  EXPECT_EQ(TFormProgress::PercentText(0, 0), "-1% Done.");
+  platform::Services none;
+  TFormProgress progress(none);
+  bool ran = false;
+  EXPECT_TRUE(progress.Run([&](TFormProgress&) {
+    ran = true;
+    throw std::runtime_error("boom");
+  }));
+  EXPECT_TRUE(ran);
+}
+
+}  // namespace
