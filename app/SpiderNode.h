@@ -123,9 +123,6 @@ class TSpiderNode {
   int Index_;
 };
 
-// A node predicate, as the filter categories use them.
-using TNodePredicate = bool (TSpiderNode::*)() const;
-
 // "N/A" for a negative size, else kilobytes rounded up with thousands separators: "2KB".
 std::string SizeText(int64_t size);
 // "Missing" for 0, else the date-time text.

@@ -184,18 +184,22 @@ void TSiteTree::ResetSiteTree() {
 }
 
 namespace {
-void CollectMatching(const TSiteTree& tree, TNodeList& list, const TTreeEntry* entry, TNodePredicate predicate) {
+void CollectMatching(TNodeList& list, TTreeEntry* entry, const std::function<bool(const TSpiderNode&)>& predicate) {
   TSpiderNode* node = NodeOf(entry);
-  if (node && (!predicate || (node->*predicate)())) list.AddRow(const_cast<TTreeEntry*>(entry));
-  for (const auto& child : entry->Children) CollectMatching(tree, list, child.get(), predicate);
+  if (node && (!predicate || predicate(*node))) list.AddRow(entry);
+  for (const auto& child : entry->Children) CollectMatching(list, child.get(), predicate);
 }
 }  // namespace
 
-void TSiteTree::ListMatching(TNodeList& list, TNodePredicate predicate) const {
+void TSiteTree::ListMatching(TNodeList& list, const std::function<bool(const TSpiderNode&)>& predicate) const {
   list.BeginUpdate();
   list.Clear();
-  for (const auto& top : Top_) CollectMatching(*this, list, top.get(), predicate);
+  for (const auto& top : Top_) CollectMatching(list, top.get(), predicate);
   list.EndUpdate();
+}
+
+void TSiteTree::ListMatching(TNodeList& list, const TTreeEntry* filterRoot) const {
+  ListMatching(list, [&](const TSpiderNode& node) { return PassesFilter(filterRoot, node); });
 }
 
 void TSiteTree::UpdateSiteRootCaption() {

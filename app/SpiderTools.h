@@ -3,6 +3,7 @@
 // enter the model.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -101,8 +102,10 @@ class TSiteTree {
   // every node) and creates the sixteen top-level entries; clears Modified.
   void ResetSiteTree();
   // Fills `list` with a row for every entry, depth-first, whose node passes `predicate`
-  // (every node when it is none).
-  void ListMatching(TNodeList& list, TNodePredicate predicate) const;
+  // (every node when it is empty).
+  void ListMatching(TNodeList& list, const std::function<bool(const TSpiderNode&)>& predicate) const;
+  // Selecting a filter root lists the nodes that pass its filter.
+  void ListMatching(TNodeList& list, const TTreeEntry* filterRoot) const;
   // The site root shows the site's base address: protocol, "://", host (and a non-default port), path.
   void UpdateSiteRootCaption();
 

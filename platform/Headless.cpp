@@ -84,8 +84,8 @@ void HeadlessUiThread::SetTerminating(bool value) {
 Answer HeadlessPrompter::NextAnswer(const std::string& kind, const std::string& text, Answer fallback) {
   std::lock_guard lock(Mutex_);
   Log.push_back({kind, text, std::string()});
-  if (!Script.empty() && std::holds_alternative<Answer>(Script.front())) {
-    const Answer a = std::get<Answer>(Script.front());
+  if (!Script.empty() && !Script.front().IsFile) {
+    const Answer a = Script.front().Choice;
     Script.pop_front();
     return a;
   }
@@ -98,8 +98,8 @@ std::optional<std::string> HeadlessPrompter::NextFile(const std::string& kind, c
                                                       const std::string& detail) {
   std::lock_guard lock(Mutex_);
   Log.push_back({kind, text, detail});
-  if (!Script.empty() && std::holds_alternative<std::optional<std::string>>(Script.front())) {
-    auto f = std::get<std::optional<std::string>>(Script.front());
+  if (!Script.empty() && Script.front().IsFile) {
+    auto f = Script.front().File;
     Script.pop_front();
     return f;
   }

@@ -8,7 +8,6 @@
 #include <iosfwd>
 #include <mutex>
 #include <thread>
-#include <variant>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -58,10 +57,15 @@ class HeadlessPrompter : public Prompter {
     std::string Text;    // the question, message, file name or title
     std::string Detail;  // the filter of a file dialog, the proposed name of the file-name dialog
   };
-  using Reply = std::variant<Answer, std::optional<std::string>>;
+  // One scripted reply: an answer to a question, or the result of a file or name dialog.
+  struct Reply {
+    bool IsFile = false;
+    Answer Choice = Answer::No;
+    std::optional<std::string> File;
+  };
 
-  void QueueAnswer(Answer answer) { Script.push_back(answer); }
-  void QueueFile(std::optional<std::string> path) { Script.push_back(std::move(path)); }
+  void QueueAnswer(Answer answer) { Script.push_back(Reply{false, answer, std::nullopt}); }
+  void QueueFile(std::optional<std::string> path) { Script.push_back(Reply{true, Answer::No, std::move(path)}); }
 
   bool AskYesNo(const std::string& text) override;
   Answer AskYesNoCancel(const std::string& text) override;
@@ -96,6 +100,15 @@ class HeadlessBrowser : public Browser {
  public:
   void Show(const std::string& target) override { Shown.push_back(target); }
   std::vector<std::string> Shown;
+};
+
+// Remembers where it was asked to navigate.
+class HeadlessPreview : public Preview {
+ public:
+  void Navigate(const std::string& target) override { Targets.push_back(target); }
+  void ShowPanel() override { PanelShown = true; }
+  std::vector<std::string> Targets;
+  bool PanelShown = false;
 };
 
 // Remembers what it was asked to start; starts nothing.

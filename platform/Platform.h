@@ -52,6 +52,14 @@ class Browser {
   virtual void Show(const std::string& target) = 0;  // a file path or an address
 };
 
+// The embedded preview browser of the main window.
+class Preview {
+ public:
+  virtual ~Preview() = default;
+  virtual void Navigate(const std::string& target) = 0;  // a file path or an address
+  virtual void ShowPanel() = 0;                          // make the preview panel visible
+};
+
 // Starting other programs.
 class Launcher {
  public:
@@ -98,6 +106,7 @@ struct Services {
   UiThread* Ui = nullptr;
   Prompter* Ask = nullptr;
   Browser* Web = nullptr;
+  Preview* View = nullptr;
   Launcher* Programs = nullptr;
   Network* Net = nullptr;
   Paths* Dirs = nullptr;

@@ -291,13 +291,13 @@ TEST_F(SiteTreeTest, ListMatchingWalksTheWholeTree) {
   NodeOf(Insert("http://host/dir/gone.html"))->ResponseCode = 404;
   Insert("mailto:x@y");
   Insert("http://other/");
-  tree.ListMatching(list, nullptr);
+  tree.ListMatching(list, tree.Root(rkAll));
   std::vector<std::string> captions;
   for (const auto& row : list.Rows()) captions.push_back(row->Caption);
   // The folder stands for its index.html and is listed beside it; categories are included.
   EXPECT_EQ(captions, (std::vector<std::string>{"http://other/", "mailto:x@y", "dir", "index.html", "gone.html"}));
   EXPECT_EQ(NodeOf(index)->ListItem, list.Row(3));  // the last row added wins
-  tree.ListMatching(list, &TSpiderNode::IsBroken);
+  tree.ListMatching(list, [](const TSpiderNode& n) { return n.IsBroken(); });
   ASSERT_EQ(list.Count(), 1);
   EXPECT_EQ(list.Row(0)->Caption, "gone.html");
   EXPECT_EQ(NodeOf(index)->ListItem, nullptr);

@@ -1,0 +1,154 @@
+#include "app/UnitMain.h"
+
+#include <fstream>
+
+#include "Kel/KelStr.h"
+
+const char* const kApplicationTitle = "Quorlix Tessaly";
+
+std::string WindowCaption(const std::string& fileName) {
+  return fileName.empty() ? std::string(kApplicationTitle) : std::string(kApplicationTitle) + " - [" + fileName + "]";
+}
+
+TFormTessaly::TFormTessaly(TSiteMap& map, platform::Services& services, IRequestQueue* pool)
+    : Map(map), Services(services), Tree(map, pool) {
+  Tree.AttachList(&List);
+  Tree.UpdateSiteRootCaption();
+}
+
+TFormTessaly::~TFormTessaly() { Tree.AttachList(nullptr); }
+
+void TFormTessaly::Changed() {
+  if (OnStateChange) OnStateChange();
+}
+
+bool TFormTessaly::NewProject() {
+  if (Map.Modified && Services.Ask && !Services.Ask->AskYesNo("Do you want to clear the current spider results?"))
+    return false;
+  Reset();
+  return true;
+}
+
+void TFormTessaly::Reset() {
+  SelectEntry(nullptr);
+  Tree.ResetSiteTree();
+  History.Reset();
+  ProjectFileName = "untitled.tly";
+  SelectEntry(Tree.SiteRoot());
+  Refresh();
+}
+
+void TFormTessaly::Refresh() {
+  TTreeEntry* current = Selected_;
+  SelectEntry(nullptr);
+  SelectEntry(current);
+  Caption = WindowCaption(ProjectFileName);
+  Changed();
+}
+
+void TFormTessaly::SelectEntry(TTreeEntry* entry) {
+  Selected_ = entry;
+  if (entry) {
+    TSpiderNode* node = NodeOf(entry);
+    Tree.UpdateSiteRootCaption();
+    PathText = TreeNodeURL(entry);
+    if (node && EditURLEnabled) EditURL = node->URLText();
+    History.Record(entry);
+    List.BeginUpdate();
+    List.Clear();
+    if (entry->HasChildren()) {
+      for (const auto& child : entry->Children) List.AddRow(child.get());
+    } else if (Tree.IsFilterRoot(entry)) {
+      Tree.ListMatching(List, entry);
+    } else if (node) {
+      PreviewNode(node, false, false);
+      if (node->IsHTML()) {
+        for (TSpiderNode* target : node->Links) List.AddRow(target->TreeNode);
+      } else if (entry->Parent) {
+        for (const auto& sibling : entry->Parent->Children) List.AddRow(sibling.get());
+      }
+    }
+    List.EndUpdate();
+    if (TSpiderNode* n = NodeOf(entry); n && n->ListItem) {
+      for (const auto& row : List.Rows()) row->Selected = row.get() == n->ListItem;
+    }
+  }
+  BackEnabled = History.CanGoBack();
+  ForwardEnabled = History.CanGoForward();
+  UpEnabled = entry && entry->Parent;
+  Changed();
+}
+
+void TFormTessaly::MoveInHistory(int delta) {
+  TTreeEntry* target = History.Move(delta);
+  if (!target) return;
+  SelectEntry(target);
+}
+
+void TFormTessaly::UpOneLevel() {
+  if (Selected_ && Selected_->Parent) SelectEntry(Selected_->Parent);
+}
+
+void TFormTessaly::AddRecentAddress() {
+  if (EditURL.empty()) return;
+  for (size_t i = 0; i < RecentAddresses.size(); ++i) {
+    if (SameText(RecentAddresses[i], EditURL)) {
+      const std::string kept = RecentAddresses[i];
+      RecentAddresses.erase(RecentAddresses.begin() + static_cast<long>(i));
+      RecentAddresses.insert(RecentAddresses.begin(), kept);
+      return;
+    }
+  }
+  RecentAddresses.insert(RecentAddresses.begin(), EditURL);
+}
+
+void TFormTessaly::LoadRecentAddresses() {
+  RecentAddresses.clear();
+  if (!Services.Dirs) return;
+  std::ifstream in(Services.Dirs->AppFolder() + "/MRU.txt", std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) RecentAddresses.push_back(line);
+  }
+}
+
+void TFormTessaly::SaveRecentAddresses() const {
+  if (!Services.Dirs) return;
+  const std::string target = Services.Dirs->AppFolder() + "/MRU.txt";
+  const std::string temporary = target + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return;
+    for (size_t i = 0; i < RecentAddresses.size() && i < 10; ++i) out << RecentAddresses[i] << "\r\n";
+    if (!out.flush()) return;
+  }
+  std::rename(temporary.c_str(), target.c_str());
+}
+
+void TFormTessaly::SetAddress(const std::string& text) {
+  EditURL = text;
+  if (Services.View) Services.View->Navigate(text);
+  Changed();
+}
+
+void TFormTessaly::PreviewNode(TSpiderNode* node, bool newWindow, bool force) {
+  if (!node) return;
+  if (newWindow) {
+    if (Services.Web) Services.Web->Show(node->PreviewTarget());
+    return;
+  }
+  if (force || node->IsPreviewable()) {
+    if (force && Services.View) Services.View->ShowPanel();
+    if (Services.View) Services.View->Navigate(node->PreviewTarget());
+  }
+}
+
+std::string TFormTessaly::ListCountText() const {
+  int selected = 0;
+  for (const auto& row : List.Rows()) selected += row->Selected ? 1 : 0;
+  const int n = selected > 0 ? selected : List.Count();
+  std::string text = std::to_string(n) + " object" + (n == 1 ? "" : "s");
+  if (selected > 0) text += " selected";
+  return text;
+}
