@@ -1,0 +1,476 @@
+#include "app/SpiderExport.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "Kel/KelError.h"
+#include "Kel/KelStr.h"
+#include "Kel/KelURI.h"
+#include "app/NodeList.h"
+#include "app/SpiderTools.h"
+#include "app/TagBlock.h"
+
+const char* const kPlaceholderTag = "QUORLIXTESSALY";
+const char* const kHTMLFilter = "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|";
+const char* const kXMLFilter = "XML Files (*.xml)|*.xml|";
+const char* const kTXTFilter = "Text Files (*.txt)|*.txt|";
+const char* const kCSVFilter = "CSV Files (*.csv)|*.csv|";
+const char* const kTreeImages[3] = {"images\\treeview_item.gif", "images\\treeview_open.gif",
+                                    "images\\treeview_fold.gif"};
+
+namespace {
+
+const char kHex[] = "0123456789ABCDEF";
+
+void AppendPercent(std::string& out, unsigned char c) {
+  out += '%';
+  out += kHex[c >> 4];
+  out += kHex[c & 15];
+}
+
+// Page text (titles, descriptions, captions, addresses) is escaped wherever it goes into
+// markup, so that a page cannot plant elements or scripts in an exported file.
+std::string EscapeMarkup(std::string_view text, bool quotes) {
+  std::string r;
+  r.reserve(text.size());
+  for (char c : text) {
+    if (c == '<') r += "&lt;";
+    else if (c == '>') r += "&gt;";
+    else if (quotes && c == '"') r += "&quot;";
+    else r += c;
+  }
+  return r;
+}
+
+bool IsUnsafeURLChar(unsigned char c) {
+  if (c <= 32 || c >= 127) return true;  // controls, space, DEL and bytes from 128 up
+  return std::strchr("<>\"#{}|\\^~[]`", c) != nullptr;
+}
+
+// RFC 3986 dot-segment removal on an absolute path ("/a/./b/../c" gives "/a/c").
+std::string RemoveDotSegments(std::string_view path) {
+  std::vector<std::string_view> out;
+  size_t pos = 0;
+  const bool absolute = !path.empty() && path[0] == '/';
+  if (absolute) pos = 1;
+  bool trailingSlash = false;
+  while (pos <= path.size()) {
+    const size_t slash = path.find('/', pos);
+    const size_t end = slash == std::string_view::npos ? path.size() : slash;
+    const std::string_view segment = path.substr(pos, end - pos);
+    const bool last = slash == std::string_view::npos;
+    if (segment == ".") {
+      trailingSlash = last;
+    } else if (segment == "..") {
+      if (!out.empty()) out.pop_back();
+      trailingSlash = last;
+    } else {
+      out.push_back(segment);
+      trailingSlash = false;
+    }
+    if (last) break;
+    pos = slash + 1;
+  }
+  std::string r = absolute ? "/" : "";
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (i > 0) r += '/';
+    r += out[i];
+  }
+  if (trailingSlash && !out.empty()) r += '/';
+  return r;
+}
+
+// In an address ("scheme://host/path?query"), the path loses its "." and ".." segments.
+std::string CollapseAddressPath(const std::string& text) {
+  const size_t sep = text.find("://");
+  if (sep == std::string::npos || sep == 0) return text;
+  for (size_t i = 0; i < sep; ++i) {
+    const char c = text[i];
+    if (!IsAsciiLetter(c) && !(i > 0 && (IsAsciiDigit(c) || c == '+' || c == '-' || c == '.'))) return text;
+  }
+  const size_t pathStart = text.find('/', sep + 3);
+  if (pathStart == std::string::npos) return text;
+  size_t pathEnd = text.find_first_of("?#", pathStart);
+  if (pathEnd == std::string::npos) pathEnd = text.size();
+  return text.substr(0, pathStart) + RemoveDotSegments(std::string_view(text).substr(pathStart, pathEnd - pathStart)) +
+         text.substr(pathEnd);
+}
+
+std::string Element(const char* name, std::string_view value) {
+  return std::string("<") + name + ">" + EscapeXMLText(CanonicalizeURL(value)) + "</" + name + ">";
+}
+
+bool IsHTMLDocument(const TTreeEntry* entry) {
+  if (entry->HasChildren()) return false;
+  const TSpiderNode* node = NodeOf(entry);
+  return node && node->IsHTML();
+}
+
+std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A file name used as a relative link: characters that would start a query or a fragment, or
+// be read as an escape, are percent-encoded.
+std::string RelativeFileLink(const std::string& name) {
+  std::string r;
+  for (char c : name) {
+    if (c == '%' || c == '#' || c == '?') AppendPercent(r, static_cast<unsigned char>(c));
+    else r += c;
+  }
+  return r;
+}
+
+platform::Prompter& AskOf(platform::Services& services) {
+  KelAssert(services.Ask, "the exports need a prompter");
+  return *services.Ask;
+}
+
+std::optional<std::string> PromptSaveFile(platform::Services& services, const char* filter, const char* ext) {
+  return AskOf(services).PromptSaveFile(std::string(), filter, ext);
+}
+
+void CopyTreeImages(platform::Services& services, const std::string& target) {
+  for (const char* image : kTreeImages) CopyAppFile(services, image, target);
+}
+
+}  // namespace
+
+std::string EscapeHTMLText(std::string_view text) { return EscapeMarkup(text, false); }
+
+std::string EscapeHTMLAttribute(std::string_view text) { return EscapeMarkup(text, true); }
+
+std::string QuoteAttribute(std::string_view text) {
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-' || c == '.' || c == '_';
+  });
+  if (plain) return std::string(text);
+  return "\"" + EscapeHTMLAttribute(text) + "\"";
+}
+
+std::string CanonicalizeURL(std::string_view text) {
+  const std::string trimmed = CollapseAddressPath(TrimRight(text));
+  std::string r;
+  r.reserve(trimmed.size());
+  for (char ch : trimmed) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (IsUnsafeURLChar(c)) AppendPercent(r, c);
+    else r += ch;
+  }
+  return r;
+}
+
+std::string EscapeXMLText(std::string_view text) {
+  std::string r;
+  r.reserve(text.size());
+  for (char ch : text) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (ch == '&') r += "&amp;";
+    else if (ch == '<') r += "&lt;";
+    else if (ch == '>') r += "&gt;";
+    // The declaration promises UTF-8: keep to ASCII, and XML 1.0 allows no other controls.
+    else if ((c < 32 && ch != '\t' && ch != '\n' && ch != '\r') || c >= 128) AppendPercent(r, c);
+    else r += ch;
+  }
+  return r;
+}
+
+void ExportHTMLTable(TLineList& lines, const TTreeEntry* node, int level) {
+  KelAssert(node, "an export needs its root");
+  if (level == 0) {
+    lines.push_back("<QUORLIXTESSALY>");
+    lines.push_back("<TABLE border=1>");
+    lines.push_back("<TR><TD>URL</TD><TD>Title</TD><TD>Description</TD></TR>");
+  }
+  if (node->HasChildren()) {
+    for (const auto& child : node->Children) ExportHTMLTable(lines, child.get(), level + 1);
+  } else if (IsHTMLDocument(node)) {
+    const TSpiderNode* page = NodeOf(node);
+    const std::string url = page->URLText();
+    const std::string link = "<A href=\"" + EscapeHTMLAttribute(url) + "\">" + EscapeHTMLText(url) + "</A>";
+    lines.push_back("<TR><TD>" + link + "</TD><TD>" + EscapeHTMLText(page->Title) + "</TD><TD>" +
+                    EscapeHTMLText(page->Description) + "</TD></TR>");
+  }
+  if (level == 0) {
+    lines.push_back("</TABLE>");
+    lines.push_back("</QUORLIXTESSALY>");
+  }
+}
+
+void ExportDHTMLTree(TLineList& lines, const TTreeEntry* node, int level) {
+  KelAssert(node, "an export needs its root");
+  if (level == 0) {
+    static const char* const kHead[] = {
+        "<QUORLIXTESSALY>",
+        "<BASE target=listview>",
+        "<STYLE><!--",
+        "#foldheader{cursor:pointer;cursor:hand;font-weight:bold;",
+        "list-style-image:url(treeview_fold.gif)}",
+        "#foldinglist{list-style-image:url(treeview_item.gif)}",
+        "//--></STYLE>",
+        "<SCRIPT language=\"JavaScript1.2\"><!--",
+        "var head=\"display:'\"",
+        "img1=new Image()",
+        "img1.src=\"treeview_fold.gif\"",
+        "img2=new Image()",
+        "img2.src=\"treeview_open.gif\"",
+        "var ns6=document.getElementById&&!document.all",
+        "var ie4=document.all&&navigator.userAgent.indexOf(\"Opera\")==-1",
+        "function checkcontained(e){",
+        "var iscontained=0",
+        "cur=ns6? e.target : event.srcElement",
+        "i=0",
+        "if (cur.id==\"foldheader\")",
+        "iscontained=1",
+        "else",
+        "while (ns6&&cur.parentNode||(ie4&&cur.parentElement)){",
+        "if (cur.id==\"foldheader\"||cur.id==\"foldinglist\"){",
+        "iscontained=(cur.id==\"foldheader\")? 1 : 0",
+        "break",
+        "}",
+        "cur=ns6? cur.parentNode : cur.parentElement",
+        "}",
+        "if (iscontained){",
+        "var foldercontent=ns6? cur.nextSibling.nextSibling : cur.all.tags(\"UL\")[0]",
+        "if (foldercontent.style.display==\"none\"){",
+        "foldercontent.style.display=\"\"",
+        "cur.style.listStyleImage=img1",
+        "}else{",
+        "foldercontent.style.display=\"none\"",
+        "cur.style.listStyleImage=img2",
+        "}}}",
+        "if (ie4||ns6) document.onclick=checkcontained",
+        "//--></SCRIPT>",
+        "<UL>",
+    };
+    static_assert(std::size(kHead) == 41);
+    lines.insert(lines.end(), std::begin(kHead), std::end(kHead));
+  }
+  if (node->HasChildren()) {
+    lines.push_back("<BASE href=" + QuoteAttribute(TreeNodeURL(node)) + ">");
+    lines.push_back("<LI id=foldheader>" + EscapeHTMLText(node->Caption));
+    lines.push_back(level == 0 ? "<UL id=foldinglist style=&{head};>"
+                               : "<UL id=foldinglist style=display:none style=&{head};>");
+    for (const auto& child : node->Children) ExportDHTMLTree(lines, child.get(), level + 1);
+    lines.push_back("</UL>");
+    if (node->Parent) lines.push_back("<BASE href=" + QuoteAttribute(TreeNodeURL(node->Parent)) + ">");
+  } else {
+    lines.push_back("<LI><A href=" + QuoteAttribute(node->Caption) + ">" + EscapeHTMLText(node->Caption) + "</A>");
+  }
+  if (level == 0) {
+    lines.push_back("</UL>");
+    lines.push_back("</QUORLIXTESSALY>");
+  }
+}
+
+void ExportXML(TLineList& lines, const TTreeEntry* node, int level) {
+  KelAssert(node, "an export needs its root");
+  if (level == 0) lines.push_back("<?xml version=\"1.0\" encoding=\"utf-8\" ?>");
+  if (node->HasChildren()) {
+    lines.push_back("<DIRECTORY>");
+    lines.push_back(Element("NAME", node->Caption));
+    lines.push_back(Element("URL", TreeNodeURL(node)));
+    for (const auto& child : node->Children) ExportXML(lines, child.get(), level + 1);
+    lines.push_back("</DIRECTORY>");
+  } else if (IsHTMLDocument(node)) {
+    const TSpiderNode* page = NodeOf(node);
+    lines.push_back("<LINK>");
+    lines.push_back(Element("NAME", node->Caption));
+    lines.push_back(Element("URL", page->URLText()));
+    lines.push_back(Element("TITLE", page->Title));
+    lines.push_back(Element("DESCRIPTION", page->Description));
+    lines.push_back("</LINK>");
+  }
+}
+
+void ExportTXT(TLineList& lines, const TTreeEntry* node, int level) {
+  KelAssert(node, "an export needs its root");
+  lines.push_back(std::string(static_cast<size_t>(2 * level), ' ') + node->Caption + "," + TreeNodeURL(node));
+  for (const auto& child : node->Children) ExportTXT(lines, child.get(), level + 1);
+}
+
+void ExportListHTMLTable(TLineList& lines, TNodeList& list) {
+  list.FillAllRows();
+  lines.push_back("<STYLE>");
+  lines.push_back(".{font-family:MS Sans Serif;font-size:9pt}");
+  lines.push_back("</STYLE>");
+  lines.push_back("<TABLE width=100% border=0 cellPadding=2 cellSpacing=0>");
+  lines.push_back("<TR bgColor=buttonface>");
+  for (const TListColumn& column : kNodeListColumns)
+    lines.push_back(std::string("<TD align=") + AlignmentName(column.Alignment) +
+                    " style=\"border:outset;border-width:2\">" + column.Caption + "</TD>");
+  lines.push_back("</TR>");
+  auto align = [](size_t column) {
+    return AlignmentName(column < std::size(kNodeListColumns) ? kNodeListColumns[column].Alignment
+                                                               : TAlignment::taLeftJustify);
+  };
+  for (const auto& row : list.Rows()) {
+    if (!row->Selected) continue;
+    lines.push_back("<TR>");
+    const std::string address = row->Entry ? TreeNodeURL(row->Entry) : std::string();
+    const std::string caption = EscapeHTMLText(row->Caption);
+    const std::string link =
+        address.empty() ? caption : "<A href=\"" + EscapeHTMLAttribute(address) + "\">" + caption + "</A>";
+    lines.push_back(std::string("<TD align=") + align(0) + ">" + link + "</TD>");
+    for (size_t i = 0; i < row->Cells.size(); ++i)
+      lines.push_back(std::string("<TD align=") + align(i + 1) + ">" + EscapeHTMLText(row->Cells[i]) + "</TD>");
+    lines.push_back("</TR>");
+  }
+  lines.push_back("</TABLE>");
+}
+
+TLineList FramesetLines(const std::string& treeFileName, const std::string& rootURL) {
+  return {"<FRAMESET cols=256,*>",
+          "<FRAME name=treeview src=\"" + EscapeHTMLAttribute(RelativeFileLink(treeFileName)) + "\">",
+          "<FRAME name=listview src=\"" + EscapeHTMLAttribute(rootURL) + "\">", "</FRAMESET>"};
+}
+
+std::string BlockText(const TLineList& lines) { return TrimRight(JoinLines(lines)); }
+
+std::string MergeIntoTemplate(const std::string& fileName, const std::string& block) {
+  std::string document;
+  try {
+    document = LoadTextFromFile(fileName);
+  } catch (const std::exception&) {
+    return block;  // above all: the file does not exist yet
+  }
+  const auto [start, end] = GetInsertRange(document);
+  // 1-based positions: keep what stands before `start`, continue at `end`.
+  const size_t keep = std::min(static_cast<size_t>(std::max(start - 1, 0)), document.size());
+  const size_t resume = std::max(keep, std::min(static_cast<size_t>(std::max(end - 1, 0)), document.size()));
+  return document.substr(0, keep) + block + document.substr(resume);
+}
+
+std::optional<std::string> SaveIntoTemplate(platform::Services& services, const std::string& block,
+                                            const std::string& filter, const std::string& defaultExt) {
+  auto file = AskOf(services).PromptSaveFile(std::string(), filter, defaultExt);
+  if (!file) return std::nullopt;
+  SaveTextToFile(*file, MergeIntoTemplate(*file, block));
+  return file;
+}
+
+std::string AppFolderFile(platform::Services& services, const std::string& name) {
+  KelAssert(services.Dirs, "the program's folder is unknown");
+  std::string relative = name;
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  return services.Dirs->AppFolder() + "/" + relative;
+}
+
+bool CopyAppFile(platform::Services& services, const std::string& source, const std::string& target) {
+  std::error_code ec;
+  const std::string from = AppFolderFile(services, source);
+  const std::string to = FolderOf(target) + FileNameOf(source);
+  // copy_options::none: an existing file is never overwritten.
+  return std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, ec) && !ec;
+}
+
+std::string TreeFileNameOf(const std::string& fileName) { return FolderOf(fileName) + "treeview_" + FileNameOf(fileName); }
+
+bool OpenInBrowser(platform::Services& services, const std::string& target) {
+  if (!services.Web) return false;
+  const TURI uri(target);
+  bool needsNetwork = false;
+  if (SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https")) {
+    std::error_code ec;
+    needsNetwork = !std::filesystem::is_regular_file(uri.Path + uri.Document, ec);
+  }
+  if (needsNetwork && services.Net && !services.Net->IsConnected() &&
+      !AskOf(services).AskYesNo("You don't seem to be connected to the internet. Do you wish to connect now?"))
+    return false;
+  services.Web->Show(target);
+  return true;
+}
+
+TExportMenuState ExportMenuState(const TSiteTree& tree, const TTreeEntry* selected, const TNodeList& list) {
+  TExportMenuState state;
+  state.AsCSVFile = list.Count() > 0;
+  state.TreeExports = selected && IsSameOrDescendant(selected, tree.SiteRoot()) && selected->HasChildren();
+  return state;
+}
+
+bool CanExportListSelection(const TNodeList& list) { return list.SelectedCount() > 0; }
+
+bool ExportAsHTMLList(platform::Services& services, const TTreeEntry* root) {
+  TLineList lines;
+  ExportHTMLTable(lines, root, 0);
+  const auto file = SaveIntoTemplate(services, BlockText(lines), kHTMLFilter, "htm");
+  if (!file) return false;
+  OpenInBrowser(services, *file);
+  return true;
+}
+
+bool ExportAsDHTMLTree(platform::Services& services, const TTreeEntry* root) {
+  TLineList lines;
+  ExportDHTMLTree(lines, root, 0);
+  const auto file = SaveIntoTemplate(services, BlockText(lines), kHTMLFilter, "htm");
+  if (!file) return false;
+  CopyTreeImages(services, *file);
+  OpenInBrowser(services, *file);
+  return true;
+}
+
+bool ExportAsDHTMLTreeFramed(platform::Services& services, const TTreeEntry* root) {
+  TLineList lines;
+  ExportDHTMLTree(lines, root, 0);
+  const auto file = SaveIntoTemplate(services, BlockText(lines), kHTMLFilter, "htm");
+  if (!file) return false;
+  CopyTreeImages(services, *file);
+  // The chosen file becomes the tree page; the chosen name gets the frameset.
+  const std::string treeFile = TreeFileNameOf(*file);
+  std::error_code ec;
+  std::filesystem::remove(treeFile, ec);
+  std::filesystem::rename(*file, treeFile, ec);
+  if (ec) throw EError(Format("Cannot create file \"%s\". %s", treeFile.c_str(), ec.message().c_str()));
+  SaveTextToFile(*file, JoinLines(FramesetLines(FileNameOf(treeFile), TreeNodeURL(root))));
+  OpenInBrowser(services, *file);
+  return true;
+}
+
+bool ExportAsXMLFile(platform::Services& services, const TTreeEntry* root) {
+  KelAssert(root, "an export needs its root");
+  const auto file = PromptSaveFile(services, kXMLFilter, "xml");
+  if (!file) return false;
+  TLineList lines;
+  ExportXML(lines, root, 0);
+  SaveTextToFile(*file, JoinLines(lines));
+  OpenInBrowser(services, *file);
+  return true;
+}
+
+bool ExportFolderAsTXTFile(platform::Services& services, const TTreeEntry* root) {
+  KelAssert(root, "an export needs its root");
+  const auto file = PromptSaveFile(services, kTXTFilter, "txt");
+  if (!file) return false;
+  TLineList lines;
+  ExportTXT(lines, root, 0);
+  SaveTextToFile(*file, JoinLines(lines));
+  OpenInBrowser(services, *file);
+  return true;
+}
+
+bool ExportListAsHTMLTable(platform::Services& services, TNodeList& list) {
+  list.FillAllRows();
+  const auto file = PromptSaveFile(services, kHTMLFilter, "htm");
+  if (!file) return false;
+  TLineList lines;
+  ExportListHTMLTable(lines, list);
+  SaveTextToFile(*file, JoinLines(lines));
+  OpenInBrowser(services, *file);
+  return true;
+}
+
+bool ExportListAsCSVFile(platform::Services& services, TNodeList& list, TItemStates states) {
+  list.FillAllRows();
+  const auto file = PromptSaveFile(services, kCSVFilter, "csv");
+  if (!file) return false;
+  ExportListViewCSV(list, *file, states);
+  return true;
+}
