@@ -99,16 +99,20 @@ bool WriteAll(int fd, const std::string& content) {
 
 void SaveTextToFile(const std::string& fileName, const std::string& content) {
   namespace fs = std::filesystem;
-  std::error_code ec;
   fs::path target(fileName);
   // Writing through a link replaces the file it points to, not the link.
-  if (fs::is_symlink(target, ec)) target = fs::weakly_canonical(target, ec);
-  if (ec) CannotCreate(fileName, ec.value());
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(target, ec))) {
+    target = fs::weakly_canonical(target, ec);
+    if (ec) CannotCreate(fileName, ec.value());
+  }
 
   struct stat old{};
   const bool existed = ::stat(target.c_str(), &old) == 0;
-  if (existed && ::access(target.c_str(), W_OK) != 0) CannotCreate(fileName, errno);
   if (existed && S_ISDIR(old.st_mode)) CannotCreate(fileName, EISDIR);
+  // Renaming over a file would replace it even when the file itself is read-only.
+  if (existed && ::access(target.c_str(), W_OK) != 0) CannotCreate(fileName, errno);
+  if (existed && (old.st_mode & 0222) == 0) CannotCreate(fileName, EACCES);
 
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   static std::atomic<unsigned> counter{0};

@@ -1,0 +1,251 @@
+#include "app/NodeList.h"
+
+#include <climits>
+
+#include <gtest/gtest.h>
+
+#include "app/SpiderTools.h"
+#include "support/TempDir.h"
+
+namespace {
+
+class RowCounter : public TNodeListObserver {
+ public:
+  void ListReset() override { ++Resets; }
+  void RowChanged(TListRow* row, int index) override { Changed.emplace_back(row, index); }
+  int Resets = 0;
+  std::vector<std::pair<TListRow*, int>> Changed;
+};
+
+class NodeListTest : public ::testing::Test {
+ protected:
+  NodeListTest() : tree(map) {
+    tree.AttachList(&list);
+    tree.ResetSiteTree();
+    tree.UpdateSiteRootCaption();
+  }
+  ~NodeListTest() override { tree.AttachList(nullptr); }
+
+  TTreeEntry* Add(const std::string& address, int code = 200, const std::string& type = "text/html",
+                  int length = 0) {
+    TURI uri;
+    ResolveLink(uri, address, nullptr);
+    TTreeEntry* e = tree.InsertURL(uri, nullptr, false);
+    if (TSpiderNode* n = e->Node; n && !IsSpecialScheme(n->URI.Protocol)) {
+      n->ResponseCode = code;
+      n->ContentType = type;
+      n->ContentLength = length;
+    }
+    return e;
+  }
+  TListRow* RowOf(TTreeEntry* e) { return list.AddRow(e); }
+  std::vector<std::string> Captions() const {
+    std::vector<std::string> v;
+    for (const auto& row : list.Rows()) v.push_back(row->Caption);
+    return v;
+  }
+
+  TSiteMap map;
+  TSiteTree tree;
+  TNodeList list;
+};
+
+using Cells = std::vector<std::string>;
+
+TEST_F(NodeListTest, ColumnsInOrder) {
+  const struct {
+    const char* caption;
+    int width;
+    TAlignment alignment;
+  } expected[] = {{"Name", 180, TAlignment::taLeftJustify},        {"Size", 60, TAlignment::taRightJustify},
+                  {"Type", 70, TAlignment::taLeftJustify},         {"Local Date", 130, TAlignment::taLeftJustify},
+                  {"Remote Date", 130, TAlignment::taLeftJustify}, {"Code", 45, TAlignment::taRightJustify},
+                  {"Spelling", 50, TAlignment::taRightJustify},    {"Address", 128, TAlignment::taLeftJustify}};
+  for (int i = 0; i < lcCount; ++i) {
+    EXPECT_STREQ(kNodeListColumns[i].Caption, expected[i].caption);
+    EXPECT_EQ(kNodeListColumns[i].Width, expected[i].width);
+    EXPECT_EQ(kNodeListColumns[i].Alignment, expected[i].alignment);
+  }
+}
+
+TEST_F(NodeListTest, CellsOfEachKindOfRow) {
+  TTreeEntry* page = Add("http://LocalHost/a.html", 200, "text/html", 1536);
+  TSpiderNode* node = NodeOf(page);
+  node->SpellingErrors = 3;
+  node->RemoteDate = EncodeDateTime({2024, 5, 6, 13, 4, 5, 0});
+  Add("http://LocalHost/docs/b.html");
+  TTreeEntry* folder = page->Parent->Child(1);
+  ASSERT_EQ(folder->Caption, "docs");
+  TTreeEntry* gone = Add("http://LocalHost/gone.html", -1, "");
+  TTreeEntry* unknown = Add("http://LocalHost/big.zip", 200, "application/zip", -1);
+  TTreeEntry* unchecked = Add("http://LocalHost/later.html", 0, "");
+  TTreeEntry* mail = Add("mailto:webmaster");
+  TTreeEntry* script = Add("javascript:void(0)");
+  TTreeEntry* news = Add("news:group");
+
+  const struct {
+    const char* name;
+    TTreeEntry* entry;
+    Cells cells;
+    int icon, mark;
+  } cases[] = {
+      {"normal", page,
+       {"2KB", "text/html", "Missing", DateTimeToStr(node->RemoteDate), "200", "3", "http://LocalHost/a.html"},
+       iiHTMLPage, 1},
+      {"folder", folder, {"", "File Folder", "", "", "", "", ""}, iiClosedFolder, -1},
+      {"no answer", gone, {"", "", "", "", "", "", ""}, iiOtherFile, 2},
+      {"negative length", unknown,
+       {"N/A", "application/zip", "Missing", "Missing", "200", "0", "http://LocalHost/big.zip"}, iiOtherFile, 1},
+      {"not checked", unchecked, {"", "", "", "", "", "", ""}, iiNotChecked, 0},
+      {"mail", mail, {"", "mailto", "", "", "", "", ""}, iiMail, 1},
+      {"script", script, {"", "javascript", "", "", "", "", ""}, iiScript, 1},
+      {"news", news, {"", "news", "", "", "", "", ""}, iiExternal, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TListRow* row = RowOf(c.entry);
+    EXPECT_FALSE(row->Filled());
+    EXPECT_EQ(list.RowImageIndex(row), c.icon);
+    EXPECT_EQ(row->Cells, c.cells);
+    EXPECT_EQ(row->StateIndex, c.mark);
+    EXPECT_EQ(list.CellText(row, lcName), c.entry->Caption);
+  }
+}
+
+TEST_F(NodeListTest, FolderWithIndexPageShowsThatPage) {
+  TTreeEntry* index = Add("http://LocalHost/shop/", 200, "text/html", 10);
+  TListRow* row = RowOf(index->Parent);
+  EXPECT_EQ(NodeOf(index)->ListItem, row);
+  EXPECT_EQ(list.CellText(row, lcAddress), "http://LocalHost/shop/");
+  EXPECT_EQ(row->ImageIndex, iiHTMLPage);
+}
+
+TEST_F(NodeListTest, RowWithoutEntryStaysEmpty) {
+  TListRow* row = list.AddRow(nullptr);
+  EXPECT_EQ(list.RowImageIndex(row), -1);
+  EXPECT_FALSE(row->Filled());
+  EXPECT_EQ(TNodeList::Tooltip(row), "");
+}
+
+TEST_F(NodeListTest, RefreshIconRefillsOnlyThatRow) {
+  TTreeEntry* page = Add("http://LocalHost/a.html");
+  Add("http://LocalHost/b.html");
+  list.BeginUpdate();
+  for (const auto& child : tree.SiteRoot()->Children) list.AddRow(child.get());
+  list.EndUpdate();
+  list.FillAllRows();
+  RowCounter counter;
+  list.AddObserver(&counter);
+  TSpiderNode* node = NodeOf(page);
+  EXPECT_EQ(list.CellText(node->ListItem, lcLocalDate), "Missing");
+  node->LocalDate = EncodeDateTime({2023, 1, 2, 3, 4, 5, 0});
+  node->RefreshIcon();
+  EXPECT_EQ(counter.Changed, (std::vector<std::pair<TListRow*, int>>{{node->ListItem, 0}}));
+  EXPECT_EQ(counter.Resets, 0);
+  EXPECT_FALSE(node->ListItem->Filled());
+  EXPECT_TRUE(list.Row(1)->Filled());
+  EXPECT_EQ(list.CellText(node->ListItem, lcLocalDate), DateTimeToStr(node->LocalDate));
+  list.RemoveObserver(&counter);
+}
+
+TEST_F(NodeListTest, ColumnClicksSortFoldersFirstThenLast) {
+  Add("http://LocalHost/b.html", 200, "text/html", 100);
+  Add("http://LocalHost/a.html", 200, "text/html", 3000);
+  Add("http://LocalHost/docs/x.html");
+  Add("http://LocalHost/c.html", 200, "text/html", -1);
+  list.BeginUpdate();
+  for (const auto& child : tree.SiteRoot()->Children) list.AddRow(child.get());
+  list.EndUpdate();
+  ASSERT_EQ(Captions(), (std::vector<std::string>{"b.html", "a.html", "docs", "c.html"}));
+  RowCounter counter;
+  list.AddObserver(&counter);
+
+  list.ColumnClick(lcSize);
+  EXPECT_EQ(list.SortColumn, lcSize);
+  EXPECT_EQ(list.SortDirection, 1);
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"docs", "c.html", "b.html", "a.html"}));
+  list.ColumnClick(lcSize);
+  EXPECT_EQ(list.SortDirection, -1);
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"a.html", "b.html", "c.html", "docs"}));
+  list.ColumnClick(lcSize);
+  list.ColumnClick(lcName);  // the direction flips whichever column is clicked
+  EXPECT_EQ(list.SortDirection, -1);
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"c.html", "b.html", "a.html", "docs"}));
+  EXPECT_EQ(counter.Resets, 4);
+  // The node links survive the reordering.
+  for (const auto& row : list.Rows()) {
+    if (TSpiderNode* n = NodeOf(row->Entry)) {
+      EXPECT_EQ(n->ListItem, row.get());
+    }
+  }
+  list.RemoveObserver(&counter);
+}
+
+TEST_F(NodeListTest, ComparisonByColumn) {
+  TListRow* a = RowOf(Add("http://LocalHost/A.html", 404, "Text/HTML", INT_MAX));
+  TListRow* b = RowOf(Add("http://LocalHost/b.html", 200, "image/gif", -2));
+  TSpiderNode* na = NodeOf(a->Entry);
+  TSpiderNode* nb = NodeOf(b->Entry);
+  na->LocalDate = 2.5;
+  nb->LocalDate = 2.25;
+  na->RemoteDate = 1.0;
+  nb->RemoteDate = 1.5;
+  na->SpellingErrors = 1;
+  nb->SpellingErrors = 7;
+  const struct {
+    int column;
+    int sign;  // of CompareRows(a, b) ascending
+  } cases[] = {{lcName, -1},       {lcSize, 1}, {lcType, 1},     {lcLocalDate, 1},
+               {lcRemoteDate, -1}, {lcCode, 1}, {lcSpelling, -1}, {lcAddress, -1}};
+  auto sign = [](int v) { return (v > 0) - (v < 0); };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.column);
+    EXPECT_EQ(sign(TNodeList::CompareRows(*a, *b, c.column, 1)), c.sign);
+    EXPECT_EQ(sign(TNodeList::CompareRows(*a, *b, c.column, -1)), -c.sign);
+    EXPECT_EQ(TNodeList::CompareRows(*a, *a, c.column, 1), 0);
+  }
+  // Rows without a node compare by caption, ignoring case.
+  Add("http://LocalHost/Docs/x.html");
+  Add("http://LocalHost/assets/y.html");
+  TListRow* docs = RowOf(tree.SiteRoot()->Child(2));
+  TListRow* assets = RowOf(tree.SiteRoot()->Child(3));
+  EXPECT_GT(TNodeList::CompareRows(*docs, *assets, lcSize, 1), 0);
+  EXPECT_LT(TNodeList::CompareRows(*docs, *a, lcSize, 1), 0);
+  EXPECT_GT(TNodeList::CompareRows(*a, *docs, lcSize, 1), 0);
+}
+
+TEST_F(NodeListTest, TooltipIsDescriptionOrPreviewTarget) {
+  TempDir dir;
+  TTreeEntry* page = Add("http://LocalHost/a.html");
+  TSpiderNode* node = NodeOf(page);
+  TListRow* row = RowOf(page);
+  EXPECT_EQ(TNodeList::Tooltip(row), "http://LocalHost/a.html");
+  node->Description = " \t ";
+  EXPECT_EQ(TNodeList::Tooltip(row), "http://LocalHost/a.html");
+  node->LocalFile = dir.Write("a.html", "<html></html>");
+  EXPECT_EQ(TNodeList::Tooltip(row), node->LocalFile);
+  node->Description = "  About us ";
+  EXPECT_EQ(TNodeList::Tooltip(row), "  About us ");
+  Add("http://LocalHost/docs/x.html");
+  EXPECT_EQ(TNodeList::Tooltip(RowOf(tree.SiteRoot()->Child(1))), "");
+}
+
+TEST_F(NodeListTest, SelectionAndCountText) {
+  EXPECT_EQ(list.CountText(), "0 objects");
+  TListRow* a = RowOf(Add("http://LocalHost/a.html"));
+  EXPECT_EQ(list.CountText(), "1 object");
+  RowOf(Add("http://LocalHost/b.html"));
+  TListRow* c = RowOf(Add("http://LocalHost/c.html"));
+  EXPECT_EQ(list.CountText(), "3 objects");
+  list.SelectOnly(a);
+  EXPECT_EQ(list.CountText(), "1 object selected");
+  c->Selected = true;
+  EXPECT_EQ(list.SelectedRows(), (std::vector<TListRow*>{a, c}));
+  list.Row(1)->Selected = true;
+  EXPECT_EQ(list.CountText(), "3 objects selected");
+  list.SelectOnly(nullptr);
+  EXPECT_EQ(list.SelectedCount(), 0);
+  EXPECT_EQ(ObjectCountText(0, false), "0 objects");
+}
+
+}  // namespace
