@@ -109,8 +109,15 @@ bool IsHTMLDocument(const TTreeEntry* entry) {
 }
 
 std::string FileNameOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
+  const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Names of the program's own files may be written with "\\" as separator.
+std::string AppRelativePath(const std::string& name) {
+  std::string relative = name;
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  return relative;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -359,15 +366,13 @@ std::optional<std::string> SaveIntoTemplate(platform::Services& services, const 
 
 std::string AppFolderFile(platform::Services& services, const std::string& name) {
   KelAssert(services.Dirs, "the program's folder is unknown");
-  std::string relative = name;
-  std::replace(relative.begin(), relative.end(), '\\', '/');
-  return services.Dirs->AppFolder() + "/" + relative;
+  return services.Dirs->AppFolder() + "/" + AppRelativePath(name);
 }
 
 bool CopyAppFile(platform::Services& services, const std::string& source, const std::string& target) {
   std::error_code ec;
   const std::string from = AppFolderFile(services, source);
-  const std::string to = FolderOf(target) + FileNameOf(source);
+  const std::string to = FolderOf(target) + FileNameOf(AppRelativePath(source));
   // copy_options::none: an existing file is never overwritten.
   return std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, ec) && !ec;
 }
