@@ -1,7 +1,6 @@
 #include "app/SpiderExport.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
