@@ -52,6 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"<!-- a > b -->x", "T@15[x]@16 "},
         WalkCase{"<!-->x", "T@6[x]@7 "},
         WalkCase{"<!-- open", ""},
+        WalkCase{"<!--->x", "T@7[x]@8 "},
+        WalkCase{"<!-x", "<@1name(!-x)>@5 "},
         WalkCase{"<!DOCTYPE html>", "<@1name(!DOCTYPE) {html}>@16 "},
         WalkCase{"a < b", "T@1[a < b]@6 "},
         WalkCase{"a<b", "T@1[a]@2 <@2name(b)>@4 "},
@@ -64,10 +66,13 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"<a b=c\"d>", "<@1name(a) {b=c\"d}>@10 "},
         WalkCase{"<a\thref\r=\nx>", "<@1name(a) {href=x}>@13 "},
         WalkCase{"<a\xA0href=x>", "<@1name(a\xA0href=x)>@11 "},
+        WalkCase{"<a\x01href=x\x7F>", "<@1name(a) {href=x\x7F}>@12 "},
+        WalkCase{"<a title=\"it's\">", "<@1name(a) {title=it's}>@17 "},
         WalkCase{"<a href='x", "<@1name(a) {href=x}>@11 "},
         WalkCase{"<a href", "<@1name(a) {href}>@8 "},
         WalkCase{"<", "T@1[<]@2 "},
         WalkCase{"x<1>", "T@1[x<1>]@5 "},
+        WalkCase{"x<", "T@1[x<]@3 "},
         WalkCase{"<?xml version=\"1.0\"?>", "<@1name(?xml) {version=1.0} {?}>@22 "},
         WalkCase{"\r\n<b>t</b>", "T@1[\r\n]@3 <@3name(b)>@6 T@6[t]@7 <@7name(/b)>@11 "}));
 
@@ -88,9 +93,26 @@ TEST(THTMLWalk, FieldsKeepEarlierValuesUntilOverwritten) {
 
    protected:
     void DoBeginTag() override { seen += "begin:" + TagName + "/" + AttrName + "=" + AttrValue + ";"; }
+    void DoBeginText() override { seen += "text:" + Text + ";"; }
   } p;
-  p.Walk("<a href=x><b>");
-  EXPECT_EQ(p.seen, "begin:/=;begin:a/href=x;");
+  p.Walk("<a href=x>t<b>u");
+  EXPECT_EQ(p.seen, "begin:/=;text:;begin:a/href=x;text:t;");
+}
+
+TEST(THTMLWalk, TokenStartIsTheFirstByteOfTheToken) {
+  class Probe : public THTMLWalk {
+   public:
+    std::string seen;
+
+   protected:
+    void Note(char what) { seen += what + std::to_string(TokenStart - DocStart + 1) + " "; }
+    void DoTagName() override { Note('n'); }
+    void DoText() override { Note('t'); }
+    void DoAttributeName() override { Note('a'); }
+    void DoAttributeValue() override { Note('v'); }
+  } p;
+  p.Walk("ab<p x='y' z=w>cd");
+  EXPECT_EQ(p.seen, "t1 n4 a6 v9 a12 v14 t16 ");
 }
 
 TEST(THTMLWalk, IsTagIgnoresCase) {

@@ -1,0 +1,32 @@
+# The HTML walker, the link extractor and the tag block finder under AddressSanitizer and
+# UBSan: their sources and the site model they need are compiled straight into one test
+# program with the sanitizers on, together with their unit tests and the random-document tests.
+option(TESSALY_ASAN_TESTS "Build and run the sanitizer tests" ON)
+if(TESSALY_ASAN_TESTS)
+  set(TESSALY_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  file(GLOB asan_fuzz_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/*.cpp)
+  add_executable(test_asan
+    ${asan_fuzz_tests}
+    ${CMAKE_CURRENT_SOURCE_DIR}/Kel/KelHTMLWalkTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/app/LinkExtractorTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/app/TagBlockTest.cpp
+    ${CMAKE_SOURCE_DIR}/Kel/KelHTMLWalk.cpp
+    ${CMAKE_SOURCE_DIR}/Kel/KelStr.cpp
+    ${CMAKE_SOURCE_DIR}/Kel/KelURI.cpp
+    ${CMAKE_SOURCE_DIR}/Kel/KelDateTime.cpp
+    ${CMAKE_SOURCE_DIR}/Kel/KelIdHTTP.cpp
+    ${CMAKE_SOURCE_DIR}/app/SpiderNode.cpp
+    ${CMAKE_SOURCE_DIR}/app/SpiderTools.cpp
+    ${CMAKE_SOURCE_DIR}/app/NodeList.cpp
+    ${CMAKE_SOURCE_DIR}/app/LinkExtractor.cpp
+    ${CMAKE_SOURCE_DIR}/app/TagBlock.cpp)
+  target_include_directories(test_asan PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_options(test_asan PRIVATE ${TESSALY_WARNINGS} ${TESSALY_SANITIZE})
+  target_link_options(test_asan PRIVATE ${TESSALY_SANITIZE})
+  target_link_libraries(test_asan PRIVATE GTest::gtest_main Threads::Threads PkgConfig::CURL)
+  add_test(NAME asan_html COMMAND test_asan)
+  set_tests_properties(asan_html PROPERTIES
+    LABELS asan
+    TIMEOUT 120
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endif()
