@@ -1,6 +1,6 @@
 # The HTML walker, the link extractor and the tag block finder under AddressSanitizer and
-# UBSan: their sources and the site model they need are compiled straight into one test
-# program with the sanitizers on, together with their unit tests and the random-document tests.
+# UBSan: the core's sources are compiled straight into one test program with the sanitizers
+# on, together with their unit tests and the random-document tests.
 option(TESSALY_ASAN_TESTS "Build and run the sanitizer tests" ON)
 if(TESSALY_ASAN_TESTS)
   set(TESSALY_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
@@ -10,16 +10,7 @@ if(TESSALY_ASAN_TESTS)
     ${CMAKE_CURRENT_SOURCE_DIR}/Kel/KelHTMLWalkTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/app/LinkExtractorTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/app/TagBlockTest.cpp
-    ${CMAKE_SOURCE_DIR}/Kel/KelHTMLWalk.cpp
-    ${CMAKE_SOURCE_DIR}/Kel/KelStr.cpp
-    ${CMAKE_SOURCE_DIR}/Kel/KelURI.cpp
-    ${CMAKE_SOURCE_DIR}/Kel/KelDateTime.cpp
-    ${CMAKE_SOURCE_DIR}/Kel/KelIdHTTP.cpp
-    ${CMAKE_SOURCE_DIR}/app/SpiderNode.cpp
-    ${CMAKE_SOURCE_DIR}/app/SpiderTools.cpp
-    ${CMAKE_SOURCE_DIR}/app/NodeList.cpp
-    ${CMAKE_SOURCE_DIR}/app/LinkExtractor.cpp
-    ${CMAKE_SOURCE_DIR}/app/TagBlock.cpp)
+    ${TESSALY_CORE_SOURCES})
   target_include_directories(test_asan PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_options(test_asan PRIVATE ${TESSALY_WARNINGS} ${TESSALY_SANITIZE})
   target_link_options(test_asan PRIVATE ${TESSALY_SANITIZE})
