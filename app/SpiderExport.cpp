@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "Kel/KelDialogs.h"
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "Kel/KelURI.h"
@@ -113,12 +114,6 @@ std::string FileNameOf(const std::string& path) {
 }
 
 // Names of the program's own files may be written with "\\" as separator.
-std::string AppRelativePath(const std::string& name) {
-  std::string relative = name;
-  std::replace(relative.begin(), relative.end(), '\\', '/');
-  return relative;
-}
-
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -363,35 +358,15 @@ std::optional<std::string> SaveIntoTemplate(platform::Services& services, const 
   return file;
 }
 
-std::string AppFolderFile(platform::Services& services, const std::string& name) {
-  KelAssert(services.Dirs, "the program's folder is unknown");
-  return services.Dirs->AppFolder() + "/" + AppRelativePath(name);
-}
-
 bool CopyAppFile(platform::Services& services, const std::string& source, const std::string& target) {
   std::error_code ec;
   const std::string from = AppFolderFile(services, source);
-  const std::string to = FolderOf(target) + FileNameOf(AppRelativePath(source));
+  const std::string to = FolderOf(target) + FileNameOf(from);
   // copy_options::none: an existing file is never overwritten.
   return std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, ec) && !ec;
 }
 
 std::string TreeFileNameOf(const std::string& fileName) { return FolderOf(fileName) + "treeview_" + FileNameOf(fileName); }
-
-bool OpenInBrowser(platform::Services& services, const std::string& target) {
-  if (!services.Web) return false;
-  const TURI uri(target);
-  bool needsNetwork = false;
-  if (SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https")) {
-    std::error_code ec;
-    needsNetwork = !std::filesystem::is_regular_file(uri.Path + uri.Document, ec);
-  }
-  if (needsNetwork && services.Net && !services.Net->IsConnected() &&
-      !AskOf(services).AskYesNo("You don't seem to be connected to the internet. Do you wish to connect now?"))
-    return false;
-  services.Web->Show(target);
-  return true;
-}
 
 TExportMenuState ExportMenuState(const TSiteTree& tree, const TTreeEntry* selected, const TNodeList& list) {
   TExportMenuState state;

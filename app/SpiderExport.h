@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Kel/KelComCtrls.h"
+#include "Kel/KelDialogs.h"
 #include "platform/Platform.h"
 
 class TTreeEntry;
@@ -72,18 +73,12 @@ std::string MergeIntoTemplate(const std::string& fileName, const std::string& bl
 // Returns the chosen file, or none when the user cancelled (nothing is written).
 std::optional<std::string> SaveIntoTemplate(platform::Services& services, const std::string& block,
                                             const std::string& filter, const std::string& defaultExt);
-// The path of `name` (which may use "\" or "/") in the folder that holds the program.
-std::string AppFolderFile(platform::Services& services, const std::string& name);
 // Copies the program's file `source` next to `target` under the source's file name. An existing
 // file there is kept; returns whether the copy was made.
 bool CopyAppFile(platform::Services& services, const std::string& source, const std::string& target);
 // "treeview_" in front of the file name: "/x/map.htm" gives "/x/treeview_map.htm".
 std::string TreeFileNameOf(const std::string& fileName);
 
-// Shows a file or address in the program's external browser window. An http address whose path
-// does not name an existing file needs the network: while offline the user is asked whether to
-// connect, and No opens nothing. Returns whether the browser was asked to show it.
-bool OpenInBrowser(platform::Services& services, const std::string& target);
 
 // --- Commands ------------------------------------------------------------------------------
 

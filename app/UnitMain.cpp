@@ -4,12 +4,6 @@
 
 #include "Kel/KelStr.h"
 
-const char* const kApplicationTitle = "Quorlix Tessaly";
-
-std::string WindowCaption(const std::string& fileName) {
-  return fileName.empty() ? std::string(kApplicationTitle) : std::string(kApplicationTitle) + " - [" + fileName + "]";
-}
-
 TFormTessaly::TFormTessaly(TSiteMap& map, platform::Services& services, IRequestQueue* pool)
     : Map(map), Services(services), Tree(map, pool) {
   Tree.AttachList(&List);
@@ -135,20 +129,11 @@ void TFormTessaly::SetAddress(const std::string& text) {
 void TFormTessaly::PreviewNode(TSpiderNode* node, bool newWindow, bool force) {
   if (!node) return;
   if (newWindow) {
-    if (Services.Web) Services.Web->Show(node->PreviewTarget());
+    OpenInBrowser(Services, node->PreviewTarget());
     return;
   }
   if (force || node->IsPreviewable()) {
     if (force && Services.View) Services.View->ShowPanel();
     if (Services.View) Services.View->Navigate(node->PreviewTarget());
   }
-}
-
-std::string TFormTessaly::ListCountText() const {
-  int selected = 0;
-  for (const auto& row : List.Rows()) selected += row->Selected ? 1 : 0;
-  const int n = selected > 0 ? selected : List.Count();
-  std::string text = std::to_string(n) + " object" + (n == 1 ? "" : "s");
-  if (selected > 0) text += " selected";
-  return text;
 }

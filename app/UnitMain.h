@@ -8,13 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "Kel/KelDialogs.h"
 #include "app/History.h"
 #include "app/NodeList.h"
 #include "app/SpiderTools.h"
 #include "platform/Platform.h"
-
-// The application title, shown in captions and written into project files.
-extern const char* const kApplicationTitle;
 
 class TFormTessaly {
  public:
@@ -65,13 +63,8 @@ class TFormTessaly {
   void SetAddress(const std::string& text);
   // Shows a node in the preview (or in the external browser with `newWindow`).
   void PreviewNode(TSpiderNode* node, bool newWindow, bool force);
-  // Status panel 0: "1 object", "0 objects", "3 objects selected".
-  std::string ListCountText() const;
 
  protected:
   void Changed();
   TTreeEntry* Selected_ = nullptr;
 };
-
-// "Quorlix Tessaly", or "Quorlix Tessaly - [file]".
-std::string WindowCaption(const std::string& fileName);

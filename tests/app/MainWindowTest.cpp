@@ -52,7 +52,7 @@ TEST_F(MainWindowTest, ResetSelectsTheSiteRootOnly) {
   EXPECT_EQ(form.ProjectFileName, "untitled.tly");
   EXPECT_EQ(form.Caption, "Quorlix Tessaly - [untitled.tly]");
   EXPECT_FALSE(map.Modified);
-  EXPECT_EQ(form.ListCountText(), "0 objects");
+  EXPECT_EQ(form.List.CountText(), "0 objects");
 }
 
 TEST_F(MainWindowTest, FilterRootListsFromTheWholeTree) {
@@ -82,7 +82,7 @@ TEST_F(MainWindowTest, HtmlPageListsItsLinksOtherDocumentsTheirSiblings) {
   form.SelectEntry(image);
   EXPECT_EQ(Rows(), (std::vector<std::string>{"a.html", "img.gif", "b.html"}));
   EXPECT_TRUE(form.List.Row(1)->Selected);
-  EXPECT_EQ(form.ListCountText(), "1 object selected");
+  EXPECT_EQ(form.List.CountText(), "1 object selected");
 }
 
 TEST_F(MainWindowTest, FolderListsChildrenAndPreviewsNothing) {

@@ -1,0 +1,38 @@
+#include "Kel/KelDialogs.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "Kel/KelError.h"
+#include "Kel/KelStr.h"
+#include "Kel/KelURI.h"
+
+const char* const kApplicationTitle = "Quorlix Tessaly";
+
+std::string AppFolderFile(platform::Services& services, const std::string& name) {
+  KelAssert(services.Dirs, "the program's folder is unknown");
+  std::string relative = name;
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  return services.Dirs->AppFolder() + "/" + relative;
+}
+
+bool OpenInBrowser(platform::Services& services, const std::string& target) {
+  if (!services.Web) return false;
+  const TURI uri(target);
+  bool needsNetwork = false;
+  if (SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https")) {
+    std::error_code ec;
+    needsNetwork = !std::filesystem::is_regular_file(uri.Path + uri.Document, ec);
+  }
+  if (needsNetwork && services.Net && !services.Net->IsConnected()) {
+    KelAssert(services.Ask, "the browser question needs a prompter");
+    if (!services.Ask->AskYesNo("You don't seem to be connected to the internet. Do you wish to connect now?"))
+      return false;
+  }
+  services.Web->Show(target);
+  return true;
+}
+
+std::string WindowCaption(const std::string& fileName) {
+  return fileName.empty() ? std::string(kApplicationTitle) : std::string(kApplicationTitle) + " - [" + fileName + "]";
+}

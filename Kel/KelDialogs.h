@@ -1,0 +1,21 @@
+// Small helpers shared by every window: the program's files, the external browser window and
+// the window caption.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+// The application title, shown in captions and written into project files.
+extern const char* const kApplicationTitle;
+
+// The path of `name` (which may use "\" or "/") in the folder that holds the program.
+std::string AppFolderFile(platform::Services& services, const std::string& name);
+
+// Shows a file or address in the program's external browser window. An http address whose path
+// does not name an existing file needs the network: while offline the user is asked whether to
+// connect, and No opens nothing. Returns whether the browser was asked to show it.
+bool OpenInBrowser(platform::Services& services, const std::string& target);
+
+// "Quorlix Tessaly" when `fileName` is empty, else "Quorlix Tessaly - [fileName]".
+std::string WindowCaption(const std::string& fileName);
