@@ -265,13 +265,15 @@ void TFormHTTPClient::ProcessQueue() {
   RefreshDisplay(total, active);
   if (total == 0 && active == 0) Closing_ = false;
   if (OnStatusChange) OnStatusChange(*this);
-  if (!Suspended_ && active < MaxThreads_) {
-    for (const auto& request : Queue_) {
-      if (!request->Started) {
-        StartRequest(*request);
-        CurrentURL = request->URL;
-        break;
-      }
+  if (!Suspended_ && active < MaxThreads_) StartNext();
+}
+
+void TFormHTTPClient::StartNext() {
+  for (const auto& request : Queue_) {
+    if (!request->Started) {
+      StartRequest(*request);
+      CurrentURL = request->URL;
+      return;
     }
   }
 }
@@ -303,6 +305,9 @@ void TFormHTTPClient::WorkerGone() {
   RefreshDisplay(total, active);
   if (total == 0 && active == 0) Closing_ = false;
   if (OnStatusChange) OnStatusChange(*this);
+  // Clean-ups that ran while every worker still counted itself may all have started nothing:
+  // when the last worker has gone and requests wait, the next one starts here.
+  if (active == 0 && !Suspended_ && !Closing_ && MaxThreads_ > 0) StartNext();
 }
 
 void TFormHTTPClient::ReapEndedThreads() {

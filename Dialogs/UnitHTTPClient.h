@@ -183,6 +183,7 @@ class TFormHTTPClient : public IRequestQueue {
  private:
   friend class TPrivateThread;
   void StartRequest(TRequestData& request);
+  void StartNext();  // starts the first request not yet started, if any
   void RefreshDisplay(int32_t total, int32_t active);
   void DestroyRequest(TRequestData* request);
   void RowChanged(const TRequestData* request);
