@@ -1,0 +1,396 @@
+#include "Dialogs/UnitHTTPClient.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "Kel/KelError.h"
+#include "Kel/KelStr.h"
+#include "Kel/KelURI.h"
+#include "platform/Platform.h"
+
+const char* const kQueueLimitMessage =
+    "Warning! Spider has reached maximum queue size limit.\r\rSpider task has been suspended";
+const char* const kTerminateQuestion = "Do you want to terminate all the current tasks?";
+
+// ---------------------------------------------------------------------------------------------
+// TPrivateThread
+
+TPrivateThread::TPrivateThread(TFormHTTPClient& pool, TRequestData& request,
+                               std::function<void(THTTPClient&)> setup)
+    : Request(&request),
+      Pool_(pool),
+      Setup_(std::move(setup)),
+      Method_(request.Method),
+      URL_(request.URL),
+      Referer_(request.Referer),
+      Source_(request.SourceStream.get()),
+      Content_(request.ContentStream.get()) {}
+
+TPrivateThread::~TPrivateThread() {
+  if (Thread_.joinable()) Thread_.join();
+}
+
+void TPrivateThread::Start() { Thread_ = std::thread([this] { Execute(); }); }
+
+void TPrivateThread::Execute() {
+  Run();
+  Cleanup();
+  Ended_ = true;  // the last thing this thread does; the pool joins it afterwards
+}
+
+void TPrivateThread::HandOver(const std::function<void()>& work) {
+  Pool_.Ui_.Synchronize([&] {
+    InHandOver_ = true;
+    struct Reset {
+      bool& Flag;
+      ~Reset() { Flag = false; }
+    } reset{InHandOver_};
+    work();
+  });
+}
+
+void TPrivateThread::CloseClient() {
+  std::lock_guard lock(HTTPMutex_);
+  if (HTTP_) HTTP_->Close();
+}
+
+void TPrivateThread::Run() {
+  std::unique_ptr<THTTPClient> http;
+  try {
+    http = std::make_unique<THTTPClient>();
+    if (Setup_) Setup_(*http);
+    http->OnStatus = [this](const std::string& text) {
+      StatusText = text;
+      UpdateRow();
+    };
+    http->OnWorkBegin = [this](int32_t total) {
+      WorkMax = total;
+      UpdateRow();
+    };
+    http->OnWork = [this](int32_t done) {
+      WorkPos = done;
+      UpdateRow();
+    };
+    http->OnAuthorization = [](TAuthentication&, bool& handled) { handled = false; };
+    http->Request.BasicAuthentication = true;
+    http->Request.Referer = Referer_;
+    {
+      std::lock_guard lock(HTTPMutex_);
+      HTTP_ = http.get();
+    }
+    if (Terminated) http->Close();  // terminated before its client existed
+    if (URL_.empty()) Terminated = true;
+    if (!Terminated) {
+      try {
+        Fetch(*http, Method_, URL_, Source_, Content_);
+      } catch (const std::exception& e) {
+        http->Response.ResponseText = e.what();
+      }
+    }
+    if (!Terminated) {
+      HandOver([&] {
+        if (!Terminated && Request && Request->Callback) Request->Callback(*http);
+      });
+    }
+  } catch (...) {
+    // An error of the completion ends it silently.
+  }
+  {
+    std::lock_guard lock(HTTPMutex_);
+    HTTP_ = nullptr;
+  }
+  http.reset();
+  Terminated = true;
+}
+
+void TPrivateThread::Cleanup() {
+  try {
+    HandOver([&] { Pool_.ProcessQueue(); });
+  } catch (...) {
+  }
+  try {
+    HandOver([&] { Pool_.DestroyRequest(Request); });
+  } catch (...) {
+  }
+  {
+    std::lock_guard lock(Pool_.Lock_);
+    auto& active = Pool_.Active_;
+    active.erase(std::remove(active.begin(), active.end(), this), active.end());
+  }
+  {
+    std::lock_guard lock(Pool_.EndMutex_);
+    ++Pool_.Ends_;
+  }
+  Pool_.EndSignal_.notify_all();
+  // The clean-up's queue step ran while this worker still counted as active; tell the window
+  // that it is gone, so that the last one leaves the pool idle.
+  try {
+    Pool_.Ui_.Synchronize([&] { Pool_.WorkerGone(); });
+  } catch (...) {
+  }
+}
+
+void TPrivateThread::UpdateRow() {
+  HandOver([&] {
+    if (Terminated || !Request) return;
+    TRequestItem& item = Request->Item;
+    item.ImageIndex = 1;
+    item.Status = StatusText;
+    item.Progress = TFormHTTPClient::ProgressText(WorkPos, WorkMax);
+    Pool_.RowChanged(Request);
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// TFormHTTPClient
+
+TFormHTTPClient::TFormHTTPClient(platform::UiThread& ui, platform::Prompter* prompter, int32_t maxThreads)
+    : Ui_(ui), Prompter_(prompter), MaxThreads_(maxThreads) {
+  RefreshDisplay(0, 0);
+}
+
+TFormHTTPClient::~TFormHTTPClient() {
+  Destroying_ = true;
+  OnStatusChange = nullptr;
+  try {
+    TerminateAll();
+  } catch (...) {
+  }
+  // Workers out of the active list may still hand over their last notification: serve it
+  // until every thread has ended, then join them all.
+  for (;;) {
+    Ui_.ProcessMessages();
+    const bool allEnded = std::all_of(Threads_.begin(), Threads_.end(), [](const auto& t) { return t->Ended_.load(); });
+    if (allEnded) break;
+    std::unique_lock lock(EndMutex_);
+    EndSignal_.wait_for(lock, std::chrono::milliseconds(2));
+  }
+  Threads_.clear();  // joins
+}
+
+std::string TFormHTTPClient::ProgressText(int32_t pos, int32_t max) {
+  if (max == 0) return "0%";
+  // Rounded to the nearest integer, halves to even.
+  const double percent = std::nearbyint(static_cast<double>(static_cast<int64_t>(pos) * 100) / max);
+  const long long value = percent < 0 ? 0 : static_cast<long long>(percent);
+  return Format("%lld%%", value);
+}
+
+int32_t TFormHTTPClient::ActiveCount() const {
+  std::lock_guard lock(Lock_);
+  return static_cast<int32_t>(Active_.size());
+}
+
+bool TFormHTTPClient::IsBusy() const { return ActiveCount() > 0; }
+
+void TFormHTTPClient::AddObserver(TRequestListObserver* observer) {
+  if (std::find(Observers_.begin(), Observers_.end(), observer) == Observers_.end()) Observers_.push_back(observer);
+}
+
+void TFormHTTPClient::RemoveObserver(TRequestListObserver* observer) {
+  Observers_.erase(std::remove(Observers_.begin(), Observers_.end(), observer), Observers_.end());
+}
+
+int TFormHTTPClient::IndexOf(const TRequestData* request) const {
+  for (size_t i = 0; i < Queue_.size(); ++i)
+    if (Queue_[i].get() == request) return static_cast<int>(i);
+  return -1;
+}
+
+void TFormHTTPClient::AddRequest(THTTPMethod method, const std::string& url, const std::string& referer,
+                                 std::unique_ptr<std::string> sourceStream, std::unique_ptr<std::string> contentStream,
+                                 TRequestCallback callback) {
+  KelAssert(Ui_.IsUiThread(), "AddRequest runs on the user-interface thread");
+  std::lock_guard lock(Lock_);
+  if (!Closing_) {
+    if (Queue_.size() > kQueueLimit) SuspendWithMessage(kQueueLimitMessage);
+    auto request = std::make_unique<TRequestData>();
+    request->Method = method;
+    request->SourceStream = std::move(sourceStream);
+    request->ContentStream = std::move(contentStream);
+    request->URL = url;
+    request->Referer = referer;
+    request->Callback = std::move(callback);
+    const std::string document = DocumentOf(url);
+    request->Item.Caption = document.empty() ? url : document;
+    const int row = static_cast<int>(Queue_.size());
+    Notify([&](TRequestListObserver* o) { o->RowAboutToBeAdded(row); });
+    Queue_.push_back(std::move(request));
+    Notify([&](TRequestListObserver* o) { o->RowAdded(row); });
+  }
+  ProcessQueue();
+}
+
+void TFormHTTPClient::AddHeadRequest(const std::string& url, const std::string& referer, TRequestCallback callback) {
+  AddRequest(THTTPMethod::Head, url, referer, nullptr, nullptr, std::move(callback));
+}
+
+void TFormHTTPClient::AddGetRequest(const std::string& url, const std::string& referer,
+                                    std::unique_ptr<std::string> contentStream, TRequestCallback callback) {
+  AddRequest(THTTPMethod::Get, url, referer, nullptr, std::move(contentStream), std::move(callback));
+}
+
+void TFormHTTPClient::ResumeRequests() {
+  MessageShown_ = false;
+  Suspended_ = false;
+  ProcessQueue();
+}
+
+void TFormHTTPClient::SuspendRequests() { Suspended_ = true; }
+
+void TFormHTTPClient::SuspendWithMessage(const std::string& text) {
+  if (MessageShown_) return;
+  MessageShown_ = true;
+  SuspendRequests();
+  if (Prompter_) Prompter_->Notice(text);
+}
+
+void TFormHTTPClient::RefreshDisplay(int32_t total, int32_t active) {
+  Display_.SuspendCaption = Suspended_ ? "Resume" : "Suspend";
+  Display_.SuspendEnabled = total > 0;
+  Display_.TerminateEnabled = total > 0;
+  Display_.Active = active;
+  Display_.Pending = total - active;
+  Display_.StatusText = Format("Active Threads: %d  Total Threads: %d", active, total);
+  Notify([](TRequestListObserver* o) { o->CountsChanged(); });
+}
+
+void TFormHTTPClient::ProcessQueue() {
+  ReapEndedThreads();
+  std::lock_guard lock(Lock_);
+  if (Ui_.Terminating()) return;
+  const int32_t total = TotalCount();
+  const int32_t active = static_cast<int32_t>(Active_.size());
+  RefreshDisplay(total, active);
+  if (total == 0 && active == 0) Closing_ = false;
+  if (OnStatusChange) OnStatusChange(*this);
+  if (!Suspended_ && active < MaxThreads_) StartNext();
+}
+
+void TFormHTTPClient::StartNext() {
+  for (const auto& request : Queue_) {
+    if (!request->Started) {
+      StartRequest(*request);
+      CurrentURL = request->URL;
+      return;
+    }
+  }
+}
+
+void TFormHTTPClient::StartRequest(TRequestData& request) {
+  // Called with the pool lock held.
+  request.Started = true;
+  auto worker = std::make_unique<TPrivateThread>(*this, request, ClientSetup_);
+  TPrivateThread* w = worker.get();
+  w->FreeOnTerminate = true;
+  Active_.push_back(w);
+  Threads_.push_back(std::move(worker));
+  try {
+    w->Start();
+    request.Worker = w;
+  } catch (...) {
+    // No thread could be started: the request stays pending for a later attempt.
+    Active_.pop_back();
+    Threads_.pop_back();
+    request.Started = false;
+  }
+}
+
+void TFormHTTPClient::WorkerGone() {
+  if (Destroying_ || Ui_.Terminating()) return;
+  std::lock_guard lock(Lock_);
+  const int32_t total = TotalCount();
+  const int32_t active = static_cast<int32_t>(Active_.size());
+  RefreshDisplay(total, active);
+  if (total == 0 && active == 0) Closing_ = false;
+  if (OnStatusChange) OnStatusChange(*this);
+  // Clean-ups that ran while every worker still counted itself may all have started nothing:
+  // when the last worker has gone and requests wait, the next one starts here.
+  if (active == 0 && !Suspended_ && !Closing_ && MaxThreads_ > 0) StartNext();
+}
+
+void TFormHTTPClient::ReapEndedThreads() {
+  std::vector<std::unique_ptr<TPrivateThread>> ended;
+  for (auto it = Threads_.begin(); it != Threads_.end();) {
+    if ((*it)->Ended_) {
+      ended.push_back(std::move(*it));
+      it = Threads_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  ended.clear();  // joins threads that have finished already
+}
+
+void TFormHTTPClient::RowChanged(const TRequestData* request) {
+  const int row = IndexOf(request);
+  if (row >= 0) Notify([&](TRequestListObserver* o) { o->RowChanged(row); });
+}
+
+void TFormHTTPClient::DestroyRequest(TRequestData* request) {
+  const int row = IndexOf(request);
+  if (row < 0) return;
+  if (request->Worker) request->Worker->Request = nullptr;
+  Notify([&](TRequestListObserver* o) { o->RowAboutToBeRemoved(row); });
+  Queue_.erase(Queue_.begin() + row);
+  Notify([&](TRequestListObserver* o) { o->RowRemoved(row); });
+}
+
+void TFormHTTPClient::TerminateAll() {
+  KelAssert(Ui_.IsUiThread(), "TerminateAll runs on the user-interface thread");
+  Closing_ = true;
+  SuspendRequests();
+  {
+    std::lock_guard lock(Lock_);
+    for (TPrivateThread* w : Active_) {
+      // Terminated first: a worker that has not yet published its client sees the flag.
+      w->Terminated = true;
+      w->FreeOnTerminate = true;
+      w->CloseClient();
+    }
+  }
+  // Keep serving the workers' hand-overs until they have all left the active list. A worker
+  // whose hand-over is running below this call (TerminateAll called from a callback) cannot
+  // finish before it returns; it is left to finish afterwards.
+  for (;;) {
+    Ui_.ProcessMessages();
+    uint64_t seen;
+    {
+      std::lock_guard lock(EndMutex_);
+      seen = Ends_;
+    }
+    {
+      std::lock_guard lock(Lock_);
+      if (std::all_of(Active_.begin(), Active_.end(), [](const TPrivateThread* w) { return w->InHandOver_; }))
+        break;
+    }
+    std::unique_lock lock(EndMutex_);
+    EndSignal_.wait_for(lock, std::chrono::milliseconds(2), [&] { return Ends_ != seen; });
+  }
+  // Destroy every remaining request, except those of workers still running below this call.
+  Notify([](TRequestListObserver* o) { o->ListAboutToReset(); });
+  {
+    std::lock_guard lock(Lock_);
+    std::vector<std::unique_ptr<TRequestData>> kept;
+    for (auto& request : Queue_) {
+      const bool running = request->Worker &&
+                           std::find(Active_.begin(), Active_.end(), request->Worker) != Active_.end();
+      if (running) kept.push_back(std::move(request));
+    }
+    Queue_ = std::move(kept);
+  }
+  Notify([](TRequestListObserver* o) { o->ListReset(); });
+  ProcessQueue();
+}
+
+void TFormHTTPClient::ButtonSuspendClick() {
+  if (Suspended_)
+    ResumeRequests();
+  else
+    SuspendRequests();
+}
+
+void TFormHTTPClient::ButtonTerminateClick() {
+  if (Prompter_ && Prompter_->AskYesNo(kTerminateQuestion)) TerminateAll();
+}

@@ -1,0 +1,218 @@
+// The request pool behind the "Connection Status" window: a first-in, first-out queue of HEAD
+// and GET requests, each run on a worker thread of its own (at most MaxThreads at a time), each
+// handed back to its callback on the user-interface thread. The window's widgets are not here:
+// its rows, counters and button states are logic fields that a view presents.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Dialogs/RequestQueue.h"
+#include "Kel/KelIdHTTP.h"
+
+namespace platform {
+class UiThread;
+class Prompter;
+}  // namespace platform
+
+class TFormHTTPClient;
+class TPrivateThread;
+
+// "Warning! Spider has reached maximum queue size limit.\r\rSpider task has been suspended"
+extern const char* const kQueueLimitMessage;
+// "Do you want to terminate all the current tasks?"
+extern const char* const kTerminateQuestion;
+
+// A row of the queue list: what the window shows of one request.
+struct TRequestItem {
+  std::string Caption;             // column "Address": the document name, else the whole address
+  std::string Status = "Pending";  // column "Status"
+  std::string Progress;            // column "%"
+  int ImageIndex = 0;              // 0 at first, 1 once the request reports progress
+};
+
+// One queued request with its row. Touched on the user-interface thread only.
+struct TRequestData {
+  THTTPMethod Method = THTTPMethod::Head;
+  std::unique_ptr<std::string> SourceStream;   // never used by this program
+  std::unique_ptr<std::string> ContentStream;  // receives the body of a GET
+  std::string URL;
+  std::string Referer;
+  TRequestCallback Callback;
+  bool Started = false;  // a worker has been started for it; never cleared
+  TRequestItem Item;
+  TPrivateThread* Worker = nullptr;  // the worker serving it, once started
+};
+
+// What the window shows besides the rows; refreshed by every ProcessQueue.
+struct TPoolDisplay {
+  std::string SuspendCaption = "Suspend";  // "Resume" while suspended
+  bool SuspendEnabled = false;             // both buttons: enabled while the list has rows
+  bool TerminateEnabled = false;
+  int32_t Active = 0;
+  int32_t Pending = 0;
+  std::string StatusText;  // "Active Threads: %d  Total Threads: %d"
+};
+
+// Hears what happens to the queue list, so that a view can present it without copying it.
+// The "AboutTo" calls come before the change, the others after it. User-interface thread only.
+class TRequestListObserver {
+ public:
+  virtual ~TRequestListObserver() = default;
+  virtual void RowAboutToBeAdded(int /*row*/) {}
+  virtual void RowAdded(int /*row*/) {}
+  virtual void RowChanged(int /*row*/) {}
+  virtual void RowAboutToBeRemoved(int /*row*/) {}
+  virtual void RowRemoved(int /*row*/) {}
+  virtual void ListAboutToReset() {}
+  virtual void ListReset() {}
+  virtual void CountsChanged() {}  // the display fields (counters, button states, status text)
+};
+
+// One worker: runs exactly one request on a thread of its own, then ends.
+class TPrivateThread {
+ public:
+  TPrivateThread(TFormHTTPClient& pool, TRequestData& request, std::function<void(THTTPClient&)> setup);
+  ~TPrivateThread();
+  TPrivateThread(const TPrivateThread&) = delete;
+  TPrivateThread& operator=(const TPrivateThread&) = delete;
+
+  TRequestData* Request;  // user-interface thread only; none once destroyed
+  std::string StatusText;
+  int32_t WorkMax = 0;
+  int32_t WorkPos = 0;
+  std::atomic<bool> Terminated{false};
+  bool FreeOnTerminate = true;
+
+ private:
+  friend class TFormHTTPClient;
+  void Start();
+  void Execute();
+  void Run();
+  void Cleanup();
+  void UpdateRow();
+  // Runs `work` on the user-interface thread and waits for it.
+  void HandOver(const std::function<void()>& work);
+  // Closes the running client's connection, if there is one (any thread).
+  void CloseClient();
+
+  TFormHTTPClient& Pool_;
+  std::function<void(THTTPClient&)> Setup_;
+  // Copies of the request taken at the start, for the worker's own thread.
+  THTTPMethod Method_;
+  std::string URL_;
+  std::string Referer_;
+  const std::string* Source_;
+  std::string* Content_;
+
+  std::mutex HTTPMutex_;
+  THTTPClient* HTTP_ = nullptr;  // the running client, guarded by HTTPMutex_
+  bool InHandOver_ = false;      // user-interface thread only: its hand-over is running
+  std::atomic<bool> Ended_{false};
+  std::thread Thread_;
+};
+
+class TFormHTTPClient : public IRequestQueue {
+ public:
+  static constexpr int32_t kDefaultMaxThreads = 4;
+  static constexpr size_t kQueueLimit = 10000;
+
+  // Created on the user-interface thread, which `ui` serves. `prompter` shows the warning of
+  // SuspendWithMessage and asks the Terminate question (may be null: nothing shown, No).
+  explicit TFormHTTPClient(platform::UiThread& ui, platform::Prompter* prompter = nullptr,
+                           int32_t maxThreads = kDefaultMaxThreads);
+  // Terminates everything and waits for every worker thread.
+  ~TFormHTTPClient() override;
+  TFormHTTPClient(const TFormHTTPClient&) = delete;
+  TFormHTTPClient& operator=(const TFormHTTPClient&) = delete;
+
+  // Every worker calls this with its new client before the request (the HTTP settings' ApplyTo).
+  // Set it before requests are added; it is copied into each worker when the worker starts.
+  void SetClientSetup(std::function<void(THTTPClient&)> setup) { ClientSetup_ = std::move(setup); }
+
+  // All operations below run on the user-interface thread.
+  void AddRequest(THTTPMethod method, const std::string& url, const std::string& referer,
+                  std::unique_ptr<std::string> sourceStream, std::unique_ptr<std::string> contentStream,
+                  TRequestCallback callback);
+  void AddHeadRequest(const std::string& url, const std::string& referer, TRequestCallback callback) override;
+  // The pool owns `contentStream` from now on; the callback reads the body from its client.
+  void AddGetRequest(const std::string& url, const std::string& referer, std::unique_ptr<std::string> contentStream,
+                     TRequestCallback callback);
+  void ResumeRequests();
+  void SuspendRequests();
+  void SuspendWithMessage(const std::string& text) override;
+  void ProcessQueue();
+  void TerminateAll() override;
+  bool IsBusy() const;  // a worker is active
+  bool IsEmpty() const { return Queue_.empty(); }
+
+  // The window's buttons.
+  void ButtonSuspendClick();
+  void ButtonTerminateClick();  // asks kTerminateQuestion first
+
+  // Status notification: whenever the pool's state may have changed.
+  std::function<void(TFormHTTPClient& sender)> OnStatusChange;
+  // The address of the request started last.
+  std::string CurrentURL;
+
+  bool Suspended() const { return Suspended_; }
+  bool Closing() const { return Closing_; }
+  bool MessageShown() const { return MessageShown_; }
+  int32_t MaxThreads() const { return MaxThreads_; }
+  int32_t ActiveCount() const;
+  int32_t TotalCount() const { return static_cast<int32_t>(Queue_.size()); }
+  const TPoolDisplay& Display() const { return Display_; }
+
+  // The queue list, in the order requests were added.
+  int RowCount() const { return static_cast<int>(Queue_.size()); }
+  const TRequestData& Row(int row) const { return *Queue_.at(static_cast<size_t>(row)); }
+  void AddObserver(TRequestListObserver* observer);
+  void RemoveObserver(TRequestListObserver* observer);
+
+  // "%d%%" of pos * 100 / max rounded to the nearest integer (64-bit), "0%" when max is 0 or
+  // the result is negative.
+  static std::string ProgressText(int32_t pos, int32_t max);
+
+ private:
+  friend class TPrivateThread;
+  void StartRequest(TRequestData& request);
+  void StartNext();  // starts the first request not yet started, if any
+  void RefreshDisplay(int32_t total, int32_t active);
+  void DestroyRequest(TRequestData* request);
+  void RowChanged(const TRequestData* request);
+  void WorkerGone();  // a worker has left the active list
+  void ReapEndedThreads();
+  int IndexOf(const TRequestData* request) const;
+  template <typename F>
+  void Notify(F&& f) {
+    for (TRequestListObserver* o : std::vector<TRequestListObserver*>(Observers_)) f(o);
+  }
+
+  platform::UiThread& Ui_;
+  platform::Prompter* Prompter_;
+  const int32_t MaxThreads_;
+  std::function<void(THTTPClient&)> ClientSetup_;
+
+  std::vector<std::unique_ptr<TRequestData>> Queue_;  // the queue list (rows)
+  bool MessageShown_ = false;
+  bool Suspended_ = false;
+  bool Closing_ = false;
+  bool Destroying_ = false;
+  TPoolDisplay Display_;
+  std::vector<TRequestListObserver*> Observers_;
+
+  mutable std::recursive_mutex Lock_;           // the pool lock: guards Active_
+  std::vector<TPrivateThread*> Active_;         // workers from their start until they remove themselves
+  std::vector<std::unique_ptr<TPrivateThread>> Threads_;  // every worker not yet joined (UI thread)
+
+  std::mutex EndMutex_;  // wakes TerminateAll when a worker leaves the active list
+  std::condition_variable EndSignal_;
+  uint64_t Ends_ = 0;
+};

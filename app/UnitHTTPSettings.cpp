@@ -1,0 +1,120 @@
+#include "app/UnitHTTPSettings.h"
+
+#include "Kel/KelIdHTTP.h"
+#include "Kel/KelStr.h"
+#include "platform/Platform.h"
+
+TProxyHostPort ProxyForProtocol(const std::string& proxyList, const std::string& protocol) {
+  std::vector<std::string> entries;
+  std::string piece;
+  for (const char c : proxyList + ' ') {
+    if (!IsBlank(c)) {
+      piece += c;
+    } else if (!piece.empty()) {
+      entries.push_back(piece);
+      piece.clear();
+    }
+  }
+  std::string entry;
+  if (entries.size() < 2) {
+    entry = proxyList;  // a single entry is taken whole
+  } else {
+    for (const std::string& e : entries) {
+      const size_t eq = e.find('=');
+      if (eq != std::string::npos && SameText(std::string_view(e).substr(0, eq), protocol)) {
+        entry = e.substr(eq + 1);
+        break;
+      }
+    }
+  }
+  TProxyHostPort r;
+  const size_t colon = entry.find(':');
+  r.Host = Trim(std::string_view(entry).substr(0, colon));
+  if (colon != std::string::npos) r.Port = Trim(std::string_view(entry).substr(colon + 1));
+  return r;
+}
+
+TFormHTTPSettings::TFormHTTPSettings(TIniFile& settings, platform::Network* network) : Settings_(settings) {
+  Restore();
+  if (network) DefaultsFromSystem(*network);
+}
+
+void TFormHTTPSettings::DefaultsFromSystem(platform::Network& network) {
+  // A failing system query leaves the field as it is.
+  auto query = [](auto&& f) -> std::string {
+    try {
+      return f();
+    } catch (...) {
+      return std::string();
+    }
+  };
+  if (EditPassword.Text.empty()) EditPassword.Text = query([&] { return network.ProxyPassword(); });
+  if (EditUsername.Text.empty()) EditUsername.Text = query([&] { return network.ProxyUsername(); });
+  const std::string list = query([&] { return network.ProxyList(); });
+  const TProxyHostPort system = ProxyForProtocol(list, "http");
+  if (EditServer.Text.empty()) EditServer.Text = system.Host;
+  // The port field is a number: "0" (or nothing readable as a number) means not set.
+  if (StrToIntDef(EditPort.Text, 0) == 0 && !system.Port.empty()) EditPort.Text = system.Port;
+  Changed();
+}
+
+void TFormHTTPSettings::Changed() {
+  THTTPSettingsValues v;
+  v.Server = EditServer.Text;
+  v.Port = EditPort.Text;
+  v.Username = EditUsername.Text;
+  v.Password = EditPassword.Text;
+  v.BasicAuth = EditBasicAuth.Checked;
+  std::lock_guard lock(Mutex_);
+  Snapshot_ = std::move(v);
+}
+
+void TFormHTTPSettings::SetValues(const THTTPSettingsValues& values) {
+  EditServer.Text = values.Server;
+  EditPort.Text = values.Port;
+  EditUsername.Text = values.Username;
+  EditPassword.Text = values.Password;
+  EditBasicAuth.Checked = values.BasicAuth;
+  Changed();
+}
+
+THTTPSettingsValues TFormHTTPSettings::Values() const {
+  std::lock_guard lock(Mutex_);
+  return Snapshot_;
+}
+
+std::vector<TControlBinding> TFormHTTPSettings::Controls() {
+  return {
+      TControlBinding::Text("EditServer", EditServer.Text),
+      TControlBinding::Text("EditPort", EditPort.Text),
+      TControlBinding::Text("EditUsername", EditUsername.Text),
+      TControlBinding::Text("EditPassword", EditPassword.Text),
+      TControlBinding::CheckBox("EditBasicAuth", EditBasicAuth.Checked),
+  };
+}
+
+void TFormHTTPSettings::Restore() {
+  RestoreControls(Settings_, kSection, Controls());
+  Changed();
+}
+
+void TFormHTTPSettings::Store() { StoreControls(Settings_, kSection, Controls()); }
+
+bool TFormHTTPSettings::Run(const std::function<bool(TFormHTTPSettings&)>& showModal) {
+  Restore();
+  const bool ok = showModal(*this);
+  Changed();
+  if (ok) Store();
+  return ok;
+}
+
+void TFormHTTPSettings::ApplyTo(TProxyParams& params) const {
+  const THTTPSettingsValues v = Values();
+  params.ProxyServer = v.Server;
+  params.ProxyPort = StrToIntDef(v.Port, 0);
+  params.ProxyUsername = v.Username;
+  params.ProxyPassword = v.Password;
+  params.BasicAuthentication = v.BasicAuth;
+}
+
+void TFormHTTPSettings::ApplyTo(THTTPClient& client) const { ApplyTo(client.ProxyParams); }

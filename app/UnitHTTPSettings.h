@@ -1,0 +1,88 @@
+// The "HTTP Settings" dialog's logic: the proxy every HTTP client of the program uses, kept in
+// "Settings.ini" and defaulting to the system's proxy.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Kel/KelIni.h"
+
+class THTTPClient;
+struct TProxyParams;
+namespace platform {
+class Network;
+}
+
+// The system's proxy host and port for `protocol` from a proxy-list text: "proxy:8080" (one
+// entry, taken whole) or "http=p1:80 ftp=p2:21" (the entry of the protocol). Empty when none.
+struct TProxyHostPort {
+  std::string Host;
+  std::string Port;
+};
+TProxyHostPort ProxyForProtocol(const std::string& proxyList, const std::string& protocol);
+
+// The five values as the controls hold them.
+struct THTTPSettingsValues {
+  std::string Server;       // EditServer.Text; empty: no proxy
+  std::string Port = "0";   // EditPort.Text
+  std::string Username;     // EditUsername.Text
+  std::string Password;     // EditPassword.Text
+  bool BasicAuth = false;   // EditBasicAuth.Checked
+  bool operator==(const THTTPSettingsValues&) const = default;
+};
+
+class TFormHTTPSettings {
+ public:
+  static constexpr const char* kSection = "FormHTTPSettings";
+  static constexpr const char* kCaption = "HTTP Settings";
+
+  // Creation: restores the controls from `settings` ("Settings.ini"), then fills the empty ones
+  // from the system's proxy (`network` may be null: no system proxy).
+  TFormHTTPSettings(TIniFile& settings, platform::Network* network);
+  TFormHTTPSettings(const TFormHTTPSettings&) = delete;
+  TFormHTTPSettings& operator=(const TFormHTTPSettings&) = delete;
+
+  // The controls. Whoever changes them on the user-interface thread calls Changed() afterwards
+  // (the dialog's edit-change handler), so that workers see the new values.
+  struct TEdit {
+    std::string Text;
+  };
+  struct TCheckBox {
+    bool Checked = false;
+  };
+  TEdit EditServer;
+  TEdit EditPort{"0"};
+  TEdit EditUsername;
+  TEdit EditPassword;
+  TCheckBox EditBasicAuth;
+  void Changed();
+
+  // The controls in ownership order, as the settings files store them.
+  std::vector<TControlBinding> Controls();
+  // Controls := values (user-interface thread); Changed() is called.
+  void SetValues(const THTTPSettingsValues& values);
+  // The current values, from any thread.
+  THTTPSettingsValues Values() const;
+
+  // Restore the controls from "Settings.ini" / store them there.
+  void Restore();
+  void Store();
+
+  // Showing the dialog: restores the stored values, then `showModal` lets the user edit the
+  // controls and returns whether OK was pressed; on OK the controls are stored. Cancel stores
+  // nothing and keeps the edits until the next restore. Returns whether OK was pressed.
+  bool Run(const std::function<bool(TFormHTTPSettings&)>& showModal);
+
+  // Copies the current values into a client's proxy parameters; safe on any thread.
+  void ApplyTo(THTTPClient& client) const;
+  void ApplyTo(TProxyParams& params) const;
+
+ private:
+  void DefaultsFromSystem(platform::Network& network);
+  TIniFile& Settings_;
+  mutable std::mutex Mutex_;
+  THTTPSettingsValues Snapshot_;  // the controls' values for other threads, guarded by Mutex_
+};
