@@ -1,5 +1,6 @@
 #include "Kel/KelSpelling.h"
 
+#include <endian.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +58,26 @@ std::string InFolder(const std::string& folder, const char* name) {
 
 }  // namespace
 
+uint64_t FoldedBytes(std::string_view word, size_t from) {
+  uint64_t v = 0;
+  if (from < word.size()) {
+    const size_t n = std::min<size_t>(8, word.size() - from);
+    if (n == 8) {
+      std::memcpy(&v, word.data() + from, 8);
+      v = le64toh(v);
+    } else {
+      for (size_t i = 0; i < n; ++i) v |= uint64_t{U(word[from + i])} << (8 * i);
+    }
+  }
+  // Eight bytes at once: set the 0x20 bit of every byte from "A" to "Z".
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  const uint64_t low7 = v & ~kHigh;
+  const uint64_t atLeastA = low7 + kOnes * (0x80 - 'A');
+  const uint64_t aboveZ = low7 + kOnes * (0x80 - 'Z' - 1);
+  const uint64_t upper = atLeastA & ~aboveZ & ~v & kHigh;
+  return v | (upper >> 2);
+}
+
 int CompareWords(std::string_view a, std::string_view b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
@@ -75,15 +96,16 @@ namespace {
 
 // A number that orders like the word's first 8 folded bytes (0 past its end): words whose
 // numbers differ compare as their numbers do.
-uint64_t KeyOf(std::string_view word) {
-  uint64_t key = 0;
-  for (size_t i = 0; i < 8; ++i) key = (key << 8) | (i < word.size() ? kChars.Fold[U(word[i])] : 0u);
-  return key;
-}
+uint64_t KeyOf(std::string_view word) { return __builtin_bswap64(FoldedBytes(word, 0)); }
 
 // A word of fewer than 8 bytes without NUL bytes equals an entry without NUL bytes exactly when
 // their numbers are equal: the number then holds the whole word and marks where it ends.
-bool KeyHoldsWord(std::string_view word) { return word.size() < 8 && word.find('\0') == std::string_view::npos; }
+bool KeyHoldsWord(std::string_view word) {
+  if (word.size() >= 8) return false;
+  for (char c : word)
+    if (c == '\0') return false;
+  return true;
+}
 
 // The bucket of a key: its first two folded bytes.
 inline size_t BucketOf(uint64_t key) { return static_cast<size_t>(key >> 48); }

@@ -20,6 +20,10 @@ struct Services;
 // Orders two words by the dictionary's comparison: <0, 0, >0.
 int CompareWords(std::string_view a, std::string_view b);
 
+// The up to 8 bytes of `word` from `from` on, ASCII letters in lower case, packed into a number
+// first byte lowest (zero past the end of the word).
+uint64_t FoldedBytes(std::string_view word, size_t from);
+
 // A list of words kept sorted at all times, without duplicates under CompareWords. Lookups are
 // binary searches.
 class TWordList {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "Kel/KelStr.h"
+
 namespace {
 
 TWordList ListOf(std::initializer_list<const char*> words) {
@@ -60,6 +64,38 @@ TEST(CheckSpelling, PositionsAreIndicesIntoTheDocument) {
   EXPECT_EQ(CheckSpelling("<p>Teh cat</p>", main, none), (TWordPositions{{4, 3}}));
   // Later runs, after tags and a reference: the index counts from the document's start.
   EXPECT_EQ(CheckSpelling("<b>cat</b>\r\n<i>the&nbsp;dgo</i> tteh", main, none), (TWordPositions{{25, 3}, {33, 4}}));
+}
+
+// Many different words in varying case, short and long: the checker remembers its answers
+// while it walks, and must still decide every word as if it were alone.
+TEST(CheckSpelling, AgreesWithDecidingEveryWordAlone) {
+  std::mt19937 random(11);
+  const auto randomWord = [&] {
+    std::string w = random() % 3 == 0 ? "EFGHabcd" : "";  // the same first 8 bytes
+    const size_t n = 1 + random() % 16;
+    for (size_t i = 0; i < n; ++i) w += "abcdeEFGH'-s"[random() % 12];
+    return w;
+  };
+  std::vector<std::string> vocabulary(3000);
+  for (std::string& w : vocabulary) w = randomWord();
+  TWordList main, user;
+  for (size_t i = 0; i < vocabulary.size(); i += 2) main.Add(vocabulary[i]);
+  for (size_t i = 1; i < vocabulary.size(); i += 10) user.Add(vocabulary[i]);
+
+  std::string html = "<p>";
+  for (int i = 0; i < 20000; ++i) {
+    std::string w = vocabulary[random() % vocabulary.size()];
+    if (random() % 3 == 0) w = UpperCase(w);
+    html += w + (random() % 10 == 0 ? "</p><p>" : " ");
+  }
+  TWordPositions expected;
+  TWordPositions words;
+  SplitWords(html, words);
+  for (const TWordPosition& p : words) {
+    const std::string word = html.substr(static_cast<size_t>(p.Index - 1), static_cast<size_t>(p.Length));
+    if (word != "p" && !IsKnownInEither(word, main, user)) expected.push_back(p);
+  }
+  EXPECT_EQ(CheckSpelling(html, main, user), expected);
 }
 
 TEST(CountSpellingErrors, EmptyDictionariesCountWhatTheRulesDoNotKnow) {
