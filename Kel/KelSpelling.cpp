@@ -299,6 +299,8 @@ void TWordList::SaveToFile(const std::string& path) const {
   }
 }
 
+std::unique_ptr<TWordList> CreateWordList() { return std::make_unique<TWordList>(); }
+
 // ---------------------------------------------------------------------------------------------
 // Files
 

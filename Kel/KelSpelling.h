@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +21,7 @@ struct Services;
 // Orders two words by the dictionary's comparison: <0, 0, >0.
 int CompareWords(std::string_view a, std::string_view b);
 
-// The up to 8 bytes of `word` from `from` on, ASCII letters in lower case, packed into a number
+// The up to 8 bytes of `word` from `from` on, ASCII letters in lower case, packed into a number,
 // first byte lowest (zero past the end of the word).
 uint64_t FoldedBytes(std::string_view word, size_t from);
 
@@ -76,6 +77,9 @@ class TWordList {
   std::vector<uint32_t> Buckets_;
   bool HasNul_ = false;  // some entry holds a NUL byte: keys alone never decide equality
 };
+
+// A new, empty word list; the caller owns it.
+std::unique_ptr<TWordList> CreateWordList();
 
 // A word's place in the text it was split from: 1-based byte index and length in bytes.
 struct TWordPosition {

@@ -12,6 +12,9 @@
 #include "platform/System.h"
 #include "support/TempDir.h"
 
+// Word positions print as (index, length) in failure messages.
+inline void PrintTo(const TWordPosition& p, std::ostream* os) { *os << '(' << p.Index << ", " << p.Length << ')'; }
+
 namespace {
 
 TWordList ListOf(std::initializer_list<const char*> words) {
@@ -151,7 +154,9 @@ TEST(GetSuggestions, BothListsInsertionsAndDuplicates) {
 // Word lists
 
 TEST(TWordList, SortedWithoutCaseDuplicates) {
-  TWordList list;
+  const std::unique_ptr<TWordList> created = CreateWordList();
+  TWordList& list = *created;
+  EXPECT_TRUE(list.Empty());
   EXPECT_TRUE(list.Add("beta"));
   EXPECT_TRUE(list.Add("Alpha"));
   EXPECT_FALSE(list.Add("BETA"));

@@ -6,6 +6,9 @@
 
 #include "Kel/KelStr.h"
 
+// Word positions print as (index, length) in failure messages.
+inline void PrintTo(const TWordPosition& p, std::ostream* os) { *os << '(' << p.Index << ", " << p.Length << ')'; }
+
 namespace {
 
 TWordList ListOf(std::initializer_list<const char*> words) {
