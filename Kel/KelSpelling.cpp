@@ -1,6 +1,5 @@
 #include "Kel/KelSpelling.h"
 
-#include <endian.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,26 +57,6 @@ std::string InFolder(const std::string& folder, const char* name) {
 
 }  // namespace
 
-uint64_t FoldedBytes(std::string_view word, size_t from) {
-  uint64_t v = 0;
-  if (from < word.size()) {
-    const size_t n = std::min<size_t>(8, word.size() - from);
-    if (n == 8) {
-      std::memcpy(&v, word.data() + from, 8);
-      v = le64toh(v);
-    } else {
-      for (size_t i = 0; i < n; ++i) v |= uint64_t{U(word[from + i])} << (8 * i);
-    }
-  }
-  // Eight bytes at once: set the 0x20 bit of every byte from "A" to "Z".
-  constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
-  const uint64_t low7 = v & ~kHigh;
-  const uint64_t atLeastA = low7 + kOnes * (0x80 - 'A');
-  const uint64_t aboveZ = low7 + kOnes * (0x80 - 'Z' - 1);
-  const uint64_t upper = atLeastA & ~aboveZ & ~v & kHigh;
-  return v | (upper >> 2);
-}
-
 int CompareWords(std::string_view a, std::string_view b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
@@ -94,14 +73,15 @@ int CompareWords(std::string_view a, std::string_view b) {
 
 namespace {
 
-// A number that orders like the word's first 8 folded bytes (0 past its end): words whose
-// numbers differ compare as their numbers do.
-uint64_t KeyOf(std::string_view word) { return __builtin_bswap64(FoldedBytes(word, 0)); }
+// Numbers that order like the word's folded bytes 1-8 (Key) and 9-16 (Key2), 0 past its end:
+// words whose numbers differ compare as their numbers do.
+inline uint64_t KeyOf(std::string_view word) { return __builtin_bswap64(FoldedBytes(word, 0)); }
+inline uint64_t Key2Of(std::string_view word) { return __builtin_bswap64(FoldedBytes(word, 8)); }
 
-// A word of fewer than 8 bytes without NUL bytes equals an entry without NUL bytes exactly when
-// their numbers are equal: the number then holds the whole word and marks where it ends.
-bool KeyHoldsWord(std::string_view word) {
-  if (word.size() >= 8) return false;
+// A word of fewer than 16 bytes without NUL bytes equals an entry without NUL bytes exactly
+// when both their numbers are equal: the numbers then hold the whole word and mark its end.
+bool KeysHoldWord(std::string_view word) {
+  if (word.size() >= 16) return false;
   for (char c : word)
     if (c == '\0') return false;
   return true;
@@ -118,6 +98,7 @@ constexpr size_t kIndexedSize = 2048;
 void TWordList::Clear() {
   Items_.clear();
   Keys_.clear();
+  Keys2_.clear();
   Buckets_.clear();
   HasNul_ = false;
 }
@@ -156,16 +137,19 @@ size_t TWordList::KeyLowerBound(uint64_t key) const {
   return static_cast<size_t>(base - Keys_.data()) + below;
 }
 
-size_t TWordList::LowerBound(std::string_view word, uint64_t key, size_t first) const {
-  // The entries that tie with the word on the key are few: gallop to their end, then compare
-  // the entries themselves.
+size_t TWordList::TiesEnd(uint64_t key, size_t first) const {
+  // The entries that tie on the key are few: gallop to their end.
   const size_t rest = Keys_.size() - first;
   size_t step = 1;
   while (step < rest && Keys_[first + step] == key) step *= 2;
-  const auto tiesEnd = std::upper_bound(Keys_.begin() + static_cast<std::ptrdiff_t>(first + step / 2),
-                                        Keys_.begin() + static_cast<std::ptrdiff_t>(first + std::min(step, rest)), key);
+  const auto end = std::upper_bound(Keys_.begin() + static_cast<std::ptrdiff_t>(first + step / 2),
+                                    Keys_.begin() + static_cast<std::ptrdiff_t>(first + std::min(step, rest)), key);
+  return static_cast<size_t>(end - Keys_.begin());
+}
+
+size_t TWordList::LowerBound(std::string_view word, uint64_t key, size_t first) const {
   const auto at = std::lower_bound(Items_.begin() + static_cast<std::ptrdiff_t>(first),
-                                   Items_.begin() + (tiesEnd - Keys_.begin()), word,
+                                   Items_.begin() + static_cast<std::ptrdiff_t>(TiesEnd(key, first)), word,
                                    [](const std::string& e, std::string_view w) { return CompareWords(e, w) < 0; });
   return static_cast<size_t>(at - Items_.begin());
 }
@@ -173,8 +157,14 @@ size_t TWordList::LowerBound(std::string_view word, uint64_t key, size_t first) 
 int TWordList::IndexOf(std::string_view word) const {
   const uint64_t key = KeyOf(word);
   const size_t first = KeyLowerBound(key);
-  if (!HasNul_ && KeyHoldsWord(word))  // most words: the keys alone decide
-    return first < Keys_.size() && Keys_[first] == key ? static_cast<int>(first) : -1;
+  if (!HasNul_ && KeysHoldWord(word)) {  // most words: the numbers alone decide
+    if (first >= Keys_.size() || Keys_[first] != key) return -1;
+    if (word.size() < 8) return static_cast<int>(first);  // the second numbers are all 0 then
+    const uint64_t key2 = Key2Of(word);
+    const auto end = Keys2_.begin() + static_cast<std::ptrdiff_t>(TiesEnd(key, first));
+    const auto at = std::lower_bound(Keys2_.begin() + static_cast<std::ptrdiff_t>(first), end, key2);
+    return at != end && *at == key2 ? static_cast<int>(at - Keys2_.begin()) : -1;
+  }
   const size_t at = LowerBound(word, key, first);
   return at < Items_.size() && CompareWords(Items_[at], word) == 0 ? static_cast<int>(at) : -1;
 }
@@ -187,6 +177,7 @@ bool TWordList::Add(std::string_view word) {
   if (at < Items_.size() && CompareWords(Items_[at], word) == 0) return false;
   Items_.insert(Items_.begin() + static_cast<std::ptrdiff_t>(at), std::string(word));
   Keys_.insert(Keys_.begin() + static_cast<std::ptrdiff_t>(at), key);
+  Keys2_.insert(Keys2_.begin() + static_cast<std::ptrdiff_t>(at), Key2Of(word));
   if (word.find('\0') != std::string_view::npos) HasNul_ = true;
   // Keeping the bucket index up to date would cost more than the insertion; the lists that
   // grow word by word are small, and the large ones are loaded in one go.
@@ -216,10 +207,12 @@ void TWordList::Assign(std::vector<std::string> words) {
   // Of equal words only the first read, which leads its run, is kept.
   Items_.reserve(n);
   Keys_.reserve(n);
+  Keys2_.reserve(n);
   for (size_t i : order) {
     if (!Items_.empty() && Keys_.back() == keys[i] && CompareWords(Items_.back(), words[i]) == 0) continue;
     Items_.push_back(std::move(words[i]));
     Keys_.push_back(keys[i]);
+    Keys2_.push_back(Key2Of(Items_.back()));
   }
   Reindex();
 }

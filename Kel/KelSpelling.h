@@ -23,7 +23,23 @@ int CompareWords(std::string_view a, std::string_view b);
 
 // The up to 8 bytes of `word` from `from` on, ASCII letters in lower case, packed into a number,
 // first byte lowest (zero past the end of the word).
-uint64_t FoldedBytes(std::string_view word, size_t from);
+inline uint64_t FoldedBytes(std::string_view word, size_t from) {
+  uint64_t v = 0;
+  if (from < word.size()) {
+    const size_t n = word.size() - from;
+    if (n >= 8) {
+      for (size_t i = 0; i < 8; ++i) v |= uint64_t{static_cast<unsigned char>(word[from + i])} << (8 * i);
+    } else {
+      for (size_t i = 0; i < n; ++i) v |= uint64_t{static_cast<unsigned char>(word[from + i])} << (8 * i);
+    }
+  }
+  // Eight bytes at once: set the 0x20 bit of every byte from "A" to "Z".
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  const uint64_t low7 = v & ~kHigh;
+  const uint64_t atLeastA = low7 + kOnes * (0x80 - 'A');
+  const uint64_t aboveZ = low7 + kOnes * (0x80 - 'Z' - 1);
+  return v | ((atLeastA & ~aboveZ & ~v & kHigh) >> 2);
+}
 
 // A list of words kept sorted at all times, without duplicates under CompareWords. Lookups are
 // binary searches.
@@ -61,6 +77,8 @@ class TWordList {
  private:
   // Index of the first key not below `key`.
   size_t KeyLowerBound(uint64_t key) const;
+  // Index just past the entries from `first` on whose key is `key`.
+  size_t TiesEnd(uint64_t key, size_t first) const;
   // Index of the first entry not ordered before `word`, whose key is `key` and whose
   // KeyLowerBound is `first`.
   size_t LowerBound(std::string_view word, uint64_t key, size_t first) const;
@@ -68,14 +86,15 @@ class TWordList {
   void Reindex();
 
   std::vector<std::string> Items_;
-  // Beside each entry its first 8 bytes, folded, as one big-endian number (0 past the end): the
-  // binary search compares these numbers and reads the entries only where they tie.
+  // Beside each entry its bytes 1-8 and 9-16, folded, each as one big-endian number (0 past the
+  // end): the binary search compares these numbers and reads the entries only where they tie.
   std::vector<uint64_t> Keys_;
+  std::vector<uint64_t> Keys2_;
   // For a large list filled in one go (Assign, SetText, LoadFromFile; Add drops it): where the
   // entries of each pair of first folded bytes begin (65536 buckets and the end), so that a
   // search only probes the entries that start like the word.
   std::vector<uint32_t> Buckets_;
-  bool HasNul_ = false;  // some entry holds a NUL byte: keys alone never decide equality
+  bool HasNul_ = false;  // some entry holds a NUL byte: the numbers alone never decide equality
 };
 
 // A new, empty word list; the caller owns it.
