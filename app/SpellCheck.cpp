@@ -1,0 +1,64 @@
+#include "app/SpellCheck.h"
+
+namespace {
+
+constexpr size_t kAnswerBits = 10;  // 1024 places
+
+}  // namespace
+
+THTMLSpellCheck::THTMLSpellCheck(const TWordList& mainList, const TWordList& userList)
+    : MainList_(mainList), UserList_(userList) {}
+
+bool THTMLSpellCheck::IsKnown(std::string_view word) {
+  // Words hold no NUL bytes (they are made of word characters), so the folded bytes and the
+  // length identify a word of up to 16 bytes, ignoring case.
+  if (word.empty() || word.size() > 16) return IsKnownInEither(word, MainList_, UserList_);
+  if (Answers_.empty()) Answers_.resize(size_t{1} << kAnswerBits);
+  const uint64_t head = FoldedBytes(word, 0), tail = FoldedBytes(word, 8);
+  const uint64_t hash = (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^ word.size();
+  TAnswer& a = Answers_[static_cast<size_t>((hash * 0xFF51AFD7ED558CCDull) >> (64 - kAnswerBits))];
+  if (a.Length != word.size() || a.Head != head || a.Tail != tail) {
+    a.Head = head;
+    a.Tail = tail;
+    a.Length = static_cast<uint32_t>(word.size());
+    a.Known = IsKnownInEither(word, MainList_, UserList_);
+  }
+  return a.Known;
+}
+
+void THTMLSpellCheck::DoTagName() {
+  if (IsTag("script") || IsTag("style")) SkipText = true;
+  if (IsTag("/script") || IsTag("/style")) SkipText = false;
+}
+
+void THTMLSpellCheck::DoBeginText() { RunStart = Position(); }
+
+void THTMLSpellCheck::DoText() {
+  if (SkipText) return;
+  Words_.clear();
+  SplitWords(Text, Words_);
+  const std::string_view run(Text);
+  for (const TWordPosition& w : Words_) {
+    // The run is a verbatim copy of the document from RunStart on.
+    const std::string_view word = run.substr(static_cast<size_t>(w.Index - 1), static_cast<size_t>(w.Length));
+    if (!IsKnown(word)) Errors.push_back({w.Index + RunStart - 1, w.Length});
+  }
+}
+
+TWordPositions CheckSpelling(std::string_view html, const TWordList& mainList, const TWordList& userList) {
+  THTMLSpellCheck checker(mainList, userList);
+  checker.Walk(html);
+  return std::move(checker.Errors);
+}
+
+TWordPositions CheckSpelling(std::string_view html, const TSpellingDictionaries& dictionaries) {
+  return CheckSpelling(html, dictionaries.MainList, dictionaries.UserList);
+}
+
+int32_t CountSpellingErrors(std::string_view html, const TWordList& mainList, const TWordList& userList) {
+  return static_cast<int32_t>(CheckSpelling(html, mainList, userList).size());
+}
+
+int32_t CountSpellingErrors(std::string_view html, const TSpellingDictionaries& dictionaries) {
+  return CountSpellingErrors(html, dictionaries.MainList, dictionaries.UserList);
+}
