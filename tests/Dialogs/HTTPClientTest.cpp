@@ -373,10 +373,10 @@ TEST_F(PoolTest, Buttons) {
   Pool.AddHeadRequest(Server.URL("/x.html"), "", nullptr);
   EXPECT_EQ(Pool.Display().SuspendCaption, "Resume");
   EXPECT_TRUE(Pool.Display().TerminateEnabled);
-  Prompter.Script.emplace_back(std::in_place_type<platform::Answer>, platform::Answer::No);
+  Prompter.QueueAnswer(platform::Answer::No);
   Pool.ButtonTerminateClick();
   EXPECT_EQ(Pool.RowCount(), 1);
-  Prompter.Script.emplace_back(std::in_place_type<platform::Answer>, platform::Answer::Yes);
+  Prompter.QueueAnswer(platform::Answer::Yes);
   Pool.ButtonTerminateClick();
   EXPECT_EQ(Pool.RowCount(), 0);
   EXPECT_EQ(Prompter.TextsOf("YesNo"), (std::vector<std::string>(2, "Do you want to terminate all the current tasks?")));

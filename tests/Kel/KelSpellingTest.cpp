@@ -25,11 +25,7 @@ TWordList ListOf(std::initializer_list<const char*> words) {
 
 std::vector<std::string> Entries(const TWordList& list) { return {list.begin(), list.end()}; }
 
-// Queues an answer in place: GCC 12 warns, wrongly, that the optional inside the copied reply of
-// QueueAnswer may be used uninitialized.
-void QueueAnswer(platform::HeadlessPrompter& prompter, platform::Answer answer) {
-  prompter.Script.emplace_back(std::in_place_index<0>, answer);
-}
+void QueueAnswer(platform::HeadlessPrompter& prompter, platform::Answer answer) { prompter.QueueAnswer(answer); }
 
 // ---------------------------------------------------------------------------------------------
 // Known words
