@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Kel/KelFiles.h"
+
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 // "left", "right" or "center": the alignment as HTML names it.
@@ -37,9 +39,3 @@ void ExportListViewCSV(const TCustomListItems& items, const std::string& fileNam
 
 // The lines joined, each followed by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);
-// Creates or replaces `fileName` with `content`, byte for byte: written to a temporary file in
-// the same folder and renamed over the target, so a failed write leaves the old file intact.
-// Fails with EError ("Cannot create file ...") when the file cannot be created or written.
-void SaveTextToFile(const std::string& fileName, const std::string& content);
-// Reads a whole file; fails with EError when it cannot be opened or read.
-std::string LoadTextFromFile(const std::string& fileName);

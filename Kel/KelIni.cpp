@@ -1,5 +1,7 @@
 #include "Kel/KelIni.h"
 
+#include "Kel/KelFiles.h"
+
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -121,25 +123,7 @@ void TIniText::WriteString(std::string_view section, std::string_view key, std::
 // Writing whole files
 
 bool WriteFileReplacing(const std::string& fileName, std::string_view content, bool ownerOnly) {
-  std::string temp = fileName + ".XXXXXX";
-  const int fd = mkstemp(temp.data());  // created with mode 0600
-  if (fd < 0) return false;
-  bool ok = fchmod(fd, ownerOnly ? 0600 : 0644) == 0;
-  size_t done = 0;
-  while (ok && done < content.size()) {
-    const ssize_t n = write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-    } else {
-      done += static_cast<size_t>(n);
-    }
-  }
-  ok = fsync(fd) == 0 && ok;
-  ok = close(fd) == 0 && ok;
-  if (ok) ok = rename(temp.c_str(), fileName.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  return TrySaveTextToFile(fileName, content, ownerOnly);
 }
 
 // ---------------------------------------------------------------------------------------------

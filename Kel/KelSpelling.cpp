@@ -1,5 +1,7 @@
 #include "Kel/KelSpelling.h"
 
+#include "Kel/KelFiles.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -268,29 +270,7 @@ bool TWordList::LoadFromFile(const std::string& path) {
   return ok;
 }
 
-void TWordList::SaveToFile(const std::string& path) const {
-  const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
-  const std::string text = Text();
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw EError(Format("Cannot create file \"%s\". %s", path.c_str(), std::strerror(errno)));
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      const int error = errno;
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      throw EError(Format("Cannot write file \"%s\". %s", path.c_str(), std::strerror(error)));
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    throw EError(Format("Cannot create file \"%s\". %s", path.c_str(), ec.message().c_str()));
-  }
-}
+void TWordList::SaveToFile(const std::string& path) const { SaveTextToFile(path, Text()); }
 
 std::unique_ptr<TWordList> CreateWordList() { return std::make_unique<TWordList>(); }
 

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "Kel/KelFiles.h"
 #include "Kel/KelStr.h"
 
 TFormTessaly::TFormTessaly(TSiteMap& map, platform::Services& services, IRequestQueue* pool)
@@ -109,15 +110,9 @@ void TFormTessaly::LoadRecentAddresses() {
 
 void TFormTessaly::SaveRecentAddresses() const {
   if (!Services.Dirs) return;
-  const std::string target = Services.Dirs->AppFolder() + "/MRU.txt";
-  const std::string temporary = target + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return;
-    for (size_t i = 0; i < RecentAddresses.size() && i < 10; ++i) out << RecentAddresses[i] << "\r\n";
-    if (!out.flush()) return;
-  }
-  std::rename(temporary.c_str(), target.c_str());
+  std::string text;
+  for (size_t i = 0; i < RecentAddresses.size() && i < 10; ++i) text += RecentAddresses[i] + "\r\n";
+  TrySaveTextToFile(Services.Dirs->AppFolder() + "/MRU.txt", text);
 }
 
 void TFormTessaly::SetAddress(const std::string& text) {
