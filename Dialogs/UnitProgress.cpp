@@ -17,6 +17,8 @@ int64_t MulDiv(int64_t number, int64_t numerator, int64_t denominator) {
 }  // namespace
 
 std::string TFormProgress::PercentText(int position, int max) {
+  // A range of 0 (a job of one step) is complete at its only position.
+  if (max == 0) return "100% Done.";
   return IntToStr(MulDiv(position, 100, max)) + "% Done.";
 }
 

@@ -1,5 +1,7 @@
 #include "Kel/KelIdHTTP.h"
 
+#include <cstdlib>
+
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -217,6 +219,11 @@ void THTTPTransfer::Configure(CURL* easy, CurlSlist& headers, CurlSlist& proxyHe
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
   else
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+
+  // Certificates are checked against the system's authorities; SSL_CERT_FILE and SSL_CERT_DIR
+  // name others, as for every OpenSSL program (a company's own authority, a test server).
+  if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) curl_easy_setopt(easy, CURLOPT_CAINFO, file);
+  if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir) curl_easy_setopt(easy, CURLOPT_CAPATH, dir);
 
   // A silent server must not hold a worker for ever; nothing else is limited.
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Kel/KelDateTime.h"
@@ -98,6 +100,12 @@ class TSpiderNode {
   void ClearLocalFiles();
   // Reads the local file's date and size (0 and -1 when there is none); sets Modified.
   void UpdateLocalFileInfo();
+
+  // The node's section of a project file: appends its sixteen "key=value" lines.
+  void SaveTo(std::vector<std::string>& lines) const;
+  // Sets the saved fields from a section; `value(key)` gives a key's value ("" when missing).
+  // Fails with the message of the first value that is not valid; earlier fields stay set.
+  void LoadFrom(const std::function<std::string(std::string_view key)>& value);
 
   bool IsRedirected() const;
   bool IsBroken() const;

@@ -75,12 +75,12 @@ bool TSiteTree::PassesFilter(const TTreeEntry* root, const TSpiderNode& node) co
 TTreeEntry* TSiteTree::AddEntry(TTreeEntry* parent, std::string_view caption) {
   auto& siblings = parent ? parent->Children : Top_;
   const int row = static_cast<int>(siblings.size());
-  if (!Resetting_)
+  if (!Quiet())
     for (auto* o : Observers_) o->EntryAboutToBeAdded(parent, row);
   siblings.push_back(std::make_unique<TTreeEntry>(this, parent, std::string(caption), row));
   TTreeEntry* entry = siblings.back().get();
   Map.Modified = true;
-  if (!Resetting_)
+  if (!Quiet())
     for (auto* o : Observers_) o->EntryAdded(entry);
   return entry;
 }
@@ -210,12 +210,24 @@ void TSiteTree::UpdateSiteRootCaption() {
   TTreeEntry* root = SiteRoot();
   if (root->Caption == caption) return;
   root->Caption = caption;
-  for (auto* o : Observers_) o->EntryChanged(root);
+  if (!Quiet())
+    for (auto* o : Observers_) o->EntryChanged(root);
+}
+
+void TSiteTree::BeginUpdate() {
+  if (UpdateDepth_++ == 0)
+    for (auto* o : Observers_) o->TreeAboutToReset();
+}
+
+void TSiteTree::EndUpdate() {
+  if (UpdateDepth_ > 0 && --UpdateDepth_ == 0)
+    for (auto* o : Observers_) o->TreeReset();
 }
 
 void TSiteTree::RefreshEntry(TTreeEntry* entry) {
   if (!entry) return;
-  for (auto* o : Observers_) o->EntryChanged(entry);
+  if (!Quiet())
+    for (auto* o : Observers_) o->EntryChanged(entry);
   if (TSpiderNode* node = NodeOf(entry); node && node->ListItem && List) List->RefreshRow(node->ListItem);
 }
 

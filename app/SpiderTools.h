@@ -109,6 +109,10 @@ class TSiteTree {
   // The site root shows the site's base address: protocol, "://", host (and a non-default port), path.
   void UpdateSiteRootCaption();
 
+  // Many changes at once (loading a project): observers hear one reset instead of each change.
+  void BeginUpdate();
+  void EndUpdate();
+
   // Tells the observers that an entry's icon or caption changed, and refreshes its node's row.
   void RefreshEntry(TTreeEntry* entry);
   void AddObserver(TSiteTreeObserver* observer);
@@ -119,6 +123,8 @@ class TSiteTree {
   std::vector<std::unique_ptr<TTreeEntry>> Top_;
   std::vector<TSiteTreeObserver*> Observers_;
   bool Resetting_ = false;
+  int UpdateDepth_ = 0;
+  bool Quiet() const { return Resetting_ || UpdateDepth_ > 0; }
 };
 
 // The captions of the top-level entries, in order.

@@ -28,6 +28,9 @@ void TFormTessaly::Reset() {
   SelectEntry(nullptr);
   Tree.ResetSiteTree();
   History.Reset();
+  RedirectChecks_.clear();
+  FoldedFetches_.clear();
+  RequestsDone = 0;
   ProjectFileName = "untitled.tly";
   SelectEntry(Tree.SiteRoot());
   Refresh();

@@ -151,7 +151,7 @@ TEST(ProgressRunner, PercentTextAndSwallowedErrors) {
   EXPECT_EQ(TFormProgress::PercentText(1, 3), "33% Done.");
   EXPECT_EQ(TFormProgress::PercentText(2, 3), "67% Done.");
   EXPECT_EQ(TFormProgress::PercentText(5, 4), "125% Done.");
-  EXPECT_EQ(TFormProgress::PercentText(0, 0), "-1% Done.");
+  EXPECT_EQ(TFormProgress::PercentText(0, 0), "100% Done.");
   platform::Services none;
   TFormProgress progress(none);
   bool ran = false;

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/evp.h>
+#include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -32,11 +33,21 @@ std::unique_ptr<TestServer> TestServer::Secure() {
   X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
   X509_set_issuer_name(cert, name);
   X509_sign(cert, key, EVP_sha256());
+  std::string pem;
+  if (BIO* bio = BIO_new(BIO_s_mem())) {
+    PEM_write_bio_X509(bio, cert);
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(bio, &data);
+    pem.assign(data, static_cast<size_t>(size));
+    BIO_free(bio);
+  }
   auto server = std::make_unique<httplib::SSLServer>(cert, key);
   X509_free(cert);
   EVP_PKEY_free(key);
   if (!server->is_valid()) throw std::runtime_error("test server: invalid TLS setup");
-  return std::unique_ptr<TestServer>(new TestServer(std::move(server), "https"));
+  std::unique_ptr<TestServer> result(new TestServer(std::move(server), "https"));
+  result->CertificatePEM_ = pem;
+  return result;
 }
 
 void TestServer::Start() {

@@ -31,11 +31,14 @@ class TestServer {
   int Port() const { return Port_; }
   // "http://127.0.0.1:<port>" (or "https://...") followed by `path`.
   std::string URL(const std::string& path = "/") const;
+  // The self-signed certificate of a Secure() server, in PEM form.
+  const std::string& CertificatePEM() const { return CertificatePEM_; }
 
  private:
   TestServer(std::unique_ptr<httplib::Server> server, std::string scheme);
   std::unique_ptr<httplib::Server> Server_;
   std::string Scheme_ = "http";
+  std::string CertificatePEM_;
   std::thread Thread_;
   int Port_ = 0;
 };

@@ -1,0 +1,46 @@
+#include "app/Application.h"
+
+#include "Kel/KelError.h"
+
+namespace {
+platform::Services& Checked(platform::Services& services) {
+  KelAssert(services.Ui && services.Dirs, "the program needs its user-interface thread and folders");
+  return services;
+}
+}  // namespace
+
+TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
+    : Services(Checked(services)),
+      SettingsFiles(services.Dirs->AppFolder(), services.Dirs->ConfigFolder()),
+      HTTPSettings(SettingsFiles.Settings(), services.Net),
+      Pool(*services.Ui, services.Ask, maxThreads),
+      Progress(services),
+      Main(Map, services) {
+  Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });
+  Main.AttachPool(Pool);
+  Main.Dictionaries = &Dictionaries;
+  Main.Progress = &Progress;
+}
+
+TTessalyApp::~TTessalyApp() {
+  Close();
+  // No completion may reach the main window once it is gone.
+  Pool.OnStatusChange = nullptr;
+}
+
+bool TTessalyApp::Start() {
+  if (!Dictionaries.Load(Services)) return false;
+  Main.LoadRecentAddresses();
+  Main.Tree.ValidateExternalURLs = Services.Net && Services.Net->IsConnected();
+  Main.Reset();
+  return true;
+}
+
+void TTessalyApp::Close() {
+  if (Closed_) return;
+  Closed_ = true;
+  Pool.TerminateAll();
+  Main.Reset();
+  Main.SaveRecentAddresses();
+  Dictionaries.SaveUserList();
+}

@@ -1,0 +1,42 @@
+// The program's objects, created at start-up and kept until exit: settings, the site map, the
+// request pool, the dictionaries, the progress runner and the main window's logic. The desktop
+// program and tessaly-crawl each build one over their own platform services.
+#pragma once
+
+#include "Dialogs/UnitHTTPClient.h"
+#include "Dialogs/UnitProgress.h"
+#include "Kel/KelIni.h"
+#include "Kel/KelSpelling.h"
+#include "app/SpiderNode.h"
+#include "app/UnitHTTPSettings.h"
+#include "app/UnitMain.h"
+#include "platform/Platform.h"
+
+class TTessalyApp {
+ public:
+  // `services` needs Ui and Dirs; the others may be null where unused.
+  explicit TTessalyApp(platform::Services& services, int32_t maxThreads = TFormHTTPClient::kDefaultMaxThreads);
+  ~TTessalyApp();
+  TTessalyApp(const TTessalyApp&) = delete;
+  TTessalyApp& operator=(const TTessalyApp&) = delete;
+
+  // Loads the dictionaries (false: the main dictionary is missing and the program must end),
+  // the recent addresses, checks "Validate External URL's" when the machine is connected, and
+  // resets the main window (its first idle notification included).
+  bool Start();
+  // Closing: stops every request, clears the map, writes the recent addresses and the user
+  // dictionary. Runs once; the destructor runs it when nobody did.
+  void Close();
+
+  platform::Services& Services;
+  TSettingsFiles SettingsFiles;
+  TFormHTTPSettings HTTPSettings;
+  TSiteMap Map;
+  TFormHTTPClient Pool;
+  TSpellingDictionaries Dictionaries;
+  TFormProgress Progress;
+  TFormTessaly Main;
+
+ private:
+  bool Closed_ = false;
+};

@@ -1,0 +1,326 @@
+// The crawl end to end: the real request pool, real HTTP on loopback, the headless platform.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "app/Application.h"
+#include "platform/Headless.h"
+#include "support/TempDir.h"
+#include "support/TestServer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* const kWords = "a\nto\nmail\njs\nabout\nhome\nimage\nlink\npage\nsite\nthe\nwelcome\nshop\ntarget\n";
+
+class CrawlTest : public ::testing::Test {
+ protected:
+  CrawlTest() : paths(dir.Str()) {
+    dir.Write("app/english.txt", kWords);
+    services.Ui = &ui;
+    services.Ask = &ask;
+    services.Web = &browser;
+    services.View = &preview;
+    services.Net = &net;
+    services.Dirs = &paths;
+    services.Progress = &progressWindow;
+    app = std::make_unique<TTessalyApp>(services);
+    EXPECT_TRUE(app->Start());
+  }
+  ~CrawlTest() override {
+    app.reset();
+    EXPECT_TRUE(ask.Unexpected.empty()) << ask.Unexpected.front();
+  }
+
+  // Serves `path` with `type` and `body`, counting the requests by method.
+  void Page(TestServer& server, const std::string& path, const std::string& body,
+            const std::string& type = "text/html") {
+    server.Http().Get(path, [this, path, body, type](const httplib::Request& req, httplib::Response& res) {
+      Count(req.method, path);
+      res.set_content(body, type);
+    });
+  }
+  void Redirect(TestServer& server, const std::string& path, const std::string& location, int status = 302) {
+    server.Http().Get(path, [this, path, location, status](const httplib::Request& req, httplib::Response& res) {
+      Count(req.method, path);
+      res.status = status;
+      res.set_header("Location", location);
+    });
+  }
+  void Count(const std::string& method, const std::string& path) {
+    std::lock_guard lock(countMutex);
+    ++requests[method + " " + path];
+  }
+  int Requests(const std::string& key) {
+    std::lock_guard lock(countMutex);
+    return requests[key];
+  }
+
+  // Starts a crawl from `address` and serves the pool until it has nothing left to do.
+  void Crawl(const std::string& address) {
+    app->Main.EditURL = address;
+    app->Main.ButtonSpiderClick();
+    WaitIdle();
+  }
+  void WaitIdle() {
+    ASSERT_TRUE(ui.ProcessUntil([&] { return !app->Pool.IsBusy() && (app->Pool.IsEmpty() || app->Pool.Suspended()); },
+                                60s));
+  }
+  TSpiderNode* Node(const std::string& address) {
+    for (const auto& n : app->Map.Nodes())
+      if (n->URLText() == address) return n.get();
+    return nullptr;
+  }
+
+  TempDir dir;
+  platform::FixedPaths paths;
+  platform::HeadlessUiThread ui;
+  platform::HeadlessPrompter ask;
+  platform::HeadlessBrowser browser;
+  platform::HeadlessPreview preview;
+  platform::FixedNetwork net;
+  platform::HeadlessProgressWindow progressWindow;
+  platform::Services services;
+  std::unique_ptr<TTessalyApp> app;
+  std::mutex countMutex;
+  std::map<std::string, int> requests;
+};
+
+TEST_F(CrawlTest, ASmallSite) {
+  TestServer external;
+  Page(external, "/", "<a href='/never.html'>never</a>");
+  Page(external, "/never.html", "x");
+  external.Start();
+  TestServer site;
+  const std::string externalPage = "http://localhost:" + std::to_string(external.Port()) + "/";
+  Page(site, "/",
+       "<html><head><title>Home</title><meta name=description content='The shop'></head><body>"
+       "Welcome to the shop. Teh page.<img src='img/logo.gif'>"
+       "<a href='about.html'>about</a> <a href='missing.html'>x</a> <a href='head405.html'>x</a>"
+       "<a href='moved.html'>x</a> <a href='" + externalPage + "'>x</a>"
+       "<a href='mailto:shop@example.com'>mail</a> <a href='javascript:void(0)'>js</a></body></html>");
+  Page(site, "/about.html", "<title>About</title><a href='index.html#top'>home</a> <a href='sub/deep.html'>x</a>");
+  Page(site, "/sub/deep.html", "<title>Deep</title><a href='../about.html'>about</a>");
+  Page(site, "/img/logo.gif", "GIF89a", "image/gif");
+  Page(site, "/target.html", "<title>Target</title>");
+  Redirect(site, "/moved.html", "target.html");
+  site.Http().Get("/head405.html", [this](const httplib::Request& req, httplib::Response& res) {
+    Count(req.method, "/head405.html");
+    if (req.method == "HEAD") res.status = 405;
+    else res.set_content("<title>GET only</title>", "text/html");
+  });
+  site.Start();
+  app->Main.Tree.ValidateExternalURLs = true;
+
+  Crawl(site.URL("/"));
+
+  EXPECT_EQ(app->Main.EditURL, site.URL("/"));
+  EXPECT_EQ(app->Main.RecentAddresses.front(), site.URL("/"));
+  TSpiderNode* home = Node(site.URL("/"));
+  ASSERT_NE(home, nullptr);
+  EXPECT_EQ(home->ResponseCode, 200);
+  EXPECT_EQ(home->Title, "Home");
+  EXPECT_EQ(home->Description, "The shop");
+  EXPECT_EQ(home->SpellingErrors, 1);  // "Teh"
+  EXPECT_EQ(Node(site.URL("/about.html"))->Title, "About");
+  EXPECT_EQ(Node(site.URL("/sub/deep.html"))->Title, "Deep");
+  EXPECT_EQ(Node(site.URL("/missing.html"))->ResponseCode, 404);
+  EXPECT_TRUE(Node(site.URL("/missing.html"))->IsBroken());
+  // The image is checked by its header only.
+  EXPECT_EQ(Node(site.URL("/img/logo.gif"))->ContentType, "image/gif");
+  EXPECT_EQ(Requests("HEAD /img/logo.gif"), 1);
+  EXPECT_EQ(Requests("GET /img/logo.gif"), 0);
+  // 405 to the header request: broken, not retried.
+  EXPECT_EQ(Node(site.URL("/head405.html"))->ResponseCode, 405);
+  EXPECT_EQ(Requests("GET /head405.html"), 0);
+  // 302 to the full request: the target is checked, the redirect keeps its code.
+  TSpiderNode* moved = Node(site.URL("/moved.html"));
+  EXPECT_EQ(moved->ResponseCode, 302);
+  EXPECT_TRUE(moved->IsRedirected());
+  TSpiderNode* target = Node(site.URL("/target.html"));
+  ASSERT_NE(target, nullptr);
+  EXPECT_EQ(target->Title, "Target");
+  EXPECT_NE(std::find(target->Referers.begin(), target->Referers.end(), moved), target->Referers.end());
+  // The external page is checked but never parsed.
+  TSpiderNode* ext = Node(externalPage);
+  ASSERT_NE(ext, nullptr);
+  EXPECT_EQ(ext->ResponseCode, 200);
+  EXPECT_EQ(ext->Title, "");
+  EXPECT_EQ(Requests("GET /never.html") + Requests("HEAD /never.html"), 0);
+  // Special addresses without requests.
+  EXPECT_EQ(Node("mailto:shop@example.com")->ResponseCode, 200);
+  EXPECT_EQ(Node("javascript:void(0)")->ContentType, "javascript");
+  // Every page was fetched in full exactly once.
+  EXPECT_EQ(Requests("GET /"), 1);
+  EXPECT_EQ(Requests("GET /about.html"), 1);
+  EXPECT_TRUE(app->Main.ButtonSpiderEnabled);
+  EXPECT_EQ(app->Main.ButtonSpiderCaption, "Start");
+  EXPECT_FALSE(app->Main.Busy);
+  EXPECT_TRUE(app->Map.Modified);
+}
+
+TEST_F(CrawlTest, RedirectLoopsEnd) {
+  TestServer site;
+  Page(site, "/", "<a href='a.html'>a</a> <a href='self.html'>s</a>");
+  Redirect(site, "/a.html", "b.html");
+  Redirect(site, "/b.html", "a.html", 301);
+  Redirect(site, "/self.html", "self.html");
+  site.Start();
+  Crawl(site.URL("/"));
+  EXPECT_TRUE(app->Pool.IsEmpty());
+  EXPECT_EQ(Node(site.URL("/a.html"))->ResponseCode, 302);
+  EXPECT_EQ(Node(site.URL("/b.html"))->ResponseCode, 301);
+  EXPECT_EQ(Node(site.URL("/self.html"))->ResponseCode, 302);
+  for (const char* path : {"/a.html", "/b.html", "/self.html"}) {
+    const int total = Requests(std::string("HEAD ") + path) + Requests(std::string("GET ") + path);
+    EXPECT_LE(total, 4) << path;
+  }
+  TSpiderNode* a = Node(site.URL("/a.html"));
+  TSpiderNode* b = Node(site.URL("/b.html"));
+  EXPECT_NE(std::find(b->Referers.begin(), b->Referers.end(), a), b->Referers.end());
+  EXPECT_NE(std::find(a->Referers.begin(), a->Referers.end(), b), a->Referers.end());
+}
+
+TEST_F(CrawlTest, NonDefaultPortIsCrawledOnThatPort) {
+  TestServer site;
+  Page(site, "/", "<a href='a.html'>a</a> <a href='/b/'>b</a>");
+  Page(site, "/a.html", "<title>A</title>");
+  Page(site, "/b/", "<title>B</title>");
+  site.Start();
+  Crawl("127.0.0.1:" + std::to_string(site.Port()) + "/");
+  EXPECT_EQ(app->Map.SiteURI.Port, std::to_string(site.Port()));
+  EXPECT_EQ(Node(site.URL("/a.html"))->Title, "A");
+  EXPECT_EQ(Node(site.URL("/b/"))->Title, "B");
+  EXPECT_EQ(app->Main.Tree.SiteRoot()->Caption, site.URL("/"));
+}
+
+TEST_F(CrawlTest, SiteMovedToHttpsIsCrawledInFull) {
+  auto secure = TestServer::Secure();
+  Page(*secure, "/", "<title>Secure home</title><a href='about.html'>about</a>");
+  Page(*secure, "/about.html", "<title>Secure about</title>");
+  secure->Start();
+  const std::string certificate = dir.Write("cert.pem", secure->CertificatePEM());
+  setenv("SSL_CERT_FILE", certificate.c_str(), 1);
+  TestServer plain;
+  Redirect(plain, "/", "https://127.0.0.1:" + std::to_string(secure->Port()) + "/", 301);
+  plain.Start();
+  Crawl(plain.URL("/"));
+  unsetenv("SSL_CERT_FILE");
+  TSpiderNode* about = Node(secure->URL("/about.html"));
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(about->Title, "Secure about");
+  EXPECT_EQ(about->ResponseCode, 200);
+  EXPECT_EQ(Node(plain.URL("/"))->Title, "Secure home");
+}
+
+TEST_F(CrawlTest, StopAndResume) {
+  TestServer site;
+  TestGate gate;
+  TestCounter arrived;
+  Page(site, "/", "<a href='slow.html'>s</a> <a href='a.html'>a</a> <a href='b.html'>b</a> <a href='c.html'>c</a>");
+  site.Http().Get("/slow.html", [&](const httplib::Request& req, httplib::Response& res) {
+    Count(req.method, "/slow.html");
+    arrived.Add();
+    gate.Wait();
+    res.set_content("<a href='d.html'>d</a>", "text/html");
+  });
+  for (const char* p : {"/a.html", "/b.html", "/c.html", "/d.html"}) Page(site, p, "<title>x</title>");
+  site.Start();
+  app->Main.EditURL = site.URL("/");
+  app->Main.ButtonSpiderClick();
+  ASSERT_TRUE(ui.ProcessUntil([&] { return arrived.Value() >= 1; }, 30s));
+  app->Main.ButtonStopClick();
+  EXPECT_FALSE(app->Main.ButtonSpiderEnabled);
+  gate.Open();
+  ASSERT_TRUE(ui.ProcessUntil([&] { return !app->Pool.IsBusy(); }, 30s));
+  EXPECT_TRUE(app->Main.ButtonSpiderEnabled);
+  EXPECT_EQ(app->Main.ButtonSpiderCaption, "Start");
+  ASSERT_FALSE(app->Pool.IsEmpty());  // queued requests stay after Stop
+  const int nodes = app->Map.Count();
+  ask.QueueAnswer(platform::Answer::Yes);
+  app->Main.EditURL = "ignored.example";
+  app->Main.ButtonSpiderClick();
+  EXPECT_EQ(ask.TextsOf("YesNo").back(), "Do you want to resume the current spider?");
+  WaitIdle();
+  EXPECT_TRUE(app->Pool.IsEmpty());
+  EXPECT_GE(app->Map.Count(), nodes);
+  EXPECT_EQ(Node(site.URL("/d.html"))->Title, "x");
+}
+
+TEST_F(CrawlTest, FreshStartOnAModifiedMapAsksToClear) {
+  TestServer site;
+  Page(site, "/", "<title>One</title>");
+  site.Start();
+  Crawl(site.URL("/"));
+  ASSERT_EQ(app->Map.Count(), 1);
+  ask.QueueAnswer(platform::Answer::No);
+  app->Main.EditURL = site.URL("/");
+  app->Main.ButtonSpiderClick();
+  EXPECT_EQ(ask.TextsOf("YesNo").back(), "Do you want to clear the current spider results?");
+  EXPECT_EQ(app->Map.Count(), 1);
+  EXPECT_TRUE(app->Pool.IsEmpty());
+  ask.QueueAnswer(platform::Answer::Yes);
+  Crawl(site.URL("/"));
+  EXPECT_EQ(Node(site.URL("/"))->Title, "One");
+}
+
+TEST_F(CrawlTest, LocalFolder) {
+  dir.Write("site/index.html", "<title>Local</title><a href='a b.html'>a</a> <a href='img/x.gif'>i</a> "
+                               "<a href='../outside.html'>o</a> <a href='gone.html'>g</a>");
+  dir.Write("site/a b.html", "<title>Spaced</title>");
+  dir.Write("site/img/x.gif", "GIF89a");
+  dir.Write("outside.html", "<a href='site/never.html'>n</a>");
+  Crawl(dir.File("site/index.html"));
+  const std::string root = "file://LocalHost" + dir.Str() + "/site/";
+  EXPECT_EQ(app->Main.EditURL, root + "index.html");
+  EXPECT_EQ(Node(root + "index.html")->Title, "Local");
+  EXPECT_EQ(Node(root + "a b.html")->Title, "Spaced");
+  EXPECT_EQ(Node(root + "img/x.gif")->ContentType, "image/gif");
+  EXPECT_EQ(Node(root + "gone.html")->ResponseCode, 404);
+  // Outside the start folder: external, checked (the option is off) not at all, never parsed.
+  TSpiderNode* outside = Node("file://LocalHost" + dir.Str() + "/outside.html");
+  ASSERT_NE(outside, nullptr);
+  EXPECT_FALSE(outside->IsInternal());
+  EXPECT_EQ(Node("file://LocalHost" + dir.Str() + "/site/never.html"), nullptr);
+}
+
+struct Decision {
+  const char* response;
+  const char* type;
+  bool internal;
+  bool fullRequest;
+};
+
+void PrintTo(const Decision& d, std::ostream* os) { *os << d.response << " " << d.type; }
+
+class HeaderDecisionTest : public CrawlTest, public ::testing::WithParamInterface<Decision> {};
+
+TEST_P(HeaderDecisionTest, FullRequestWhenNeeded) {
+  const Decision& d = GetParam();
+  app->Map.SiteURI.Parse("http://site.invalid/");
+  app->Pool.SuspendRequests();
+  THTTPClient client;
+  client.URL.Parse(d.internal ? "http://site.invalid/p.html" : "http://other.invalid/p.html");
+  client.Response.ResponseText = d.response;
+  client.Response.ContentType = d.type;
+  app->Main.ButtonCallBackHEADClick(client);
+  const bool queuedGet = app->Pool.RowCount() > 0 && app->Pool.Row(app->Pool.RowCount() - 1).Method == THTTPMethod::Get;
+  EXPECT_EQ(queuedGet, d.fullRequest);
+  app->Pool.TerminateAll();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, HeaderDecisionTest,
+    ::testing::Values(Decision{"HTTP/1.1 200 OK", "text/html", true, true},
+                      Decision{"HTTP/1.1 200 OK", "Text/HTML; charset=utf-8", true, true},
+                      Decision{"HTTP/1.1 200 OK", "image/gif", true, false},
+                      Decision{"HTTP/1.1 200 OK", "text/html", false, false},
+                      Decision{"HTTP/1.1 405 Method Not Allowed", "", true, false},
+                      Decision{"HTTP/1.1 404 Not Found", "text/html", true, false},
+                      Decision{"Connection refused", "", true, true},
+                      Decision{"HTTP/1.1 301 Moved", "", false, true},
+                      Decision{"HTTP/1.1 302 Found", "", true, true},
+                      Decision{"HTTP/1.1 401 Unauthorized", "", true, true}));
+
+}  // namespace
