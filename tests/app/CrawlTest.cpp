@@ -2,37 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <mutex>
 
-#include "app/Application.h"
-#include "platform/Headless.h"
-#include "support/TempDir.h"
+#include "support/AppFixture.h"
 #include "support/TestServer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-const char* const kWords = "a\nto\nmail\njs\nabout\nhome\nimage\nlink\npage\nsite\nthe\nwelcome\nshop\ntarget\n";
-
-class CrawlTest : public ::testing::Test {
+class CrawlTest : public AppFixture {
  protected:
-  CrawlTest() : paths(dir.Str()) {
-    dir.Write("app/english.txt", kWords);
-    services.Ui = &ui;
-    services.Ask = &ask;
-    services.Web = &browser;
-    services.View = &preview;
-    services.Net = &net;
-    services.Dirs = &paths;
-    services.Progress = &progressWindow;
-    app = std::make_unique<TTessalyApp>(services);
-    EXPECT_TRUE(app->Start());
-  }
-  ~CrawlTest() override {
-    app.reset();
-    EXPECT_TRUE(ask.Unexpected.empty()) << ask.Unexpected.front();
-  }
-
   // Serves `path` with `type` and `body`, counting the requests by method.
   void Page(TestServer& server, const std::string& path, const std::string& body,
             const std::string& type = "text/html") {
@@ -57,32 +37,6 @@ class CrawlTest : public ::testing::Test {
     return requests[key];
   }
 
-  // Starts a crawl from `address` and serves the pool until it has nothing left to do.
-  void Crawl(const std::string& address) {
-    app->Main.EditURL = address;
-    app->Main.ButtonSpiderClick();
-    WaitIdle();
-  }
-  void WaitIdle() {
-    ASSERT_TRUE(ui.ProcessUntil([&] { return !app->Pool.IsBusy() && (app->Pool.IsEmpty() || app->Pool.Suspended()); },
-                                60s));
-  }
-  TSpiderNode* Node(const std::string& address) {
-    for (const auto& n : app->Map.Nodes())
-      if (n->URLText() == address) return n.get();
-    return nullptr;
-  }
-
-  TempDir dir;
-  platform::FixedPaths paths;
-  platform::HeadlessUiThread ui;
-  platform::HeadlessPrompter ask;
-  platform::HeadlessBrowser browser;
-  platform::HeadlessPreview preview;
-  platform::FixedNetwork net;
-  platform::HeadlessProgressWindow progressWindow;
-  platform::Services services;
-  std::unique_ptr<TTessalyApp> app;
   std::mutex countMutex;
   std::map<std::string, int> requests;
 };
