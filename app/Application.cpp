@@ -41,6 +41,7 @@ void TTessalyApp::Close() {
   Closed_ = true;
   Pool.TerminateAll();
   Main.Reset();
+  if (!WritesUserFiles) return;
   Main.SaveRecentAddresses();
   Dictionaries.SaveUserList();
 }

@@ -25,8 +25,10 @@ class TTessalyApp {
   // resets the main window (its first idle notification included).
   bool Start();
   // Closing: stops every request, clears the map, writes the recent addresses and the user
-  // dictionary. Runs once; the destructor runs it when nobody did.
+  // dictionary (unless WritesUserFiles is off). Runs once; the destructor runs it when nobody did.
   void Close();
+  // A one-shot command (tessaly-crawl) keeps no recent addresses and adds no words.
+  bool WritesUserFiles = true;
 
   platform::Services& Services;
   TSettingsFiles SettingsFiles;
