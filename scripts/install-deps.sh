@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/packages.txt that are not installed yet.
-# Uses sudo only when not running as root.
+# Installs the Debian packages of a list (scripts/packages.txt unless another list is given)
+# that are not installed yet. Uses sudo only when not running as root.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -v '^\s*#' "$here/packages.txt" | sed 's/\s.*//' | grep -v '^$')
+list=${1:-$here/packages.txt}
+mapfile -t wanted < <(grep -v '^\s*#' "$list" | sed 's/\s.*//' | grep -v '^$')
 missing=()
 for p in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
