@@ -1,5 +1,5 @@
 // Local file mapping: explicit local file names, the names derived from them through the site
-// tree, and the local status (date and size) of every node.
+// tree, the local status (date and size) of every node, and downloads into local files.
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -7,9 +7,12 @@
 #include <system_error>
 
 #include "Dialogs/UnitProgress.h"
+#include "Kel/KelError.h"
+#include "Kel/KelIdHTTP.h"
 #include "Kel/KelStr.h"
 #include "app/SpiderNode.h"
 #include "app/SpiderTools.h"
+#include "app/UnitHTTPCopy.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -36,6 +39,29 @@ const TTreeEntry* FindAnchor(const TTreeEntry* e) {
   return nullptr;
 }
 
+// A file name as given, made absolute against the current directory when it is relative, so
+// that the names derived from it do not depend on where the program runs later.
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.string();
+}
+
+bool IsExistingFile(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+// The entry below which mapping `node` changes local file names: its folder, or, when the node
+// is the folder's "index.html" and so stands for the folder, the folder above, whose other
+// entries may find the folder as their anchor.
+const TTreeEntry* AffectedLevel(const TSpiderNode& node) {
+  const TTreeEntry* parent = node.TreeNode ? node.TreeNode->Parent : nullptr;
+  if (parent && parent->Parent && NodeOf(parent) == &node) return parent->Parent;
+  return parent;
+}
+
 void ForEachBelow(const TTreeEntry* entry, const std::function<void(TSpiderNode&)>& action) {
   if (!entry) return;
   for (const auto& child : entry->Children) {
@@ -48,45 +74,45 @@ void ForEachBelow(const TTreeEntry* entry, const std::function<void(TSpiderNode&
 
 std::string TSpiderNode::LocalFileName() const {
   if (SameText(URI.Protocol, "file")) return LocalPathOf(URI);
-  if (!TreeNode) return LocalFile;
+  if (!LocalFile.empty() || !TreeNode) return AbsolutePath(LocalFile);
   std::string relative;
-  const TTreeEntry* anchor = nullptr;
-  const TTreeEntry* e = TreeNode;
-  while (e) {
-    anchor = FindAnchor(e);
+  // The top-level entries are categories, not folders: an entry never takes its name from a
+  // mapping in another category, so the walk ends below them.
+  for (const TTreeEntry* e = TreeNode; e && e->Parent; e = e->Parent) {
+    const TTreeEntry* anchor = FindAnchor(e);
     // An anchor beside `e` shares e's directory, so e keeps its own caption. A folder anchor
     // stands for its "index.html", whose file lies inside the folder: one directory up.
     const bool sibling = anchor && anchor != e;
     if (!anchor || !anchor->HasChildren() || sibling) relative = "/" + e->Caption + relative;
     if (anchor) {
-      if (anchor == TreeNode) return LocalFile;
-      std::string directory = DirectoryOf(NodeOf(anchor)->LocalFile);
+      std::string directory = DirectoryOf(AbsolutePath(NodeOf(anchor)->LocalFile));
       if (sibling && anchor->HasChildren() && anchor->Node == nullptr) directory = DirectoryOf(directory);
       return directory + relative;
     }
-    e = e->Parent;
   }
   return std::string();
 }
 
 std::string TSpiderNode::PreviewTarget() const {
   const std::string file = LocalFileName();
-  std::error_code ec;
-  if (!file.empty() && std::filesystem::is_regular_file(file, ec)) return file;
-  return URLText();
+  return IsExistingFile(file) ? file : URLText();
 }
 
 void TSpiderNode::ClearLocalFiles() {
   Map_->Modified = true;
   if (TreeNode) Map_->ClearLocalFilesBelow(TreeNode->Parent);
   LocalFile.clear();
+  // The names below changed (or are gone): their dates and sizes with them.
+  if (const TTreeEntry* level = AffectedLevel(*this)) Map_->RefreshLocalStatusBelow(level);
+  else UpdateLocalFileInfo();
   RefreshIcon();
 }
 
 void TSpiderNode::SetLocalFile(const std::string& path) {
-  ClearLocalFiles();
-  LocalFile = path;
-  if (TreeNode && TreeNode->Parent) Map_->RefreshLocalStatusBelow(TreeNode->Parent);
+  Map_->Modified = true;
+  if (TreeNode) Map_->ClearLocalFilesBelow(TreeNode->Parent);
+  LocalFile = AbsolutePath(path);
+  if (const TTreeEntry* level = AffectedLevel(*this)) Map_->RefreshLocalStatusBelow(level);
   else UpdateLocalFileInfo();
   RefreshIcon();
 }
@@ -101,7 +127,9 @@ bool TSpiderNode::SelectLocalFileName(platform::Prompter& ask) {
   std::string name = LocalFileName();
   if (name.empty()) {
     std::error_code ec;
-    name = std::filesystem::current_path(ec).string() + "/" + (TreeNode ? TreeNode->Caption : std::string());
+    name = std::filesystem::current_path(ec).string();
+    if (name.empty() || name.back() != '/') name += '/';
+    name += TreeNode ? TreeNode->Caption : std::string();
   }
   const auto chosen = ask.AskFileName("Select Local File Name", name);
   if (!chosen) return false;
@@ -123,6 +151,49 @@ void TSpiderNode::UpdateLocalFileInfo() {
   Map_->Modified = true;
 }
 
+bool TSpiderNode::DownloadToLocalFile(TFormHTTPCopy& dialog, bool refresh) {
+  platform::Prompter* ask = dialog.Services.Ask;
+  KelAssert(ask, "downloading to a local file needs the prompter");
+  bool result = false;
+  if (SameText(URI.Protocol, "file")) {
+    // A local document is its own local copy: writing it would only risk it. Its answer is
+    // read from the file again, as a crawl would read it.
+    THTTPClient client;
+    Fetch(client, THTTPMethod::Head, URLText(), nullptr, nullptr);
+    result = client.Response.ResponseCode() == 200;
+    if (result) RecordResponse(client.Response);
+    else ask->Notice("Download Terminated: " + client.Response.ResponseText);
+  } else {
+    [&] {
+      if (LocalFileName().empty() && !SelectLocalFileName(*ask)) return;
+      const std::string file = LocalFileName();
+      if (file.empty()) return;
+      std::error_code ec;
+      const bool exists = std::filesystem::exists(file, ec) && !std::filesystem::is_directory(file, ec);
+      if (exists && !ask->AskYesNo(Format("Are you sure you want to overwrite \"%s\"?", file.c_str()))) {
+        result = true;  // the existing file serves as the local copy
+        return;
+      }
+      const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+      if (!folder.empty()) {
+        std::filesystem::create_directories(folder, ec);
+        if (ec || !std::filesystem::is_directory(folder, ec)) throw EError("Could not create directories");
+      }
+      result = dialog.Execute(file, URLText(), "Downloading File.");
+      if (result) RecordResponse(dialog.Response());
+    }();
+  }
+  UpdateLocalFileInfo();
+  if (refresh) RefreshIcon();
+  return result;
+}
+
+bool TSpiderNode::EnsureLocalCopy(TFormHTTPCopy& dialog, bool refresh) {
+  const bool result = IsExistingFile(LocalFileName()) || DownloadToLocalFile(dialog, false);
+  if (refresh) RefreshIcon();
+  return result;
+}
+
 void TSiteMap::RefreshAllLocalStatus(TFormProgress* progress) {
   const int count = Count();
   if (count == 0) return;
@@ -134,7 +205,13 @@ void TSiteMap::RefreshAllLocalStatus(TFormProgress* progress) {
 }
 
 void TSiteMap::RefreshLocalStatusBelow(const TTreeEntry* entry) {
-  ForEachBelow(entry, [](TSpiderNode& node) { node.UpdateLocalFileInfo(); });
+  ForEachBelow(entry, [](TSpiderNode& node) {
+    const TDateTime date = node.LocalDate;
+    const int32_t size = node.LocalSize;
+    node.UpdateLocalFileInfo();
+    // Rows that show the local date follow at once.
+    if (node.LocalDate != date || node.LocalSize != size) node.RefreshIcon();
+  });
 }
 
 void TSiteMap::ClearLocalFilesBelow(const TTreeEntry* entry) {

@@ -16,6 +16,7 @@ class Prompter;
 }
 
 struct THTTPResponse;
+class TFormHTTPCopy;
 class TFormProgress;
 class TSiteMap;
 class TSpiderNode;
@@ -90,16 +91,28 @@ class TSpiderNode {
   // Local files. A node's local file is its explicit LocalFile, or derived from the nearest
   // mapped neighbour by mirroring the tree's folders below that neighbour's directory.
   std::string LocalFileName() const;
-  // Clears the mappings of this folder level and below, maps this node, refreshes the level.
+  // Clears the mappings of this folder level and below, then maps this node to `path` (made
+  // absolute when relative) and refreshes the local status of every name that changed.
   void SetLocalFile(const std::string& path);
   // Maps the node to `folder` followed by its tree caption.
   void MapToLocalPath(const std::string& folder);
   // Asks for the local file name ("Select Local File Name"); maps the node on OK.
   bool SelectLocalFileName(platform::Prompter& ask);
-  // Clears the mapping of this node, its siblings and everything below them.
+  // Clears the mapping of this node, its siblings and everything below them, and refreshes the
+  // local status of every name that changed.
   void ClearLocalFiles();
   // Reads the local file's date and size (0 and -1 when there is none); sets Modified.
   void UpdateLocalFileInfo();
+  // Downloads the document into its local file with the download dialog, asking for a name
+  // when there is none and before overwriting; records the answer on success. True when the
+  // local copy is usable (also when the user keeps an existing file). A node whose address is a
+  // local file is its own copy: nothing is written, its answer is read from the file again.
+  // Raises EError "Could not create directories" when the file's folder cannot be made.
+  // `refresh`: refresh the node's icon and row afterwards.
+  bool DownloadToLocalFile(TFormHTTPCopy& dialog, bool refresh);
+  // True when the local file exists, else the result of DownloadToLocalFile (without refresh);
+  // `refresh`: then refresh the node's icon and row.
+  bool EnsureLocalCopy(TFormHTTPCopy& dialog, bool refresh);
 
   // The node's section of a project file: appends its sixteen "key=value" lines.
   void SaveTo(std::vector<std::string>& lines) const;

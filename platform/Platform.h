@@ -8,6 +8,8 @@
 
 namespace platform {
 
+class TransferWindow;  // platform/TransferWindow.h
+
 // The thread that owns the model. Workers hand work to it and wait.
 class UiThread {
  public:
@@ -111,6 +113,7 @@ struct Services {
   Network* Net = nullptr;
   Paths* Dirs = nullptr;
   ProgressWindow* Progress = nullptr;
+  TransferWindow* Transfer = nullptr;  // the modal window of downloads
 };
 
 }  // namespace platform

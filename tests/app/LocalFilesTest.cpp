@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "Dialogs/UnitProgress.h"
 #include "app/SpiderTools.h"
 #include "platform/Headless.h"
@@ -81,6 +84,97 @@ TEST_F(LocalFilesTest, SiblingFolderAnchorPlacesDocumentsBesideTheFolder) {
   EXPECT_EQ(page->LocalFileName(), "/site/page.html");
 }
 
+TEST_F(LocalFilesTest, SiblingFolderAnchorPlacesFoldersBesideIt) {
+  TSpiderNode* index = Add("http://host/docs/index.html");
+  TSpiderNode* deep = Add("http://host/other/sub/x.html");
+  index->SetLocalFile("/site/docs/index.html");
+  EXPECT_EQ(deep->LocalFileName(), "/site/other/sub/x.html");
+  // An index.html at the root of the file system: its folder has no folder above it.
+  index->SetLocalFile("/index.html");
+  EXPECT_EQ(deep->LocalFileName(), "/other/sub/x.html");
+}
+
+TEST_F(LocalFilesTest, NoAnchorMeansNoLocalFile) {
+  TempDir dir;
+  dir.Write("b/b.html", "bb");
+  TSpiderNode* a = Add("http://host/a.html");
+  TSpiderNode* b = Add("http://host/b/b.html");
+  TSpiderNode* other = Add("http://host/c/c.html");
+  EXPECT_EQ(b->LocalFileName(), "");
+  a->SetLocalFile(dir.File("a.html"));
+  EXPECT_EQ(b->LocalFileName(), dir.File("b/b.html"));
+  EXPECT_EQ(b->LocalSize, 2);
+  // A mapped document inside a folder is no anchor for the folders beside it.
+  b->SetLocalFile(dir.File("b/b.html"));
+  a->LocalFile.clear();
+  EXPECT_EQ(other->LocalFileName(), "");
+  b->ClearLocalFiles();
+  a->SetLocalFile(dir.File("a.html"));
+  a->ClearLocalFiles();
+  EXPECT_EQ(b->LocalFileName(), "");
+  EXPECT_EQ(b->LocalSize, -1);
+}
+
+TEST_F(LocalFilesTest, OtherCategoriesNeverDeriveFromTheSite) {
+  TSpiderNode* home = Add("http://host/index.html");
+  TSpiderNode* external = Add("http://elsewhere.example/page.html");
+  TURI mail;
+  ResolveLink(mail, "mailto:someone@host", nullptr);
+  TSpiderNode* address = NodeOf(tree.InsertURL(mail, nullptr, false));
+  ASSERT_NE(external->TreeNode->Parent, home->TreeNode->Parent);
+  home->SetLocalFile("/site/index.html");
+  // Their captions are whole addresses; a file name made of them would be meaningless.
+  EXPECT_EQ(external->LocalFileName(), "");
+  EXPECT_EQ(address->LocalFileName(), "");
+}
+
+TEST_F(LocalFilesTest, RelativeNamesAreMadeAbsolute) {
+  TSpiderNode* index = Add("http://host/docs/index.html");
+  TSpiderNode* a = Add("http://host/docs/a.html");
+  index->SetLocalFile("mirror/index.html");
+  const std::string cwd = std::filesystem::current_path().string();
+  EXPECT_EQ(index->LocalFile, cwd + "/mirror/index.html");
+  EXPECT_EQ(a->LocalFileName(), cwd + "/mirror/a.html");
+  // A relative name from elsewhere (an older project file) is read the same way.
+  index->LocalFile = "out/index.html";
+  EXPECT_EQ(a->LocalFileName(), cwd + "/out/a.html");
+  EXPECT_EQ(index->LocalFileName(), cwd + "/out/index.html");
+}
+
+// Counts the entries whose display the model refreshed.
+class ChangeRecorder : public TSiteTreeObserver {
+ public:
+  void EntryChanged(TTreeEntry* entry) override { Changed.push_back(entry); }
+  int Count(const TTreeEntry* entry) const { return static_cast<int>(std::count(Changed.begin(), Changed.end(), entry)); }
+  std::vector<TTreeEntry*> Changed;
+};
+
+TEST_F(LocalFilesTest, MappingRefreshesTheStatusOfEveryNameItChanges) {
+  TempDir dir;
+  TSpiderNode* index = Add("http://host/docs/index.html");
+  TSpiderNode* inside = Add("http://host/docs/img/b.gif");
+  TSpiderNode* beside = Add("http://host/page.html");
+  dir.Write("docs/img/b.gif", "gif");
+  dir.Write("page.html", "page!");
+  ChangeRecorder recorder;
+  tree.AddObserver(&recorder);
+  // The folder's index.html stands for the folder: the page beside the folder gets a name too.
+  index->SetLocalFile(dir.File("docs/index.html"));
+  EXPECT_EQ(inside->LocalSize, 3);
+  EXPECT_EQ(beside->LocalSize, 5);
+  EXPECT_GT(beside->LocalDate, 0);
+  EXPECT_EQ(recorder.Count(beside->TreeNode), 1);
+  EXPECT_GE(recorder.Count(inside->TreeNode), 1);
+  recorder.Changed.clear();
+  index->ClearLocalFiles();
+  EXPECT_EQ(inside->LocalSize, -1);
+  EXPECT_EQ(inside->LocalDate, 0);
+  EXPECT_EQ(beside->LocalSize, -1);
+  EXPECT_GE(recorder.Count(inside->TreeNode), 1);
+  EXPECT_EQ(recorder.Count(beside->TreeNode), 1);
+  tree.RemoveObserver(&recorder);
+}
+
 TEST_F(LocalFilesTest, LocalAddressIsItsOwnFile) {
   TURI uri;
   ResolveLink(uri, "/home/me/site/a.html", nullptr);
@@ -145,6 +239,11 @@ TEST_F(LocalFilesTest, SelectLocalFileName) {
   ask.QueueFile("/chosen/page.html");
   EXPECT_TRUE(n->SelectLocalFileName(ask));
   EXPECT_EQ(n->LocalFile, "/chosen/page.html");
+  // A mapped node proposes its own name.
+  ask.QueueFile(std::nullopt);
+  EXPECT_FALSE(n->SelectLocalFileName(ask));
+  EXPECT_EQ(ask.Log.back().Detail, "/chosen/page.html");
+  EXPECT_TRUE(ask.Unexpected.empty());
 }
 
 TEST(ProgressRunner, PercentTextAndSwallowedErrors) {
