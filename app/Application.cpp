@@ -15,6 +15,8 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       HTTPSettings(SettingsFiles.Settings(), services.Net),
       Pool(*services.Ui, services.Ask, maxThreads),
       Progress(services),
+      HTTPCopy(services, &HTTPSettings),
+      Download(services, &HTTPSettings),
       Main(Map, services) {
   Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });
   Main.AttachPool(Pool);

@@ -8,6 +8,8 @@
 #include "Kel/KelIni.h"
 #include "Kel/KelSpelling.h"
 #include "app/SpiderNode.h"
+#include "app/UnitDownload.h"
+#include "app/UnitHTTPCopy.h"
 #include "app/UnitHTTPSettings.h"
 #include "app/UnitMain.h"
 #include "platform/Platform.h"
@@ -37,6 +39,8 @@ class TTessalyApp {
   TFormHTTPClient Pool;
   TSpellingDictionaries Dictionaries;
   TFormProgress Progress;
+  TFormHTTPCopy HTTPCopy;  // the download of a document into its local file
+  TFormDownload Download;  // the download of a document into the cache folder
   TFormTessaly Main;
 
  private:
