@@ -132,12 +132,34 @@ void TPrivateThread::Cleanup() {
 }
 
 void TPrivateThread::UpdateRow() {
-  HandOver([&] {
+  // The row follows the worker's progress without holding the worker up: the newest status and
+  // percentage are handed to the user-interface thread, one pending update at a time, and a
+  // step that would show the same row as before is not handed over at all.
+  const std::string progress = TFormHTTPClient::ProgressText(WorkPos, WorkMax);
+  {
+    std::lock_guard lock(RowMutex_);
+    if (RowShown_ && StatusText == ShownStatus_ && progress == ShownProgress_) return;
+    RowShown_ = true;
+    ShownStatus_ = StatusText;
+    ShownProgress_ = progress;
+    if (RowPosted_) return;
+    RowPosted_ = true;
+  }
+  // The update runs before this worker's later hand-overs (they are queued after it), so the
+  // worker and its request still exist when it runs.
+  Pool_.Ui_.Post([this] {
+    std::string status, shownProgress;
+    {
+      std::lock_guard lock(RowMutex_);
+      RowPosted_ = false;
+      status = ShownStatus_;
+      shownProgress = ShownProgress_;
+    }
     if (Terminated || !Request) return;
     TRequestItem& item = Request->Item;
     item.ImageIndex = 1;
-    item.Status = StatusText;
-    item.Progress = TFormHTTPClient::ProgressText(WorkPos, WorkMax);
+    item.Status = status;
+    item.Progress = shownProgress;
     Pool_.RowChanged(Request);
   });
 }

@@ -105,6 +105,11 @@ class TPrivateThread {
 
   TFormHTTPClient& Pool_;
   std::function<void(THTTPClient&)> Setup_;
+  // What the row is to show, and whether an update of it is on its way (guarded by RowMutex_).
+  std::mutex RowMutex_;
+  bool RowShown_ = false;
+  bool RowPosted_ = false;
+  std::string ShownStatus_, ShownProgress_;
   // Copies of the request taken at the start, for the worker's own thread.
   THTTPMethod Method_;
   std::string URL_;

@@ -118,6 +118,39 @@ void InitCurlOnce() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// Open connections and resolved names, shared by every request of the process, so that a crawl
+// does not open and tear down a connection per request. Each kind of data has its own lock.
+class TConnectionShare {
+ public:
+  TConnectionShare() : Share_(curl_share_init()) {
+    if (!Share_) return;
+    curl_share_setopt(Share_, CURLSHOPT_LOCKFUNC, &Lock);
+    curl_share_setopt(Share_, CURLSHOPT_UNLOCKFUNC, &Unlock);
+    curl_share_setopt(Share_, CURLSHOPT_USERDATA, this);
+    curl_share_setopt(Share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+    curl_share_setopt(Share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+  }
+  // Lives until the process ends: requests may still run while static objects are destroyed.
+  CURLSH* Handle() const { return Share_; }
+
+ private:
+  static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+    static_cast<TConnectionShare*>(self)->Mutexes_[static_cast<size_t>(data) % kKinds].lock();
+  }
+  static void Unlock(CURL*, curl_lock_data data, void* self) {
+    static_cast<TConnectionShare*>(self)->Mutexes_[static_cast<size_t>(data) % kKinds].unlock();
+  }
+  static constexpr size_t kKinds = CURL_LOCK_DATA_LAST;
+  CURLSH* Share_;
+  std::mutex Mutexes_[kKinds];
+};
+
+CURLSH* ConnectionShare() {
+  InitCurlOnce();
+  static TConnectionShare* share = new TConnectionShare();
+  return share->Handle();
+}
+
 // A header value as it may go on the wire: line breaks would start a header of their own.
 std::string HeaderSafe(std::string_view text) {
   std::string r;
@@ -210,6 +243,7 @@ void THTTPTransfer::Configure(CURL* easy, CurlSlist& headers, CurlSlist& proxyHe
   const TProxyParams& proxy = Client_.ProxyParams;
 
   curl_easy_setopt(easy, CURLOPT_URL, URL_.c_str());
+  if (CURLSH* share = ConnectionShare()) curl_easy_setopt(easy, CURLOPT_SHARE, share);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);

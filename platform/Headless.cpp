@@ -16,19 +16,23 @@ void HeadlessUiThread::Synchronize(std::function<void()> work) {
   auto item = std::make_shared<Item>();
   item->Work = std::move(work);
   item->Waited = true;
-  std::unique_lock lock(Mutex_);
-  Queue_.push_back(item);
-  Arrived_.notify_all();
-  Finished_.wait(lock, [&] { return item->Done; });
+  {
+    std::lock_guard lock(Mutex_);
+    Queue_.push_back(item);
+  }
+  Arrived_.notify_one();
+  item->Done.wait(false);
   if (item->Error) std::rethrow_exception(item->Error);
 }
 
 void HeadlessUiThread::Post(std::function<void()> work) {
   auto item = std::make_shared<Item>();
   item->Work = std::move(work);
-  std::lock_guard lock(Mutex_);
-  Queue_.push_back(item);
-  Arrived_.notify_all();
+  {
+    std::lock_guard lock(Mutex_);
+    Queue_.push_back(item);
+  }
+  Arrived_.notify_one();
 }
 
 void HeadlessUiThread::ProcessMessages() {
@@ -45,9 +49,8 @@ void HeadlessUiThread::ProcessMessages() {
     } catch (...) {
       if (item->Waited) item->Error = std::current_exception();
     }
-    std::lock_guard lock(Mutex_);
-    item->Done = true;
-    Finished_.notify_all();
+    item->Done.store(true);
+    item->Done.notify_one();
   }
 }
 

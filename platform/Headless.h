@@ -1,6 +1,7 @@
 // The platform without a window system: for tests and tessaly-crawl.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -26,8 +27,7 @@ class HeadlessUiThread : public UiThread {
 
   // Waits until a hand-over arrives (or `timeout` passes), then serves what is queued.
   void WaitAndProcess(std::chrono::milliseconds timeout = std::chrono::milliseconds(20));
-  // Queues work for the user-interface thread without waiting for it.
-  void Post(std::function<void()> work);
+  void Post(std::function<void()> work) override;
   // Serves hand-overs until `done()` holds or `timeout` passes; returns whether `done()` held.
   bool ProcessUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(30));
   void SetTerminating(bool value);
@@ -36,13 +36,12 @@ class HeadlessUiThread : public UiThread {
   struct Item {
     std::function<void()> Work;
     bool Waited = false;
-    bool Done = false;
+    std::atomic<bool> Done{false};  // each waiting worker sleeps on its own item only
     std::exception_ptr Error;
   };
   std::thread::id Owner_;
   mutable std::mutex Mutex_;
   std::condition_variable Arrived_;
-  std::condition_variable Finished_;
   std::deque<std::shared_ptr<Item>> Queue_;
   bool Terminating_ = false;
 };

@@ -17,6 +17,9 @@ class UiThread {
   // Called on a worker: runs `work` on the user-interface thread and returns when it is done.
   // Called on the user-interface thread itself, it runs `work` at once.
   virtual void Synchronize(std::function<void()> work) = 0;
+  // Called on any thread: queues `work` for the user-interface thread without waiting for it.
+  // Queued work runs in the order it was queued, hand-overs of Synchronize included.
+  virtual void Post(std::function<void()> work) = 0;
   // Called on the user-interface thread: serves pending hand-overs (and window events).
   virtual void ProcessMessages() = 0;
   // The application is shutting down.
