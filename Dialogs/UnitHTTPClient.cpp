@@ -105,12 +105,15 @@ void TPrivateThread::Run() {
 }
 
 void TPrivateThread::Cleanup() {
+  // The queue step, then the destruction of the request: one hand-over, in this order.
   try {
-    HandOver([&] { Pool_.ProcessQueue(); });
-  } catch (...) {
-  }
-  try {
-    HandOver([&] { Pool_.DestroyRequest(Request); });
+    HandOver([&] {
+      try {
+        Pool_.ProcessQueue();
+      } catch (...) {
+      }
+      Pool_.DestroyRequest(Request);
+    });
   } catch (...) {
   }
   {
@@ -124,11 +127,10 @@ void TPrivateThread::Cleanup() {
   }
   Pool_.EndSignal_.notify_all();
   // The clean-up's queue step ran while this worker still counted as active; tell the window
-  // that it is gone, so that the last one leaves the pool idle.
-  try {
-    Pool_.Ui_.Synchronize([&] { Pool_.WorkerGone(); });
-  } catch (...) {
-  }
+  // that it is gone, so that the last one leaves the pool idle. Nothing here waits for it; the
+  // pool serves it before it is destroyed.
+  TFormHTTPClient* pool = &Pool_;
+  Pool_.Ui_.Post([pool] { pool->WorkerGone(); });
 }
 
 void TPrivateThread::UpdateRow() {
@@ -188,7 +190,8 @@ TFormHTTPClient::~TFormHTTPClient() {
     std::unique_lock lock(EndMutex_);
     EndSignal_.wait_for(lock, std::chrono::milliseconds(2));
   }
-  Threads_.clear();  // joins
+  Ui_.ProcessMessages();  // the last workers' notifications, queued before they ended
+  Threads_.clear();       // joins
 }
 
 std::string TFormHTTPClient::ProgressText(int32_t pos, int32_t max) {
