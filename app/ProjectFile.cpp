@@ -101,7 +101,6 @@ bool TFormTessaly::OpenProjectFile(const std::string& path) {
   const TIniText file(LoadTextFromFile(path));
   if (Progress) Progress->Run([&](TFormProgress& p) { LoadProject(file, &p); });
   else LoadProject(file, nullptr);
-  if (Services.View) Services.View->ShowPanel();
   AddRecentAddress();
   Map.Modified = false;
   ProjectFileName = path;
