@@ -37,46 +37,82 @@ bool WriteAll(int fd, std::string_view content) {
 
 }  // namespace
 
-void SaveTextToFile(const std::string& fileName, std::string_view content, bool ownerOnly) {
+TFileReplacement::TFileReplacement(std::string fileName, bool ownerOnly)
+    : FileName_(std::move(fileName)), OwnerOnly_(ownerOnly) {
   namespace fs = std::filesystem;
-  fs::path target(fileName);
+  fs::path target(FileName_);
   // Writing through a link replaces the file it points to, not the link.
   std::error_code ec;
   if (fs::is_symlink(fs::symlink_status(target, ec))) {
     target = fs::weakly_canonical(target, ec);
-    if (ec) CannotCreate(fileName, ec.value());
+    if (ec) CannotCreate(FileName_, ec.value());
   }
+  Target_ = target.string();
 
   struct stat old{};
-  const bool existed = ::stat(target.c_str(), &old) == 0;
-  if (existed && S_ISDIR(old.st_mode)) CannotCreate(fileName, EISDIR);
+  Existed_ = ::stat(Target_.c_str(), &old) == 0;
+  if (Existed_ && S_ISDIR(old.st_mode)) CannotCreate(FileName_, EISDIR);
   // Renaming over a file would replace it even when the file itself is read-only.
-  if (existed && ::access(target.c_str(), W_OK) != 0) CannotCreate(fileName, errno);
-  if (existed && (old.st_mode & 0222) == 0) CannotCreate(fileName, EACCES);
+  if (Existed_ && ::access(Target_.c_str(), W_OK) != 0) CannotCreate(FileName_, errno);
+  if (Existed_ && (old.st_mode & 0222) == 0) CannotCreate(FileName_, EACCES);
+  Mode_ = old.st_mode & 07777;
 
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = (folder / ("." + target.filename().string() + Format(".%d-%u.tmp", static_cast<int>(::getpid()), counter++)))
-               .string();
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
-    if (fd < 0 && errno != EEXIST) CannotCreate(fileName, errno);
+  for (int attempt = 0; attempt < 100 && Fd_ < 0; ++attempt) {
+    Temp_ = (folder / ("." + target.filename().string() + Format(".%d-%u.tmp", static_cast<int>(::getpid()), counter++)))
+                .string();
+    Fd_ = ::open(Temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
+    if (Fd_ < 0 && errno != EEXIST) {
+      Temp_.clear();
+      CannotCreate(FileName_, errno);
+    }
   }
-  if (fd < 0) CannotCreate(fileName, EEXIST);
+  if (Fd_ < 0) {
+    Temp_.clear();
+    CannotCreate(FileName_, EEXIST);
+  }
+}
 
+TFileReplacement::~TFileReplacement() { Abandon(); }
+
+void TFileReplacement::Write(const char* data, size_t size) {
+  KelAssert(Fd_ >= 0, "the replacement file is closed");
+  if (!WriteAll(Fd_, std::string_view(data, size)))
+    throw EError(Format("Cannot write file \"%s\". %s", FileName_.c_str(), std::strerror(errno)));
+}
+
+void TFileReplacement::Commit() {
+  KelAssert(Fd_ >= 0, "nothing to commit");
   int error = 0;
-  if (!WriteAll(fd, content)) error = errno;
   // A replaced file keeps its permissions; a file with a secret is readable by its owner only.
-  if (!error && ownerOnly && ::fchmod(fd, 0600) != 0) error = errno;
-  if (!error && !ownerOnly && existed && ::fchmod(fd, old.st_mode & 07777) != 0) error = errno;
-  if (::close(fd) != 0 && !error) error = errno;
-  if (!error && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
+  if (OwnerOnly_ && ::fchmod(Fd_, 0600) != 0) error = errno;
+  if (!error && !OwnerOnly_ && Existed_ && ::fchmod(Fd_, Mode_) != 0) error = errno;
+  if (::close(Fd_) != 0 && !error) error = errno;
+  Fd_ = -1;
+  if (!error && ::rename(Temp_.c_str(), Target_.c_str()) != 0) error = errno;
   if (error) {
-    ::unlink(temp.c_str());
-    CannotCreate(fileName, error);
+    Abandon();
+    CannotCreate(FileName_, error);
   }
+  Temp_.clear();
+}
+
+void TFileReplacement::Abandon() {
+  if (Fd_ >= 0) ::close(Fd_);
+  Fd_ = -1;
+  if (!Temp_.empty()) ::unlink(Temp_.c_str());
+  Temp_.clear();
+}
+
+void SaveTextToFile(const std::string& fileName, std::string_view content, bool ownerOnly) {
+  TFileReplacement file(fileName, ownerOnly);
+  try {
+    file.Write(content.data(), content.size());
+  } catch (const EError&) {
+    CannotCreate(fileName, errno);
+  }
+  file.Commit();
 }
 
 std::string LoadTextFromFile(const std::string& fileName) {

@@ -17,6 +17,7 @@
 #include <limits>
 #include <memory>
 
+#include "Kel/KelCurl.h"
 #include "Kel/KelError.h"
 #include "Kel/KelMediaTypes.h"
 #include "Kel/KelStr.h"
@@ -102,93 +103,8 @@ std::string BasicCredentials(std::string_view username, std::string_view passwor
   return r;
 }
 
-void THTTPClient::Close() {
-  std::lock_guard lock(CloseMutex_);
-  Closed_ = true;
-  if (Multi_) curl_multi_wakeup(static_cast<CURLM*>(Multi_));
-}
+void THTTPClient::Close() { Cancel_.Cancel(); }
 
-namespace {
-
-constexpr long kConnectTimeoutSeconds = 30;  // a connection that cannot be made
-constexpr long kLowSpeedTimeSeconds = 60;    // a connection that transfers nothing
-
-void InitCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-// Open connections and resolved names, shared by every request of the process, so that a crawl
-// does not open and tear down a connection per request. Each kind of data has its own lock.
-class TConnectionShare {
- public:
-  TConnectionShare() : Share_(curl_share_init()) {
-    if (!Share_) return;
-    curl_share_setopt(Share_, CURLSHOPT_LOCKFUNC, &Lock);
-    curl_share_setopt(Share_, CURLSHOPT_UNLOCKFUNC, &Unlock);
-    curl_share_setopt(Share_, CURLSHOPT_USERDATA, this);
-    curl_share_setopt(Share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
-    curl_share_setopt(Share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-  }
-  // Lives until the process ends: requests may still run while static objects are destroyed.
-  CURLSH* Handle() const { return Share_; }
-
- private:
-  static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
-    static_cast<TConnectionShare*>(self)->Mutexes_[static_cast<size_t>(data) % kKinds].lock();
-  }
-  static void Unlock(CURL*, curl_lock_data data, void* self) {
-    static_cast<TConnectionShare*>(self)->Mutexes_[static_cast<size_t>(data) % kKinds].unlock();
-  }
-  static constexpr size_t kKinds = CURL_LOCK_DATA_LAST;
-  CURLSH* Share_;
-  std::mutex Mutexes_[kKinds];
-};
-
-CURLSH* ConnectionShare() {
-  InitCurlOnce();
-  static TConnectionShare* share = new TConnectionShare();
-  return share->Handle();
-}
-
-// A header value as it may go on the wire: line breaks would start a header of their own.
-std::string HeaderSafe(std::string_view text) {
-  std::string r;
-  r.reserve(text.size());
-  for (char c : text)
-    if (c != '\r' && c != '\n' && c != '\0') r += c;
-  return r;
-}
-
-// A date header as a local date-time; 0 when it cannot be read.
-TDateTime HTTPDateOf(const std::string& text) {
-  const time_t t = curl_getdate(text.c_str(), nullptr);
-  return t == static_cast<time_t>(-1) ? 0 : UnixToLocalDateTime(t);
-}
-
-int32_t ContentLengthOf(const std::string& text) {
-  const std::string t = Trim(text);
-  if (t.empty()) return -1;
-  long long v = 0;
-  for (char c : t) {
-    if (!IsAsciiDigit(c)) return -1;
-    v = v * 10 + (c - '0');
-    if (v > std::numeric_limits<int32_t>::max()) return -1;  // does not fit: not known
-  }
-  return static_cast<int32_t>(v);
-}
-
-struct CurlSlist {
-  curl_slist* List = nullptr;
-  ~CurlSlist() { curl_slist_free_all(List); }
-  void Add(const std::string& line) {
-    curl_slist* l = curl_slist_append(List, line.c_str());
-    if (!l) throw EError("Out of memory");
-    List = l;
-  }
-};
-
-}  // namespace
 
 // One transfer over libcurl, run on the calling thread through a multi handle so that
 // THTTPClient::Close() can wake it at once.
@@ -223,7 +139,7 @@ class THTTPTransfer {
       return false;
     }
   }
-  void Configure(CURL* easy, CurlSlist& headers, CurlSlist& proxyHeaders);
+  void Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHeaders);
 
   THTTPClient& Client_;
   THTTPMethod Method_;
@@ -238,31 +154,22 @@ class THTTPTransfer {
   std::string Challenge_;
 };
 
-void THTTPTransfer::Configure(CURL* easy, CurlSlist& headers, CurlSlist& proxyHeaders) {
+void THTTPTransfer::Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHeaders) {
   const THTTPRequest& request = Client_.Request;
   const TProxyParams& proxy = Client_.ProxyParams;
 
   curl_easy_setopt(easy, CURLOPT_URL, URL_.c_str());
-  if (CURLSH* share = ConnectionShare()) curl_easy_setopt(easy, CURLOPT_SHARE, share);
+  curl_easy_setopt(easy, CURLOPT_SHARE, ConnectionShare());
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, ErrorBuffer_);
   if (Method_ == THTTPMethod::Head)
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
   else
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
 
-  // Certificates are checked against the system's authorities; SSL_CERT_FILE and SSL_CERT_DIR
-  // name others, as for every OpenSSL program (a company's own authority, a test server).
-  if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) curl_easy_setopt(easy, CURLOPT_CAINFO, file);
-  if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir) curl_easy_setopt(easy, CURLOPT_CAPATH, dir);
-
-  // A silent server must not hold a worker for ever; nothing else is limited.
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kLowSpeedTimeSeconds);
+  ConfigureTransport(easy, proxy, proxyHeaders);
 
   // Exactly the headers of this program; libcurl's own Expect / Connection headers are removed.
   headers.Add(std::string("Accept: ") + kHTTPAccept);
@@ -275,23 +182,6 @@ void THTTPTransfer::Configure(CURL* easy, CurlSlist& headers, CurlSlist& proxyHe
   headers.Add("Expect:");
   headers.Add("Connection:");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.List);
-
-  // The proxy comes from the settings only, never from the environment.
-  curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
-  if (!proxy.ProxyServer.empty()) {
-    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.ProxyServer.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
-    if (proxy.ProxyPort > 0) curl_easy_setopt(easy, CURLOPT_PROXYPORT, static_cast<long>(proxy.ProxyPort));
-    proxyHeaders.Add("Proxy-Connection:");
-    if (proxy.BasicAuthentication)
-      proxyHeaders.Add("Proxy-Authorization: " +
-                       HeaderSafe(BasicCredentials(proxy.ProxyUsername, proxy.ProxyPassword)));
-    curl_easy_setopt(easy, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
-    curl_easy_setopt(easy, CURLOPT_PROXYHEADER, proxyHeaders.List);
-    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-  } else {
-    curl_easy_setopt(easy, CURLOPT_PROXY, "");
-  }
 
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &THTTPTransfer::HeaderCallback);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
@@ -307,36 +197,13 @@ void THTTPTransfer::Configure(CURL* easy, CurlSlist& headers, CurlSlist& proxyHe
 void THTTPTransfer::Run() {
   InitCurlOnce();
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy(curl_easy_init(), &curl_easy_cleanup);
-  std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
-  if (!easy || !multi) throw EError("Cannot start an HTTP request");
-  CurlSlist headers, proxyHeaders;
+  if (!easy) throw EError("Cannot start an HTTP request");
+  TCurlList headers, proxyHeaders;
   Configure(easy.get(), headers, proxyHeaders);
-
-  {
-    std::lock_guard lock(Client_.CloseMutex_);
-    if (Client_.Closed_) throw EAbort();
-    Client_.Multi_ = multi.get();
-  }
-  struct Detach {
-    THTTPClient& Client;
-    ~Detach() {
-      std::lock_guard lock(Client.CloseMutex_);
-      Client.Multi_ = nullptr;
-    }
-  } detach{Client_};
+  if (Client_.Closed()) throw EAbort();
 
   Status("Resolving hostname " + Client_.URL.Host + ".");
-  curl_multi_add_handle(multi.get(), easy.get());
-  CURLcode result = CURLE_OK;
-  bool finished = false;
-  for (;;) {
-    int running = 0;
-    const CURLMcode mc = curl_multi_perform(multi.get(), &running);
-    if (mc != CURLM_OK) {
-      result = CURLE_FAILED_INIT;
-      snprintf(ErrorBuffer_, sizeof ErrorBuffer_, "%s", curl_multi_strerror(mc));
-      break;
-    }
+  const CURLcode result = RunTransfer(easy.get(), Client_.Cancel_, ErrorBuffer_, [&] {
     if (!ConnectedReported_) {
       curl_off_t connected = 0;
       if (curl_easy_getinfo(easy.get(), CURLINFO_CONNECT_TIME_T, &connected) == CURLE_OK && connected > 0) {
@@ -344,17 +211,8 @@ void THTTPTransfer::Run() {
         Guarded([&] { Status("Connected."); });
       }
     }
-    int queued = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
-      if (msg->msg == CURLMSG_DONE) {
-        result = msg->data.result;
-        finished = true;
-      }
-    }
-    if (finished || running == 0 || Error_ || Client_.Closed_) break;
-    curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
-  }
-  curl_multi_remove_handle(multi.get(), easy.get());
+    return !Error_;
+  });
 
   if (WorkBegun_ && Client_.OnWorkEnd) Guarded([&] { Client_.OnWorkEnd(); });
   if (ConnectedReported_) {
@@ -362,8 +220,7 @@ void THTTPTransfer::Run() {
     Guarded([&] { Status("Disconnected."); });
   }
   if (Error_) std::rethrow_exception(Error_);
-  if (Client_.Closed_) throw EAbort();
-  if (!finished && result == CURLE_OK) result = CURLE_RECV_ERROR;
+  if (Client_.Closed()) throw EAbort();
   if (result != CURLE_OK) {
     std::string message = Trim(ErrorBuffer_);
     if (message.empty()) message = curl_easy_strerror(result);
@@ -386,16 +243,7 @@ void THTTPTransfer::Header(std::string_view raw) {
     ConnectedReported_ = true;
     Status("Connected.");
   }
-  if (line.size() >= 5 && StartsText("HTTP/", line)) {
-    // A new answer begins (a 1xx interim answer may come first): only the last one counts.
-    r.ResponseText = Trim(line);
-    r.ContentLength = -1;
-    r.ContentType.clear();
-    r.Date = 0;
-    r.LastModified = 0;
-    r.Location.clear();
-    r.Server.clear();
-    r.ProxyConnection.clear();
+  if (BeginAnswer(line, r)) {
     Challenge_.clear();
     const int32_t code = r.ResponseCode();
     FinalHeaders_ = code < 100 || code >= 200;
@@ -413,22 +261,8 @@ void THTTPTransfer::Header(std::string_view raw) {
   if (colon == std::string_view::npos) return;
   const std::string_view name = line.substr(0, colon);
   const std::string value = Trim(line.substr(colon + 1));
-  if (SameText(name, "Content-Length"))
-    r.ContentLength = ContentLengthOf(value);
-  else if (SameText(name, "Content-Type"))
-    r.ContentType = value;
-  else if (SameText(name, "Date"))
-    r.Date = HTTPDateOf(value);
-  else if (SameText(name, "Last-Modified"))
-    r.LastModified = HTTPDateOf(value);
-  else if (SameText(name, "Location"))
-    r.Location = value;
-  else if (SameText(name, "Server"))
-    r.Server = value;
-  else if (SameText(name, "Proxy-Connection"))
-    r.ProxyConnection = value;
-  else if (SameText(name, "WWW-Authenticate") && Challenge_.empty())
-    Challenge_ = value;
+  if (SameText(name, "WWW-Authenticate") && Challenge_.empty()) Challenge_ = value;
+  ReadResponseHeader(name, value, r);
 }
 
 size_t THTTPTransfer::WriteCallback(char* data, size_t size, size_t count, void* self) {
@@ -447,7 +281,7 @@ void THTTPTransfer::Body(const char* data, size_t size) {
 
 int THTTPTransfer::ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   auto* t = static_cast<THTTPTransfer*>(self);
-  return t->Client_.Closed_ ? 1 : 0;
+  return t->Client_.Closed() ? 1 : 0;
 }
 
 curl_socket_t THTTPTransfer::OpenSocketCallback(void* self, curlsocktype, curl_sockaddr* address) {
@@ -484,16 +318,7 @@ TAuthentication ChallengeOf(const std::string& header) {
 }
 
 void FetchRemote(THTTPClient& client, THTTPMethod method) {
-  const TURI& uri = client.URL;
-  const std::string scheme = LowerCase(uri.Protocol);
-  if (scheme != "http" && scheme != "https")
-    throw EError(uri.Protocol.empty() ? std::string("Protocol field is empty")
-                                      : "Unsupported protocol: " + uri.Protocol);
-  if (uri.Host.empty()) throw EError("Host field is empty");
-  std::string target = uri.Path + uri.Document + uri.Params;
-  if (target.empty() || target.front() != '/') target.insert(0, "/");
-  const std::string url =
-      scheme + "://" + uri.Host + (uri.Port.empty() ? std::string() : ":" + uri.Port) + EncodeRequestTarget(target);
+  const std::string url = WireAddressOf(client.URL);
 
   THTTPTransfer first(client, method, url, nullptr);
   first.Run();

@@ -53,6 +53,16 @@ struct TProxyParams {
   bool BasicAuthentication = false;  // send "Proxy-Authorization: Basic" with the user name and password
 };
 
+// Ends a running transfer from another thread: the transfer's wait for the network is woken at
+// once. Used by the transfers of this unit and of the download dialog.
+struct TTransferCancel {
+  void Cancel();
+  bool Cancelled() const { return Cancelled_.load(); }
+  std::mutex Mutex_;
+  std::atomic<bool> Cancelled_{false};
+  void* Multi_ = nullptr;  // the running transfer's libcurl multi handle, guarded by Mutex_
+};
+
 // The credentials a server asked for; OnAuthorization may fill them in.
 struct TAuthentication {
   std::string Scheme;  // "Basic", "Digest", ... as the server's WWW-Authenticate names it
@@ -86,13 +96,11 @@ class THTTPClient {
   // Ends a running request at once, from any thread (its Fetch fails with "Operation aborted");
   // a request not yet started is refused the same way.
   void Close();
-  bool Closed() const { return Closed_.load(); }
+  bool Closed() const { return Cancel_.Cancelled(); }
 
  private:
   friend class THTTPTransfer;
-  std::atomic<bool> Closed_{false};
-  std::mutex CloseMutex_;
-  void* Multi_ = nullptr;  // the running transfer's libcurl multi handle, guarded by CloseMutex_
+  TTransferCancel Cancel_;
 };
 
 // Performs one request. For a "file" address (any letter case) the local file answers and no

@@ -1,0 +1,196 @@
+#include "Kel/KelCurl.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+#include "Kel/KelError.h"
+#include "Kel/KelStr.h"
+
+namespace {
+constexpr long kConnectTimeoutSeconds = 30;  // a connection that cannot be made
+constexpr long kLowSpeedTimeSeconds = 60;    // a connection that transfers nothing
+}  // namespace
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string HeaderSafe(std::string_view text) {
+  std::string r;
+  r.reserve(text.size());
+  for (char c : text)
+    if (c != '\r' && c != '\n' && c != '\0') r += c;
+  return r;
+}
+
+TDateTime HTTPDateOf(const std::string& text) {
+  const time_t t = curl_getdate(text.c_str(), nullptr);
+  return t == static_cast<time_t>(-1) ? 0 : UnixToLocalDateTime(t);
+}
+
+int64_t HeaderLengthOf(const std::string& text) {
+  const std::string t = Trim(text);
+  if (t.empty() || t.size() > 18) return -1;
+  int64_t v = 0;
+  for (char c : t) {
+    if (!IsAsciiDigit(c)) return -1;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+int32_t ContentLengthOf(int64_t length) {
+  return length >= 0 && length <= std::numeric_limits<int32_t>::max() ? static_cast<int32_t>(length) : -1;
+}
+
+std::string WireAddressOf(const TURI& uri) {
+  const std::string scheme = LowerCase(uri.Protocol);
+  if (scheme != "http" && scheme != "https")
+    throw EError(uri.Protocol.empty() ? std::string("Protocol field is empty") : "Unsupported protocol: " + uri.Protocol);
+  if (uri.Host.empty()) throw EError("Host field is empty");
+  std::string target = uri.Path + uri.Document + uri.Params;
+  if (target.empty() || target.front() != '/') target.insert(0, "/");
+  return scheme + "://" + uri.Host + (uri.Port.empty() ? std::string() : ":" + uri.Port) + EncodeRequestTarget(target);
+}
+
+void TCurlList::Add(const std::string& line) {
+  curl_slist* l = curl_slist_append(List, line.c_str());
+  if (!l) throw EError("Out of memory");
+  List = l;
+}
+
+TCurlShare::TCurlShare(std::initializer_list<curl_lock_data> kinds) : Share_((InitCurlOnce(), curl_share_init())) {
+  if (!Share_) throw EError("Out of memory");
+  curl_share_setopt(Share_, CURLSHOPT_LOCKFUNC, &Lock);
+  curl_share_setopt(Share_, CURLSHOPT_UNLOCKFUNC, &Unlock);
+  curl_share_setopt(Share_, CURLSHOPT_USERDATA, this);
+  for (curl_lock_data kind : kinds) curl_share_setopt(Share_, CURLSHOPT_SHARE, kind);
+}
+
+TCurlShare::~TCurlShare() { curl_share_cleanup(Share_); }
+
+void TCurlShare::Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+  static_cast<TCurlShare*>(self)->Mutexes_[static_cast<size_t>(data) % CURL_LOCK_DATA_LAST].lock();
+}
+
+void TCurlShare::Unlock(CURL*, curl_lock_data data, void* self) {
+  static_cast<TCurlShare*>(self)->Mutexes_[static_cast<size_t>(data) % CURL_LOCK_DATA_LAST].unlock();
+}
+
+CURLSH* ConnectionShare() {
+  // Kept until the process ends: requests may still run while static objects are destroyed.
+  static TCurlShare* share = new TCurlShare({CURL_LOCK_DATA_CONNECT, CURL_LOCK_DATA_DNS});
+  return share->Handle();
+}
+
+void ConfigureTransport(CURL* easy, const TProxyParams& proxy, TCurlList& proxyHeaders) {
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kLowSpeedTimeSeconds);
+  if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) curl_easy_setopt(easy, CURLOPT_CAINFO, file);
+  if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir) curl_easy_setopt(easy, CURLOPT_CAPATH, dir);
+
+  curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
+  if (proxy.ProxyServer.empty()) {
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    return;
+  }
+  curl_easy_setopt(easy, CURLOPT_PROXY, proxy.ProxyServer.c_str());
+  curl_easy_setopt(easy, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+  if (proxy.ProxyPort > 0) curl_easy_setopt(easy, CURLOPT_PROXYPORT, static_cast<long>(proxy.ProxyPort));
+  proxyHeaders.Add("Proxy-Connection:");
+  if (proxy.BasicAuthentication)
+    proxyHeaders.Add("Proxy-Authorization: " + HeaderSafe(BasicCredentials(proxy.ProxyUsername, proxy.ProxyPassword)));
+  // The origin's headers stay with the origin: the proxy sees only its own.
+  curl_easy_setopt(easy, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+  curl_easy_setopt(easy, CURLOPT_PROXYHEADER, proxyHeaders.List);
+  curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+}
+
+bool BeginAnswer(std::string_view line, THTTPResponse& response) {
+  if (line.size() < 5 || !StartsText("HTTP/", line)) return false;
+  std::string* stream = response.ContentStream;
+  response = THTTPResponse();
+  response.ContentStream = stream;
+  response.ResponseText = Trim(line);
+  return true;
+}
+
+void ReadResponseHeader(std::string_view name, const std::string& value, THTTPResponse& r, int64_t* length) {
+  if (SameText(name, "Content-Length")) {
+    const int64_t full = HeaderLengthOf(value);
+    if (length) *length = full;
+    r.ContentLength = ContentLengthOf(full);
+  } else if (SameText(name, "Content-Type")) {
+    r.ContentType = value;
+  } else if (SameText(name, "Date")) {
+    r.Date = HTTPDateOf(value);
+  } else if (SameText(name, "Last-Modified")) {
+    r.LastModified = HTTPDateOf(value);
+  } else if (SameText(name, "Location")) {
+    r.Location = value;
+  } else if (SameText(name, "Server")) {
+    r.Server = value;
+  } else if (SameText(name, "Proxy-Connection")) {
+    r.ProxyConnection = value;
+  }
+}
+
+void TTransferCancel::Cancel() {
+  std::lock_guard lock(Mutex_);
+  Cancelled_ = true;
+  if (Multi_) curl_multi_wakeup(static_cast<CURLM*>(Multi_));
+}
+
+CURLcode RunTransfer(CURL* easy, TTransferCancel& cancel, char* errorBuffer, const std::function<bool()>& afterStep) {
+  std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
+  if (!multi) throw EError("Cannot start an HTTP request");
+  {
+    std::lock_guard lock(cancel.Mutex_);
+    if (cancel.Cancelled_) return CURLE_ABORTED_BY_CALLBACK;
+    cancel.Multi_ = multi.get();
+  }
+  struct Detach {
+    TTransferCancel& Cancel;
+    ~Detach() {
+      std::lock_guard lock(Cancel.Mutex_);
+      Cancel.Multi_ = nullptr;
+    }
+  } detach{cancel};
+
+  curl_multi_add_handle(multi.get(), easy);
+  CURLcode result = CURLE_OK;
+  bool finished = false;
+  for (;;) {
+    int running = 0;
+    const CURLMcode mc = curl_multi_perform(multi.get(), &running);
+    if (mc != CURLM_OK) {
+      result = CURLE_FAILED_INIT;
+      std::snprintf(errorBuffer, CURL_ERROR_SIZE, "%s", curl_multi_strerror(mc));
+      break;
+    }
+    int queued = 0;
+    while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
+      if (msg->msg == CURLMSG_DONE) {
+        result = msg->data.result;
+        finished = true;
+      }
+    }
+    if (finished) break;
+    if (running == 0) {
+      result = CURLE_RECV_ERROR;
+      break;
+    }
+    if (cancel.Cancelled() || (afterStep && !afterStep())) {
+      result = CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
+    curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
+  }
+  curl_multi_remove_handle(multi.get(), easy);
+  return result;
+}

@@ -1,0 +1,77 @@
+// What the program's two libcurl clients share: the crawl's requests (KelIdHTTP) and the
+// download of documents (UnitHTTPCopy). Only their sources include this.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "Kel/KelIdHTTP.h"
+
+void InitCurlOnce();
+
+// A header value as it may go on the wire: line breaks would start a header of their own.
+std::string HeaderSafe(std::string_view text);
+// A date header as a local date-time; 0 when it cannot be read.
+TDateTime HTTPDateOf(const std::string& text);
+// A Content-Length value of any size; -1 when it is not a number.
+int64_t HeaderLengthOf(const std::string& text);
+// A length as the response record holds it: -1 (not known) when it does not fit 32 bits.
+int32_t ContentLengthOf(int64_t length);
+
+// "http" and "https" addresses as they go on the wire: the scheme, host and port, then the
+// path, document and query percent-encoded where they must be. No credentials. Fails with the
+// address's fault ("Unsupported protocol: ftp", "Host field is empty").
+std::string WireAddressOf(const TURI& uri);
+
+struct TCurlList {
+  curl_slist* List = nullptr;
+  TCurlList() = default;
+  TCurlList(const TCurlList&) = delete;
+  TCurlList& operator=(const TCurlList&) = delete;
+  ~TCurlList() { curl_slist_free_all(List); }
+  void Add(const std::string& line);
+};
+
+// Data shared between transfers (connections, names, cookies), each kind under its own lock.
+class TCurlShare {
+ public:
+  explicit TCurlShare(std::initializer_list<curl_lock_data> kinds);
+  ~TCurlShare();
+  TCurlShare(const TCurlShare&) = delete;
+  TCurlShare& operator=(const TCurlShare&) = delete;
+  CURLSH* Handle() const { return Share_; }
+
+ private:
+  static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self);
+  static void Unlock(CURL*, curl_lock_data data, void* self);
+  CURLSH* Share_;
+  std::mutex Mutexes_[CURL_LOCK_DATA_LAST];
+};
+
+// Open connections and resolved names, shared by every crawl request of the process, so that a
+// crawl does not open and tear down a connection per request.
+CURLSH* ConnectionShare();
+
+// What every transfer of the program sets: no signals, the time limits (a connection that cannot
+// be made in 30 s, or that transfers nothing for 60 s, fails), certificates checked against the
+// system's authorities or those SSL_CERT_FILE / SSL_CERT_DIR name, and the proxy of the HTTP
+// settings only, never one from the environment.
+void ConfigureTransport(CURL* easy, const TProxyParams& proxy, TCurlList& proxyHeaders);
+
+// A status line begins a new answer (an interim or redirect answer may come first, only the last
+// counts): the record is emptied and takes the line. Returns whether `line` was one.
+bool BeginAnswer(std::string_view line, THTTPResponse& response);
+// Takes one response header into the record. `length`, when given, receives Content-Length in full.
+void ReadResponseHeader(std::string_view name, const std::string& value, THTTPResponse& response,
+                        int64_t* length = nullptr);
+
+// Runs `easy` on a multi handle of its own until it finishes, `afterStep` returns false, or
+// `cancel` is cancelled (from any thread, which ends the wait at once). Returns libcurl's result;
+// CURLE_ABORTED_BY_CALLBACK when stopped.
+CURLcode RunTransfer(CURL* easy, TTransferCancel& cancel, char* errorBuffer, const std::function<bool()>& afterStep);
