@@ -8,20 +8,12 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "support/WordLists.h"
 #include "platform/Headless.h"
 #include "platform/System.h"
 #include "support/TempDir.h"
 
-// Word positions print as (index, length) in failure messages.
-inline void PrintTo(const TWordPosition& p, std::ostream* os) { *os << '(' << p.Index << ", " << p.Length << ')'; }
-
 namespace {
-
-TWordList ListOf(std::initializer_list<const char*> words) {
-  TWordList list;
-  for (const char* w : words) list.Add(w);
-  return list;
-}
 
 std::vector<std::string> Entries(const TWordList& list) { return {list.begin(), list.end()}; }
 

@@ -5,17 +5,9 @@
 #include <random>
 
 #include "Kel/KelStr.h"
-
-// Word positions print as (index, length) in failure messages.
-inline void PrintTo(const TWordPosition& p, std::ostream* os) { *os << '(' << p.Index << ", " << p.Length << ')'; }
+#include "support/WordLists.h"
 
 namespace {
-
-TWordList ListOf(std::initializer_list<const char*> words) {
-  TWordList list;
-  for (const char* w : words) list.Add(w);
-  return list;
-}
 
 // The words at the positions reported for `html`.
 std::vector<std::string> ErrorWords(const std::string& html, const TWordList& main, const TWordList& user) {
