@@ -8,10 +8,10 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
-#include "support/WordLists.h"
 #include "platform/Headless.h"
 #include "platform/System.h"
 #include "support/TempDir.h"
+#include "support/WordLists.h"
 
 namespace {
 
