@@ -45,4 +45,4 @@ add_custom_command(
   VERBATIM)
 add_custom_target(tessaly_dictionary ALL DEPENDS ${TESSALY_DICTIONARY})
 # Whatever links the core (the programs, the tests, the benchmarks) finds the dictionary beside it.
-add_dependencies(tessaly_core tessaly_dictionary)
+add_dependencies(tessaly_app tessaly_dictionary)
