@@ -84,7 +84,10 @@ void TPrivateThread::Run() {
     if (!Terminated) {
       try {
         Fetch(*http, Method_, URL_, Source_, Content_);
+      } catch (const std::logic_error&) {
+        throw;
       } catch (const std::exception& e) {
+        // A failed request is an answer like any other: its message is the response text.
         http->Response.ResponseText = e.what();
       }
     }
@@ -93,8 +96,10 @@ void TPrivateThread::Run() {
         if (!Terminated && Request && Request->Callback) Request->Callback(*http);
       });
     }
+  } catch (const std::logic_error&) {
+    Pool_.Surface(std::current_exception());
   } catch (...) {
-    // An error of the completion ends it silently.
+    // A failure of the completion ends it silently.
   }
   {
     std::lock_guard lock(HTTPMutex_);
@@ -108,12 +113,15 @@ void TPrivateThread::Cleanup() {
   // The queue step, then the destruction of the request: one hand-over, in this order.
   try {
     HandOver([&] {
-      try {
-        Pool_.ProcessQueue();
-      } catch (...) {
-      }
-      Pool_.DestroyRequest(Request);
+      struct Destroy {
+        TFormHTTPClient& Pool;
+        TRequestData* Request;
+        ~Destroy() { Pool.DestroyRequest(Request); }
+      } destroy{Pool_, Request};
+      Pool_.ProcessQueue();
     });
+  } catch (const std::logic_error&) {
+    Pool_.Surface(std::current_exception());
   } catch (...) {
   }
   {
@@ -308,7 +316,6 @@ void TFormHTTPClient::StartRequest(TRequestData& request) {
   request.Started = true;
   auto worker = std::make_unique<TPrivateThread>(*this, request, ClientSetup_);
   TPrivateThread* w = worker.get();
-  w->FreeOnTerminate = true;
   Active_.push_back(w);
   Threads_.push_back(std::move(worker));
   try {
@@ -371,7 +378,6 @@ void TFormHTTPClient::TerminateAll() {
     for (TPrivateThread* w : Active_) {
       // Terminated first: a worker that has not yet published its client sees the flag.
       w->Terminated = true;
-      w->FreeOnTerminate = true;
       w->CloseClient();
     }
   }
@@ -407,6 +413,10 @@ void TFormHTTPClient::TerminateAll() {
   }
   Notify([](TRequestListObserver* o) { o->ListReset(); });
   ProcessQueue();
+}
+
+void TFormHTTPClient::Surface(std::exception_ptr error) {
+  Ui_.Post([error] { std::rethrow_exception(error); });
 }
 
 void TFormHTTPClient::ButtonSuspendClick() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <exception>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -89,7 +90,6 @@ class TPrivateThread {
   int32_t WorkMax = 0;
   int32_t WorkPos = 0;
   std::atomic<bool> Terminated{false};
-  bool FreeOnTerminate = true;
 
  private:
   friend class TFormHTTPClient;
@@ -193,6 +193,9 @@ class TFormHTTPClient : public IRequestQueue {
   void DestroyRequest(TRequestData* request);
   void RowChanged(const TRequestData* request);
   void WorkerGone();  // a worker has left the active list
+  // A programming error on a worker (an assertion failure in a completion): raised again on the
+  // user-interface thread, out of its message processing, where it cannot go unnoticed.
+  void Surface(std::exception_ptr error);
   void ReapEndedThreads();
   int IndexOf(const TRequestData* request) const;
   template <typename F>

@@ -1,6 +1,8 @@
 #include "Dialogs/UnitProgress.h"
 
 #include <cstdint>
+#include <exception>
+#include <stdexcept>
 
 #include "Kel/KelStr.h"
 
@@ -31,15 +33,19 @@ bool TFormProgress::Run(const std::function<void(TFormProgress&)>& job) {
     window->SetPosition(0, std::string());
     window->SetMessage("Please wait...");
   }
+  std::exception_ptr programmingError;
   auto runJob = [&] {
     try {
       job(*this);
+    } catch (const std::logic_error&) {
+      programmingError = std::current_exception();  // raised again once the window is gone
     } catch (...) {
       // A failing job ends the window like a finished one; the job reports its own errors.
     }
   };
   if (window) window->RunModal(runJob);
   else runJob();
+  if (programmingError) std::rethrow_exception(programmingError);
   return true;
 }
 

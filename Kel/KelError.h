@@ -23,9 +23,10 @@ class EConvertError : public EError {
 };
 
 // A programming error caught at run time: a required object is missing, a call came too early.
-class EAssertionFailed : public EError {
+// It is no EError: code that ends an operation silently on an expected failure lets it pass.
+class EAssertionFailed : public std::logic_error {
  public:
-  using EError::EError;
+  using std::logic_error::logic_error;
 };
 
 // Checks a precondition in every build; raises EAssertionFailed with the message when it fails.

@@ -19,8 +19,8 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       Download(services, &HTTPSettings),
       Main(Map, services) {
   Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });
-  Main.AttachPool(Pool);
-  Main.Dictionaries = &Dictionaries;
+  Main.Crawl.AttachPool(Pool);
+  Main.Crawl.Dictionaries = &Dictionaries;
   Main.Progress = &Progress;
 }
 

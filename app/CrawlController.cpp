@@ -1,6 +1,5 @@
-// The crawl controller: Start and Stop, and the two completions that record every answer,
-// fetch the site's pages in full, check redirect targets and parse pages. All of it runs on
-// the user-interface thread; the crawl is driven by link insertion and these completions.
+#include "app/CrawlController.h"
+
 #include <filesystem>
 #include <memory>
 
@@ -24,80 +23,85 @@ std::string ExistingFile(const std::string& text) {
   return std::filesystem::absolute(path, ec).lexically_normal().string();
 }
 
-// Runs a completion: an error ends the handling of that answer silently, as the crawl goes on.
+// Runs a completion: a failure (a malformed address in a link or a Location header) ends the
+// handling of that answer silently, and the crawl goes on. A programming error is not a
+// failure of the answer: it passes.
 template <typename F>
 void Guarded(F&& f) {
   try {
     f();
-  } catch (const std::exception&) {
+  } catch (const EError&) {
   }
 }
 
 }  // namespace
 
-void TFormTessaly::AttachPool(TFormHTTPClient& pool) {
-  Pool = &pool;
-  Tree.Queue = &pool;
-  Tree.HeadCallback = [this](THTTPClient& sender) { ButtonCallBackHEADClick(sender); };
-  pool.OnStatusChange = [this](TFormHTTPClient&) { ButtonOnStatusClick(); };
+TCrawlController::TCrawlController(TFormTessaly& main) : Main_(main) {}
+
+void TCrawlController::AttachPool(TFormHTTPClient& pool) {
+  Pool_ = &pool;
+  Main_.Tree.Queue = &pool;
+  Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };
+  pool.OnStatusChange = [this](TFormHTTPClient&) { Main_.ButtonOnStatusClick(); };
 }
 
-void TFormTessaly::ButtonSpiderClick() {
-  KelAssert(Pool, "the crawl needs the request pool");
-  bool fresh = Pool->IsEmpty();
-  if (!fresh) fresh = !(Services.Ask && Services.Ask->AskYesNo("Do you want to resume the current spider?"));
+void TCrawlController::Reset() {
+  RedirectChecks_.clear();
+  FoldedFetches_.clear();
+  RequestsDone_ = 0;
+}
+
+void TCrawlController::Start() {
+  KelAssert(Pool_, "the crawl needs the request pool");
+  TFormTessaly& main = Main_;
+  bool fresh = Pool_->IsEmpty();
+  if (!fresh)
+    fresh = !(main.Services.Ask && main.Services.Ask->AskYesNo("Do you want to resume the current spider?"));
   if (fresh) {
-    if (!NewProject()) return;
-    const std::string file = ExistingFile(EditURL);
+    if (!main.NewProject()) return;
+    TURI& site = main.Map.SiteURI;
+    const std::string file = ExistingFile(main.EditURL);
     if (!file.empty()) {
-      Map.SiteURI.Parse("file://LocalHost" + file);
+      site.Parse("file://LocalHost" + file);
     } else {
-      Map.SiteURI.Parse(Trim(EditURL));
-      ApplyDefaults(Map.SiteURI, "http", "LocalHost");
+      site.Parse(Trim(main.EditURL));
+      ApplyDefaults(site, "http", "LocalHost");
     }
-    EditURL = Map.SiteURI.Compose();
-    AddRecentAddress();
-    SelectEntry(Tree.InsertURL(Map.SiteURI, nullptr, true));
+    main.EditURL = site.Compose();
+    main.AddRecentAddress();
+    main.SelectEntry(main.Tree.InsertURL(site, nullptr, true));
   }
-  Pool->ResumeRequests();
-  if (OnShowPool) OnShowPool();
-  Changed();
+  Pool_->ResumeRequests();
+  if (main.OnShowPool) main.OnShowPool();
 }
 
-void TFormTessaly::ButtonStopClick() {
-  KelAssert(Pool, "the crawl needs the request pool");
-  ButtonSpiderEnabled = false;
-  Pool->SuspendRequests();
-  Changed();
+void TCrawlController::Stop() {
+  KelAssert(Pool_, "the crawl needs the request pool");
+  Main_.ButtonSpiderEnabled = false;
+  Pool_->SuspendRequests();
 }
 
-void TFormTessaly::ButtonSpiderPress() {
-  if (!ButtonSpiderEnabled) return;
-  if (ButtonSpiderStops) ButtonStopClick();
-  else ButtonSpiderClick();
-}
-
-TSpiderNode* TFormTessaly::AcceptResponse(THTTPClient& client) {
+TSpiderNode* TCrawlController::AcceptResponse(THTTPClient& client) {
   TURI referer(client.Request.Referer);
-  TSpiderNode* node = NodeOf(Tree.InsertURL(client.URL, &referer, true));
+  TSpiderNode* node = NodeOf(Main_.Tree.InsertURL(client.URL, &referer, true));
   node->RecordResponse(client.Response);
   node->RefreshIcon();
   return node;
 }
 
-void TFormTessaly::ButtonCallBackHEADClick(THTTPClient& sender) {
-  ++RequestsDone;
+void TCrawlController::HeaderCompletion(THTTPClient& sender) {
+  ++RequestsDone_;
   Guarded([&] {
     TSpiderNode* node = AcceptResponse(sender);
     const int32_t code = sender.Response.ResponseCode();
     if (code == -1 || code == 301 || code == 302 || code == 401 || node->IsSpiderable())
-      Pool->AddGetRequest(sender.URL.Compose(), sender.Request.Referer, std::make_unique<std::string>(),
-                          [this](THTTPClient& c) { ButtonCallBackGETClick(c); });
+      Pool_->AddGetRequest(sender.URL.Compose(), sender.Request.Referer, std::make_unique<std::string>(),
+                           [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
   });
 }
 
-void TFormTessaly::ButtonCallBackGETClick(THTTPClient& sender) {
-  ++RequestsDone;
+void TCrawlController::FullCompletion(THTTPClient& sender) {
+  ++RequestsDone_;
   Guarded([&] {
     const int32_t code = sender.Response.ResponseCode();
     if (code == 301 || code == 302) {
@@ -106,12 +110,12 @@ void TFormTessaly::ButtonCallBackGETClick(THTTPClient& sender) {
       const std::string address = target.Compose();
       const std::string from = sender.URL.Compose();
       if (RedirectChecks_.insert({address, from}).second) {
-        Pool->AddHeadRequest(address, from, [this](THTTPClient& c) { ButtonCallBackGETClick(c); });
+        Pool_->AddHeadRequest(address, from, [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
       } else {
         // This redirect was checked before in this crawl: the addresses redirect in a loop.
         // Its referer is still recorded, without another request.
         TURI referer(from);
-        Tree.InsertURL(target, &referer, true);
+        Main_.Tree.InsertURL(target, &referer, true);
       }
     }
     const bool hasBody = sender.Response.ContentStream != nullptr;
@@ -130,52 +134,16 @@ void TFormTessaly::ButtonCallBackGETClick(THTTPClient& sender) {
                              own.Path == sender.URL.Path && own.Document == sender.URL.Document &&
                              own.Params == sender.URL.Params;
     if (otherScheme && FoldedFetches_.insert(address).second)
-      Pool->AddGetRequest(address, sender.Request.Referer, std::make_unique<std::string>(),
-                          [this](THTTPClient& c) { ButtonCallBackGETClick(c); });
+      Pool_->AddGetRequest(address, sender.Request.Referer, std::make_unique<std::string>(),
+                           [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
   });
 }
 
-void TFormTessaly::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
+void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
   {
-    THTMLLinkExtractor extractor(Tree, page, node);
+    THTMLLinkExtractor extractor(Main_.Tree, page, node);
     extractor.Walk(body);
   }
   node->RefreshIcon();
   if (Dictionaries) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);
-}
-
-void TFormTessaly::ButtonOnStatusClick() {
-  if (!Pool) return;
-  Busy = Pool->IsBusy();
-  if (Busy) {
-    TimerRunning = true;
-    StatusRequesting = "Requesting: " + Pool->CurrentURL;
-    EditURLEnabled = false;
-    ButtonBrowseEnabled = false;
-    if (ButtonSpiderEnabled) {
-      ButtonSpiderCaption = "Stop";
-      ButtonSpiderStops = true;
-    }
-  } else {
-    TimerRunning = false;
-    StatusRequesting.clear();
-    EditURLEnabled = true;
-    ButtonSpiderCaption = "Start";
-    ButtonSpiderStops = false;
-    ButtonSpiderEnabled = true;
-    ButtonBrowseEnabled = true;
-  }
-  Changed();
-}
-
-void TFormTessaly::TimerTick() {
-  if (BusyStep == 0) {
-    BusyStep = 4;
-    BusyPosition = 50;
-  }
-  BusyPosition += BusyStep;
-  if (BusyPosition < 10 || BusyPosition > 90) {
-    BusyStep = -BusyStep;
-    BusyPosition += BusyStep;
-  }
 }

@@ -1,14 +1,17 @@
-// Project files: the whole site map as an INI text ("[Settings]", then one section per node),
-// written in one piece and read back into a rebuilt site tree.
-#include <filesystem>
+#include "app/ProjectFile.h"
+
+#include <new>
 
 #include "Dialogs/UnitProgress.h"
 #include "Kel/KelDialogs.h"
 #include "Kel/KelError.h"
-#include "Kel/KelFiles.h"
 #include "Kel/KelIni.h"
 #include "Kel/KelStr.h"
-#include "app/UnitMain.h"
+#include "app/SpiderNode.h"
+#include "app/SpiderTools.h"
+#include "platform/Platform.h"
+
+const char* const kUntitledProject = "untitled.tly";
 
 namespace {
 
@@ -35,85 +38,71 @@ void ForEachIndex(const TSiteMap& map, const std::string& list, Add add) {
 
 }  // namespace
 
-void TSpiderNode::SaveTo(std::vector<std::string>& lines) const {
-  lines.push_back("RemoteFile=" + EncodeFormText(URLText()));
-  lines.push_back("LocalFile=" + LocalFile);
-  lines.push_back("RemoteDate=" + DateTimeToStr(RemoteDate));
-  lines.push_back("LastModified=" + DateTimeToStr(LastModified));
-  lines.push_back("ContentType=" + ContentType);
-  lines.push_back("ResponseText=" + ResponseText);
-  lines.push_back("ResponseCode=" + std::to_string(ResponseCode));
-  lines.push_back("ContentLength=" + std::to_string(ContentLength));
-  lines.push_back("SpellingErrors=" + std::to_string(SpellingErrors));
-  lines.push_back("Links=" + IndexList(Links));
-  lines.push_back("Referers=" + IndexList(Referers));
-  lines.push_back("Title=" + EncodeFormText(Title));
-  lines.push_back("Description=" + EncodeFormText(Description));
-  lines.push_back("Location=" + Location);
-  lines.push_back("Server=" + Server);
-  lines.push_back(std::string("IsInternal=") + (IsInternal() ? "-1" : "0"));
+void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
+  lines.push_back("RemoteFile=" + EncodeFormText(node.URLText()));
+  lines.push_back("LocalFile=" + node.LocalFile);
+  lines.push_back("RemoteDate=" + DateTimeToStr(node.RemoteDate));
+  lines.push_back("LastModified=" + DateTimeToStr(node.LastModified));
+  lines.push_back("ContentType=" + node.ContentType);
+  lines.push_back("ResponseText=" + node.ResponseText);
+  lines.push_back("ResponseCode=" + std::to_string(node.ResponseCode));
+  lines.push_back("ContentLength=" + std::to_string(node.ContentLength));
+  lines.push_back("SpellingErrors=" + std::to_string(node.SpellingErrors));
+  lines.push_back("Links=" + IndexList(node.Links));
+  lines.push_back("Referers=" + IndexList(node.Referers));
+  lines.push_back("Title=" + EncodeFormText(node.Title));
+  lines.push_back("Description=" + EncodeFormText(node.Description));
+  lines.push_back("Location=" + node.Location);
+  lines.push_back("Server=" + node.Server);
+  lines.push_back(std::string("IsInternal=") + (node.IsInternal() ? "-1" : "0"));
 }
 
-void TSpiderNode::LoadFrom(const std::function<std::string(std::string_view key)>& value) {
-  ResolveLink(URI, value("RemoteFile"), nullptr);
-  LocalFile = value("LocalFile");
-  RemoteDate = StrToDateTime(value("RemoteDate"));
-  LastModified = StrToDateTime(value("LastModified"));
-  ContentType = value("ContentType");
-  ResponseText = value("ResponseText");
-  ResponseCode = StrToInt(value("ResponseCode"));
-  ContentLength = StrToInt(value("ContentLength"));
-  SpellingErrors = StrToInt(value("SpellingErrors"));
-  Title = DecodeFormText(value("Title"));
-  Description = DecodeFormText(value("Description"));
-  Location = value("Location");
-  Server = value("Server");
-  ForEachIndex(*Map_, value("Links"), [&](TSpiderNode* n) { AddToLinks(n); });
-  ForEachIndex(*Map_, value("Referers"), [&](TSpiderNode* n) { AddToReferers(n); });
+void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_view key)>& value) {
+  ResolveLink(node.URI, value("RemoteFile"), nullptr);
+  node.LocalFile = value("LocalFile");
+  node.RemoteDate = StrToDateTime(value("RemoteDate"));
+  node.LastModified = StrToDateTime(value("LastModified"));
+  node.ContentType = value("ContentType");
+  node.ResponseText = value("ResponseText");
+  node.ResponseCode = StrToInt(value("ResponseCode"));
+  node.ContentLength = StrToInt(value("ContentLength"));
+  node.SpellingErrors = StrToInt(value("SpellingErrors"));
+  node.Title = DecodeFormText(value("Title"));
+  node.Description = DecodeFormText(value("Description"));
+  node.Location = value("Location");
+  node.Server = value("Server");
+  ForEachIndex(node.Map(), value("Links"), [&](TSpiderNode* n) { node.AddToLinks(n); });
+  ForEachIndex(node.Map(), value("Referers"), [&](TSpiderNode* n) { node.AddToReferers(n); });
 }
 
-void TFormTessaly::SaveProject(const std::string& path) {
+std::string ProjectText(const TSiteMap& map) {
   std::vector<std::string> lines;
-  lines.reserve(5 + static_cast<size_t>(Map.Count()) * 17);
+  lines.reserve(5 + static_cast<size_t>(map.Count()) * 17);
   lines.push_back("[Settings]");
   lines.push_back(std::string("Generator=") + kApplicationTitle);
   lines.push_back("Now=" + DateTimeToStr(NowDateTime()));
-  lines.push_back("URI=" + Map.SiteURI.Compose());
-  lines.push_back("Links=" + std::to_string(Map.Count()));
-  for (const auto& node : Map.Nodes()) {
+  lines.push_back("URI=" + map.SiteURI.Compose());
+  lines.push_back("Links=" + std::to_string(map.Count()));
+  for (const auto& node : map.Nodes()) {
     lines.push_back(Format("[%d]", node->Index()));
-    node->SaveTo(lines);
+    SaveTo(*node, lines);
   }
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
-  SaveTextToFile(path, text);
-  Map.Modified = false;
-  ProjectFileName = path;
-  Refresh();
+  return text;
 }
 
-bool TFormTessaly::OpenProjectFile(const std::string& path) {
-  if (!SameText(std::filesystem::path(path).extension().string(), ".tly")) {
-    SetAddress(path);
-    return true;
-  }
-  if (!NewProject()) return false;
-  const TIniText file(LoadTextFromFile(path));
-  if (Progress) Progress->Run([&](TFormProgress& p) { LoadProject(file, &p); });
-  else LoadProject(file, nullptr);
-  AddRecentAddress();
-  Map.Modified = false;
-  ProjectFileName = path;
-  Refresh();
-  return true;
-}
-
-bool TFormTessaly::LoadProject(const TIniText& file, TFormProgress* progress) {
-  LastLoadError.clear();
-  Tree.BeginUpdate();
+std::string LoadProject(TSiteTree& tree, const TIniText& file, TFormProgress* progress, platform::UiThread* ui) {
+  TSiteMap& map = tree.Map;
+  // The tree's observers hear one reset, however the load ends.
+  struct Update {
+    TSiteTree& Tree;
+    explicit Update(TSiteTree& t) : Tree(t) { Tree.BeginUpdate(); }
+    ~Update() { Tree.EndUpdate(); }
+  } update(tree);
   try {
-    Map.SiteURI.Parse(file.ReadString("Settings", "URI"));
-    EditURL = Map.SiteURI.Compose();
+    map.SiteURI.Parse(file.ReadString("Settings", "URI"));
+    map.SiteURI.Compose();  // a site root that cannot be written stops the load here
     const int32_t count = StrToIntDef(file.ReadString("Settings", "Links"), 0);
     auto section = [&](int i) -> const TIniText::TSection& {
       const TIniText::TSection* s = file.FindSection(std::to_string(i));
@@ -130,11 +119,11 @@ bool TFormTessaly::LoadProject(const TIniText& file, TFormProgress* progress) {
         if (progress) progress->SetPosition(i);
         TURI uri;
         ResolveLink(uri, section(i).Value("RemoteFile"), nullptr);
-        Tree.InsertURL(uri, nullptr, false);
-        if (i % 10 == 0 && Services.Ui) Services.Ui->ProcessMessages();
+        tree.InsertURL(uri, nullptr, false);
+        if (i % 10 == 0 && ui) ui->ProcessMessages();
       }
     }
-    const int nodes = Map.Count();
+    const int nodes = map.Count();
     if (nodes > 0) {
       if (progress) {
         progress->SetMessage("Re-Building Site Tree...");
@@ -143,15 +132,15 @@ bool TFormTessaly::LoadProject(const TIniText& file, TFormProgress* progress) {
       for (int i = 0; i < nodes; ++i) {
         if (progress) progress->SetPosition(i);
         const TIniText::TSection& values = section(i);
-        Map.Node(i)->LoadFrom([&](std::string_view key) { return values.Value(key); });
+        LoadFrom(*map.Node(i), [&](std::string_view key) { return values.Value(key); });
       }
       if (progress) progress->SetMessage("Updating Local File Status...");
-      Map.RefreshAllLocalStatus(progress);
+      map.RefreshAllLocalStatus(progress);
     }
-  } catch (const std::exception& e) {
-    LastLoadError = e.what();
+  } catch (const EError& e) {
+    return e.what();
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
   }
-  Tree.EndUpdate();
-  if (!LastLoadError.empty() && Services.Ask) Services.Ask->Notice(LastLoadError);
-  return LastLoadError.empty();
+  return std::string();
 }

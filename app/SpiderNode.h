@@ -114,12 +114,6 @@ class TSpiderNode {
   // `refresh`: then refresh the node's icon and row.
   bool EnsureLocalCopy(TFormHTTPCopy& dialog, bool refresh);
 
-  // The node's section of a project file: appends its sixteen "key=value" lines.
-  void SaveTo(std::vector<std::string>& lines) const;
-  // Sets the saved fields from a section; `value(key)` gives a key's value ("" when missing).
-  // Fails with the message of the first value that is not valid; earlier fields stay set.
-  void LoadFrom(const std::function<std::string(std::string_view key)>& value);
-
   bool IsRedirected() const;
   bool IsBroken() const;
   bool IsHTML() const;

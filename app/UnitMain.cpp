@@ -1,12 +1,17 @@
 #include "app/UnitMain.h"
 
+#include <filesystem>
 #include <fstream>
 
+#include "Dialogs/UnitHTTPClient.h"
+#include "Dialogs/UnitProgress.h"
+#include "Kel/KelError.h"
 #include "Kel/KelFiles.h"
+#include "Kel/KelIni.h"
 #include "Kel/KelStr.h"
 
 TFormTessaly::TFormTessaly(TSiteMap& map, platform::Services& services, IRequestQueue* pool)
-    : Map(map), Services(services), Tree(map, pool) {
+    : Map(map), Services(services), Tree(map, pool), Crawl(*this) {
   Tree.AttachList(&List);
   Tree.UpdateSiteRootCaption();
 }
@@ -28,10 +33,8 @@ void TFormTessaly::Reset() {
   SelectEntry(nullptr);
   Tree.ResetSiteTree();
   History.Reset();
-  RedirectChecks_.clear();
-  FoldedFetches_.clear();
-  RequestsDone = 0;
-  ProjectFileName = "untitled.tly";
+  Crawl.Reset();
+  ProjectFileName = kUntitledProject;
   SelectEntry(Tree.SiteRoot());
   Refresh();
 }
@@ -134,4 +137,97 @@ void TFormTessaly::PreviewNode(TSpiderNode* node, bool newWindow, bool force) {
     if (force && Services.View) Services.View->ShowPanel();
     if (Services.View) Services.View->Navigate(node->PreviewTarget());
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The crawl's buttons and the busy state
+
+void TFormTessaly::ButtonSpiderClick() {
+  Crawl.Start();
+  Changed();
+}
+
+void TFormTessaly::ButtonStopClick() {
+  Crawl.Stop();
+  Changed();
+}
+
+void TFormTessaly::ButtonSpiderPress() {
+  if (!ButtonSpiderEnabled) return;
+  if (ButtonSpiderStops) ButtonStopClick();
+  else ButtonSpiderClick();
+}
+
+void TFormTessaly::ButtonOnStatusClick() {
+  TFormHTTPClient* pool = Pool();
+  if (!pool) return;
+  Busy = pool->IsBusy();
+  if (Busy) {
+    TimerRunning = true;
+    StatusRequesting = "Requesting: " + pool->CurrentURL;
+    EditURLEnabled = false;
+    ButtonBrowseEnabled = false;
+    if (ButtonSpiderEnabled) {
+      ButtonSpiderCaption = "Stop";
+      ButtonSpiderStops = true;
+    }
+  } else {
+    TimerRunning = false;
+    StatusRequesting.clear();
+    EditURLEnabled = true;
+    ButtonSpiderCaption = "Start";
+    ButtonSpiderStops = false;
+    ButtonSpiderEnabled = true;
+    ButtonBrowseEnabled = true;
+  }
+  Changed();
+}
+
+void TFormTessaly::TimerTick() {
+  if (BusyStep == 0) {
+    BusyStep = 4;
+    BusyPosition = 50;
+  }
+  BusyPosition += BusyStep;
+  if (BusyPosition < 10 || BusyPosition > 90) {
+    BusyStep = -BusyStep;
+    BusyPosition += BusyStep;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Project files
+
+void TFormTessaly::SaveProject(const std::string& path) {
+  SaveTextToFile(path, ProjectText(Map));
+  Map.Modified = false;
+  ProjectFileName = path;
+  Refresh();
+}
+
+bool TFormTessaly::OpenProjectFile(const std::string& path) {
+  if (!SameText(std::filesystem::path(path).extension().string(), ".tly")) {
+    SetAddress(path);
+    return true;
+  }
+  if (!NewProject()) return false;
+  const TIniText file(LoadTextFromFile(path));
+  if (Progress) Progress->Run([&](TFormProgress& p) { LoadProject(file, &p); });
+  else LoadProject(file, nullptr);
+  AddRecentAddress();
+  Map.Modified = false;
+  ProjectFileName = path;
+  Refresh();
+  return true;
+}
+
+bool TFormTessaly::LoadProject(const TIniText& file, TFormProgress* progress) {
+  LastLoadError = ::LoadProject(Tree, file, progress, Services.Ui);
+  try {
+    EditURL = Map.SiteURI.Compose();
+  } catch (const EError&) {
+    // The load stopped at the site root: the address box keeps its text.
+  }
+  if (!LastLoadError.empty() && Services.Ask) Services.Ask->Notice(LastLoadError);
+  return LastLoadError.empty();
 }

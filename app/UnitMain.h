@@ -5,14 +5,15 @@
 #pragma once
 
 #include <functional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "Kel/KelDialogs.h"
+#include "app/CrawlController.h"
 #include "app/History.h"
 #include "app/NodeList.h"
+#include "app/ProjectFile.h"
 #include "app/SpiderTools.h"
 #include "platform/Platform.h"
 
@@ -35,7 +36,7 @@ class TFormTessaly {
   TNodeList List;
   TNavigationHistory History;
 
-  std::string ProjectFileName = "untitled.tly";
+  std::string ProjectFileName = kUntitledProject;
   std::vector<std::string> RecentAddresses;  // the address box's drop-down list, newest first
   std::string EditURL;                       // the address box's text
   bool EditURLEnabled = true;
@@ -49,11 +50,11 @@ class TFormTessaly {
   // Called when Start shows the request pool's "Connection Status" window.
   std::function<void()> OnShowPool;
 
-  // What the crawl uses besides the model: the request pool (its status notification comes here),
-  // the dictionaries for the spelling count, the progress runner for project loading.
-  void AttachPool(TFormHTTPClient& pool);
-  TFormHTTPClient* Pool = nullptr;
-  TSpellingDictionaries* Dictionaries = nullptr;
+  // The crawl: its controller, with the request pool (whose status notification comes here)
+  // and the dictionaries of the spelling count.
+  TCrawlController Crawl;
+  TFormHTTPClient* Pool() const { return Crawl.Pool(); }
+  // The progress runner of project loading (none: loads run without one).
   TFormProgress* Progress = nullptr;
 
   // The Start/Stop button, the browse button, the status bar's panels 1 and 2, the busy timer.
@@ -65,23 +66,18 @@ class TFormTessaly {
   bool Busy = false;               // panel 2 shows the busy indicator, else "Idle"
   bool TimerRunning = false;
   int BusyPosition = 0, BusyStep = 0;
-  // Requests whose completion has run since the last fresh start.
-  long RequestsDone = 0;
 
-  // The crawl. Start: a fresh crawl from the address box, or the resumption of the current one.
+  // The crawl's operations, carried out by the crawl controller. Start: a fresh crawl from the
+  // address box, or the resumption of the current one.
   void ButtonSpiderClick();
   // Stop: no new requests start; running ones finish.
   void ButtonStopClick();
   // The Start/Stop button as pressed: Start or Stop, whichever it shows.
   void ButtonSpiderPress();
-  // Files the answered address (with its referer) and records the answer in its node.
-  TSpiderNode* AcceptResponse(THTTPClient& client);
-  // Completion of a header request: a page of the site, or an unclear answer, is fetched in full.
-  void ButtonCallBackHEADClick(THTTPClient& sender);
-  // Completion of a full request or of a redirect check: redirects are checked, pages parsed.
-  void ButtonCallBackGETClick(THTTPClient& sender);
-  // Title, description and links of a fetched page, then its spelling count.
-  void ParsePage(TSpiderNode* node, const std::string& body, const TURI& page);
+  // Completion of a header request.
+  void ButtonCallBackHEADClick(THTTPClient& sender) { Crawl.HeaderCompletion(sender); }
+  // Completion of a full request or of a redirect check.
+  void ButtonCallBackGETClick(THTTPClient& sender) { Crawl.FullCompletion(sender); }
   // The pool's status notification: busy or idle.
   void ButtonOnStatusClick();
   // One tick of the 60 ms busy timer: the light band of the busy indicator moves on.
@@ -94,8 +90,9 @@ class TFormTessaly {
   // A ".tly" file (any letter case) is opened as a project; any other file is shown in the
   // preview. Fails when the file cannot be read. Returns false when New Project was refused.
   bool OpenProjectFile(const std::string& path);
-  // Rebuilds the map from a parsed project file. An error stops the load with a warning that
-  // carries its message; the nodes loaded so far stay. Returns whether it loaded without error.
+  // Rebuilds the map from a parsed project file (the hidden "Load" button). An error stops the
+  // load with a warning that carries its message; the nodes loaded so far stay. Returns whether
+  // it loaded without error.
   bool LoadProject(const TIniText& file, TFormProgress* progress);
   // The message of the error that stopped the last load (empty when it loaded cleanly).
   std::string LastLoadError;
@@ -128,9 +125,4 @@ class TFormTessaly {
  protected:
   void Changed();
   TTreeEntry* Selected_ = nullptr;
-  // Redirect checks made in this crawl, as (target, redirecting address): a loop of redirects
-  // repeats a pair and is not followed again.
-  std::set<std::pair<std::string, std::string>> RedirectChecks_;
-  // Pages fetched in full under another scheme than their node's (http moved to https).
-  std::set<std::string> FoldedFetches_;
 };

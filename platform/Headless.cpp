@@ -47,7 +47,8 @@ void HeadlessUiThread::ProcessMessages() {
     try {
       item->Work();
     } catch (...) {
-      if (item->Waited) item->Error = std::current_exception();
+      if (!item->Waited) throw;  // nobody waits for posted work: its error is the caller's
+      item->Error = std::current_exception();
     }
     item->Done.store(true);
     item->Done.notify_one();
@@ -72,6 +73,11 @@ bool HeadlessUiThread::ProcessUntil(const std::function<bool()>& done, std::chro
     WaitAndProcess(std::min<std::chrono::milliseconds>(
         std::chrono::milliseconds(10), std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now)));
   }
+}
+
+size_t HeadlessUiThread::Pending() const {
+  std::lock_guard lock(Mutex_);
+  return Queue_.size();
 }
 
 bool HeadlessUiThread::Terminating() const {

@@ -21,6 +21,8 @@ class HeadlessUiThread : public UiThread {
  public:
   HeadlessUiThread();
   void Synchronize(std::function<void()> work) override;
+  // Serves the queue in order. An error of a hand-over goes back to the worker that waits for
+  // it; an error of posted work is raised out of ProcessMessages (the rest stays queued).
   void ProcessMessages() override;
   bool Terminating() const override;
   bool IsUiThread() const override;
@@ -31,6 +33,8 @@ class HeadlessUiThread : public UiThread {
   // Serves hand-overs until `done()` holds or `timeout` passes; returns whether `done()` held.
   bool ProcessUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(30));
   void SetTerminating(bool value);
+  // Work queued and not yet served.
+  size_t Pending() const;
 
  private:
   struct Item {

@@ -148,7 +148,7 @@ class ProgressLine {
     if (!force && now - Last_ < every) return;
     Last_ = now;
     const int active = app.Pool.ActiveCount();
-    const std::string text = Format("%ld done, %d active, %d pending, %d addresses  %s", app.Main.RequestsDone, active,
+    const std::string text = Format("%ld done, %d active, %d pending, %d addresses  %s", app.Main.Crawl.RequestsDone(), active,
                                     app.Pool.TotalCount() - active, app.Map.Count(), app.Pool.CurrentURL.c_str());
     if (Terminal_) {
       std::string shown = text.size() > 150 ? text.substr(0, 147) + "..." : text;

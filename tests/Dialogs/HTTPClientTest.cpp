@@ -303,6 +303,29 @@ TEST_F(PoolTest, CallbacksRunInQueueOrderAndTheirErrorsAreSwallowed) {
   EXPECT_EQ(length, 20);
 }
 
+TEST_F(PoolTest, AnAssertionFailureInACallbackIsNotSwallowed) {
+  TFormHTTPClient single(Ui, &Prompter, 1);
+  std::vector<std::string> order;
+  single.AddHeadRequest(Server.URL("/a.html"), "", [&](THTTPClient& c) {
+    order.push_back(c.URL.Document);
+    KelAssert(false, "a completion met a programming error");
+  });
+  single.AddHeadRequest(Server.URL("/b.html"), "", [&](THTTPClient& c) { order.push_back(c.URL.Document); });
+  // The failure comes out of the user-interface thread's message processing; the pool goes on.
+  bool raised = false;
+  for (int i = 0; i < 2000 && !raised; ++i) {
+    try {
+      Ui.WaitAndProcess(10ms);
+    } catch (const EAssertionFailed& e) {
+      raised = true;
+      EXPECT_NE(std::string(e.what()).find("a completion met a programming error"), std::string::npos);
+    }
+  }
+  EXPECT_TRUE(raised);
+  ASSERT_TRUE(Ui.ProcessUntil([&] { return single.IsEmpty() && !single.IsBusy(); }, 20s));
+  EXPECT_EQ(order, (std::vector<std::string>{"a.html", "b.html"}));
+}
+
 TEST_F(PoolTest, FailuresAndLocalFilesAreOrdinaryAnswers) {
   RefusingTestPort refused;
   TempDir dir;

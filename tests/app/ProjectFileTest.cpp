@@ -107,7 +107,7 @@ TEST_F(ProjectFileTest, SaveThenLoadGivesTheSameMap) {
   std::vector<std::string> before;
   for (const auto& n : app->Map.Nodes()) {
     std::vector<std::string> lines;
-    n->SaveTo(lines);
+    SaveTo(*n, lines);
     before.insert(before.end(), lines.begin(), lines.end());
   }
   const std::string treeBefore = NodePath(Main().Tree.SiteRoot()->Child(1)->Child(0));
@@ -117,7 +117,7 @@ TEST_F(ProjectFileTest, SaveThenLoadGivesTheSameMap) {
   std::vector<std::string> after;
   for (const auto& n : app->Map.Nodes()) {
     std::vector<std::string> lines;
-    n->SaveTo(lines);
+    SaveTo(*n, lines);
     after.insert(after.end(), lines.begin(), lines.end());
   }
   // Only the unencoded values lose their outer blanks, and a multi-line text its later lines.

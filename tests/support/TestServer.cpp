@@ -51,6 +51,9 @@ std::unique_ptr<TestServer> TestServer::Secure() {
 }
 
 void TestServer::Start() {
+  // Clients keep their connections open; stopping the server waits for each idle one up to this
+  // long, so a short wait keeps every test that uses a server short.
+  Server_->set_keep_alive_timeout(1);
   Port_ = Server_->bind_to_any_port("127.0.0.1");
   if (Port_ <= 0) throw std::runtime_error("test server: cannot bind a loopback port");
   Thread_ = std::thread([this] { Server_->listen_after_bind(); });

@@ -1,0 +1,60 @@
+// The crawl controller: Start and Stop, and the two completions that record every answer,
+// fetch the site's pages in full, check redirect targets and parse pages. It keeps the crawl's
+// state (the request pool, the redirect checks made, the pages fetched under a moved scheme,
+// the number of answers handled); the site itself lives in the main window's tree and map.
+// Everything here runs on the user-interface thread; the crawl is driven by link insertion and
+// these completions.
+#pragma once
+
+#include <set>
+#include <string>
+#include <utility>
+
+class TFormHTTPClient;
+class TFormTessaly;
+class THTTPClient;
+class TSpellingDictionaries;
+class TSpiderNode;
+class TURI;
+
+class TCrawlController {
+ public:
+  explicit TCrawlController(TFormTessaly& main);
+  TCrawlController(const TCrawlController&) = delete;
+  TCrawlController& operator=(const TCrawlController&) = delete;
+
+  // The request pool of the crawl: the tree's header checks go there, and its status
+  // notification reaches the main window.
+  void AttachPool(TFormHTTPClient& pool);
+  TFormHTTPClient* Pool() const { return Pool_; }
+  // The dictionaries of the spelling count (none: pages get no count).
+  TSpellingDictionaries* Dictionaries = nullptr;
+
+  // Start: a fresh crawl from the address box, or the resumption of the current one.
+  void Start();
+  // Stop: no new requests start; running ones finish.
+  void Stop();
+  // Files the answered address (with its referer) and records the answer in its node.
+  TSpiderNode* AcceptResponse(THTTPClient& client);
+  // Completion of a header request: a page of the site, or an unclear answer, is fetched in full.
+  void HeaderCompletion(THTTPClient& sender);
+  // Completion of a full request or of a redirect check: redirects are checked, pages parsed.
+  void FullCompletion(THTTPClient& sender);
+  // Title, description and links of a fetched page, then its spelling count.
+  void ParsePage(TSpiderNode* node, const std::string& body, const TURI& page);
+
+  // Forgets the crawl's state: called when the map is cleared.
+  void Reset();
+  // Requests whose completion has run since the last reset.
+  long RequestsDone() const { return RequestsDone_; }
+
+ private:
+  TFormTessaly& Main_;
+  TFormHTTPClient* Pool_ = nullptr;
+  long RequestsDone_ = 0;
+  // Redirect checks made in this crawl, as (target, redirecting address): a loop of redirects
+  // repeats a pair and is not followed again.
+  std::set<std::pair<std::string, std::string>> RedirectChecks_;
+  // Pages fetched in full under another scheme than their node's (http moved to https).
+  std::set<std::string> FoldedFetches_;
+};

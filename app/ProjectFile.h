@@ -1,0 +1,38 @@
+// Project files (".tly"): the whole site map as an INI text ("[Settings]", then one section per
+// node), written in one piece and read back into a rebuilt site tree. The main window's
+// commands (SaveProject, OpenProjectFile) use these.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TFormProgress;
+class TIniText;
+class TSiteMap;
+class TSiteTree;
+class TSpiderNode;
+
+namespace platform {
+class UiThread;
+}
+
+// The name of a project that has not been saved yet.
+extern const char* const kUntitledProject;  // "untitled.tly"
+
+// The node's section of a project file: appends its sixteen "key=value" lines.
+void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines);
+// Sets the saved fields of `node` from a section; `value(key)` gives a key's value ("" when
+// missing). Fails with the message of the first value that is not valid; earlier fields stay set.
+void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_view key)>& value);
+
+// The whole project file of `map`: every line ends with CR LF.
+std::string ProjectText(const TSiteMap& map);
+
+// Rebuilds the map of `tree` (which must be empty) from a parsed project file: the addresses
+// first, then every node's fields. The tree's observers hear one reset. An error stops the load;
+// the nodes loaded so far stay. `progress` (may be null) shows the steps; `ui` (may be null)
+// serves pending events now and then. Returns the message of the error that stopped the load,
+// empty when it loaded cleanly.
+std::string LoadProject(TSiteTree& tree, const TIniText& file, TFormProgress* progress, platform::UiThread* ui);
