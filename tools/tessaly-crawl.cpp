@@ -179,7 +179,7 @@ void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& pr
       app.Main.ButtonStopClick();
       stopped = true;
     }
-    if (!app.Pool.IsBusy() && (app.Pool.IsEmpty() || app.Pool.Suspended())) break;
+    if (app.Pool.IsIdle()) break;
   }
   ui.ProcessMessages();
   progress.Clear();

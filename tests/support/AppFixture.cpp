@@ -32,8 +32,7 @@ void AppFixture::Crawl(const std::string& address) {
 }
 
 void AppFixture::WaitIdle() {
-  ASSERT_TRUE(
-      ui.ProcessUntil([&] { return !app->Pool.IsBusy() && (app->Pool.IsEmpty() || app->Pool.Suspended()); }, 60s));
+  ASSERT_TRUE(ui.ProcessUntil([&] { return app->Pool.IsIdle(); }, 60s));
 }
 
 TSpiderNode* AppFixture::Node(const std::string& address) const {
