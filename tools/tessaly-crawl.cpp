@@ -20,6 +20,7 @@
 #include "app/Application.h"
 #include "app/SpiderExport.h"
 #include "platform/Headless.h"
+#include "platform/HeadlessServices.h"
 #include "platform/System.h"
 
 namespace {
@@ -258,25 +259,13 @@ void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const Options& o,
 }
 
 int Run(const Options& o) {
-  platform::HeadlessUiThread ui;
-  platform::HeadlessPrompter ask;
-  ask.Strict = false;
-  ask.Echo = &std::cerr;
-  platform::HeadlessBrowser browser;
-  platform::HeadlessPreview preview;
   platform::SystemNetwork network;
   platform::SystemPaths paths;
-  platform::HeadlessProgressWindow progressWindow;
-  platform::Services services;
-  services.Ui = &ui;
-  services.Ask = &ask;
-  services.Web = &browser;
-  services.View = &preview;
-  services.Net = &network;
-  services.Dirs = &paths;
-  services.Progress = &progressWindow;
+  platform::HeadlessServices headless(network, paths);
+  headless.Ask.Strict = false;
+  headless.Ask.Echo = &std::cerr;
 
-  TTessalyApp app(services, o.Threads);
+  TTessalyApp app(headless.Services, o.Threads);
   app.WritesUserFiles = false;
   if (!app.Start()) {
     std::cerr << "tessaly-crawl: the dictionary " << app.Dictionaries.MainFile << " is missing\n";
@@ -302,14 +291,14 @@ int Run(const Options& o) {
     std::signal(SIGINT, OnInterrupt);
     app.Main.EditURL = o.Start;
     app.Main.ButtonSpiderClick();
-    RunCrawl(app, ui, progress);
+    RunCrawl(app, headless.Ui, progress);
     std::signal(SIGINT, SIG_DFL);
   }
   const bool suspended = (app.Pool.MessageShown() || !app.Pool.IsEmpty()) && !gInterrupted;
 
   try {
     if (!o.Save.empty()) app.Main.SaveProject(o.Save);
-    for (const auto& [option, file] : o.Exports) Export(app, ask, o, option, file);
+    for (const auto& [option, file] : o.Exports) Export(app, headless.Ask, o, option, file);
   } catch (const std::exception& e) {
     std::cerr << "tessaly-crawl: " << e.what() << "\n";
     return kFailed;
