@@ -18,6 +18,7 @@
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "app/Application.h"
+#include "app/SiteSummary.h"
 #include "app/SpiderExport.h"
 #include "platform/Headless.h"
 #include "platform/HeadlessServices.h"
@@ -186,39 +187,6 @@ void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& pr
   progress.Clear();
 }
 
-int CountOf(const TTessalyApp& app, int kind) {
-  const TSiteTree& tree = app.Main.Tree;
-  const TTreeEntry* root = tree.Root(static_cast<TSiteRootKind>(kind));
-  if (!tree.IsFilterRoot(root)) return root->Count();
-  int n = 0;
-  for (const auto& node : app.Map.Nodes()) n += tree.PassesFilter(root, *node) ? 1 : 0;
-  return n;
-}
-
-void Report(const TTessalyApp& app) {
-  std::cout << "Site: " << app.Map.SiteURI.Compose() << "\n";
-  for (int k = rkAll; k < rkSiteRoot; ++k) std::cout << Format("  %-18s %6d\n", kSiteRootCaptions[k], CountOf(app, k));
-  bool header = false;
-  for (const auto& node : app.Map.Nodes()) {
-    if (!node->IsBroken()) continue;
-    if (!header) {
-      std::cout << "\nBroken addresses:\n";
-      header = true;
-    }
-    std::string text = node->ResponseText;
-    for (char& c : text)
-      if (c == '\r' || c == '\n') c = ' ';
-    std::cout << Format("  %4d  %s\n        %s\n", node->ResponseCode, node->URLText().c_str(), text.c_str());
-    for (const TSpiderNode* referer : node->Referers) std::cout << "        from " << referer->URLText() << "\n";
-  }
-}
-
-bool AnyBroken(const TTessalyApp& app) {
-  for (const auto& node : app.Map.Nodes())
-    if (node->IsBroken()) return true;
-  return false;
-}
-
 // Runs the desktop program's export command `option` into `file`: the site root selected in
 // the tree for the site exports, the chosen category's rows for the list exports.
 void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const Options& o, const std::string& option,
@@ -304,7 +272,8 @@ int Run(const Options& o) {
     return kFailed;
   }
 
-  if (!o.Quiet) Report(app);
+  const TSiteSummary summary = SummarizeSite(app.Main.Tree);
+  if (!o.Quiet) std::cout << SiteReportText(summary);
   if (gInterrupted) {
     std::cerr << "tessaly-crawl: interrupted; the map holds what was found so far\n";
     return kInterrupted;
@@ -314,7 +283,7 @@ int Run(const Options& o) {
               << " requests were left unmade\n";
     return kSuspended;
   }
-  return AnyBroken(app) ? kBroken : kClean;
+  return summary.AnyBroken() ? kBroken : kClean;
 }
 
 }  // namespace
