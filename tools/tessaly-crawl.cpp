@@ -8,10 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <cstdio>
-#include <functional>
 #include <iostream>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,118 +20,11 @@
 #include "platform/Headless.h"
 #include "platform/HeadlessServices.h"
 #include "platform/System.h"
+#include "tools/CrawlOptions.h"
 
 namespace {
 
 const char* const kVersion = "tessaly-crawl 0.1.0";
-
-const char* const kUsage =
-    "Usage: tessaly-crawl [options] START\n"
-    "       tessaly-crawl [options] --open PROJECT.tly\n"
-    "\n"
-    "Crawls a site and reports what it found. START is what you would type into the address box:\n"
-    "an address (http, https, a bare host, host/path) or the path of a local HTML file.\n"
-    "\n"
-    "Options:\n"
-    "  --open FILE              load a project file instead of crawling\n"
-    "  --save FILE              write the project file after the crawl (or the load)\n"
-    "  --external               check addresses outside the site (default: when connected)\n"
-    "  --no-external            do not check addresses outside the site\n"
-    "  --threads N              run N requests at a time (default 4)\n"
-    "  --list CATEGORY          the category the list exports use (default \"All\"): \"All\",\n"
-    "                           \"Broken Links\", \"Redirected Links\", \"HTML\", \"Images\", \"Audio\",\n"
-    "                           \"Video\", \"Applications\", \"Spelling Errors\", \"Internal Links\"\n"
-    "  --csv FILE               write the category's rows as CSV\n"
-    "  --html-table FILE        write the category's rows as an HTML table\n"
-    "  --export-html FILE       the site as an HTML table of its pages (merged into FILE)\n"
-    "  --export-dhtml FILE      the site as a collapsible tree (merged into FILE)\n"
-    "  --export-dhtml-framed FILE  the same tree beside the pages, in two frames\n"
-    "  --export-xml FILE        the site as XML\n"
-    "  --export-txt FILE        the site as indented text\n"
-    "  --quiet                  no progress and no report (warnings and errors still show)\n"
-    "  --help                   this text\n"
-    "  --version                the program's version\n"
-    "\n"
-    "Exit status: 0 nothing broken, 1 broken addresses found, 2 usage error or failed start,\n"
-    "3 a limit (4000 addresses, 10000 queued requests) suspended the crawl.\n";
-
-enum ExitCode { kClean = 0, kBroken = 1, kFailed = 2, kSuspended = 3, kInterrupted = 130 };
-
-struct Options {
-  std::string Start;
-  std::string Open;
-  std::string Save;
-  std::optional<bool> External;
-  int Threads = TFormHTTPClient::kDefaultMaxThreads;
-  std::string List = "All";
-  bool Quiet = false;
-  // Exports in the order given: (option, file).
-  std::vector<std::pair<std::string, std::string>> Exports;
-};
-
-struct UsageError {
-  std::string Message;
-};
-
-bool IsFilterCaption(const std::string& caption) {
-  for (int k = rkAll; k <= rkInternal; ++k)
-    if (caption == kSiteRootCaptions[k]) return true;
-  return false;
-}
-
-// Returns none when the program should end at once with `exitCode` (help, version).
-std::optional<Options> ParseArguments(int argc, char** argv, int& exitCode) {
-  Options o;
-  const std::vector<std::string> exportOptions = {"--csv",        "--html-table",          "--export-html",
-                                                  "--export-dhtml", "--export-dhtml-framed", "--export-xml",
-                                                  "--export-txt"};
-  std::vector<std::string> args(argv + 1, argv + argc);
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "--help" || a == "-h") {
-      std::cout << kUsage;
-      exitCode = kClean;
-      return std::nullopt;
-    } else if (a == "--version") {
-      std::cout << kVersion << "\n";
-      exitCode = kClean;
-      return std::nullopt;
-    } else if (a == "--open") {
-      o.Open = value();
-    } else if (a == "--save") {
-      o.Save = value();
-    } else if (a == "--external") {
-      o.External = true;
-    } else if (a == "--no-external") {
-      o.External = false;
-    } else if (a == "--threads") {
-      const std::string n = value();
-      const int32_t threads = StrToIntDef(n, 0);
-      if (threads < 1 || threads > 64) throw UsageError{"--threads needs a number from 1 to 64, not '" + n + "'"};
-      o.Threads = threads;
-    } else if (a == "--list") {
-      o.List = value();
-      if (!IsFilterCaption(o.List)) throw UsageError{"unknown category '" + o.List + "' for --list"};
-    } else if (a == "--quiet" || a == "-q") {
-      o.Quiet = true;
-    } else if (std::find(exportOptions.begin(), exportOptions.end(), a) != exportOptions.end()) {
-      o.Exports.emplace_back(a, value());
-    } else if (a.size() > 1 && a[0] == '-') {
-      throw UsageError{"unknown option " + a};
-    } else if (o.Start.empty()) {
-      o.Start = a;
-    } else {
-      throw UsageError{"more than one start address: '" + o.Start + "' and '" + a + "'"};
-    }
-  }
-  if (o.Start.empty() == o.Open.empty())
-    throw UsageError{o.Open.empty() ? "give a start address or --open PROJECT" : "give either a start address or --open"};
-  return o;
-}
 
 std::atomic<bool> gInterrupted{false};
 extern "C" void OnInterrupt(int) { gInterrupted = true; }
@@ -187,14 +77,12 @@ void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& pr
   progress.Clear();
 }
 
-// Runs the desktop program's export command `option` into `file`: the site root selected in
-// the tree for the site exports, the chosen category's rows for the list exports.
-void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const Options& o, const std::string& option,
+// Runs the desktop program's export command of `option` into `file`: the site root selected
+// in the tree for the site exports, the chosen category's rows for the list exports.
+void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const CrawlOptions& o, const CrawlOption& option,
             const std::string& file) {
   TFormTessaly& main = app.Main;
-  platform::Services& services = app.Services;
-  const bool listExport = option == "--csv" || option == "--html-table";
-  if (listExport) {
+  if (option.Scope == CrawlExportScope::List) {
     TTreeEntry* category = nullptr;
     for (int k = rkAll; k <= rkInternal; ++k)
       if (o.List == kSiteRootCaptions[k]) category = main.Tree.Root(static_cast<TSiteRootKind>(k));
@@ -205,28 +93,12 @@ void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const Options& o,
       throw EError("the site map is empty: nothing to export to " + file);
   }
   ask.QueueFile(file);
-  bool written = false;
-  if (option == "--csv") {
-    written = ExportListAsCSVFile(services, main.List, isNone);
-  } else if (option == "--html-table") {
-    for (const auto& row : main.List.Rows()) row->Selected = true;
-    written = ExportListAsHTMLTable(services, main.List);
-  } else if (option == "--export-html") {
-    written = ExportAsHTMLList(services, main.Selected());
-  } else if (option == "--export-dhtml") {
-    written = ExportAsDHTMLTree(services, main.Selected());
-  } else if (option == "--export-dhtml-framed") {
-    written = ExportAsDHTMLTreeFramed(services, main.Selected());
-  } else if (option == "--export-xml") {
-    written = ExportAsXMLFile(services, main.Selected());
-  } else if (option == "--export-txt") {
-    written = ExportFolderAsTXTFile(services, main.Selected());
-  }
+  const bool written = option.Write(app.Services, main);
   ask.Script.clear();
   if (!written) throw EError("nothing was written to " + file);
 }
 
-int Run(const Options& o) {
+int Run(const CrawlOptions& o) {
   platform::SystemNetwork network;
   platform::SystemPaths paths;
   platform::HeadlessServices headless(network, paths);
@@ -266,7 +138,7 @@ int Run(const Options& o) {
 
   try {
     if (!o.Save.empty()) app.Main.SaveProject(o.Save);
-    for (const auto& [option, file] : o.Exports) Export(app, headless.Ask, o, option, file);
+    for (const auto& [option, file] : o.Exports) Export(app, headless.Ask, o, *option, file);
   } catch (const std::exception& e) {
     std::cerr << "tessaly-crawl: " << e.what() << "\n";
     return kFailed;
@@ -288,18 +160,23 @@ int Run(const Options& o) {
 
 }  // namespace
 
+// Every failure ends with a one-line message and status 2: a usage error, an EError of a
+// command, a failed assertion or any other exception.
 int main(int argc, char** argv) {
-  int exitCode = kClean;
-  std::optional<Options> options;
   try {
-    options = ParseArguments(argc, argv, exitCode);
-  } catch (const UsageError& e) {
+    const CrawlOptions options = ParseCrawlArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (options.Help) {
+      std::cout << CrawlUsage();
+      return kClean;
+    }
+    if (options.Version) {
+      std::cout << kVersion << "\n";
+      return kClean;
+    }
+    return Run(options);
+  } catch (const CrawlUsageError& e) {
     std::cerr << "tessaly-crawl: " << e.Message << "\n" << "Try 'tessaly-crawl --help'.\n";
     return kFailed;
-  }
-  if (!options) return exitCode;
-  try {
-    return Run(*options);
   } catch (const std::exception& e) {
     std::cerr << "tessaly-crawl: " << e.what() << "\n";
     return kFailed;
