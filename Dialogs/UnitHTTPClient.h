@@ -157,6 +157,8 @@ class TFormHTTPClient : public IRequestQueue {
   void TerminateAll() override;
   bool IsBusy() const;  // a worker is active
   bool IsEmpty() const { return Queue_.empty(); }
+  // Nothing runs and nothing more will start by itself: the queue is empty or suspended.
+  bool IsIdle() const { return !IsBusy() && (IsEmpty() || Suspended()); }
 
   // The window's buttons.
   void ButtonSuspendClick();

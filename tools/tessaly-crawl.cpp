@@ -8,131 +8,23 @@
 #include <csignal>
 #include <filesystem>
 #include <cstdio>
-#include <functional>
 #include <iostream>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "app/Application.h"
+#include "app/SiteSummary.h"
 #include "app/SpiderExport.h"
 #include "platform/Headless.h"
+#include "platform/HeadlessServices.h"
 #include "platform/System.h"
+#include "tools/CrawlOptions.h"
 
 namespace {
 
 const char* const kVersion = "tessaly-crawl 0.1.0";
-
-const char* const kUsage =
-    "Usage: tessaly-crawl [options] START\n"
-    "       tessaly-crawl [options] --open PROJECT.tly\n"
-    "\n"
-    "Crawls a site and reports what it found. START is what you would type into the address box:\n"
-    "an address (http, https, a bare host, host/path) or the path of a local HTML file.\n"
-    "\n"
-    "Options:\n"
-    "  --open FILE              load a project file instead of crawling\n"
-    "  --save FILE              write the project file after the crawl (or the load)\n"
-    "  --external               check addresses outside the site (default: when connected)\n"
-    "  --no-external            do not check addresses outside the site\n"
-    "  --threads N              run N requests at a time (default 4)\n"
-    "  --list CATEGORY          the category the list exports use (default \"All\"): \"All\",\n"
-    "                           \"Broken Links\", \"Redirected Links\", \"HTML\", \"Images\", \"Audio\",\n"
-    "                           \"Video\", \"Applications\", \"Spelling Errors\", \"Internal Links\"\n"
-    "  --csv FILE               write the category's rows as CSV\n"
-    "  --html-table FILE        write the category's rows as an HTML table\n"
-    "  --export-html FILE       the site as an HTML table of its pages (merged into FILE)\n"
-    "  --export-dhtml FILE      the site as a collapsible tree (merged into FILE)\n"
-    "  --export-dhtml-framed FILE  the same tree beside the pages, in two frames\n"
-    "  --export-xml FILE        the site as XML\n"
-    "  --export-txt FILE        the site as indented text\n"
-    "  --quiet                  no progress and no report (warnings and errors still show)\n"
-    "  --help                   this text\n"
-    "  --version                the program's version\n"
-    "\n"
-    "Exit status: 0 nothing broken, 1 broken addresses found, 2 usage error or failed start,\n"
-    "3 a limit (4000 addresses, 10000 queued requests) suspended the crawl.\n";
-
-enum ExitCode { kClean = 0, kBroken = 1, kFailed = 2, kSuspended = 3, kInterrupted = 130 };
-
-struct Options {
-  std::string Start;
-  std::string Open;
-  std::string Save;
-  std::optional<bool> External;
-  int Threads = TFormHTTPClient::kDefaultMaxThreads;
-  std::string List = "All";
-  bool Quiet = false;
-  // Exports in the order given: (option, file).
-  std::vector<std::pair<std::string, std::string>> Exports;
-};
-
-struct UsageError {
-  std::string Message;
-};
-
-bool IsFilterCaption(const std::string& caption) {
-  for (int k = rkAll; k <= rkInternal; ++k)
-    if (caption == kSiteRootCaptions[k]) return true;
-  return false;
-}
-
-// Returns none when the program should end at once with `exitCode` (help, version).
-std::optional<Options> ParseArguments(int argc, char** argv, int& exitCode) {
-  Options o;
-  const std::vector<std::string> exportOptions = {"--csv",        "--html-table",          "--export-html",
-                                                  "--export-dhtml", "--export-dhtml-framed", "--export-xml",
-                                                  "--export-txt"};
-  std::vector<std::string> args(argv + 1, argv + argc);
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "--help" || a == "-h") {
-      std::cout << kUsage;
-      exitCode = kClean;
-      return std::nullopt;
-    } else if (a == "--version") {
-      std::cout << kVersion << "\n";
-      exitCode = kClean;
-      return std::nullopt;
-    } else if (a == "--open") {
-      o.Open = value();
-    } else if (a == "--save") {
-      o.Save = value();
-    } else if (a == "--external") {
-      o.External = true;
-    } else if (a == "--no-external") {
-      o.External = false;
-    } else if (a == "--threads") {
-      const std::string n = value();
-      const int32_t threads = StrToIntDef(n, 0);
-      if (threads < 1 || threads > 64) throw UsageError{"--threads needs a number from 1 to 64, not '" + n + "'"};
-      o.Threads = threads;
-    } else if (a == "--list") {
-      o.List = value();
-      if (!IsFilterCaption(o.List)) throw UsageError{"unknown category '" + o.List + "' for --list"};
-    } else if (a == "--quiet" || a == "-q") {
-      o.Quiet = true;
-    } else if (std::find(exportOptions.begin(), exportOptions.end(), a) != exportOptions.end()) {
-      o.Exports.emplace_back(a, value());
-    } else if (a.size() > 1 && a[0] == '-') {
-      throw UsageError{"unknown option " + a};
-    } else if (o.Start.empty()) {
-      o.Start = a;
-    } else {
-      throw UsageError{"more than one start address: '" + o.Start + "' and '" + a + "'"};
-    }
-  }
-  if (o.Start.empty() == o.Open.empty())
-    throw UsageError{o.Open.empty() ? "give a start address or --open PROJECT" : "give either a start address or --open"};
-  return o;
-}
 
 std::atomic<bool> gInterrupted{false};
 extern "C" void OnInterrupt(int) { gInterrupted = true; }
@@ -179,53 +71,18 @@ void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& pr
       app.Main.ButtonStopClick();
       stopped = true;
     }
-    if (!app.Pool.IsBusy() && (app.Pool.IsEmpty() || app.Pool.Suspended())) break;
+    if (app.Pool.IsIdle()) break;
   }
   ui.ProcessMessages();
   progress.Clear();
 }
 
-int CountOf(const TTessalyApp& app, int kind) {
-  const TSiteTree& tree = app.Main.Tree;
-  const TTreeEntry* root = tree.Root(static_cast<TSiteRootKind>(kind));
-  if (!tree.IsFilterRoot(root)) return root->Count();
-  int n = 0;
-  for (const auto& node : app.Map.Nodes()) n += tree.PassesFilter(root, *node) ? 1 : 0;
-  return n;
-}
-
-void Report(const TTessalyApp& app) {
-  std::cout << "Site: " << app.Map.SiteURI.Compose() << "\n";
-  for (int k = rkAll; k < rkSiteRoot; ++k) std::cout << Format("  %-18s %6d\n", kSiteRootCaptions[k], CountOf(app, k));
-  bool header = false;
-  for (const auto& node : app.Map.Nodes()) {
-    if (!node->IsBroken()) continue;
-    if (!header) {
-      std::cout << "\nBroken addresses:\n";
-      header = true;
-    }
-    std::string text = node->ResponseText;
-    for (char& c : text)
-      if (c == '\r' || c == '\n') c = ' ';
-    std::cout << Format("  %4d  %s\n        %s\n", node->ResponseCode, node->URLText().c_str(), text.c_str());
-    for (const TSpiderNode* referer : node->Referers) std::cout << "        from " << referer->URLText() << "\n";
-  }
-}
-
-bool AnyBroken(const TTessalyApp& app) {
-  for (const auto& node : app.Map.Nodes())
-    if (node->IsBroken()) return true;
-  return false;
-}
-
-// Runs the desktop program's export command `option` into `file`: the site root selected in
-// the tree for the site exports, the chosen category's rows for the list exports.
-void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const Options& o, const std::string& option,
+// Runs the desktop program's export command of `option` into `file`: the site root selected
+// in the tree for the site exports, the chosen category's rows for the list exports.
+void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const CrawlOptions& o, const CrawlOption& option,
             const std::string& file) {
   TFormTessaly& main = app.Main;
-  platform::Services& services = app.Services;
-  const bool listExport = option == "--csv" || option == "--html-table";
-  if (listExport) {
+  if (option.Scope == CrawlExportScope::List) {
     TTreeEntry* category = nullptr;
     for (int k = rkAll; k <= rkInternal; ++k)
       if (o.List == kSiteRootCaptions[k]) category = main.Tree.Root(static_cast<TSiteRootKind>(k));
@@ -236,47 +93,19 @@ void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const Options& o,
       throw EError("the site map is empty: nothing to export to " + file);
   }
   ask.QueueFile(file);
-  bool written = false;
-  if (option == "--csv") {
-    written = ExportListAsCSVFile(services, main.List, isNone);
-  } else if (option == "--html-table") {
-    for (const auto& row : main.List.Rows()) row->Selected = true;
-    written = ExportListAsHTMLTable(services, main.List);
-  } else if (option == "--export-html") {
-    written = ExportAsHTMLList(services, main.Selected());
-  } else if (option == "--export-dhtml") {
-    written = ExportAsDHTMLTree(services, main.Selected());
-  } else if (option == "--export-dhtml-framed") {
-    written = ExportAsDHTMLTreeFramed(services, main.Selected());
-  } else if (option == "--export-xml") {
-    written = ExportAsXMLFile(services, main.Selected());
-  } else if (option == "--export-txt") {
-    written = ExportFolderAsTXTFile(services, main.Selected());
-  }
+  const bool written = option.Write(app.Services, main);
   ask.Script.clear();
   if (!written) throw EError("nothing was written to " + file);
 }
 
-int Run(const Options& o) {
-  platform::HeadlessUiThread ui;
-  platform::HeadlessPrompter ask;
-  ask.Strict = false;
-  ask.Echo = &std::cerr;
-  platform::HeadlessBrowser browser;
-  platform::HeadlessPreview preview;
+int Run(const CrawlOptions& o) {
   platform::SystemNetwork network;
   platform::SystemPaths paths;
-  platform::HeadlessProgressWindow progressWindow;
-  platform::Services services;
-  services.Ui = &ui;
-  services.Ask = &ask;
-  services.Web = &browser;
-  services.View = &preview;
-  services.Net = &network;
-  services.Dirs = &paths;
-  services.Progress = &progressWindow;
+  platform::HeadlessServices headless(network, paths);
+  headless.Ask.Strict = false;
+  headless.Ask.Echo = &std::cerr;
 
-  TTessalyApp app(services, o.Threads);
+  TTessalyApp app(headless.Services, o.Threads);
   app.WritesUserFiles = false;
   if (!app.Start()) {
     std::cerr << "tessaly-crawl: the dictionary " << app.Dictionaries.MainFile << " is missing\n";
@@ -302,20 +131,21 @@ int Run(const Options& o) {
     std::signal(SIGINT, OnInterrupt);
     app.Main.EditURL = o.Start;
     app.Main.ButtonSpiderClick();
-    RunCrawl(app, ui, progress);
+    RunCrawl(app, headless.Ui, progress);
     std::signal(SIGINT, SIG_DFL);
   }
   const bool suspended = (app.Pool.MessageShown() || !app.Pool.IsEmpty()) && !gInterrupted;
 
   try {
     if (!o.Save.empty()) app.Main.SaveProject(o.Save);
-    for (const auto& [option, file] : o.Exports) Export(app, ask, o, option, file);
+    for (const auto& [option, file] : o.Exports) Export(app, headless.Ask, o, *option, file);
   } catch (const std::exception& e) {
     std::cerr << "tessaly-crawl: " << e.what() << "\n";
     return kFailed;
   }
 
-  if (!o.Quiet) Report(app);
+  const TSiteSummary summary = SummarizeSite(app.Main.Tree);
+  if (!o.Quiet) std::cout << SiteReportText(summary);
   if (gInterrupted) {
     std::cerr << "tessaly-crawl: interrupted; the map holds what was found so far\n";
     return kInterrupted;
@@ -325,23 +155,28 @@ int Run(const Options& o) {
               << " requests were left unmade\n";
     return kSuspended;
   }
-  return AnyBroken(app) ? kBroken : kClean;
+  return summary.AnyBroken() ? kBroken : kClean;
 }
 
 }  // namespace
 
+// Every failure ends with a one-line message and status 2: a usage error, an EError of a
+// command, a failed assertion or any other exception.
 int main(int argc, char** argv) {
-  int exitCode = kClean;
-  std::optional<Options> options;
   try {
-    options = ParseArguments(argc, argv, exitCode);
-  } catch (const UsageError& e) {
+    const CrawlOptions options = ParseCrawlArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (options.Help) {
+      std::cout << CrawlUsage();
+      return kClean;
+    }
+    if (options.Version) {
+      std::cout << kVersion << "\n";
+      return kClean;
+    }
+    return Run(options);
+  } catch (const CrawlUsageError& e) {
     std::cerr << "tessaly-crawl: " << e.Message << "\n" << "Try 'tessaly-crawl --help'.\n";
     return kFailed;
-  }
-  if (!options) return exitCode;
-  try {
-    return Run(*options);
   } catch (const std::exception& e) {
     std::cerr << "tessaly-crawl: " << e.what() << "\n";
     return kFailed;

@@ -6,16 +6,9 @@ namespace {
 const char* const kWords = "a\nto\nmail\njs\nabout\nhome\nimage\nlink\npage\nsite\nthe\nwelcome\nshop\ntarget\n";
 }
 
-AppFixture::AppFixture() : paths(dir.Str()) {
+AppFixture::AppFixture() : paths(dir.Str()), headless(net, paths) {
   dir.Write("app/english.txt", kWords);
   dir.Write("data/.keep", "");
-  services.Ui = &ui;
-  services.Ask = &ask;
-  services.Web = &browser;
-  services.View = &preview;
-  services.Net = &net;
-  services.Dirs = &paths;
-  services.Progress = &progressWindow;
   app = std::make_unique<TTessalyApp>(services);
   EXPECT_TRUE(app->Start());
 }
@@ -32,8 +25,7 @@ void AppFixture::Crawl(const std::string& address) {
 }
 
 void AppFixture::WaitIdle() {
-  ASSERT_TRUE(
-      ui.ProcessUntil([&] { return !app->Pool.IsBusy() && (app->Pool.IsEmpty() || app->Pool.Suspended()); }, 60s));
+  ASSERT_TRUE(ui.ProcessUntil([&] { return app->Pool.IsIdle(); }, 60s));
 }
 
 TSpiderNode* AppFixture::Node(const std::string& address) const {

@@ -10,6 +10,7 @@
 
 #include "app/Application.h"
 #include "platform/Headless.h"
+#include "platform/HeadlessServices.h"
 #include "support/TempDir.h"
 
 class AppFixture : public ::testing::Test {
@@ -25,12 +26,13 @@ class AppFixture : public ::testing::Test {
 
   TempDir dir;
   platform::FixedPaths paths;
-  platform::HeadlessUiThread ui;
-  platform::HeadlessPrompter ask;
-  platform::HeadlessBrowser browser;
-  platform::HeadlessPreview preview;
   platform::FixedNetwork net;
-  platform::HeadlessProgressWindow progressWindow;
-  platform::Services services;
+  platform::HeadlessServices headless;  // the platform over net and paths; its parts by name:
+  platform::HeadlessUiThread& ui = headless.Ui;
+  platform::HeadlessPrompter& ask = headless.Ask;
+  platform::HeadlessBrowser& browser = headless.Web;
+  platform::HeadlessPreview& preview = headless.View;
+  platform::HeadlessProgressWindow& progressWindow = headless.Progress;
+  platform::Services& services = headless.Services;
   std::unique_ptr<TTessalyApp> app;
 };

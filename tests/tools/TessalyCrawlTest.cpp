@@ -1,4 +1,7 @@
 // tessaly-crawl as a user runs it: the built program against a loopback server.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -174,6 +177,42 @@ TEST_F(TessalyCrawlTest, ListAndSiteExports) {
   EXPECT_TRUE(std::filesystem::exists(dir.File("treeview_fold.gif")));
   EXPECT_TRUE(std::filesystem::exists(dir.File("treeview_framed.htm")));
   EXPECT_TRUE(StartsText("<FRAMESET cols=256,*>", ReadFileText(framed)));
+}
+
+TEST_F(TessalyCrawlTest, CtrlCStopsTheCrawlReportsAndExitsWith130) {
+  TestCounter arrived;
+  TestGate gate;
+  Serve("/", "<title>Home</title><a href='slow.html'>slow</a> <a href='gone.html'>gone</a>");
+  server.Http().Get("/slow.html", [&](const httplib::Request&, httplib::Response& res) {
+    arrived.Add();
+    gate.Wait();
+    res.set_content("<title>Slow</title>", "text/html");
+  });
+  server.Start();
+  const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::string program = TESSALY_CRAWL, external = "--no-external", threads = "--threads", one = "1",
+              start = server.URL("/");
+  char* argv[] = {program.data(), external.data(), threads.data(), one.data(), start.data(), nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &files, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&files);
+  // The crawl runs (and listens for Ctrl-C) once its request for slow.html has arrived.
+  const bool running = arrived.WaitFor(1);
+  kill(pid, SIGINT);
+  gate.Open();
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(running);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_TRUE(StartsText("Site: " + server.URL("/") + "\n", ReadFileText(out))) << ReadFileText(out);
+  EXPECT_NE(ReadFileText(err).find("tessaly-crawl: interrupted; the map holds what was found so far\n"),
+            std::string::npos)
+      << ReadFileText(err);
 }
 
 TEST_F(TessalyCrawlTest, EmptyMapHasNothingToExport) {

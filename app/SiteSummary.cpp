@@ -1,0 +1,45 @@
+#include "app/SiteSummary.h"
+
+#include "Kel/KelStr.h"
+#include "app/SpiderNode.h"
+
+TSiteSummary SummarizeSite(const TSiteTree& tree) {
+  TSiteSummary summary;
+  const TSiteMap& map = tree.Map;
+  summary.Site = map.SiteURI.Compose();
+  for (int k = rkAll; k < rkSiteRoot; ++k) {
+    const TTreeEntry* root = tree.Root(static_cast<TSiteRootKind>(k));
+    int n = 0;
+    if (tree.IsFilterRoot(root)) {
+      for (const auto& node : map.Nodes()) n += tree.PassesFilter(root, *node) ? 1 : 0;
+    } else if (root) {
+      n = root->Count();
+    }
+    summary.Counts[static_cast<size_t>(k)] = n;
+  }
+  for (const auto& node : map.Nodes()) {
+    if (!node->IsBroken()) continue;
+    TBrokenAddress& broken = summary.Broken.emplace_back();
+    broken.URL = node->URLText();
+    broken.ResponseCode = node->ResponseCode;
+    broken.ResponseText = node->ResponseText;
+    for (const TSpiderNode* referer : node->Referers) broken.Referers.push_back(referer->URLText());
+  }
+  return summary;
+}
+
+std::string SiteReportText(const TSiteSummary& summary) {
+  std::string out = "Site: " + summary.Site + "\n";
+  for (int k = rkAll; k < rkSiteRoot; ++k)
+    out += Format("  %-18s %6d\n", kSiteRootCaptions[k], summary.Count(static_cast<TSiteRootKind>(k)));
+  if (!summary.Broken.empty()) out += "\nBroken addresses:\n";
+  for (const TBrokenAddress& broken : summary.Broken) {
+    // The answer stays on its line.
+    std::string text = broken.ResponseText;
+    for (char& c : text)
+      if (c == '\r' || c == '\n') c = ' ';
+    out += Format("  %4d  %s\n        %s\n", broken.ResponseCode, broken.URL.c_str(), text.c_str());
+    for (const std::string& referer : broken.Referers) out += "        from " + referer + "\n";
+  }
+  return out;
+}

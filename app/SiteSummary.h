@@ -1,0 +1,38 @@
+// What a crawl found, in figures: the number of addresses under each of the fifteen category
+// entries of the site tree, and every broken address with its answer and the pages that refer
+// to it. tessaly-crawl prints it as its report; the desktop program can show the same figures.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/SpiderTools.h"
+
+struct TBrokenAddress {
+  std::string URL;                    // the node's address text
+  int32_t ResponseCode = 0;
+  std::string ResponseText;           // the status line or failure message, as recorded
+  std::vector<std::string> Referers;  // the address texts of the pages that link here, in order
+};
+
+struct TSiteSummary {
+  std::string Site;  // the site root's address
+  // By TSiteRootKind, rkAll to rkEmail: the nodes that pass a filter root's filter, the
+  // entries of a container root.
+  std::array<int, rkSiteRoot> Counts{};
+  std::vector<TBrokenAddress> Broken;  // the broken nodes, in the map's order
+
+  int Count(TSiteRootKind kind) const { return Counts.at(static_cast<size_t>(kind)); }
+  bool AnyBroken() const { return !Broken.empty(); }
+};
+
+// Reads the figures from the tree and its site map. A tree without its top-level entries
+// counts nothing.
+TSiteSummary SummarizeSite(const TSiteTree& tree);
+
+// The report: "Site: " and the site's address, one line per category with its caption and
+// count, then, when any address is broken, "Broken addresses:" and for each its code and
+// address, its answer on one line, and a "from" line per referring page.
+std::string SiteReportText(const TSiteSummary& summary);

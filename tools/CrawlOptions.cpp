@@ -1,0 +1,137 @@
+#include "tools/CrawlOptions.h"
+
+#include "Kel/KelStr.h"
+#include "app/SpiderExport.h"
+#include "app/SpiderTools.h"
+#include "app/UnitMain.h"
+
+namespace {
+
+bool IsFilterCaption(const std::string& caption) {
+  for (int k = rkAll; k <= rkInternal; ++k)
+    if (caption == kSiteRootCaptions[k]) return true;
+  return false;
+}
+
+void SetThreads(CrawlOptions& o, const std::string& n) {
+  const int32_t threads = StrToIntDef(n, 0);
+  if (threads < 1 || threads > 64) throw CrawlUsageError{"--threads needs a number from 1 to 64, not '" + n + "'"};
+  o.Threads = threads;
+}
+
+void SetList(CrawlOptions& o, const std::string& category) {
+  o.List = category;
+  if (!IsFilterCaption(o.List)) throw CrawlUsageError{"unknown category '" + o.List + "' for --list"};
+}
+
+bool WriteCSV(platform::Services& services, TFormTessaly& main) {
+  return ExportListAsCSVFile(services, main.List, isNone);
+}
+
+bool WriteHTMLTable(platform::Services& services, TFormTessaly& main) {
+  for (const auto& row : main.List.Rows()) row->Selected = true;
+  return ExportListAsHTMLTable(services, main.List);
+}
+
+using Scope = CrawlExportScope;
+
+const CrawlOption kOptions[] = {
+    {"--open", "", "FILE", "load a project file instead of crawling",
+     [](CrawlOptions& o, const std::string& v) { o.Open = v; }},
+    {"--save", "", "FILE", "write the project file after the crawl (or the load)",
+     [](CrawlOptions& o, const std::string& v) { o.Save = v; }},
+    {"--external", "", "", "check addresses outside the site (default: when connected)",
+     [](CrawlOptions& o, const std::string&) { o.External = true; }},
+    {"--no-external", "", "", "do not check addresses outside the site",
+     [](CrawlOptions& o, const std::string&) { o.External = false; }},
+    {"--threads", "", "N", "run N requests at a time (default 4)", SetThreads},
+    {"--list", "", "CATEGORY",
+     "the category the list exports use (default \"All\"): \"All\",\n"
+     "\"Broken Links\", \"Redirected Links\", \"HTML\", \"Images\", \"Audio\",\n"
+     "\"Video\", \"Applications\", \"Spelling Errors\", \"Internal Links\"",
+     SetList},
+    {"--csv", "", "FILE", "write the category's rows as CSV", nullptr, Scope::List, WriteCSV},
+    {"--html-table", "", "FILE", "write the category's rows as an HTML table", nullptr, Scope::List, WriteHTMLTable},
+    {"--export-html", "", "FILE", "the site as an HTML table of its pages (merged into FILE)", nullptr, Scope::Site,
+     [](platform::Services& s, TFormTessaly& main) { return ExportAsHTMLList(s, main.Selected()); }},
+    {"--export-dhtml", "", "FILE", "the site as a collapsible tree (merged into FILE)", nullptr, Scope::Site,
+     [](platform::Services& s, TFormTessaly& main) { return ExportAsDHTMLTree(s, main.Selected()); }},
+    {"--export-dhtml-framed", "", "FILE", "the same tree beside the pages, in two frames", nullptr, Scope::Site,
+     [](platform::Services& s, TFormTessaly& main) { return ExportAsDHTMLTreeFramed(s, main.Selected()); }},
+    {"--export-xml", "", "FILE", "the site as XML", nullptr, Scope::Site,
+     [](platform::Services& s, TFormTessaly& main) { return ExportAsXMLFile(s, main.Selected()); }},
+    {"--export-txt", "", "FILE", "the site as indented text", nullptr, Scope::Site,
+     [](platform::Services& s, TFormTessaly& main) { return ExportFolderAsTXTFile(s, main.Selected()); }},
+    {"--quiet", "-q", "", "no progress and no report (warnings and errors still show)",
+     [](CrawlOptions& o, const std::string&) { o.Quiet = true; }},
+    {"--help", "-h", "", "this text", [](CrawlOptions& o, const std::string&) { o.Help = true; }},
+    {"--version", "", "", "the program's version", [](CrawlOptions& o, const std::string&) { o.Version = true; }},
+};
+
+const char* const kUsageHead =
+    "Usage: tessaly-crawl [options] START\n"
+    "       tessaly-crawl [options] --open PROJECT.tly\n"
+    "\n"
+    "Crawls a site and reports what it found. START is what you would type into the address box:\n"
+    "an address (http, https, a bare host, host/path) or the path of a local HTML file.\n"
+    "\n"
+    "Options:\n";
+
+const char* const kUsageTail =
+    "\n"
+    "Exit status: 0 nothing broken, 1 broken addresses found, 2 usage error or failed start,\n"
+    "3 a limit (4000 addresses, 10000 queued requests) suspended the crawl,\n"
+    "130 interrupted (Ctrl-C; the report shows what was found so far).\n";
+
+// The help text of an option starts in this column; a longer option pushes it two blanks on.
+constexpr size_t kHelpColumn = 27;
+
+}  // namespace
+
+std::span<const CrawlOption> CrawlOptionTable() { return kOptions; }
+
+const CrawlOption* FindCrawlOption(std::string_view argument) {
+  for (const CrawlOption& option : kOptions)
+    if (argument == option.Name || (!option.Alias.empty() && argument == option.Alias)) return &option;
+  return nullptr;
+}
+
+CrawlOptions ParseCrawlArguments(const std::vector<std::string>& args) {
+  CrawlOptions o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const CrawlOption* option = FindCrawlOption(a);
+    if (!option) {
+      if (a.size() > 1 && a[0] == '-') throw CrawlUsageError{"unknown option " + a};
+      if (!o.Start.empty()) throw CrawlUsageError{"more than one start address: '" + o.Start + "' and '" + a + "'"};
+      o.Start = a;
+      continue;
+    }
+    std::string value;
+    if (!option->Argument.empty()) {
+      if (i + 1 >= args.size()) throw CrawlUsageError{a + " needs a value"};
+      value = args[++i];
+    }
+    if (option->IsExport())
+      o.Exports.emplace_back(option, value);
+    else
+      option->Apply(o, value);
+    if (o.Help || o.Version) return o;
+  }
+  if (o.Start.empty() == o.Open.empty())
+    throw CrawlUsageError{o.Open.empty() ? "give a start address or --open PROJECT"
+                                         : "give either a start address or --open"};
+  return o;
+}
+
+std::string CrawlUsage() {
+  std::string text = kUsageHead;
+  for (const CrawlOption& option : kOptions) {
+    std::string line = "  " + std::string(option.Name);
+    if (!option.Argument.empty()) line += " " + std::string(option.Argument);
+    line += line.size() < kHelpColumn ? std::string(kHelpColumn - line.size(), ' ') : std::string(2, ' ');
+    for (const char c : option.Help) line += c == '\n' ? "\n" + std::string(kHelpColumn, ' ') : std::string(1, c);
+    text += line + "\n";
+  }
+  return text + kUsageTail;
+}

@@ -1,0 +1,72 @@
+// tessaly-crawl's options as one table: the parser, the --help text and the exports all read
+// it, and a test holds the README's option table to it.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "Dialogs/UnitHTTPClient.h"
+
+class TFormTessaly;
+namespace platform {
+struct Services;
+}
+
+enum CrawlExit : int { kClean = 0, kBroken = 1, kFailed = 2, kSuspended = 3, kInterrupted = 130 };
+inline constexpr CrawlExit kCrawlExits[] = {kClean, kBroken, kFailed, kSuspended, kInterrupted};
+
+struct CrawlOption;
+
+// What the command line asks for.
+struct CrawlOptions {
+  std::string Start;
+  std::string Open;
+  std::string Save;
+  std::optional<bool> External;
+  int Threads = TFormHTTPClient::kDefaultMaxThreads;
+  std::string List = "All";
+  bool Quiet = false;
+  bool Help = false;     // print the usage and end
+  bool Version = false;  // print the version and end
+  // The export options with their files, in the order given.
+  std::vector<std::pair<const CrawlOption*, std::string>> Exports;
+};
+
+// What an export option writes: the rows of the category chosen with --list, or the branch of
+// the site root.
+enum class CrawlExportScope { None, List, Site };
+
+struct CrawlOption {
+  std::string_view Name;      // "--open"
+  std::string_view Alias;     // a short spelling ("-h"), or empty
+  std::string_view Argument;  // the name of its value in the help ("FILE"), empty for a switch
+  std::string_view Help;      // the help text; each "\n" starts an indented line
+  // Takes the option (and its value, empty for a switch) into `options`; throws
+  // CrawlUsageError on a bad value. Null for the exports, which the parser collects.
+  void (*Apply)(CrawlOptions& options, const std::string& value) = nullptr;
+  CrawlExportScope Scope = CrawlExportScope::None;
+  // An export: runs the desktop program's export command on the selected entry or the list;
+  // the file name is the answer to its file dialog. False when nothing was written.
+  bool (*Write)(platform::Services& services, TFormTessaly& main) = nullptr;
+
+  bool IsExport() const { return Scope != CrawlExportScope::None; }
+};
+
+struct CrawlUsageError {
+  std::string Message;
+};
+
+// Every option, in the order --help lists them.
+std::span<const CrawlOption> CrawlOptionTable();
+// The option named or abbreviated `argument`, or none.
+const CrawlOption* FindCrawlOption(std::string_view argument);
+// Reads the arguments that follow the program's name. --help and --version end the reading at
+// once (Help or Version set, nothing checked further); otherwise exactly one of a start
+// address and --open is required. Throws CrawlUsageError.
+CrawlOptions ParseCrawlArguments(const std::vector<std::string>& args);
+// The --help text.
+std::string CrawlUsage();
