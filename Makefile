@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS  ?= 2
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench format clean
 
 all: build
 
@@ -25,6 +25,10 @@ run: build
 
 bench: build
 	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# Formats every C++ source of the repository with the style in .clang-format.
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
 	@rm -rf $(BUILD)

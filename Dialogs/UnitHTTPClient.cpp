@@ -96,8 +96,8 @@ void TPrivateThread::Run() {
         if (!Terminated && Request && Request->Callback) Request->Callback(*http);
       });
     }
-  } catch (const std::logic_error&) {
-    Pool_.Surface(std::current_exception());
+  } catch (const std::logic_error& e) {
+    Pool_.Surface(e.what());
   } catch (...) {
     // A failure of the completion ends it silently.
   }
@@ -120,8 +120,8 @@ void TPrivateThread::Cleanup() {
       } destroy{Pool_, Request};
       Pool_.ProcessQueue();
     });
-  } catch (const std::logic_error&) {
-    Pool_.Surface(std::current_exception());
+  } catch (const std::logic_error& e) {
+    Pool_.Surface(e.what());
   } catch (...) {
   }
   {
@@ -415,8 +415,9 @@ void TFormHTTPClient::TerminateAll() {
   ProcessQueue();
 }
 
-void TFormHTTPClient::Surface(std::exception_ptr error) {
-  Ui_.Post([error] { std::rethrow_exception(error); });
+void TFormHTTPClient::Surface(const std::string& message) {
+  // A new error of its own: the worker's exception object stays on the worker.
+  Ui_.Post([message] { throw EAssertionFailed(message); });
 }
 
 void TFormHTTPClient::ButtonSuspendClick() {

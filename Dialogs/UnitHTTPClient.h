@@ -5,7 +5,6 @@
 #pragma once
 
 #include <atomic>
-#include <exception>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -197,7 +196,7 @@ class TFormHTTPClient : public IRequestQueue {
   void WorkerGone();  // a worker has left the active list
   // A programming error on a worker (an assertion failure in a completion): raised again on the
   // user-interface thread, out of its message processing, where it cannot go unnoticed.
-  void Surface(std::exception_ptr error);
+  void Surface(const std::string& message);
   void ReapEndedThreads();
   int IndexOf(const TRequestData* request) const;
   template <typename F>

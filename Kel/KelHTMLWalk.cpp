@@ -35,45 +35,55 @@ void THTMLWalk::SkipBlanks() {
 bool THTMLWalk::Step() {
   KelAssert(DocStart, "THTMLWalk.Step called before Walk");
   if (Cursor >= DocEnd_) return false;
-
   if (!AtTagStart(Cursor)) {
-    DoBeginText();
-    TokenStart = Cursor;
-    ++Cursor;  // the first byte is not a tag start
-    for (;;) {
-      const void* lt = std::memchr(Cursor, '<', static_cast<size_t>(DocEnd_ - Cursor));
-      if (!lt) {
-        Cursor = DocEnd_;
-        break;
-      }
-      Cursor = static_cast<const char*>(lt);
-      if (AtTagStart(Cursor)) break;
-      ++Cursor;
-    }
-    Text.assign(TokenStart, Cursor);
-    DoText();
+    ScanText();
     return true;
   }
-
   TagPos = Position();
   if (DocEnd_ - Cursor >= 4 && std::memcmp(Cursor, "<!--", 4) == 0) {
-    // A comment fires nothing. Its end is searched from its own "<", so "<!-->" is complete.
-    TokenStart = Cursor;
-    const char* p = Cursor;
-    while (DocEnd_ - p >= 3) {
-      const void* dash = std::memchr(p, '-', static_cast<size_t>(DocEnd_ - p - 2));
-      if (!dash) break;
-      p = static_cast<const char*>(dash);
-      if (p[1] == '-' && p[2] == '>') {
-        Cursor = p + 3;
-        return true;
-      }
-      ++p;
-    }
-    Cursor = DocEnd_;
+    SkipComment();
     return true;
   }
+  ScanTag();
+  return true;
+}
 
+void THTMLWalk::ScanText() {
+  DoBeginText();
+  TokenStart = Cursor;
+  ++Cursor;  // the first byte is not a tag start
+  for (;;) {
+    const void* lt = std::memchr(Cursor, '<', static_cast<size_t>(DocEnd_ - Cursor));
+    if (!lt) {
+      Cursor = DocEnd_;
+      break;
+    }
+    Cursor = static_cast<const char*>(lt);
+    if (AtTagStart(Cursor)) break;
+    ++Cursor;
+  }
+  Text.assign(TokenStart, Cursor);
+  DoText();
+}
+
+void THTMLWalk::SkipComment() {
+  // A comment fires nothing. Its end is searched from its own "<", so "<!-->" is complete.
+  TokenStart = Cursor;
+  const char* p = Cursor;
+  while (DocEnd_ - p >= 3) {
+    const void* dash = std::memchr(p, '-', static_cast<size_t>(DocEnd_ - p - 2));
+    if (!dash) break;
+    p = static_cast<const char*>(dash);
+    if (p[1] == '-' && p[2] == '>') {
+      Cursor = p + 3;
+      return;
+    }
+    ++p;
+  }
+  Cursor = DocEnd_;
+}
+
+void THTMLWalk::ScanTag() {
   DoBeginTag();
   ++Cursor;
   TokenStart = Cursor;
@@ -81,39 +91,43 @@ bool THTMLWalk::Step() {
   TagName.assign(TokenStart, Cursor);
   DoTagName();
   SkipBlanks();
-
-  while (Cursor < DocEnd_ && *Cursor != '>') {
-    DoBeginAttribute();
-    TokenStart = Cursor;
-    while (Cursor < DocEnd_ && !Blank(*Cursor) && *Cursor != '>' && *Cursor != '=') ++Cursor;
-    AttrName.assign(TokenStart, Cursor);
-    AttrValue.clear();
-    DoAttributeName();
-    SkipBlanks();
-    if (Cursor < DocEnd_ && *Cursor == '=') {
-      ++Cursor;
-      SkipBlanks();
-      if (Cursor < DocEnd_ && (*Cursor == '"' || *Cursor == '\'')) {
-        const char quote = *Cursor++;
-        TokenStart = Cursor;
-        const void* close = std::memchr(Cursor, quote, static_cast<size_t>(DocEnd_ - Cursor));
-        Cursor = close ? static_cast<const char*>(close) : DocEnd_;
-        AttrValue.assign(TokenStart, Cursor);
-        DoAttributeValue();
-        if (Cursor < DocEnd_) ++Cursor;
-      } else {
-        TokenStart = Cursor;
-        while (Cursor < DocEnd_ && !Blank(*Cursor) && *Cursor != '>') ++Cursor;
-        AttrValue.assign(TokenStart, Cursor);
-        DoAttributeValue();
-      }
-      SkipBlanks();
-    }
-    DoEndAttribute();
-  }
+  while (Cursor < DocEnd_ && *Cursor != '>') ScanAttribute();
   if (Cursor < DocEnd_) ++Cursor;
   DoEndTag();
-  return true;
+}
+
+void THTMLWalk::ScanAttribute() {
+  DoBeginAttribute();
+  TokenStart = Cursor;
+  while (Cursor < DocEnd_ && !Blank(*Cursor) && *Cursor != '>' && *Cursor != '=') ++Cursor;
+  AttrName.assign(TokenStart, Cursor);
+  AttrValue.clear();
+  DoAttributeName();
+  SkipBlanks();
+  if (Cursor < DocEnd_ && *Cursor == '=') {
+    ++Cursor;
+    SkipBlanks();
+    ScanAttributeValue();
+    SkipBlanks();
+  }
+  DoEndAttribute();
+}
+
+void THTMLWalk::ScanAttributeValue() {
+  if (Cursor < DocEnd_ && (*Cursor == '"' || *Cursor == '\'')) {
+    const char quote = *Cursor++;
+    TokenStart = Cursor;
+    const void* close = std::memchr(Cursor, quote, static_cast<size_t>(DocEnd_ - Cursor));
+    Cursor = close ? static_cast<const char*>(close) : DocEnd_;
+    AttrValue.assign(TokenStart, Cursor);
+    DoAttributeValue();
+    if (Cursor < DocEnd_) ++Cursor;  // the closing quote
+    return;
+  }
+  TokenStart = Cursor;
+  while (Cursor < DocEnd_ && !Blank(*Cursor) && *Cursor != '>') ++Cursor;
+  AttrValue.assign(TokenStart, Cursor);
+  DoAttributeValue();
 }
 
 bool THTMLWalk::IsTag(std::string_view name) const { return SameText(TagName, name); }

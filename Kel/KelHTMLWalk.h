@@ -49,4 +49,10 @@ class THTMLWalk {
   const char* DocEnd_ = nullptr;  // the first NUL byte, or the end of the document
   void SkipBlanks();
   bool AtTagStart(const char* p) const;
+  // The kinds of token Step consumes, each with its events.
+  void ScanText();            // a text run, up to the next tag start or the end
+  void SkipComment();         // "<!--" up to and including "-->", or the end; fires nothing
+  void ScanTag();             // a tag with its attributes, up to and including its ">"
+  void ScanAttribute();       // one attribute with its value and the blanks after it
+  void ScanAttributeValue();  // a quoted or bare value after "="
 };

@@ -12,7 +12,6 @@
 #include "app/SpiderTools.h"
 #include "app/TagBlock.h"
 
-const char* const kPlaceholderTag = "QUORLIXTESSALY";
 const char* const kHTMLFilter = "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|";
 const char* const kXMLFilter = "XML Files (*.xml)|*.xml|";
 const char* const kTXTFilter = "Text Files (*.txt)|*.txt|";
@@ -187,7 +186,7 @@ std::string EscapeXMLText(std::string_view text) {
 void ExportHTMLTable(TLineList& lines, const TTreeEntry* node, int level) {
   KelAssert(node, "an export needs its root");
   if (level == 0) {
-    lines.push_back("<QUORLIXTESSALY>");
+    lines.push_back(std::string("<") + kPlaceholderTag + ">");
     lines.push_back("<TABLE border=1>");
     lines.push_back("<TR><TD>URL</TD><TD>Title</TD><TD>Description</TD></TR>");
   }
@@ -202,15 +201,15 @@ void ExportHTMLTable(TLineList& lines, const TTreeEntry* node, int level) {
   }
   if (level == 0) {
     lines.push_back("</TABLE>");
-    lines.push_back("</QUORLIXTESSALY>");
+    lines.push_back(std::string("</") + kPlaceholderTag + ">");
   }
 }
 
 void ExportDHTMLTree(TLineList& lines, const TTreeEntry* node, int level) {
   KelAssert(node, "an export needs its root");
   if (level == 0) {
+    lines.push_back(std::string("<") + kPlaceholderTag + ">");
     static const char* const kHead[] = {
-        "<QUORLIXTESSALY>",
         "<BASE target=listview>",
         "<STYLE><!--",
         "#foldheader{cursor:pointer;cursor:hand;font-weight:bold;",
@@ -252,7 +251,7 @@ void ExportDHTMLTree(TLineList& lines, const TTreeEntry* node, int level) {
         "//--></SCRIPT>",
         "<UL>",
     };
-    static_assert(std::size(kHead) == 41);
+    static_assert(std::size(kHead) == 40);
     lines.insert(lines.end(), std::begin(kHead), std::end(kHead));
   }
   if (node->HasChildren()) {
@@ -268,7 +267,7 @@ void ExportDHTMLTree(TLineList& lines, const TTreeEntry* node, int level) {
   }
   if (level == 0) {
     lines.push_back("</UL>");
-    lines.push_back("</QUORLIXTESSALY>");
+    lines.push_back(std::string("</") + kPlaceholderTag + ">");
   }
 }
 

@@ -13,6 +13,7 @@
 
 #include "Kel/KelComCtrls.h"
 #include "Kel/KelDialogs.h"
+#include "app/TagBlock.h"
 #include "platform/Platform.h"
 
 class TTreeEntry;
@@ -20,10 +21,6 @@ class TSiteTree;
 class TNodeList;
 
 using TLineList = std::vector<std::string>;
-
-// The element name that brackets the HTML blocks, so a later export into the same file
-// replaces the earlier block.
-extern const char* const kPlaceholderTag;  // "QUORLIXTESSALY"
 
 // Save dialog filters and default extensions.
 extern const char* const kHTMLFilter;  // "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|"

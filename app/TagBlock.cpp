@@ -1,5 +1,7 @@
 #include "app/TagBlock.h"
 
+const char* const kPlaceholderTag = "QUORLIXTESSALY";
+
 #include <string_view>
 
 #include "Kel/KelStr.h"
@@ -35,7 +37,7 @@ TTagBlock FindTagBlock(const std::string& document, const std::string& tag) {
 }
 
 std::pair<int32_t, int32_t> GetInsertRange(const std::string& document) {
-  const TTagBlock placeholder = FindTagBlock(document, "QUORLIXTESSALY");
+  const TTagBlock placeholder = FindTagBlock(document, kPlaceholderTag);
   if (placeholder.OpenStart > 0 && placeholder.CloseEnd > 0) return {placeholder.OpenStart, placeholder.CloseEnd};
   const TTagBlock body = FindTagBlock(document, "BODY");
   if (body.OpenStart == 0) return {0, 0};

@@ -8,6 +8,10 @@
 
 #include "Kel/KelHTMLWalk.h"
 
+// The element name that brackets the exports' HTML blocks, so that a later export into the
+// same file replaces the earlier block.
+extern const char* const kPlaceholderTag;  // "QUORLIXTESSALY"
+
 // The extent of an element. Positions are 1-based byte indices into the document; 0 means
 // "not found" (a found tag starts at index 1 or later).
 struct TTagBlock {

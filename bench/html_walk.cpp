@@ -11,23 +11,11 @@
 #include "Kel/KelHTMLWalk.h"
 #include "app/LinkExtractor.h"
 #include "app/SpiderTools.h"
+#include "support/Random.h"
 
 namespace {
 
-class Rng {
- public:
-  explicit Rng(uint64_t seed) : s_(seed) {}
-  uint32_t Next() {
-    s_ ^= s_ << 13;
-    s_ ^= s_ >> 7;
-    s_ ^= s_ << 17;
-    return static_cast<uint32_t>(s_ >> 11);
-  }
-  size_t Below(size_t n) { return Next() % n; }
-
- private:
-  uint64_t s_;
-};
+using Rng = TestRandom;
 
 const char* const kWords[] = {
     "the",     "site",    "map",     "crawler", "checks",   "every",     "link",    "and",      "page",

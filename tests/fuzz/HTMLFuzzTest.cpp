@@ -14,24 +14,12 @@
 #include "app/LinkExtractor.h"
 #include "app/SpiderTools.h"
 #include "app/TagBlock.h"
+#include "support/Random.h"
 #include "support/RecordingQueue.h"
 
 namespace {
 
-class Rng {
- public:
-  explicit Rng(uint64_t seed) : s_(seed * 0x9E3779B97F4A7C15ull + 1) {}
-  uint32_t Next() {
-    s_ ^= s_ << 13;
-    s_ ^= s_ >> 7;
-    s_ ^= s_ << 17;
-    return static_cast<uint32_t>(s_ >> 11);
-  }
-  size_t Below(size_t n) { return Next() % n; }
-
- private:
-  uint64_t s_;
-};
+using Rng = TestRandom;
 
 // A document in a heap block of exactly its length: no terminator, no spare capacity.
 class ExactBuffer {
@@ -223,7 +211,7 @@ void CheckDocument(std::string_view text) {
 }
 
 TEST(HTMLFuzz, RandomDocuments) {
-  Rng rng(1);
+  Rng rng = Rng::FromSeed(1);
   for (int round = 0; round < 3000; ++round) {
     CheckDocument(RandomDocument(rng, rng.Below(120)));
     if (HasFatalFailure()) return;
@@ -239,7 +227,7 @@ TEST(HTMLFuzz, EveryTruncationOfAPage) {
 }
 
 TEST(HTMLFuzz, PagesWithRandomBytesChanged) {
-  Rng rng(2);
+  Rng rng = Rng::FromSeed(2);
   const std::string page(kPage);
   for (int round = 0; round < 1500; ++round) {
     std::string doc = page.substr(rng.Below(page.size() / 2));

@@ -26,7 +26,7 @@ const std::map<std::string, std::set<std::string>> kAllowed = {
     {"headless", {"platform", "Kel", "Dialogs", "app"}},
     {"gui", {"platform", "Kel", "Dialogs", "app", "headless"}},
     {"tools", {"platform", "Kel", "Dialogs", "app", "headless"}},
-    {"bench", {"platform", "Kel", "Dialogs", "app", "headless"}},
+    {"bench", {"platform", "Kel", "Dialogs", "app", "headless", "tests"}},
     {"tests", {"platform", "Kel", "Dialogs", "app", "headless", "gui", "tools"}},
 };
 const std::set<std::string> kCore = {"platform", "Kel", "Dialogs", "app", "headless"};
@@ -78,9 +78,9 @@ void CheckFile(const fs::path& root, const fs::path& file, std::vector<Violation
       continue;
     }
     // A quoted include names a file below the source root, or one beside the including file, or
-    // one below the including file's top folder (tests/support/...).
+    // one below the including file's top folder or tests/ (tests/support/...).
     fs::path resolved;
-    for (const fs::path& base : {root, file.parent_path(), root / *relative.begin()}) {
+    for (const fs::path& base : {root, file.parent_path(), root / *relative.begin(), root / "tests"}) {
       if (fs::exists(base / target)) {
         resolved = fs::relative(base / target, root);
         break;
