@@ -85,11 +85,40 @@ TTreeEntry* TSiteTree::AddEntry(TTreeEntry* parent, std::string_view caption) {
   return entry;
 }
 
+size_t TTreeEntry::TFoldedHash::operator()(std::string_view caption) const {
+  uint64_t h = 14695981039346656037ull;  // FNV-1a over the folded bytes
+  for (char c : caption) h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ull;
+  return static_cast<size_t>(h);
+}
+
+bool TTreeEntry::TFoldedEqual::operator()(std::string_view a, std::string_view b) const { return SameText(a, b); }
+
+namespace {
+// Folders up to this size are searched child by child; larger ones through their index.
+constexpr size_t kIndexedFolderSize = 16;
+}  // namespace
+
 TTreeEntry* TSiteTree::FindOrAddChild(TTreeEntry* parent, std::string_view caption) {
   const auto& siblings = parent ? parent->Children : Top_;
-  for (const auto& child : siblings)
-    if (SameText(child->Caption, caption)) return child.get();
-  return AddEntry(parent, caption);
+  if (parent && parent->ChildIndex_) {
+    const auto found = parent->ChildIndex_->find(caption);
+    if (found != parent->ChildIndex_->end()) return found->second;
+  } else {
+    for (const auto& child : siblings)
+      if (SameText(child->Caption, caption)) return child.get();
+  }
+  TTreeEntry* added = AddEntry(parent, caption);
+  if (parent) {
+    if (parent->ChildIndex_) {
+      parent->ChildIndex_->emplace(added->Caption, added);
+    } else if (siblings.size() > kIndexedFolderSize) {
+      // The captions are keys in place: they live as long as their entries and never change.
+      parent->ChildIndex_ = std::make_unique<TTreeEntry::TCaptionIndex>();
+      parent->ChildIndex_->reserve(siblings.size() * 2);
+      for (const auto& child : siblings) parent->ChildIndex_->emplace(child->Caption, child.get());
+    }
+  }
+  return added;
 }
 
 TTreeEntry* TSiteTree::FindOrAddPath(TTreeEntry* start, std::string_view text, std::string_view delimiters) {

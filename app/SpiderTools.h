@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Dialogs/RequestQueue.h"
@@ -27,7 +28,7 @@ class TTreeEntry {
   TSpiderNode* Node = nullptr;  // the entry's own spider node (its data), not owned
   TSiteTree* Tree;
   int Index;                   // position among its siblings
-  std::vector<std::unique_ptr<TTreeEntry>> Children;
+  std::vector<std::unique_ptr<TTreeEntry>> Children;  // add them with TSiteTree only
 
   bool HasChildren() const { return !Children.empty(); }
   int Count() const { return static_cast<int>(Children.size()); }
@@ -35,6 +36,21 @@ class TTreeEntry {
   // The previous and next entries among the siblings, or none.
   TTreeEntry* PrevSibling() const;
   TTreeEntry* NextSibling() const;
+
+ private:
+  friend class TSiteTree;
+  // A large folder's children by caption, letters folded, first of equal captions only: finding
+  // a child by caption costs the same in a folder of any size. Built once a folder grows large.
+  struct TFoldedHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view caption) const;
+  };
+  struct TFoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  using TCaptionIndex = std::unordered_map<std::string_view, TTreeEntry*, TFoldedHash, TFoldedEqual>;
+  std::unique_ptr<TCaptionIndex> ChildIndex_;
 };
 
 // Hears what happens to the tree, so that a view can present it without copying it.

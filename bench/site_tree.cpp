@@ -58,4 +58,25 @@ void BM_BuildSiteTree4000(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildSiteTree4000)->Unit(benchmark::kMillisecond);
 
+// 10,000 pages in folders of `files` each (one flat folder at 10,000): the cost of one insertion
+// should not grow with the size of its folder.
+void BM_FolderSize(benchmark::State& state) {
+  const int files = static_cast<int>(state.range(0));
+  std::vector<std::string> addresses;
+  for (int i = 0; i < 10000; ++i)
+    addresses.push_back("http://www.example.com/f" + std::to_string(i / files) + "/page" + std::to_string(i) + ".html");
+  for (auto _ : state) {
+    TSiteMap map;
+    TSiteTree tree(map, nullptr);
+    map.SiteURI.Parse("http://www.example.com/");
+    for (const std::string& a : addresses) {
+      TURI uri(a);
+      tree.InsertURL(uri, nullptr, false);
+    }
+    benchmark::DoNotOptimize(map.Count());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(addresses.size()));
+}
+BENCHMARK(BM_FolderSize)->Arg(10)->Arg(10000)->Unit(benchmark::kMillisecond);
+
 }  // namespace

@@ -99,6 +99,28 @@ TEST_F(SiteTreeTest, CaptionsMatchIgnoringCaseFirstSpellingWins) {
   EXPECT_EQ(first->Caption, "Page.html");
 }
 
+TEST_F(SiteTreeTest, FoldersOfAnySizeFindACaptionInAnySpelling) {
+  // Small folders are searched entry by entry, large ones through their index: both keep the
+  // first spelling and find it under any other.
+  for (const int size : {3, 16, 17, 40, 1000}) {
+    SCOPED_TRACE(size);
+    tree.ResetSiteTree();
+    SetSite("http://host/");
+    for (int i = 0; i < size; ++i) Insert("http://host/f/Page" + std::to_string(i) + ".html");
+    TTreeEntry* folder = tree.SiteRoot()->Child(0);
+    ASSERT_EQ(folder->Count(), size);
+    for (const int i : {0, size / 2, size - 1}) {
+      const std::string caption = "Page" + std::to_string(i) + ".html";
+      TTreeEntry* upper = Insert("http://host/F/PAGE" + std::to_string(i) + ".HTML");
+      EXPECT_EQ(upper->Caption, caption);
+      EXPECT_EQ(upper, folder->Child(i));
+    }
+    EXPECT_EQ(folder->Count(), size);
+    EXPECT_EQ(Insert("http://host/f/new.html")->Index, size);
+    EXPECT_EQ(Insert("http://host/f/NEW.html"), folder->Child(size));
+  }
+}
+
 TEST_F(SiteTreeTest, NonDefaultPortIsKept) {
   SetSite("http://host:8080/");
   EXPECT_EQ(tree.SiteRoot()->Caption, "http://host:8080/");
