@@ -16,26 +16,58 @@ const char* const kTerminateQuestion = "Do you want to terminate all the current
 // ---------------------------------------------------------------------------------------------
 // TPrivateThread
 
-TPrivateThread::TPrivateThread(TFormHTTPClient& pool, TRequestData& request,
-                               std::function<void(THTTPClient&)> setup)
-    : Request(&request),
-      Pool_(pool),
-      Setup_(std::move(setup)),
-      Method_(request.Method),
-      URL_(request.URL),
-      Referer_(request.Referer),
-      Source_(request.SourceStream.get()),
-      Content_(request.ContentStream.get()) {}
+TPrivateThread::TPrivateThread(TFormHTTPClient& pool) : Pool_(pool) { Thread_ = std::thread([this] { Loop(); }); }
 
 TPrivateThread::~TPrivateThread() {
+  Quit();
   if (Thread_.joinable()) Thread_.join();
 }
 
-void TPrivateThread::Start() { Thread_ = std::thread([this] { Execute(); }); }
+void TPrivateThread::Assign(TRequestData& request, const std::function<void(THTTPClient&)>& setup) {
+  // The thread is idle: nothing of the previous request is in use any more.
+  Request = &request;
+  Setup_ = setup;
+  Work_ = request.Work;
+  Method_ = request.Method;
+  URL_ = request.URL;
+  Referer_ = request.Referer;
+  Source_ = request.SourceStream.get();
+  Content_ = request.ContentStream.get();
+  StatusText.clear();
+  WorkMax = 0;
+  WorkPos = 0;
+  Terminated = false;
+  {
+    std::lock_guard lock(RowMutex_);
+    RowShown_ = false;
+    RowPosted_ = false;
+  }
+  {
+    std::lock_guard lock(WakeMutex_);
+    Assigned_ = true;
+  }
+  Wake_.notify_one();
+}
 
-void TPrivateThread::Execute() {
-  Run();
-  Cleanup();
+void TPrivateThread::Quit() {
+  {
+    std::lock_guard lock(WakeMutex_);
+    Quit_ = true;
+  }
+  Wake_.notify_one();
+}
+
+void TPrivateThread::Loop() {
+  for (;;) {
+    {
+      std::unique_lock lock(WakeMutex_);
+      Wake_.wait(lock, [&] { return Assigned_ || Quit_; });
+      if (!Assigned_) break;
+      Assigned_ = false;
+    }
+    Run();
+    Cleanup();
+  }
   Ended_ = true;  // the last thing this thread does; the pool joins it afterwards
 }
 
@@ -91,6 +123,7 @@ void TPrivateThread::Run() {
         http->Response.ResponseText = e.what();
       }
     }
+    if (!Terminated && Work_) Work_(*http);
     if (!Terminated) {
       HandOver([&] {
         if (!Terminated && Request && Request->Callback) Request->Callback(*http);
@@ -106,6 +139,7 @@ void TPrivateThread::Run() {
     HTTP_ = nullptr;
   }
   http.reset();
+  Work_ = nullptr;  // what the work captured goes with the request
   Terminated = true;
 }
 
@@ -135,8 +169,7 @@ void TPrivateThread::Cleanup() {
   }
   Pool_.EndSignal_.notify_all();
   // The clean-up's queue step ran while this worker still counted as active; tell the window
-  // that it is gone, so that the last one leaves the pool idle. Nothing here waits for it; the
-  // pool serves it before it is destroyed.
+  // that it is gone, so that the last one leaves the pool idle. Nothing here waits for it.
   TFormHTTPClient* pool = &Pool_;
   Pool_.Ui_.Post([pool] { pool->WorkerGone(); });
 }
@@ -189,8 +222,9 @@ TFormHTTPClient::~TFormHTTPClient() {
     TerminateAll();
   } catch (...) {
   }
-  // Workers out of the active list may still hand over their last notification: serve it
-  // until every thread has ended, then join them all.
+  // Every worker is idle now; each may still hand over its last notification. Serve them until
+  // every thread has left its loop, then join them all.
+  for (const auto& w : Threads_) w->Quit();
   for (;;) {
     Ui_.ProcessMessages();
     const bool allEnded = std::all_of(Threads_.begin(), Threads_.end(), [](const auto& t) { return t->Ended_.load(); });
@@ -233,7 +267,7 @@ int TFormHTTPClient::IndexOf(const TRequestData* request) const {
 
 void TFormHTTPClient::AddRequest(THTTPMethod method, const std::string& url, const std::string& referer,
                                  std::unique_ptr<std::string> sourceStream, std::unique_ptr<std::string> contentStream,
-                                 TRequestCallback callback) {
+                                 TRequestCallback callback, TRequestWork work) {
   KelAssert(Ui_.IsUiThread(), "AddRequest runs on the user-interface thread");
   std::lock_guard lock(Lock_);
   if (!Closing_) {
@@ -245,6 +279,7 @@ void TFormHTTPClient::AddRequest(THTTPMethod method, const std::string& url, con
     request->URL = url;
     request->Referer = referer;
     request->Callback = std::move(callback);
+    request->Work = std::move(work);
     const std::string document = DocumentOf(url);
     request->Item.Caption = document.empty() ? url : document;
     const int row = static_cast<int>(Queue_.size());
@@ -260,8 +295,9 @@ void TFormHTTPClient::AddHeadRequest(const std::string& url, const std::string& 
 }
 
 void TFormHTTPClient::AddGetRequest(const std::string& url, const std::string& referer,
-                                    std::unique_ptr<std::string> contentStream, TRequestCallback callback) {
-  AddRequest(THTTPMethod::Get, url, referer, nullptr, std::move(contentStream), std::move(callback));
+                                    std::unique_ptr<std::string> contentStream, TRequestCallback callback,
+                                    TRequestWork work) {
+  AddRequest(THTTPMethod::Get, url, referer, nullptr, std::move(contentStream), std::move(callback), std::move(work));
 }
 
 void TFormHTTPClient::ResumeRequests() {
@@ -290,7 +326,6 @@ void TFormHTTPClient::RefreshDisplay(int32_t total, int32_t active) {
 }
 
 void TFormHTTPClient::ProcessQueue() {
-  ReapEndedThreads();
   std::lock_guard lock(Lock_);
   if (Ui_.Terminating()) return;
   const int32_t total = TotalCount();
@@ -311,22 +346,26 @@ void TFormHTTPClient::StartNext() {
   }
 }
 
+TPrivateThread* TFormHTTPClient::IdleWorker() {
+  for (const auto& w : Threads_)
+    if (std::find(Active_.begin(), Active_.end(), w.get()) == Active_.end()) return w.get();
+  if (static_cast<int32_t>(Threads_.size()) >= MaxThreads_) return nullptr;
+  try {
+    Threads_.push_back(std::make_unique<TPrivateThread>(*this));
+  } catch (...) {
+    return nullptr;  // no thread could be started: the request waits for a later attempt
+  }
+  return Threads_.back().get();
+}
+
 void TFormHTTPClient::StartRequest(TRequestData& request) {
   // Called with the pool lock held.
+  TPrivateThread* w = IdleWorker();
+  if (!w) return;
   request.Started = true;
-  auto worker = std::make_unique<TPrivateThread>(*this, request, ClientSetup_);
-  TPrivateThread* w = worker.get();
+  request.Worker = w;
   Active_.push_back(w);
-  Threads_.push_back(std::move(worker));
-  try {
-    w->Start();
-    request.Worker = w;
-  } catch (...) {
-    // No thread could be started: the request stays pending for a later attempt.
-    Active_.pop_back();
-    Threads_.pop_back();
-    request.Started = false;
-  }
+  w->Assign(request, ClientSetup_);
 }
 
 void TFormHTTPClient::WorkerGone() {
@@ -340,19 +379,6 @@ void TFormHTTPClient::WorkerGone() {
   // Clean-ups that ran while every worker still counted itself may all have started nothing:
   // when the last worker has gone and requests wait, the next one starts here.
   if (active == 0 && !Suspended_ && !Closing_ && MaxThreads_ > 0) StartNext();
-}
-
-void TFormHTTPClient::ReapEndedThreads() {
-  std::vector<std::unique_ptr<TPrivateThread>> ended;
-  for (auto it = Threads_.begin(); it != Threads_.end();) {
-    if ((*it)->Ended_) {
-      ended.push_back(std::move(*it));
-      it = Threads_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  ended.clear();  // joins threads that have finished already
 }
 
 void TFormHTTPClient::RowChanged(const TRequestData* request) {

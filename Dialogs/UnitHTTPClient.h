@@ -30,6 +30,11 @@ extern const char* const kQueueLimitMessage;
 // "Do you want to terminate all the current tasks?"
 extern const char* const kTerminateQuestion;
 
+// Work on an answer that needs no model: runs on the worker thread after the fetch and before
+// the callback's hand-over, only when the request was not terminated (walking a fetched page).
+// It reads the client and leaves its results where the callback finds them.
+using TRequestWork = std::function<void(THTTPClient& sender)>;
+
 // A row of the queue list: what the window shows of one request.
 struct TRequestItem {
   std::string Caption;             // column "Address": the document name, else the whole address
@@ -46,6 +51,7 @@ struct TRequestData {
   std::string URL;
   std::string Referer;
   TRequestCallback Callback;
+  TRequestWork Work;     // run on the worker between the fetch and the callback; may be unset
   bool Started = false;  // a worker has been started for it; never cleared
   TRequestItem Item;
   TPrivateThread* Worker = nullptr;  // the worker serving it, once started
@@ -76,24 +82,31 @@ class TRequestListObserver {
   virtual void CountsChanged() {}  // the display fields (counters, button states, status text)
 };
 
-// One worker: runs exactly one request on a thread of its own, then ends.
+// One worker: a thread of its own that serves one request at a time and then waits for the
+// next, so that a crawl creates no thread per request. While it serves a request it is in the
+// pool's active list.
 class TPrivateThread {
  public:
-  TPrivateThread(TFormHTTPClient& pool, TRequestData& request, std::function<void(THTTPClient&)> setup);
+  explicit TPrivateThread(TFormHTTPClient& pool);
+  // Asks the thread to quit and waits for it.
   ~TPrivateThread();
   TPrivateThread(const TPrivateThread&) = delete;
   TPrivateThread& operator=(const TPrivateThread&) = delete;
 
-  TRequestData* Request;  // user-interface thread only; none once destroyed
+  TRequestData* Request = nullptr;  // user-interface thread only: the request being served
+  // The progress of the current request (worker thread).
   std::string StatusText;
   int32_t WorkMax = 0;
   int32_t WorkPos = 0;
-  std::atomic<bool> Terminated{false};
+  std::atomic<bool> Terminated{false};  // the current request is to end at once
 
  private:
   friend class TFormHTTPClient;
-  void Start();
-  void Execute();
+  // User-interface thread, pool lock held: hands the worker its next request and wakes it.
+  void Assign(TRequestData& request, const std::function<void(THTTPClient&)>& setup);
+  // Asks the thread to end once it is idle.
+  void Quit();
+  void Loop();
   void Run();
   void Cleanup();
   void UpdateRow();
@@ -103,23 +116,29 @@ class TPrivateThread {
   void CloseClient();
 
   TFormHTTPClient& Pool_;
-  std::function<void(THTTPClient&)> Setup_;
+  // The assignment, guarded by WakeMutex_: set by Assign, taken by the thread.
+  std::mutex WakeMutex_;
+  std::condition_variable Wake_;
+  bool Assigned_ = false;
+  bool Quit_ = false;
   // What the row is to show, and whether an update of it is on its way (guarded by RowMutex_).
   std::mutex RowMutex_;
   bool RowShown_ = false;
   bool RowPosted_ = false;
   std::string ShownStatus_, ShownProgress_;
-  // Copies of the request taken at the start, for the worker's own thread.
-  THTTPMethod Method_;
+  // Copies of the current request, for the worker's own thread.
+  std::function<void(THTTPClient&)> Setup_;
+  TRequestWork Work_;
+  THTTPMethod Method_ = THTTPMethod::Head;
   std::string URL_;
   std::string Referer_;
-  const std::string* Source_;
-  std::string* Content_;
+  const std::string* Source_ = nullptr;
+  std::string* Content_ = nullptr;
 
   std::mutex HTTPMutex_;
   THTTPClient* HTTP_ = nullptr;  // the running client, guarded by HTTPMutex_
   bool InHandOver_ = false;      // user-interface thread only: its hand-over is running
-  std::atomic<bool> Ended_{false};
+  std::atomic<bool> Ended_{false};  // the thread has left its loop
   std::thread Thread_;
 };
 
@@ -144,11 +163,12 @@ class TFormHTTPClient : public IRequestQueue {
   // All operations below run on the user-interface thread.
   void AddRequest(THTTPMethod method, const std::string& url, const std::string& referer,
                   std::unique_ptr<std::string> sourceStream, std::unique_ptr<std::string> contentStream,
-                  TRequestCallback callback);
+                  TRequestCallback callback, TRequestWork work = nullptr);
   void AddHeadRequest(const std::string& url, const std::string& referer, TRequestCallback callback) override;
   // The pool owns `contentStream` from now on; the callback reads the body from its client.
+  // `work`, when given, runs on the worker before the callback (TRequestWork).
   void AddGetRequest(const std::string& url, const std::string& referer, std::unique_ptr<std::string> contentStream,
-                     TRequestCallback callback);
+                     TRequestCallback callback, TRequestWork work = nullptr);
   void ResumeRequests();
   void SuspendRequests();
   void SuspendWithMessage(const std::string& text) override;
@@ -194,10 +214,12 @@ class TFormHTTPClient : public IRequestQueue {
   void DestroyRequest(TRequestData* request);
   void RowChanged(const TRequestData* request);
   void WorkerGone();  // a worker has left the active list
+  // An idle worker for the next request, made when fewer than MaxThreads exist; none when no
+  // thread can be started. Pool lock held.
+  TPrivateThread* IdleWorker();
   // A programming error on a worker (an assertion failure in a completion): raised again on the
   // user-interface thread, out of its message processing, where it cannot go unnoticed.
   void Surface(const std::string& message);
-  void ReapEndedThreads();
   int IndexOf(const TRequestData* request) const;
   template <typename F>
   void Notify(F&& f) {
@@ -217,9 +239,9 @@ class TFormHTTPClient : public IRequestQueue {
   TPoolDisplay Display_;
   std::vector<TRequestListObserver*> Observers_;
 
-  mutable std::recursive_mutex Lock_;           // the pool lock: guards Active_
-  std::vector<TPrivateThread*> Active_;         // workers from their start until they remove themselves
-  std::vector<std::unique_ptr<TPrivateThread>> Threads_;  // every worker not yet joined (UI thread)
+  mutable std::recursive_mutex Lock_;    // the pool lock: guards Active_
+  std::vector<TPrivateThread*> Active_;  // workers from their assignment until they remove themselves
+  std::vector<std::unique_ptr<TPrivateThread>> Threads_;  // every worker, idle or not (UI thread)
 
   std::mutex EndMutex_;  // wakes TerminateAll when a worker leaves the active list
   std::condition_variable EndSignal_;
