@@ -116,7 +116,6 @@ class TCurlTransfer {
   void RaiseHandlerError() const {
     if (Error_) std::rethrow_exception(Error_);
   }
-  bool HandlerFailed() const { return static_cast<bool>(Error_); }
   // A failed result raises EError with libcurl's message.
   void RaiseIfFailed(CURLcode result) const;
 
