@@ -18,6 +18,13 @@ void InitCurlOnce() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+TCurlEasy NewCurlEasy() {
+  InitCurlOnce();
+  TCurlEasy easy(curl_easy_init());
+  if (!easy) throw EError("Cannot start an HTTP request");
+  return easy;
+}
+
 std::string HeaderSafe(std::string_view text) {
   std::string r;
   r.reserve(text.size());
@@ -140,26 +147,13 @@ void ReadResponseHeader(std::string_view name, const std::string& value, THTTPRe
   }
 }
 
-void TTransferCancel::Cancel() {
-  std::lock_guard lock(Mutex_);
-  Cancelled_ = true;
-  if (Multi_) curl_multi_wakeup(static_cast<CURLM*>(Multi_));
-}
-
 CURLcode RunTransfer(CURL* easy, TTransferCancel& cancel, char* errorBuffer, const std::function<bool()>& afterStep) {
   std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
   if (!multi) throw EError("Cannot start an HTTP request");
-  {
-    std::lock_guard lock(cancel.Mutex_);
-    if (cancel.Cancelled_) return CURLE_ABORTED_BY_CALLBACK;
-    cancel.Multi_ = multi.get();
-  }
+  if (!cancel.Attach(multi.get())) return CURLE_ABORTED_BY_CALLBACK;
   struct Detach {
     TTransferCancel& Cancel;
-    ~Detach() {
-      std::lock_guard lock(Cancel.Mutex_);
-      Cancel.Multi_ = nullptr;
-    }
+    ~Detach() { Cancel.Detach(); }
   } detach{cancel};
 
   curl_multi_add_handle(multi.get(), easy);
@@ -193,4 +187,49 @@ CURLcode RunTransfer(CURL* easy, TTransferCancel& cancel, char* errorBuffer, con
   }
   curl_multi_remove_handle(multi.get(), easy);
   return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void TCurlTransfer::SetCallbacks(CURL* easy) {
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, ErrorBuffer_);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &TCurlTransfer::HeaderCallback);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TCurlTransfer::WriteCallback);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &TCurlTransfer::XferInfoCallback);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+}
+
+CURLcode TCurlTransfer::Perform(CURL* easy) {
+  return RunTransfer(easy, Cancel_, ErrorBuffer_, [this, easy] {
+    Guarded([&] { OnStep(easy); });
+    return !Error_;
+  });
+}
+
+void TCurlTransfer::RaiseIfFailed(CURLcode result) const {
+  if (result == CURLE_OK) return;
+  std::string message = Trim(ErrorBuffer_);
+  if (message.empty()) message = curl_easy_strerror(result);
+  throw EError(message);
+}
+
+size_t TCurlTransfer::HeaderCallback(char* data, size_t size, size_t count, void* self) {
+  auto* t = static_cast<TCurlTransfer*>(self);
+  const size_t n = size * count;
+  std::string_view line(data, n);
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+  return t->Guarded([&] { return t->OnHeaderLine(line); }) ? n : 0;
+}
+
+size_t TCurlTransfer::WriteCallback(char* data, size_t size, size_t count, void* self) {
+  auto* t = static_cast<TCurlTransfer*>(self);
+  const size_t n = size * count;
+  return t->Guarded([&] { return t->OnBody(data, n); }) ? n : CURL_WRITEFUNC_ERROR;
+}
+
+int TCurlTransfer::XferInfoCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<TCurlTransfer*>(self)->Cancel_.Cancelled() ? 1 : 0;
 }

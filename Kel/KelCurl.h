@@ -1,19 +1,32 @@
 // What the program's two libcurl clients share: the crawl's requests (KelIdHTTP) and the
-// download of documents (UnitHTTPCopy). Only their sources include this.
+// download of documents (KelHTTPDownload). Only Kel sources include this.
 #pragma once
 
 #include <curl/curl.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
-#include "Kel/KelIdHTTP.h"
+#include "Kel/KelDateTime.h"
+#include "Kel/KelHTTPTypes.h"
+#include "Kel/KelURI.h"
 
 void InitCurlOnce();
+
+struct TCurlEasyCleanup {
+  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+using TCurlEasy = std::unique_ptr<CURL, TCurlEasyCleanup>;
+// A new easy handle, libcurl initialised first. Fails with EError ("Cannot start an HTTP request").
+TCurlEasy NewCurlEasy();
 
 // A header value as it may go on the wire: line breaks would start a header of their own.
 std::string HeaderSafe(std::string_view text);
@@ -71,7 +84,65 @@ bool BeginAnswer(std::string_view line, THTTPResponse& response);
 void ReadResponseHeader(std::string_view name, const std::string& value, THTTPResponse& response,
                         int64_t* length = nullptr);
 
-// Runs `easy` on a multi handle of its own until it finishes, `afterStep` returns false, or
-// `cancel` is cancelled (from any thread, which ends the wait at once). Returns libcurl's result;
-// CURLE_ABORTED_BY_CALLBACK when stopped.
+// The run loop: runs `easy` on a multi handle of its own until it finishes, `afterStep` returns
+// false, or `cancel` is cancelled (from any thread, which ends the wait at once). Returns
+// libcurl's result; CURLE_ABORTED_BY_CALLBACK when stopped.
 CURLcode RunTransfer(CURL* easy, TTransferCancel& cancel, char* errorBuffer, const std::function<bool()>& afterStep);
+
+// The libcurl side of one transfer, shared by the crawl's requests and the downloads: libcurl's
+// callbacks hand the answer's header lines and body to the subclass; a handler that raises or
+// returns false ends the transfer, and what it raised is raised again after the run.
+class TCurlTransfer {
+ public:
+  TCurlTransfer(const TCurlTransfer&) = delete;
+  TCurlTransfer& operator=(const TCurlTransfer&) = delete;
+
+ protected:
+  explicit TCurlTransfer(TTransferCancel& cancel) : Cancel_(cancel) {}
+  ~TCurlTransfer() = default;
+
+  // One header line without its line break; an empty line ends the headers of an answer.
+  virtual bool OnHeaderLine(std::string_view line) = 0;
+  // One block of the body.
+  virtual bool OnBody(const char* data, size_t size) = 0;
+  // Between two steps of the run loop.
+  virtual void OnStep(CURL*) {}
+
+  // Points the header, body and progress callbacks and the error buffer of `easy` here.
+  void SetCallbacks(CURL* easy);
+  // Runs `easy` to its end with RunTransfer; stops once a handler has failed or on Cancel.
+  CURLcode Perform(CURL* easy);
+  // Raises what a handler raised, if anything.
+  void RaiseHandlerError() const {
+    if (Error_) std::rethrow_exception(Error_);
+  }
+  // A failed result raises EError with libcurl's message.
+  void RaiseIfFailed(CURLcode result) const;
+
+  // Runs `f` (returning void, or bool for whether to go on) inside a libcurl callback: the first
+  // error it raises is kept for after the run, and the result is then false.
+  template <typename F>
+  bool Guarded(F&& f) {
+    try {
+      if constexpr (std::is_void_v<std::invoke_result_t<F>>) {
+        f();
+        return true;
+      } else {
+        return f();
+      }
+    } catch (...) {
+      if (!Error_) Error_ = std::current_exception();
+      return false;
+    }
+  }
+
+  TTransferCancel& Cancel_;
+
+ private:
+  static size_t HeaderCallback(char* data, size_t size, size_t count, void* self);
+  static size_t WriteCallback(char* data, size_t size, size_t count, void* self);
+  static int XferInfoCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+  char ErrorBuffer_[CURL_ERROR_SIZE] = {};
+  std::exception_ptr Error_;
+};

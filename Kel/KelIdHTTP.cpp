@@ -1,117 +1,27 @@
 #include "Kel/KelIdHTTP.h"
 
-#include <cstdlib>
-
 #include <curl/curl.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <arpa/inet.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <ctime>
-#include <exception>
+#include <algorithm>
 #include <limits>
-#include <memory>
 
 #include "Kel/KelCurl.h"
 #include "Kel/KelError.h"
+#include "Kel/KelLocalFile.h"
 #include "Kel/KelMediaTypes.h"
 #include "Kel/KelStr.h"
 
-const char* const kHTTPAccept = "text/html, */*";
-const char* const kHTTPUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
-
-int32_t ResponseCodeOf(std::string_view text) {
-  const size_t blank = text.find(' ');
-  if (blank == std::string_view::npos) return -1;
-  std::string_view rest = text.substr(blank + 1);
-  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-  const size_t end = rest.find(' ');
-  std::string_view word = rest.substr(0, end);
-  if (word.empty()) return -1;
-  bool negative = false;
-  if (word.front() == '-' || word.front() == '+') {
-    negative = word.front() == '-';
-    word.remove_prefix(1);
-  }
-  if (word.empty()) return -1;
-  long long v = 0;
-  for (char c : word) {
-    if (c < '0' || c > '9') return -1;
-    v = v * 10 + (c - '0');
-    if (v > std::numeric_limits<int32_t>::max()) return -1;
-  }
-  return static_cast<int32_t>(negative ? -v : v);
-}
-
-std::string EncodeRequestTarget(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string r;
-  r.reserve(text.size());
-  for (const char c : text) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    bool escape = b <= 32 || b >= 127;
-    switch (c) {
-      case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
-        escape = true;
-        break;
-      default:
-        break;
-    }
-    if (escape) {
-      r += '%';
-      r += kHex[b >> 4];
-      r += kHex[b & 15];
-    } else {
-      r += c;
-    }
-  }
-  return r;
-}
-
-std::string BasicCredentials(std::string_view username, std::string_view password) {
-  static const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string plain(username);
-  plain += ':';
-  plain += password;
-  std::string r = "Basic ";
-  size_t i = 0;
-  for (; i + 2 < plain.size(); i += 3) {
-    const unsigned v = (static_cast<unsigned char>(plain[i]) << 16) | (static_cast<unsigned char>(plain[i + 1]) << 8) |
-                       static_cast<unsigned char>(plain[i + 2]);
-    r += kBase64[(v >> 18) & 63];
-    r += kBase64[(v >> 12) & 63];
-    r += kBase64[(v >> 6) & 63];
-    r += kBase64[v & 63];
-  }
-  if (i + 1 == plain.size()) {
-    const unsigned v = static_cast<unsigned char>(plain[i]) << 16;
-    r += kBase64[(v >> 18) & 63];
-    r += kBase64[(v >> 12) & 63];
-    r += "==";
-  } else if (i + 2 == plain.size()) {
-    const unsigned v = (static_cast<unsigned char>(plain[i]) << 16) | (static_cast<unsigned char>(plain[i + 1]) << 8);
-    r += kBase64[(v >> 18) & 63];
-    r += kBase64[(v >> 12) & 63];
-    r += kBase64[(v >> 6) & 63];
-    r += '=';
-  }
-  return r;
-}
-
 void THTTPClient::Close() { Cancel_.Cancel(); }
-
 
 // One transfer over libcurl, run on the calling thread through a multi handle so that
 // THTTPClient::Close() can wake it at once.
-class THTTPTransfer {
+class THTTPTransfer : public TCurlTransfer {
  public:
   THTTPTransfer(THTTPClient& client, THTTPMethod method, std::string url, const TAuthentication* credentials)
-      : Client_(client), Method_(method), URL_(std::move(url)), Credentials_(credentials) {}
+      : TCurlTransfer(client.Cancel_), Client_(client), Method_(method), URL_(std::move(url)), Credentials_(credentials) {}
 
   // Runs the transfer; raises EError on a transport failure, EAbort when closed.
   void Run();
@@ -119,25 +29,12 @@ class THTTPTransfer {
   const std::string& Challenge() const { return Challenge_; }
 
  private:
-  static size_t HeaderCallback(char* data, size_t size, size_t count, void* self);
-  static size_t WriteCallback(char* data, size_t size, size_t count, void* self);
-  static int ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  bool OnHeaderLine(std::string_view line) override;
+  bool OnBody(const char* data, size_t size) override;
+  void OnStep(CURL* easy) override;
   static curl_socket_t OpenSocketCallback(void* self, curlsocktype purpose, curl_sockaddr* address);
-  void Header(std::string_view line);
-  void Body(const char* data, size_t size);
   void Status(const std::string& text) {
     if (Client_.OnStatus) Client_.OnStatus(text);
-  }
-  // Runs a user handler inside a libcurl callback: an error ends the transfer and is raised afterwards.
-  template <typename F>
-  bool Guarded(F&& f) {
-    try {
-      f();
-      return true;
-    } catch (...) {
-      if (!Error_) Error_ = std::current_exception();
-      return false;
-    }
   }
   void Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHeaders);
 
@@ -145,8 +42,6 @@ class THTTPTransfer {
   THTTPMethod Method_;
   std::string URL_;
   const TAuthentication* Credentials_;
-  char ErrorBuffer_[CURL_ERROR_SIZE] = {};
-  std::exception_ptr Error_;
   bool FinalHeaders_ = false;  // the headers of a final (not 1xx) answer are being read
   bool WorkBegun_ = false;
   bool ConnectedReported_ = false;
@@ -163,7 +58,6 @@ void THTTPTransfer::Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHe
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, ErrorBuffer_);
   if (Method_ == THTTPMethod::Head)
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
   else
@@ -183,61 +77,40 @@ void THTTPTransfer::Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHe
   headers.Add("Connection:");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.List);
 
-  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &THTTPTransfer::HeaderCallback);
-  curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &THTTPTransfer::WriteCallback);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &THTTPTransfer::ProgressCallback);
-  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+  SetCallbacks(easy);
   curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &THTTPTransfer::OpenSocketCallback);
   curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
 }
 
 void THTTPTransfer::Run() {
-  InitCurlOnce();
-  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy(curl_easy_init(), &curl_easy_cleanup);
-  if (!easy) throw EError("Cannot start an HTTP request");
+  const TCurlEasy easy = NewCurlEasy();
   TCurlList headers, proxyHeaders;
   Configure(easy.get(), headers, proxyHeaders);
   if (Client_.Closed()) throw EAbort();
 
   Status("Resolving hostname " + Client_.URL.Host + ".");
-  const CURLcode result = RunTransfer(easy.get(), Client_.Cancel_, ErrorBuffer_, [&] {
-    if (!ConnectedReported_) {
-      curl_off_t connected = 0;
-      if (curl_easy_getinfo(easy.get(), CURLINFO_CONNECT_TIME_T, &connected) == CURLE_OK && connected > 0) {
-        ConnectedReported_ = true;
-        Guarded([&] { Status("Connected."); });
-      }
-    }
-    return !Error_;
-  });
+  const CURLcode result = Perform(easy.get());
 
   if (WorkBegun_ && Client_.OnWorkEnd) Guarded([&] { Client_.OnWorkEnd(); });
   if (ConnectedReported_) {
     Guarded([&] { Status("Disconnecting."); });
     Guarded([&] { Status("Disconnected."); });
   }
-  if (Error_) std::rethrow_exception(Error_);
+  RaiseHandlerError();
   if (Client_.Closed()) throw EAbort();
-  if (result != CURLE_OK) {
-    std::string message = Trim(ErrorBuffer_);
-    if (message.empty()) message = curl_easy_strerror(result);
-    throw EError(message);
+  RaiseIfFailed(result);
+}
+
+void THTTPTransfer::OnStep(CURL* easy) {
+  if (ConnectedReported_) return;
+  curl_off_t connected = 0;
+  if (curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected) == CURLE_OK && connected > 0) {
+    ConnectedReported_ = true;
+    Status("Connected.");
   }
 }
 
-size_t THTTPTransfer::HeaderCallback(char* data, size_t size, size_t count, void* self) {
-  auto* t = static_cast<THTTPTransfer*>(self);
-  const size_t n = size * count;
-  if (!t->Guarded([&] { t->Header(std::string_view(data, n)); })) return 0;
-  return n;
-}
-
-void THTTPTransfer::Header(std::string_view raw) {
-  std::string_view line = raw;
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+bool THTTPTransfer::OnHeaderLine(std::string_view line) {
   THTTPResponse& r = Client_.Response;
   if (!ConnectedReported_) {
     ConnectedReported_ = true;
@@ -247,7 +120,7 @@ void THTTPTransfer::Header(std::string_view raw) {
     Challenge_.clear();
     const int32_t code = r.ResponseCode();
     FinalHeaders_ = code < 100 || code >= 200;
-    return;
+    return true;
   }
   if (line.empty()) {
     // End of the headers: the body of a GET follows.
@@ -255,33 +128,23 @@ void THTTPTransfer::Header(std::string_view raw) {
       WorkBegun_ = true;
       if (Client_.OnWorkBegin) Client_.OnWorkBegin(r.ContentLength > 0 ? r.ContentLength : 0);
     }
-    return;
+    return true;
   }
   const size_t colon = line.find(':');
-  if (colon == std::string_view::npos) return;
+  if (colon == std::string_view::npos) return true;
   const std::string_view name = line.substr(0, colon);
   const std::string value = Trim(line.substr(colon + 1));
   if (SameText(name, "WWW-Authenticate") && Challenge_.empty()) Challenge_ = value;
   ReadResponseHeader(name, value, r);
+  return true;
 }
 
-size_t THTTPTransfer::WriteCallback(char* data, size_t size, size_t count, void* self) {
-  auto* t = static_cast<THTTPTransfer*>(self);
-  const size_t n = size * count;
-  if (!t->Guarded([&] { t->Body(data, n); })) return CURL_WRITEFUNC_ERROR;
-  return n;
-}
-
-void THTTPTransfer::Body(const char* data, size_t size) {
+bool THTTPTransfer::OnBody(const char* data, size_t size) {
   if (Client_.Response.ContentStream) Client_.Response.ContentStream->append(data, size);
   Received_ += static_cast<int64_t>(size);
   if (Client_.OnWork)
     Client_.OnWork(static_cast<int32_t>(std::min<int64_t>(Received_, std::numeric_limits<int32_t>::max())));
-}
-
-int THTTPTransfer::ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  auto* t = static_cast<THTTPTransfer*>(self);
-  return t->Client_.Closed() ? 1 : 0;
+  return true;
 }
 
 curl_socket_t THTTPTransfer::OpenSocketCallback(void* self, curlsocktype, curl_sockaddr* address) {
@@ -332,47 +195,14 @@ void FetchRemote(THTTPClient& client, THTTPMethod method) {
   second.Run();
 }
 
-// The file's last-write time as a local date-time, through the DOS date-time form
-// (whole seconds, rounded down to an even second).
-TDateTime FileTimeOf(const struct stat& st) {
-  const time_t t = st.st_mtim.tv_sec;
-  std::tm local{};
-  if (!localtime_r(&t, &local)) return 0;
-  return EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) +
-         EncodeTime(local.tm_hour, local.tm_min, local.tm_sec & ~1);
-}
-
-class FileHandle {
+// The local file of a "file" address; what cannot be served raises.
+class TServedFile : public TLocalFile {
  public:
-  explicit FileHandle(const std::string& path) {
-    // Non-blocking, so that a named pipe cannot hold the worker; only regular files are served.
-    Fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (Fd_ < 0) throw EError("cannot open");
-    if (fstat(Fd_, &Stat_) != 0 || !S_ISREG(Stat_.st_mode)) throw EError("not a file");
+  explicit TServedFile(const std::string& path) : TLocalFile(path) {
     // 2 GiB and more do not fit the 32-bit content length.
-    if (Stat_.st_size > std::numeric_limits<int32_t>::max()) throw EError("too large");
+    if (Size() > std::numeric_limits<int32_t>::max()) throw EError("too large");
   }
-  ~FileHandle() {
-    if (Fd_ >= 0) close(Fd_);
-  }
-  int32_t Size() const { return static_cast<int32_t>(Stat_.st_size); }
-  TDateTime Time() const { return FileTimeOf(Stat_); }
-  void CopyTo(std::string& out) const {
-    char buffer[65536];
-    for (;;) {
-      const ssize_t n = read(Fd_, buffer, sizeof buffer);
-      if (n == 0) return;
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw EError("cannot read");
-      }
-      out.append(buffer, static_cast<size_t>(n));
-    }
-  }
-
- private:
-  int Fd_ = -1;
-  struct stat Stat_ {};
+  int32_t Length() const { return static_cast<int32_t>(Size()); }
 };
 
 void FetchLocal(THTTPClient& client, THTTPMethod method) {
@@ -399,9 +229,9 @@ void FetchLocal(THTTPClient& client, THTTPMethod method) {
     try {
       begin(100);
       work(0);
-      FileHandle file(path);
-      r.ContentLength = file.Size();
-      r.Date = file.Time();
+      const TServedFile file(path);
+      r.ContentLength = file.Length();
+      r.Date = file.DOSTime();
       r.ResponseText = "HTTP/1.1 200 OK";
       r.ContentType = mediaType;
       work(100);
@@ -418,16 +248,16 @@ void FetchLocal(THTTPClient& client, THTTPMethod method) {
   std::string* content = r.ContentStream;
   const size_t kept = content ? content->size() : 0;
   try {
-    FileHandle file(path);
+    TServedFile file(path);
     begin(100);
     if (content) {
-      file.CopyTo(*content);
+      file.ReadBlocks([content](const char* data, size_t size) { content->append(data, size); });
       work(100);
     }
     end();
-    r.ContentLength = file.Size();
+    r.ContentLength = file.Length();
     r.ResponseText = "HTTP/1.1 200 OK";
-    r.Date = file.Time();
+    r.Date = file.DOSTime();
     r.ContentType = mediaType;
     work(100);
   } catch (...) {

@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "Kel/KelError.h"
+#include "Kel/KelHTTPDownload.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelURI.h"
 #include "app/UnitHTTPCopy.h"
 #include "app/UnitHTTPSettings.h"
 

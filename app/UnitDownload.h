@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "Kel/KelIdHTTP.h"
+#include "Kel/KelHTTPTypes.h"
 #include "platform/Platform.h"
 #include "platform/TransferWindow.h"
 

@@ -1,73 +1,15 @@
-// Downloading one document into a local file: the transfer itself (THTTPDownload, over libcurl,
-// following redirects, with a cookie store that outlives it) and the download dialog around it
-// (TFormHTTPCopy), which runs the transfer on a worker thread behind a modal transfer window.
+// The download dialog, "Downloading File": downloads one document into its local file
+// (THTTPDownload) on a worker thread behind a modal transfer window, and reports a failure.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <memory>
+#include <exception>
 #include <string>
 
-#include "Kel/KelIdHTTP.h"
+#include "Kel/KelHTTPDownload.h"
 #include "platform/Platform.h"
 
 class TFormHTTPSettings;
-
-// Cookies that servers set, kept for as long as the store lives and sent back with later
-// requests wherever they apply (domain, path, expiry, secure). Downloads on any thread may share it.
-class THTTPCookieStore {
- public:
-  THTTPCookieStore();
-  ~THTTPCookieStore();
-  THTTPCookieStore(const THTTPCookieStore&) = delete;
-  THTTPCookieStore& operator=(const THTTPCookieStore&) = delete;
-  void* Share() const;  // the libcurl share handle
-
- private:
-  struct TImpl;
-  std::unique_ptr<TImpl> Impl_;
-};
-
-// One GET of an address into a file. "http" and "https" addresses go over HTTP/1.1, following
-// redirects, with the crawl's "Accept" and "User-Agent" headers and no "Authorization" header;
-// a "file" address is copied from its local file. The document goes to a temporary file beside
-// the target first; only Commit() replaces the target, so a failed or cancelled download leaves
-// an existing file as it was.
-class THTTPDownload {
- public:
-  THTTPDownload(std::string url, std::string fileName);
-  ~THTTPDownload();  // a download not committed leaves nothing behind
-  THTTPDownload(const THTTPDownload&) = delete;
-  THTTPDownload& operator=(const THTTPDownload&) = delete;
-
-  const std::string URL;
-  const std::string FileName;
-  TProxyParams Proxy;                  // the proxy to go through, when its server is set
-  THTTPCookieStore* Cookies = nullptr;  // none: cookies live for this download only
-  // Progress, on the thread that runs Run(): once with 0 and the expected total (0 when unknown)
-  // when the document's answer has arrived, then after every block with the bytes so far.
-  // Returning false stops the download (Run raises EAbort).
-  std::function<bool(int64_t done, int64_t total)> OnProgress;
-  // The final answer, after redirects: its status line and headers.
-  THTTPResponse Response;
-
-  // Downloads into the temporary file. Raises EError with the failure's message (for an answer
-  // that is not 2xx, its status line), EAbort when cancelled.
-  void Run();
-  // Moves the downloaded document over FileName (a file it replaces keeps its permissions;
-  // through a link, the file it points to is replaced). Raises EError when that fails.
-  void Commit();
-  // Deletes the temporary file.
-  void Discard();
-  // Stops a running download at once, from any thread; Run() not started yet then refuses.
-  void Cancel();
-  bool Cancelled() const;
-
- private:
-  struct TImpl;
-  std::unique_ptr<TImpl> Impl_;
-  friend struct TDownloadTransfer;
-};
 
 // The bar of a transfer window holds 32-bit values: larger totals are shown in coarser units.
 struct TProgressScale {
@@ -101,6 +43,14 @@ class TFormHTTPCopy {
   THTTPCookieStore& Cookies() { return Cookies_; }
 
  private:
+  struct TRun;  // one download: the transfer and how it ended
+  bool RunInPlace(TRun& run);
+  bool RunInWindow(TRun& run, const std::string& url, const std::string& statusText);
+  void PrepareWindow(const std::string& url, const std::string& statusText);
+  void ShowProgress(TRun& run);
+  void Work(TRun& run);
+  void Finish(TRun& run, const std::exception_ptr& error);
+
   const TFormHTTPSettings* Settings_;
   platform::TransferWindow* Window_;
   THTTPCookieStore Cookies_;

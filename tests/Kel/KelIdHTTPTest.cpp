@@ -186,19 +186,6 @@ TEST_F(FetchTest, EncodesForbiddenCharactersOnTheWireOnly) {
   EXPECT_EQ(client.URL.Document, "b c.html");
 }
 
-TEST(EncodeRequestTarget, EscapesOnlyWhatMayNotStandInATarget) {
-  EXPECT_EQ(EncodeRequestTarget("/a b\"<>\\^`{|}.html"), "/a%20b%22%3C%3E%5C%5E%60%7B%7C%7D.html");
-  EXPECT_EQ(EncodeRequestTarget("/\x01\x7f\xe9"), "/%01%7F%E9");
-  EXPECT_EQ(EncodeRequestTarget("/ok/%41?x=1&y=~;@:+,$!*'()[]#"), "/ok/%41?x=1&y=~;@:+,$!*'()[]#");
-}
-
-TEST(BasicCredentials, EncodesUserColonPassword) {
-  EXPECT_EQ(BasicCredentials("", ""), "Basic Og==");
-  EXPECT_EQ(BasicCredentials("Aladdin", "open sesame"), "Basic QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
-  EXPECT_EQ(BasicCredentials("ab", ""), "Basic YWI6");
-  EXPECT_EQ(BasicCredentials("a", "b"), "Basic YTpi");
-}
-
 TEST_F(FetchTest, AuthorizationHandlerMayDeclineOrSupplyCredentials) {
   THTTPClient declining;
   declining.Request.BasicAuthentication = true;

@@ -165,15 +165,6 @@ TEST_F(SpiderNodeTest, RecordResponseCopiesTheAnswer) {
   EXPECT_EQ(n->ResponseCode, -1);
 }
 
-TEST(ResponseCodeOf, SecondWordAsNumber) {
-  EXPECT_EQ(ResponseCodeOf("HTTP/1.1 404 Not Found"), 404);
-  EXPECT_EQ(ResponseCodeOf("HTTP/1.1  200"), 200);
-  EXPECT_EQ(ResponseCodeOf(""), -1);
-  EXPECT_EQ(ResponseCodeOf("Connection refused"), -1);
-  EXPECT_EQ(ResponseCodeOf("Error 42 happened"), 42);
-  EXPECT_EQ(ResponseCodeOf("HTTP/1.1 2x0 OK"), -1);
-}
-
 TEST(DisplayTexts, SizeAndDate) {
   EXPECT_EQ(SizeText(-1), "N/A");
   EXPECT_EQ(SizeText(0), "0KB");
