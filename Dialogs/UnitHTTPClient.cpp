@@ -159,9 +159,12 @@ void TPrivateThread::Cleanup() {
   } catch (...) {
   }
   {
+    // Out of the active list, and its departure announced in the same step: the pool counts as
+    // busy until the window has heard that this worker is gone.
     std::lock_guard lock(Pool_.Lock_);
     auto& active = Pool_.Active_;
     active.erase(std::remove(active.begin(), active.end(), this), active.end());
+    ++Pool_.Departing_;
   }
   {
     std::lock_guard lock(Pool_.EndMutex_);
@@ -249,7 +252,10 @@ int32_t TFormHTTPClient::ActiveCount() const {
   return static_cast<int32_t>(Active_.size());
 }
 
-bool TFormHTTPClient::IsBusy() const { return ActiveCount() > 0; }
+bool TFormHTTPClient::IsBusy() const {
+  std::lock_guard lock(Lock_);
+  return !Active_.empty() || Departing_ > 0;
+}
 
 void TFormHTTPClient::AddObserver(TRequestListObserver* observer) {
   if (std::find(Observers_.begin(), Observers_.end(), observer) == Observers_.end()) Observers_.push_back(observer);
@@ -369,8 +375,9 @@ void TFormHTTPClient::StartRequest(TRequestData& request) {
 }
 
 void TFormHTTPClient::WorkerGone() {
-  if (Destroying_ || Ui_.Terminating()) return;
   std::lock_guard lock(Lock_);
+  --Departing_;
+  if (Destroying_ || Ui_.Terminating()) return;
   const int32_t total = TotalCount();
   const int32_t active = static_cast<int32_t>(Active_.size());
   RefreshDisplay(total, active);

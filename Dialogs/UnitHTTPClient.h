@@ -174,7 +174,8 @@ class TFormHTTPClient : public IRequestQueue {
   void SuspendWithMessage(const std::string& text) override;
   void ProcessQueue();
   void TerminateAll() override;
-  bool IsBusy() const;  // a worker is active
+  // A worker is active, or one has finished and the status notification has not yet told so.
+  bool IsBusy() const;
   bool IsEmpty() const { return Queue_.empty(); }
   // Nothing runs and nothing more will start by itself: the queue is empty or suspended.
   bool IsIdle() const { return !IsBusy() && (IsEmpty() || Suspended()); }
@@ -241,6 +242,7 @@ class TFormHTTPClient : public IRequestQueue {
 
   mutable std::recursive_mutex Lock_;    // the pool lock: guards Active_
   std::vector<TPrivateThread*> Active_;  // workers from their assignment until they remove themselves
+  int Departing_ = 0;  // workers out of the active list whose WorkerGone has not run yet
   std::vector<std::unique_ptr<TPrivateThread>> Threads_;  // every worker, idle or not (UI thread)
 
   std::mutex EndMutex_;  // wakes TerminateAll when a worker leaves the active list

@@ -326,6 +326,22 @@ TEST_F(PoolTest, AnAssertionFailureInACallbackIsNotSwallowed) {
   EXPECT_EQ(order, (std::vector<std::string>{"a.html", "b.html"}));
 }
 
+TEST_F(PoolTest, OnceThePoolIsNoLongerBusyItsStatusNotificationHasSaidSo) {
+  // What the window shows follows the status notification: whoever sees the pool idle must find
+  // the window told so too, whenever it looks.
+  bool notifiedBusy = false;
+  Pool.OnStatusChange = [&](TFormHTTPClient& p) { notifiedBusy = p.IsBusy(); };
+  for (int i = 0; i < 20; ++i) {
+    Pool.AddHeadRequest(Server.URL("/p" + std::to_string(i) + ".html"), "", [](THTTPClient&) {});
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (Pool.IsBusy() || !Pool.IsEmpty()) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+      Ui.ProcessMessages();
+    }
+    EXPECT_FALSE(notifiedBusy) << "request " << i;
+  }
+}
+
 TEST_F(PoolTest, FailuresAndLocalFilesAreOrdinaryAnswers) {
   RefusingTestPort refused;
   TempDir dir;
