@@ -16,7 +16,9 @@ const char* const kTerminateQuestion = "Do you want to terminate all the current
 // ---------------------------------------------------------------------------------------------
 // TPrivateThread
 
-TPrivateThread::TPrivateThread(TFormHTTPClient& pool) : Pool_(pool) { Thread_ = std::thread([this] { Loop(); }); }
+TPrivateThread::TPrivateThread(TFormHTTPClient& pool) : Pool_(pool) {
+  Thread_ = std::thread([this] { Loop(); });
+}
 
 TPrivateThread::~TPrivateThread() {
   Quit();
@@ -426,8 +428,7 @@ void TFormHTTPClient::TerminateAll() {
     }
     {
       std::lock_guard lock(Lock_);
-      if (std::all_of(Active_.begin(), Active_.end(), [](const TPrivateThread* w) { return w->InHandOver_; }))
-        break;
+      if (std::all_of(Active_.begin(), Active_.end(), [](const TPrivateThread* w) { return w->InHandOver_; })) break;
     }
     std::unique_lock lock(EndMutex_);
     EndSignal_.wait_for(lock, std::chrono::milliseconds(2), [&] { return Ends_ != seen; });
@@ -438,8 +439,8 @@ void TFormHTTPClient::TerminateAll() {
     std::lock_guard lock(Lock_);
     std::vector<std::unique_ptr<TRequestData>> kept;
     for (auto& request : Queue_) {
-      const bool running = request->Worker &&
-                           std::find(Active_.begin(), Active_.end(), request->Worker) != Active_.end();
+      const bool running =
+          request->Worker && std::find(Active_.begin(), Active_.end(), request->Worker) != Active_.end();
       if (running) kept.push_back(std::move(request));
     }
     Queue_ = std::move(kept);
@@ -454,10 +455,8 @@ void TFormHTTPClient::Surface(const std::string& message) {
 }
 
 void TFormHTTPClient::ButtonSuspendClick() {
-  if (Suspended_)
-    ResumeRequests();
-  else
-    SuspendRequests();
+  if (Suspended_) ResumeRequests();
+  else SuspendRequests();
 }
 
 void TFormHTTPClient::ButtonTerminateClick() {

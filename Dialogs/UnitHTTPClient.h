@@ -136,8 +136,8 @@ class TPrivateThread {
   std::string* Content_ = nullptr;
 
   std::mutex HTTPMutex_;
-  THTTPClient* HTTP_ = nullptr;  // the running client, guarded by HTTPMutex_
-  bool InHandOver_ = false;      // user-interface thread only: its hand-over is running
+  THTTPClient* HTTP_ = nullptr;     // the running client, guarded by HTTPMutex_
+  bool InHandOver_ = false;         // user-interface thread only: its hand-over is running
   std::atomic<bool> Ended_{false};  // the thread has left its loop
   std::thread Thread_;
 };
@@ -242,7 +242,7 @@ class TFormHTTPClient : public IRequestQueue {
 
   mutable std::recursive_mutex Lock_;    // the pool lock: guards Active_
   std::vector<TPrivateThread*> Active_;  // workers from their assignment until they remove themselves
-  int Departing_ = 0;  // workers out of the active list whose WorkerGone has not run yet
+  int Departing_ = 0;                    // workers out of the active list whose WorkerGone has not run yet
   std::vector<std::unique_ptr<TPrivateThread>> Threads_;  // every worker, idle or not (UI thread)
 
   std::mutex EndMutex_;  // wakes TerminateAll when a worker leaves the active list

@@ -13,7 +13,8 @@ int64_t MulDiv(int64_t number, int64_t numerator, int64_t denominator) {
   const int64_t product = number * numerator;
   const int64_t half = (denominator < 0 ? -denominator : denominator) / 2;
   const bool negative = (product < 0) != (denominator < 0);
-  const int64_t magnitude = ((product < 0 ? -product : product) + half) / (denominator < 0 ? -denominator : denominator);
+  const int64_t magnitude =
+      ((product < 0 ? -product : product) + half) / (denominator < 0 ? -denominator : denominator);
   return negative ? -magnitude : magnitude;
 }
 }  // namespace

@@ -5,9 +5,12 @@
 
 const char* AlignmentName(TAlignment alignment) {
   switch (alignment) {
-    case TAlignment::taRightJustify: return "right";
-    case TAlignment::taCenter: return "center";
-    case TAlignment::taLeftJustify: break;
+    case TAlignment::taRightJustify:
+      return "right";
+    case TAlignment::taCenter:
+      return "center";
+    case TAlignment::taLeftJustify:
+      break;
   }
   return "left";
 }
@@ -62,4 +65,3 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   }
   return text;
 }
-

@@ -56,7 +56,8 @@ int32_t ContentLengthOf(int64_t length) {
 std::string WireAddressOf(const TURI& uri) {
   const std::string scheme = LowerCase(uri.Protocol);
   if (scheme != "http" && scheme != "https")
-    throw EError(uri.Protocol.empty() ? std::string("Protocol field is empty") : "Unsupported protocol: " + uri.Protocol);
+    throw EError(uri.Protocol.empty() ? std::string("Protocol field is empty")
+                                      : "Unsupported protocol: " + uri.Protocol);
   if (uri.Host.empty()) throw EError("Host field is empty");
   std::string target = uri.Path + uri.Document + uri.Params;
   if (target.empty() || target.front() != '/') target.insert(0, "/");

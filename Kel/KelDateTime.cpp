@@ -47,7 +47,8 @@ bool IsValidDate(int year, int month, int day) {
 }
 
 TDateTime EncodeDate(int year, int month, int day) {
-  return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpochOffset);
+  return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+                             kEpochOffset);
 }
 
 TDateTime EncodeTime(int hour, int minute, int second, int milliSecond) {
@@ -101,7 +102,8 @@ struct Scanner {
   bool Number(int& out, int maxDigits) {
     size_t start = i;
     long v = 0;
-    while (i < s.size() && IsAsciiDigit(s[i]) && i - start < static_cast<size_t>(maxDigits)) v = v * 10 + (s[i++] - '0');
+    while (i < s.size() && IsAsciiDigit(s[i]) && i - start < static_cast<size_t>(maxDigits))
+      v = v * 10 + (s[i++] - '0');
     if (i == start) return false;
     out = static_cast<int>(v);
     return true;
@@ -147,7 +149,8 @@ TDateTime StrToDateTime(std::string_view text) {
   const size_t colon = trimmed.find(':'), slash = trimmed.find('/');
   const bool timeOnly = colon != std::string::npos && (slash == std::string::npos || slash > colon);
   if (!timeOnly) {
-    if (!sc.Number(p.Month, 2) || !sc.Char('/') || !sc.Number(p.Day, 2) || !sc.Char('/') || !sc.Number(p.Year, 4)) return fail();
+    if (!sc.Number(p.Month, 2) || !sc.Char('/') || !sc.Number(p.Day, 2) || !sc.Char('/') || !sc.Number(p.Year, 4))
+      return fail();
     if (!IsValidDate(p.Year, p.Month, p.Day)) return fail();
     sc.SkipBlanks();
   }

@@ -30,7 +30,7 @@ class EAssertionFailed : public std::logic_error {
 };
 
 // Checks a precondition in every build; raises EAssertionFailed with the message when it fails.
-#define KelAssert(condition, message)                                                       \
-  do {                                                                                      \
+#define KelAssert(condition, message)                                                   \
+  do {                                                                                  \
     if (!(condition)) throw EAssertionFailed(std::string(message) + " (" __FILE__ ")"); \
   } while (0)

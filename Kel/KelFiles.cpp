@@ -49,7 +49,7 @@ TFileReplacement::TFileReplacement(std::string fileName, bool ownerOnly)
   }
   Target_ = target.string();
 
-  struct stat old{};
+  struct stat old {};
   Existed_ = ::stat(Target_.c_str(), &old) == 0;
   if (Existed_ && S_ISDIR(old.st_mode)) CannotCreate(FileName_, EISDIR);
   // Renaming over a file would replace it even when the file itself is read-only.
@@ -60,8 +60,9 @@ TFileReplacement::TFileReplacement(std::string fileName, bool ownerOnly)
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100 && Fd_ < 0; ++attempt) {
-    Temp_ = (folder / ("." + target.filename().string() + Format(".%d-%u.tmp", static_cast<int>(::getpid()), counter++)))
-                .string();
+    Temp_ =
+        (folder / ("." + target.filename().string() + Format(".%d-%u.tmp", static_cast<int>(::getpid()), counter++)))
+            .string();
     Fd_ = ::open(Temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
     if (Fd_ < 0 && errno != EEXIST) {
       Temp_.clear();

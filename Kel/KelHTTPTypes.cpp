@@ -38,7 +38,15 @@ std::string EncodeRequestTarget(std::string_view text) {
     const unsigned char b = static_cast<unsigned char>(c);
     bool escape = b <= 32 || b >= 127;
     switch (c) {
-      case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
+      case '"':
+      case '<':
+      case '>':
+      case '\\':
+      case '^':
+      case '`':
+      case '{':
+      case '|':
+      case '}':
         escape = true;
         break;
       default:

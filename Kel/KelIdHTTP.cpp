@@ -21,7 +21,11 @@ void THTTPClient::Close() { Cancel_.Cancel(); }
 class THTTPTransfer : public TCurlTransfer {
  public:
   THTTPTransfer(THTTPClient& client, THTTPMethod method, std::string url, const TAuthentication* credentials)
-      : TCurlTransfer(client.Cancel_), Client_(client), Method_(method), URL_(std::move(url)), Credentials_(credentials) {}
+      : TCurlTransfer(client.Cancel_),
+        Client_(client),
+        Method_(method),
+        URL_(std::move(url)),
+        Credentials_(credentials) {}
 
   // Runs the transfer; raises EError on a transport failure, EAbort when closed.
   void Run();
@@ -58,10 +62,8 @@ void THTTPTransfer::Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHe
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-  if (Method_ == THTTPMethod::Head)
-    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-  else
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+  if (Method_ == THTTPMethod::Head) curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+  else curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
 
   ConfigureTransport(easy, proxy, proxyHeaders);
 
@@ -274,8 +276,6 @@ void Fetch(THTTPClient& client, THTTPMethod method, const std::string& url, cons
   client.Request.Method = method;
   client.Request.SourceStream = sourceStream;
   client.Response.ContentStream = contentStream;
-  if (SameText(client.URL.Protocol, "file"))
-    FetchLocal(client, method);
-  else
-    FetchRemote(client, method);
+  if (SameText(client.URL.Protocol, "file")) FetchLocal(client, method);
+  else FetchRemote(client, method);
 }

@@ -261,7 +261,8 @@ TIniFile& TSettingsFiles::Defaults() {
 // Controls
 
 TControlBinding TControlBinding::Text(std::string name, std::string& text) {
-  return Text(std::move(name), [&text] { return text; }, [&text](const std::string& v) { text = v; });
+  return Text(
+      std::move(name), [&text] { return text; }, [&text](const std::string& v) { text = v; });
 }
 
 TControlBinding TControlBinding::Text(std::string name, std::function<std::string()> get,
@@ -275,7 +276,8 @@ TControlBinding TControlBinding::Text(std::string name, std::function<std::strin
 }
 
 TControlBinding TControlBinding::CheckBox(std::string name, bool& checked) {
-  return CheckBox(std::move(name), [&checked] { return checked; }, [&checked](bool v) { checked = v; });
+  return CheckBox(
+      std::move(name), [&checked] { return checked; }, [&checked](bool v) { checked = v; });
 }
 
 TControlBinding TControlBinding::CheckBox(std::string name, std::function<bool()> get, std::function<void(bool)> set) {

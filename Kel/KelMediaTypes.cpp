@@ -172,10 +172,8 @@ void TMediaTypeTable::AddMimeTypes(std::string_view text) {
       const size_t wordStart = i;
       while (i < line.size() && !IsBlank(line[i])) ++i;
       const std::string_view word = line.substr(wordStart, i - wordStart);
-      if (type.empty())
-        type = LowerCase(word);
-      else
-        Types_["." + LowerCase(word)] = type;
+      if (type.empty()) type = LowerCase(word);
+      else Types_["." + LowerCase(word)] = type;
     }
   }
 }

@@ -344,8 +344,7 @@ void SplitWords(std::string_view text, TWordPositions& positions) {
   }
 }
 
-void GetSuggestions(TWordList& result, std::string_view word, const TWordList* mainList,
-                    const TWordList* userList) {
+void GetSuggestions(TWordList& result, std::string_view word, const TWordList* mainList, const TWordList* userList) {
   result.Clear();
   const auto offer = [&](const std::string& candidate) {
     if (FindInEither(candidate, mainList, userList)) result.Add(LowerCase(candidate));

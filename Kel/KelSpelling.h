@@ -132,8 +132,7 @@ void SplitWords(std::string_view text, TWordPositions& positions);
 
 // Fills `result` (emptied first) with the entries of either list one edit away from `word`:
 // one letter replaced, removed or inserted, each lower-cased. Neighbours are never swapped.
-void GetSuggestions(TWordList& result, std::string_view word, const TWordList* mainList,
-                    const TWordList* userList);
+void GetSuggestions(TWordList& result, std::string_view word, const TWordList* mainList, const TWordList* userList);
 
 // The two word lists of a run of the program: loaded at start, the user list written back at
 // the end. The spelling dialog and the crawl's error count both read them.

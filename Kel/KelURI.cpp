@@ -182,7 +182,16 @@ std::string EncodeFormText(std::string_view text) {
       r += c;
     } else {
       switch (c) {
-        case '!': case '$': case '\'': case '(': case ')': case '*': case '-': case '.': case '_': case '@':
+        case '!':
+        case '$':
+        case '\'':
+        case '(':
+        case ')':
+        case '*':
+        case '-':
+        case '.':
+        case '_':
+        case '@':
           r += c;
           break;
         case ' ':
@@ -223,8 +232,8 @@ std::string DecodeFormText(std::string_view text) {
       } else {
         const int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
         if (hi < 0 || lo < 0)
-          throw EError(Format("Invalid URL encoded character (%s) at position %d", std::string(text.substr(i, 3)).c_str(),
-                              static_cast<int>(i + 1)));
+          throw EError(Format("Invalid URL encoded character (%s) at position %d",
+                              std::string(text.substr(i, 3)).c_str(), static_cast<int>(i + 1)));
         r += static_cast<char>(hi * 16 + lo);
         i += 2;
       }

@@ -55,8 +55,7 @@ void TCrawlController::Start() {
   KelAssert(Pool_, "the crawl needs the request pool");
   TFormTessaly& main = Main_;
   bool fresh = Pool_->IsEmpty();
-  if (!fresh)
-    fresh = !(main.Services.Ask && main.Services.Ask->AskYesNo("Do you want to resume the current spider?"));
+  if (!fresh) fresh = !(main.Services.Ask && main.Services.Ask->AskYesNo("Do you want to resume the current spider?"));
   if (fresh) {
     if (!main.NewProject()) return;
     TURI& site = main.Map.SiteURI;

@@ -64,8 +64,7 @@ void THTMLLinkExtractor::DoAttributeValue() {
   if (SameText(AttrName, "href")) {
     link = IsTag("a") || IsTag("area");
   } else if (SameText(AttrName, "src")) {
-    link = IsTag("img") || IsTag("frame") || IsTag("embed") || IsTag("object") || IsTag("script") ||
-           IsTag("iframe");
+    link = IsTag("img") || IsTag("frame") || IsTag("embed") || IsTag("object") || IsTag("script") || IsTag("iframe");
   }
   if (link) AddLink(AttrValue);
 }

@@ -37,11 +37,11 @@ class THTMLLinkExtractor : public THTMLWalk {
   // and no entry in Links, and the rest of the page is still read.
   void AddLink(std::string_view link);
 
-  bool InTitle = false;      // between a TITLE tag and the next /TITLE tag
-  bool InScript = false;     // between a SCRIPT tag and the next /SCRIPT tag
-  const TURI BaseURI;        // the page's address; relative links are resolved against it
-  TSpiderNode* const Node;   // receives title, description and links; not owned
-  std::string TitleText;     // the title text collected so far
+  bool InTitle = false;     // between a TITLE tag and the next /TITLE tag
+  bool InScript = false;    // between a SCRIPT tag and the next /SCRIPT tag
+  const TURI BaseURI;       // the page's address; relative links are resolved against it
+  TSpiderNode* const Node;  // receives title, description and links; not owned
+  std::string TitleText;    // the title text collected so far
   // Values of the current META tag's attributes; emptied at the beginning of every tag.
   std::string MetaContent;
   std::string MetaName;

@@ -6,10 +6,10 @@
 #include "app/SpiderTools.h"
 
 const TListColumn kNodeListColumns[lcCount] = {
-    {"Name", 180, TAlignment::taLeftJustify},       {"Size", 60, TAlignment::taRightJustify},
-    {"Type", 70, TAlignment::taLeftJustify},        {"Local Date", 130, TAlignment::taLeftJustify},
+    {"Name", 180, TAlignment::taLeftJustify},        {"Size", 60, TAlignment::taRightJustify},
+    {"Type", 70, TAlignment::taLeftJustify},         {"Local Date", 130, TAlignment::taLeftJustify},
     {"Remote Date", 130, TAlignment::taLeftJustify}, {"Code", 45, TAlignment::taRightJustify},
-    {"Spelling", 50, TAlignment::taRightJustify},   {"Address", 128, TAlignment::taLeftJustify},
+    {"Spelling", 50, TAlignment::taRightJustify},    {"Address", 128, TAlignment::taLeftJustify},
 };
 
 TNodeList::~TNodeList() {
@@ -82,8 +82,12 @@ void TNodeList::FillRow(TListRow* row) {
   row->ImageIndex = node->TypeIconIndex();
   row->StateIndex = node->StatusIndex();
   if (node->ResponseCode > 0 && !IsSpecialScheme(node->URI.Protocol)) {
-    row->Cells = {SizeText(node->ContentLength),    node->ContentType,          DateText(node->LocalDate),
-                  DateText(node->RemoteDate),       IntToStr(node->ResponseCode), IntToStr(node->SpellingErrors),
+    row->Cells = {SizeText(node->ContentLength),
+                  node->ContentType,
+                  DateText(node->LocalDate),
+                  DateText(node->RemoteDate),
+                  IntToStr(node->ResponseCode),
+                  IntToStr(node->SpellingErrors),
                   node->URLText()};
   } else {
     // Not answered (yet), or an address that is never requested.
@@ -118,9 +122,8 @@ void TNodeList::ColumnClick(int column) {
 
 void TNodeList::Sort() {
   BeginUpdate();
-  std::stable_sort(Rows_.begin(), Rows_.end(), [this](const auto& a, const auto& b) {
-    return CompareRows(*a, *b, SortColumn, SortDirection) < 0;
-  });
+  std::stable_sort(Rows_.begin(), Rows_.end(),
+                   [this](const auto& a, const auto& b) { return CompareRows(*a, *b, SortColumn, SortDirection) < 0; });
   EndUpdate();
 }
 
@@ -140,15 +143,32 @@ int TNodeList::CompareRows(const TListRow& ra, const TListRow& rb, int column, i
   if (a && b) {
     // Numbers compare by sign, never by a difference that could overflow.
     switch (column) {
-      case lcName: result = CompareText(ra.Caption, rb.Caption); break;
-      case lcSize: result = Sign(a->ContentLength, b->ContentLength); break;
-      case lcType: result = CompareText(a->ContentType, b->ContentType); break;
-      case lcLocalDate: result = Sign(a->LocalDate, b->LocalDate); break;
-      case lcRemoteDate: result = Sign(a->RemoteDate, b->RemoteDate); break;
-      case lcCode: result = Sign(a->ResponseCode, b->ResponseCode); break;
-      case lcSpelling: result = Sign(a->SpellingErrors, b->SpellingErrors); break;
-      case lcAddress: result = CompareText(a->URLText(), b->URLText()); break;
-      default: break;
+      case lcName:
+        result = CompareText(ra.Caption, rb.Caption);
+        break;
+      case lcSize:
+        result = Sign(a->ContentLength, b->ContentLength);
+        break;
+      case lcType:
+        result = CompareText(a->ContentType, b->ContentType);
+        break;
+      case lcLocalDate:
+        result = Sign(a->LocalDate, b->LocalDate);
+        break;
+      case lcRemoteDate:
+        result = Sign(a->RemoteDate, b->RemoteDate);
+        break;
+      case lcCode:
+        result = Sign(a->ResponseCode, b->ResponseCode);
+        break;
+      case lcSpelling:
+        result = Sign(a->SpellingErrors, b->SpellingErrors);
+        break;
+      case lcAddress:
+        result = CompareText(a->URLText(), b->URLText());
+        break;
+      default:
+        break;
     }
   } else if (a) {
     result = 1;  // rows without a node, the folders, come first

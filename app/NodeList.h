@@ -21,7 +21,7 @@ class TListRow {
   TTreeEntry* Entry;               // never the node directly
   std::vector<std::string> Cells;  // columns 1..7; empty until the row is filled
   int ImageIndex = -1;
-  int StateIndex = -1;             // status mark, -1 for none
+  int StateIndex = -1;  // status mark, -1 for none
   bool Selected = false;
   TNodeList* List;
 
@@ -44,7 +44,14 @@ struct TListColumn {
 
 // The columns of the node list, in order.
 enum TNodeListColumn : int {
-  lcName, lcSize, lcType, lcLocalDate, lcRemoteDate, lcCode, lcSpelling, lcAddress,
+  lcName,
+  lcSize,
+  lcType,
+  lcLocalDate,
+  lcRemoteDate,
+  lcCode,
+  lcSpelling,
+  lcAddress,
   lcCount
 };
 extern const TListColumn kNodeListColumns[lcCount];

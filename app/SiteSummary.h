@@ -11,7 +11,7 @@
 #include "app/SpiderTools.h"
 
 struct TBrokenAddress {
-  std::string URL;                    // the node's address text
+  std::string URL;  // the node's address text
   int32_t ResponseCode = 0;
   std::string ResponseText;           // the status line or failure message, as recorded
   std::vector<std::string> Referers;  // the address texts of the pages that link here, in order

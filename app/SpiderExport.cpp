@@ -310,7 +310,7 @@ void ExportListHTMLTable(TLineList& lines, TNodeList& list) {
   lines.push_back("</TR>");
   auto align = [](size_t column) {
     return AlignmentName(column < std::size(kNodeListColumns) ? kNodeListColumns[column].Alignment
-                                                               : TAlignment::taLeftJustify);
+                                                              : TAlignment::taLeftJustify);
   };
   for (const auto& row : list.Rows()) {
     if (!row->Selected) continue;
@@ -365,7 +365,9 @@ bool CopyAppFile(platform::Services& services, const std::string& source, const 
   return std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, ec) && !ec;
 }
 
-std::string TreeFileNameOf(const std::string& fileName) { return FolderOf(fileName) + "treeview_" + FileNameOf(fileName); }
+std::string TreeFileNameOf(const std::string& fileName) {
+  return FolderOf(fileName) + "treeview_" + FileNameOf(fileName);
+}
 
 TExportMenuState ExportMenuState(const TSiteTree& tree, const TTreeEntry* selected, const TNodeList& list) {
   TExportMenuState state;

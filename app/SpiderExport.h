@@ -76,7 +76,6 @@ bool CopyAppFile(platform::Services& services, const std::string& source, const 
 // "treeview_" in front of the file name: "/x/map.htm" gives "/x/treeview_map.htm".
 std::string TreeFileNameOf(const std::string& fileName);
 
-
 // --- Commands ------------------------------------------------------------------------------
 
 // The Export menu's enabling rules.

@@ -59,7 +59,8 @@ bool TSpiderNode::IsSpiderable() const { return IsInternal() && IsHTML() && Resp
 
 bool TSpiderNode::IsMappable() const {
   return IsInternal() && !IsBroken() &&
-         (ContainsText(ContentType, "text") || ContainsText(ContentType, "application") || ContainsText(ContentType, "image"));
+         (ContainsText(ContentType, "text") || ContainsText(ContentType, "application") ||
+          ContainsText(ContentType, "image"));
 }
 
 bool TSpiderNode::IsPreviewable() const {

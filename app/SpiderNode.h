@@ -54,16 +54,16 @@ class TSpiderNode {
   TSpiderNode(const TSpiderNode&) = delete;
   TSpiderNode& operator=(const TSpiderNode&) = delete;
 
-  TURI URI;                     // the address; bookmark and the scheme's default port emptied
-  TDateTime RemoteDate = 0;     // "Date" of the last response
-  TDateTime LocalDate = 0;      // modification time of the mapped local file
-  int32_t LocalSize = 0;        // size of the mapped local file, -1 when it does not exist
-  TDateTime LastModified = 0;   // "Last-Modified" of the last response
-  int32_t ResponseCode = 0;     // 0 not checked yet, -1 failed without a status line
-  std::string ResponseText;     // status line, or the failure message
+  TURI URI;                    // the address; bookmark and the scheme's default port emptied
+  TDateTime RemoteDate = 0;    // "Date" of the last response
+  TDateTime LocalDate = 0;     // modification time of the mapped local file
+  int32_t LocalSize = 0;       // size of the mapped local file, -1 when it does not exist
+  TDateTime LastModified = 0;  // "Last-Modified" of the last response
+  int32_t ResponseCode = 0;    // 0 not checked yet, -1 failed without a status line
+  std::string ResponseText;    // status line, or the failure message
   int32_t SpellingErrors = 0;
-  int32_t ContentLength = 0;    // negative when unknown
-  std::string ContentType;      // for special addresses: the scheme name
+  int32_t ContentLength = 0;  // negative when unknown
+  std::string ContentType;    // for special addresses: the scheme name
   std::string Title;
   std::string Description;
   std::string Location;

@@ -10,9 +10,22 @@ const char* const kNodeLimitMessage =
     "The maxium spider node count has been reached.\r\rThe site you are attempting to spider is too big and must be\r"
     "spidered in sections. Use inner url's to spider a sub-section of\ra larger site.";
 
-const char* const kSiteRootCaptions[rkCount] = {
-    "All",      "Broken Links",  "Redirected Links", "HTML",  "Images", "Audio",           "Video", "Applications",
-    "Spelling Errors", "Internal Links", "External Links", "News", "JavaScript", "Other", "Email Addresses", ""};
+const char* const kSiteRootCaptions[rkCount] = {"All",
+                                                "Broken Links",
+                                                "Redirected Links",
+                                                "HTML",
+                                                "Images",
+                                                "Audio",
+                                                "Video",
+                                                "Applications",
+                                                "Spelling Errors",
+                                                "Internal Links",
+                                                "External Links",
+                                                "News",
+                                                "JavaScript",
+                                                "Other",
+                                                "Email Addresses",
+                                                ""};
 
 TTreeEntry* TTreeEntry::PrevSibling() const {
   if (Index == 0) return nullptr;
@@ -52,23 +65,35 @@ TTreeEntry* TSiteTree::Root(TSiteRootKind kind) const {
 }
 
 bool TSiteTree::IsFilterRoot(const TTreeEntry* entry) const {
-  return entry && !entry->Parent && entry->Index <= rkInternal && Root(static_cast<TSiteRootKind>(entry->Index)) == entry;
+  return entry && !entry->Parent && entry->Index <= rkInternal &&
+         Root(static_cast<TSiteRootKind>(entry->Index)) == entry;
 }
 
 bool TSiteTree::PassesFilter(const TTreeEntry* root, const TSpiderNode& node) const {
   if (!IsFilterRoot(root)) return false;
   switch (root->Index) {
-    case rkAll: return true;
-    case rkBroken: return node.IsBroken();
-    case rkRedirected: return node.IsRedirected();
-    case rkHTML: return node.IsHTML();
-    case rkImages: return node.IsImage();
-    case rkAudio: return node.IsAudio();
-    case rkVideo: return node.IsVideo();
-    case rkApplications: return node.IsApplication();
-    case rkSpelling: return node.HasSpellingErrors();
-    case rkInternal: return node.IsInternalLink();
-    default: return false;
+    case rkAll:
+      return true;
+    case rkBroken:
+      return node.IsBroken();
+    case rkRedirected:
+      return node.IsRedirected();
+    case rkHTML:
+      return node.IsHTML();
+    case rkImages:
+      return node.IsImage();
+    case rkAudio:
+      return node.IsAudio();
+    case rkVideo:
+      return node.IsVideo();
+    case rkApplications:
+      return node.IsApplication();
+    case rkSpelling:
+      return node.HasSpellingErrors();
+    case rkInternal:
+      return node.IsInternalLink();
+    default:
+      return false;
   }
 }
 
@@ -168,7 +193,8 @@ TTreeEntry* TSiteTree::InsertURL(TURI& uri, TURI* referer, bool check) {
   } else {
     uri.Parse(uri.Compose());
     const bool internal = Map.IsInternal(uri);
-    node = internal ? FindOrAddPath(SiteRoot(), TreePathOf(uri), "/") : FindOrAddPath(Root(rkExternal), URLText(uri), "");
+    node =
+        internal ? FindOrAddPath(SiteRoot(), TreePathOf(uri), "/") : FindOrAddPath(Root(rkExternal), URLText(uri), "");
     KelAssert(node, "an address always has a tree entry");
     if (!HasNode(node)) {
       EnsureNode(node, uri);

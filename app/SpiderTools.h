@@ -24,10 +24,10 @@ class TTreeEntry {
   TTreeEntry& operator=(const TTreeEntry&) = delete;
 
   std::string Caption;
-  TTreeEntry* Parent;          // none for a top-level entry
+  TTreeEntry* Parent;           // none for a top-level entry
   TSpiderNode* Node = nullptr;  // the entry's own spider node (its data), not owned
   TSiteTree* Tree;
-  int Index;                   // position among its siblings
+  int Index;                                          // position among its siblings
   std::vector<std::unique_ptr<TTreeEntry>> Children;  // add them with TSiteTree only
 
   bool HasChildren() const { return !Children.empty(); }
@@ -67,8 +67,22 @@ class TSiteTreeObserver {
 
 // The top-level entries, in the order ResetSiteTree creates them.
 enum TSiteRootKind : int {
-  rkAll, rkBroken, rkRedirected, rkHTML, rkImages, rkAudio, rkVideo, rkApplications, rkSpelling,
-  rkInternal, rkExternal, rkNews, rkJavaScript, rkOther, rkEmail, rkSiteRoot,
+  rkAll,
+  rkBroken,
+  rkRedirected,
+  rkHTML,
+  rkImages,
+  rkAudio,
+  rkVideo,
+  rkApplications,
+  rkSpelling,
+  rkInternal,
+  rkExternal,
+  rkNews,
+  rkJavaScript,
+  rkOther,
+  rkEmail,
+  rkSiteRoot,
   rkCount
 };
 
@@ -84,10 +98,10 @@ class TSiteTree {
   ~TSiteTree();
 
   TSiteMap& Map;
-  IRequestQueue* Queue;          // where header checks go; none: nothing is queued
+  IRequestQueue* Queue;           // where header checks go; none: nothing is queued
   TRequestCallback HeadCallback;  // completion of every header check that insertion queues
   bool ValidateExternalURLs = true;
-  TNodeList* List = nullptr;     // the node list, emptied with the tree (set with AttachList)
+  TNodeList* List = nullptr;  // the node list, emptied with the tree (set with AttachList)
   void AttachList(TNodeList* list);
 
   const std::vector<std::unique_ptr<TTreeEntry>>& TopLevel() const { return Top_; }

@@ -27,7 +27,7 @@ struct TTagBlock {
 // tag to just past the ">" of the end tag that brings the nesting depth back to 0.
 class THTMLFindTagBlock : public THTMLWalk {
  public:
-  std::string BlockTag;    // the element name, without "<" and "/"
+  std::string BlockTag;  // the element name, without "<" and "/"
   int32_t OpenStart = 0;
   int32_t OpenEnd = 0;
   int32_t CloseStart = 0;

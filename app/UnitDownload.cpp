@@ -160,8 +160,8 @@ void TMyThreadDownload::DoProgress() {
   w->SetAnimation(true);
   w->SetRange(scale(ProgressMax));
   w->SetPosition(scale(Progress));
-  w->SetProgressText(Format("%lld of %lld bytes completed.", static_cast<long long>(Progress),
-                            static_cast<long long>(ProgressMax)));
+  w->SetProgressText(
+      Format("%lld of %lld bytes completed.", static_cast<long long>(Progress), static_cast<long long>(ProgressMax)));
 }
 
 void TMyThreadDownload::DoFinish() {

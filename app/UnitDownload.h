@@ -40,12 +40,12 @@ class TThreadDownload {
   TThreadDownload(const TThreadDownload&) = delete;
   TThreadDownload& operator=(const TThreadDownload&) = delete;
 
-  std::string URL;                // the address to download
-  std::string CacheFolder;        // where the copy goes (see CacheFileNameFor)
-  TProxyParams Proxy;             // the proxy to go through, when its server is set
-  std::string CacheFileName;      // the copy's path; read it only after the thread has ended
-  int64_t Progress = 0;           // bytes received, as last reported
-  int64_t ProgressMax = 0;        // bytes expected, as last reported (0 when unknown)
+  std::string URL;            // the address to download
+  std::string CacheFolder;    // where the copy goes (see CacheFileNameFor)
+  TProxyParams Proxy;         // the proxy to go through, when its server is set
+  std::string CacheFileName;  // the copy's path; read it only after the thread has ended
+  int64_t Progress = 0;       // bytes received, as last reported
+  int64_t ProgressMax = 0;    // bytes expected, as last reported (0 when unknown)
 
   // Starts the run on a thread of its own (once).
   void Resume();

@@ -26,11 +26,11 @@ TProxyHostPort ProxyForProtocol(const std::string& proxyList, const std::string&
 
 // The five values as the controls hold them.
 struct THTTPSettingsValues {
-  std::string Server;       // EditServer.Text; empty: no proxy
-  std::string Port = "0";   // EditPort.Text
-  std::string Username;     // EditUsername.Text
-  std::string Password;     // EditPassword.Text
-  bool BasicAuth = false;   // EditBasicAuth.Checked
+  std::string Server;      // EditServer.Text; empty: no proxy
+  std::string Port = "0";  // EditPort.Text
+  std::string Username;    // EditUsername.Text
+  std::string Password;    // EditPassword.Text
+  bool BasicAuth = false;  // EditBasicAuth.Checked
   bool operator==(const THTTPSettingsValues&) const = default;
 };
 

@@ -40,8 +40,8 @@ class TFormTessaly {
   std::vector<std::string> RecentAddresses;  // the address box's drop-down list, newest first
   std::string EditURL;                       // the address box's text
   bool EditURLEnabled = true;
-  std::string PathText;                      // the path bar: the selected entry's address
-  std::string Caption;                       // the window caption
+  std::string PathText;  // the path bar: the selected entry's address
+  std::string Caption;   // the window caption
   bool BackEnabled = false, ForwardEnabled = false, UpEnabled = false;
   TTreeEntry* Selected() const { return Selected_; }
 
@@ -62,8 +62,8 @@ class TFormTessaly {
   bool ButtonSpiderEnabled = true;
   bool ButtonSpiderStops = false;  // the button's action is Stop
   bool ButtonBrowseEnabled = true;
-  std::string StatusRequesting;    // panel 1
-  bool Busy = false;               // panel 2 shows the busy indicator, else "Idle"
+  std::string StatusRequesting;  // panel 1
+  bool Busy = false;             // panel 2 shows the busy indicator, else "Idle"
   bool TimerRunning = false;
   int BusyPosition = 0, BusyStep = 0;
 

@@ -18,12 +18,11 @@ namespace {
 using Rng = TestRandom;
 
 const char* const kWords[] = {
-    "the",     "site",    "map",     "crawler", "checks",   "every",     "link",    "and",      "page",
-    "of",      "a",       "folder",  "below",   "its",      "start",     "address", "broken",   "images",
-    "are",     "listed",  "with",    "status",  "codes",    "while",     "titles",  "describe", "documents",
-    "for",     "readers", "who",     "browse",  "sections", "quickly",   "in",      "order",    "to",
-    "find",    "what",    "changed", "since",   "last",     "published", "version", "&amp;",    "&nbsp;",
-    "caf\xE9", "na\xEFve", "r\xE9sum\xE9"};
+    "the",    "site",      "map",     "crawler", "checks", "every",    "link",      "and",         "page",    "of",
+    "a",      "folder",    "below",   "its",     "start",  "address",  "broken",    "images",      "are",     "listed",
+    "with",   "status",    "codes",   "while",   "titles", "describe", "documents", "for",         "readers", "who",
+    "browse", "sections",  "quickly", "in",      "order",  "to",       "find",      "what",        "changed", "since",
+    "last",   "published", "version", "&amp;",   "&nbsp;", "caf\xE9",  "na\xEFve",  "r\xE9sum\xE9"};
 
 std::string Words(Rng& rng, size_t count) {
   std::string s;
@@ -38,19 +37,27 @@ std::string Words(Rng& rng, size_t count) {
 // navigation and cross references.
 std::string Target(Rng& rng) {
   switch (rng.Below(8)) {
-    case 0: return "../section" + std::to_string(rng.Below(10)) + "/index.html";
-    case 1: return "http://www.example.org/ref/" + std::to_string(rng.Below(40)) + ".html";
-    case 2: return "/docs/chapter" + std::to_string(rng.Below(20)) + ".html#part" + std::to_string(rng.Below(5));
-    case 3: return "mailto:editor" + std::to_string(rng.Below(3)) + "@example.com";
-    default: return "page" + std::to_string(rng.Below(200)) + ".html?lang=en&amp;v=2";
+    case 0:
+      return "../section" + std::to_string(rng.Below(10)) + "/index.html";
+    case 1:
+      return "http://www.example.org/ref/" + std::to_string(rng.Below(40)) + ".html";
+    case 2:
+      return "/docs/chapter" + std::to_string(rng.Below(20)) + ".html#part" + std::to_string(rng.Below(5));
+    case 3:
+      return "mailto:editor" + std::to_string(rng.Below(3)) + "@example.com";
+    default:
+      return "page" + std::to_string(rng.Below(200)) + ".html?lang=en&amp;v=2";
   }
 }
 
 std::string Anchor(Rng& rng) {
   switch (rng.Below(3)) {
-    case 0: return "<a href=\"" + Target(rng) + "\" class=\"ref\">" + Words(rng, 3) + "</a>";
-    case 1: return "<a href='" + Target(rng) + "' title='" + Words(rng, 4) + "'>" + Words(rng, 2) + "</a>";
-    default: return "<A HREF=" + Target(rng) + " target=_blank>" + Words(rng, 2) + "</A>";
+    case 0:
+      return "<a href=\"" + Target(rng) + "\" class=\"ref\">" + Words(rng, 3) + "</a>";
+    case 1:
+      return "<a href='" + Target(rng) + "' title='" + Words(rng, 4) + "'>" + Words(rng, 2) + "</a>";
+    default:
+      return "<A HREF=" + Target(rng) + " target=_blank>" + Words(rng, 2) + "</A>";
   }
 }
 
@@ -60,11 +67,21 @@ std::string Paragraph(Rng& rng) {
   for (size_t i = 0; i < parts; ++i) {
     p += Words(rng, 8 + rng.Below(25));
     switch (rng.Below(6)) {
-      case 0: p += ' ' + Anchor(rng) + ' '; break;
-      case 1: p += " <b>" + Words(rng, 2) + "</b> "; break;
-      case 2: p += " <em class=note>" + Words(rng, 3) + "</em>, "; break;
-      case 3: p += " <span style=\"color: #336; font-weight: bold\">" + Words(rng, 2) + "</span> "; break;
-      default: p += ". "; break;
+      case 0:
+        p += ' ' + Anchor(rng) + ' ';
+        break;
+      case 1:
+        p += " <b>" + Words(rng, 2) + "</b> ";
+        break;
+      case 2:
+        p += " <em class=note>" + Words(rng, 3) + "</em>, ";
+        break;
+      case 3:
+        p += " <span style=\"color: #336; font-weight: bold\">" + Words(rng, 2) + "</span> ";
+        break;
+      default:
+        p += ". ";
+        break;
     }
   }
   return p + "</p>\n";

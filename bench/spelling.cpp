@@ -27,16 +27,19 @@ const TWordList& MainList() {
 
 // The most frequent words of English prose, which make up most of a real page.
 const char* const kCommonWords[] = {
-    "the",    "of",      "and",     "to",      "in",       "is",       "that",    "for",    "it",     "as",
-    "was",    "with",    "be",      "by",      "on",       "not",      "he",      "this",   "are",    "or",
-    "his",    "from",    "at",      "which",   "but",      "have",     "an",      "had",    "they",   "you",
-    "were",   "their",   "one",     "all",     "we",       "can",      "her",     "has",    "there",  "been",
-    "if",     "more",    "when",    "will",    "would",    "who",      "so",      "no",     "about",  "people",
-    "time",   "years",   "new",     "first",   "other",    "some",     "these",   "could",  "into",   "only",
-    "page",   "pages",   "site",    "website", "links",    "search",   "contact", "home",   "service", "products",
-    "information", "company", "business", "customers", "support", "download", "software", "development",
-    "available", "between", "because", "through", "different", "following", "important", "without", "should",
-    "don't",  "it's",    "children's", "world", "government", "general", "system", "program", "number", "public"};
+    "the",      "of",         "and",       "to",         "in",        "is",          "that",        "for",
+    "it",       "as",         "was",       "with",       "be",        "by",          "on",          "not",
+    "he",       "this",       "are",       "or",         "his",       "from",        "at",          "which",
+    "but",      "have",       "an",        "had",        "they",      "you",         "were",        "their",
+    "one",      "all",        "we",        "can",        "her",       "has",         "there",       "been",
+    "if",       "more",       "when",      "will",       "would",     "who",         "so",          "no",
+    "about",    "people",     "time",      "years",      "new",       "first",       "other",       "some",
+    "these",    "could",      "into",      "only",       "page",      "pages",       "site",        "website",
+    "links",    "search",     "contact",   "home",       "service",   "products",    "information", "company",
+    "business", "customers",  "support",   "download",   "software",  "development", "available",   "between",
+    "because",  "through",    "different", "following",  "important", "without",     "should",      "don't",
+    "it's",     "children's", "world",     "government", "general",   "system",      "program",     "number",
+    "public"};
 
 std::string MakePage(size_t size) {
   const TWordList& dictionary = MainList();
@@ -59,15 +62,30 @@ std::string MakePage(size_t size) {
       if (i == 0 && !w.empty()) w[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(w[0])));
       if (i > 0) s += pick(40) == 0 ? "&nbsp;" : " ";
       switch (pick(60)) {
-        case 0: s += "<a href=\"/docs/section" + std::to_string(pick(50)) + "/page" + std::to_string(pick(900)) +
-                     ".html\" title=\"Read more about " + w + "\">" + w + "</a>"; break;
-        case 1: s += "<b>" + w + "</b>"; break;
-        case 2: s += "<em>" + w + "</em>"; break;
-        case 3: s += w + " &amp; " + word(); break;
-        case 4: s += "&quot;" + w + "&quot;"; break;
-        case 5: s += std::to_string(1990 + pick(30)); break;
-        case 6: s += w + "&#8217;s"; break;
-        default: s += w;
+        case 0:
+          s += "<a href=\"/docs/section" + std::to_string(pick(50)) + "/page" + std::to_string(pick(900)) +
+               ".html\" title=\"Read more about " + w + "\">" + w + "</a>";
+          break;
+        case 1:
+          s += "<b>" + w + "</b>";
+          break;
+        case 2:
+          s += "<em>" + w + "</em>";
+          break;
+        case 3:
+          s += w + " &amp; " + word();
+          break;
+        case 4:
+          s += "&quot;" + w + "&quot;";
+          break;
+        case 5:
+          s += std::to_string(1990 + pick(30));
+          break;
+        case 6:
+          s += w + "&#8217;s";
+          break;
+        default:
+          s += w;
       }
       if (i + 1 < words && pick(10) == 0) s += ",";
     }

@@ -127,8 +127,12 @@ void HeadlessPrompter::Message(const std::string& kind, const std::string& text)
   }
 }
 
-bool HeadlessPrompter::AskYesNo(const std::string& text) { return NextAnswer("YesNo", text, Answer::No) == Answer::Yes; }
-Answer HeadlessPrompter::AskYesNoCancel(const std::string& text) { return NextAnswer("YesNoCancel", text, Answer::Cancel); }
+bool HeadlessPrompter::AskYesNo(const std::string& text) {
+  return NextAnswer("YesNo", text, Answer::No) == Answer::Yes;
+}
+Answer HeadlessPrompter::AskYesNoCancel(const std::string& text) {
+  return NextAnswer("YesNoCancel", text, Answer::Cancel);
+}
 void HeadlessPrompter::Notice(const std::string& text) { Message("Notice", text); }
 void HeadlessPrompter::Inform(const std::string& text) { Message("Inform", text); }
 void HeadlessPrompter::ShowError(const std::string& text) { Message("Error", text); }

@@ -56,7 +56,7 @@ class HeadlessUiThread : public UiThread {
 class HeadlessPrompter : public Prompter {
  public:
   struct Asked {
-    std::string Kind;  // "YesNo", "YesNoCancel", "Notice", "Inform", "Error", "Open", "Save", "Folder", "FileName"
+    std::string Kind;    // "YesNo", "YesNoCancel", "Notice", "Inform", "Error", "Open", "Save", "Folder", "FileName"
     std::string Text;    // the question, message, file name or title
     std::string Detail;  // the filter of a file dialog, the proposed name of the file-name dialog
   };

@@ -42,9 +42,9 @@ class HeadlessTransferWindow : public TransferWindow {
   int Position = 0;
   bool Animating = false;
   std::vector<std::string> Statuses, ProgressTexts, ButtonCaptions;
-  std::vector<int> Positions;    // every position set while shown
-  int ShowCount = 0;             // RunModal calls
-  bool AnimationStarted = false; // the animation was started at some time
+  std::vector<int> Positions;     // every position set while shown
+  int ShowCount = 0;              // RunModal calls
+  bool AnimationStarted = false;  // the animation was started at some time
   bool TimedOut = false;
   ModalResult Result = ModalResult::Cancel;
 

@@ -34,11 +34,11 @@ enum class Answer { Yes, No, Cancel };
 class Prompter {
  public:
   virtual ~Prompter() = default;
-  virtual bool AskYesNo(const std::string& text) = 0;                 // question, Yes and No
-  virtual Answer AskYesNoCancel(const std::string& text) = 0;         // question, Yes, No and Cancel
-  virtual void Notice(const std::string& text) = 0;                   // warning with OK
-  virtual void Inform(const std::string& text) = 0;                   // information with OK
-  virtual void ShowError(const std::string& text) = 0;                // an error raised by a command
+  virtual bool AskYesNo(const std::string& text) = 0;          // question, Yes and No
+  virtual Answer AskYesNoCancel(const std::string& text) = 0;  // question, Yes, No and Cancel
+  virtual void Notice(const std::string& text) = 0;            // warning with OK
+  virtual void Inform(const std::string& text) = 0;            // information with OK
+  virtual void ShowError(const std::string& text) = 0;         // an error raised by a command
   // File dialogs; a filter is "Description|pattern|" pairs. None when the user cancels.
   virtual std::optional<std::string> PromptOpenFile(const std::string& name, const std::string& filter,
                                                     const std::string& defaultExt) = 0;

@@ -112,10 +112,8 @@ CrawlOptions ParseCrawlArguments(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) throw CrawlUsageError{a + " needs a value"};
       value = args[++i];
     }
-    if (option->IsExport())
-      o.Exports.emplace_back(option, value);
-    else
-      option->Apply(o, value);
+    if (option->IsExport()) o.Exports.emplace_back(option, value);
+    else option->Apply(o, value);
     if (o.Help || o.Version) return o;
   }
   if (o.Start.empty() == o.Open.empty())

@@ -40,8 +40,9 @@ class ProgressLine {
     if (!force && now - Last_ < every) return;
     Last_ = now;
     const int active = app.Pool.ActiveCount();
-    const std::string text = Format("%ld done, %d active, %d pending, %d addresses  %s", app.Main.Crawl.RequestsDone(), active,
-                                    app.Pool.TotalCount() - active, app.Map.Count(), app.Pool.CurrentURL.c_str());
+    const std::string text =
+        Format("%ld done, %d active, %d pending, %d addresses  %s", app.Main.Crawl.RequestsDone(), active,
+               app.Pool.TotalCount() - active, app.Map.Count(), app.Pool.CurrentURL.c_str());
     if (Terminal_) {
       std::string shown = text.size() > 150 ? text.substr(0, 147) + "..." : text;
       std::cerr << "\r\033[K" << shown << std::flush;
@@ -175,7 +176,8 @@ int main(int argc, char** argv) {
     }
     return Run(options);
   } catch (const CrawlUsageError& e) {
-    std::cerr << "tessaly-crawl: " << e.Message << "\n" << "Try 'tessaly-crawl --help'.\n";
+    std::cerr << "tessaly-crawl: " << e.Message << "\n"
+              << "Try 'tessaly-crawl --help'.\n";
     return kFailed;
   } catch (const std::exception& e) {
     std::cerr << "tessaly-crawl: " << e.what() << "\n";

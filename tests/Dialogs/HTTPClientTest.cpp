@@ -22,10 +22,9 @@ TEST(ProgressText, PercentOfTheExpectedTotal) {
     const char* Text;
   };
   const Case cases[] = {
-      {0, 0, "0%"},        {100, 0, "0%"},     {50, 100, "50%"},  {1, 3, "33%"},
-      {2, 3, "67%"},       {1, 200, "0%"},     {3, 200, "2%"},    {5, 200, "2%"},  // halves go to even
-      {-5, 100, "0%"},     {5, -100, "0%"},    {150, 100, "150%"},
-      {2000000000, 2000000000, "100%"},  // no 32-bit overflow
+      {0, 0, "0%"},    {100, 0, "0%"},  {50, 100, "50%"},   {1, 3, "33%"},
+      {2, 3, "67%"},   {1, 200, "0%"},  {3, 200, "2%"},     {5, 200, "2%"},                    // halves go to even
+      {-5, 100, "0%"}, {5, -100, "0%"}, {150, 100, "150%"}, {2000000000, 2000000000, "100%"},  // no 32-bit overflow
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.Pos) + "/" + std::to_string(c.Max));
@@ -87,7 +86,9 @@ class PoolTest : public ::testing::Test {
     return Arrivals;
   }
   bool Idle() { return Pool.IsEmpty() && !Pool.IsBusy(); }
-  bool WaitIdle() { return Ui.ProcessUntil([&] { return Idle(); }, 20s); }
+  bool WaitIdle() {
+    return Ui.ProcessUntil([&] { return Idle(); }, 20s);
+  }
 
   std::mutex GatesMutex;
   std::map<std::string, std::unique_ptr<TestGate>> Gates;
@@ -134,9 +135,8 @@ TEST_F(PoolTest, OneRequestStartsAtOnceWhileTheDisplayStillShowsItPending) {
   EXPECT_EQ(referer, "http://127.0.0.1/from.html");
   EXPECT_EQ(text, "HTTP/1.1 200 OK");
   // The clean-up's queue step still counts the worker; the last notification finds the pool idle.
-  const bool sawWorker = std::any_of(notes.begin(), notes.end(), [](const Note& n) {
-    return n.Status == "Active Threads: 1  Total Threads: 1";
-  });
+  const bool sawWorker = std::any_of(notes.begin(), notes.end(),
+                                     [](const Note& n) { return n.Status == "Active Threads: 1  Total Threads: 1"; });
   EXPECT_TRUE(sawWorker);
   EXPECT_TRUE(notes.back().Empty);
   EXPECT_EQ(Pool.Display().StatusText, "Active Threads: 0  Total Threads: 0");
@@ -145,7 +145,8 @@ TEST_F(PoolTest, OneRequestStartsAtOnceWhileTheDisplayStillShowsItPending) {
 
 TEST_F(PoolTest, SixRequestsRunFourAtATimeAndEachCleanUpStartsAtMostOne) {
   int calls = 0;
-  for (int i = 1; i <= 6; ++i) Pool.AddHeadRequest(Server.URL("/gate/g" + std::to_string(i)), "", [&](THTTPClient&) { ++calls; });
+  for (int i = 1; i <= 6; ++i)
+    Pool.AddHeadRequest(Server.URL("/gate/g" + std::to_string(i)), "", [&](THTTPClient&) { ++calls; });
   EXPECT_EQ(Pool.ActiveCount(), 4);
   EXPECT_EQ(Pool.RowCount(), 6);
   for (int i = 0; i < 6; ++i) EXPECT_EQ(Pool.Row(i).Started, i < 4) << i;
@@ -234,7 +235,8 @@ TEST_F(PoolTest, TerminateAllDuringACrawlEndsEverythingWithinASecond) {
 TEST_F(PoolTest, TerminateAllFromInsideACallbackDoesNotDeadlock) {
   SilentTestServer silent;
   int calls = 0;
-  for (int i = 0; i < 3; ++i) Pool.AddHeadRequest(silent.URL("/s" + std::to_string(i)), "", [&](THTTPClient&) { ++calls; });
+  for (int i = 0; i < 3; ++i)
+    Pool.AddHeadRequest(silent.URL("/s" + std::to_string(i)), "", [&](THTTPClient&) { ++calls; });
   Pool.AddHeadRequest(Server.URL("/gate/trigger"), "", [&](THTTPClient&) {
     ++calls;
     Pool.TerminateAll();  // as New Project would, from a completion
@@ -265,7 +267,8 @@ TEST_F(PoolTest, QueueLimitSuspendsWithItsMessageOnce) {
   Pool.AddHeadRequest(Server.URL("/n"), "", nullptr);
   Pool.AddHeadRequest(Server.URL("/n"), "", nullptr);
   EXPECT_EQ(Prompter.TextsOf("Notice"),
-            std::vector<std::string>{"Warning! Spider has reached maximum queue size limit.\r\rSpider task has been suspended"});
+            std::vector<std::string>{
+                "Warning! Spider has reached maximum queue size limit.\r\rSpider task has been suspended"});
   EXPECT_EQ(Pool.RowCount(), 10003);  // still added
   EXPECT_TRUE(Pool.MessageShown());
   EXPECT_EQ(Pool.ActiveCount(), 0);
@@ -418,7 +421,8 @@ TEST_F(PoolTest, Buttons) {
   Prompter.QueueAnswer(platform::Answer::Yes);
   Pool.ButtonTerminateClick();
   EXPECT_EQ(Pool.RowCount(), 0);
-  EXPECT_EQ(Prompter.TextsOf("YesNo"), (std::vector<std::string>(2, "Do you want to terminate all the current tasks?")));
+  EXPECT_EQ(Prompter.TextsOf("YesNo"),
+            (std::vector<std::string>(2, "Do you want to terminate all the current tasks?")));
   Pool.ButtonSuspendClick();
   EXPECT_FALSE(Pool.Suspended());
   Pool.ButtonSuspendClick();
@@ -431,7 +435,8 @@ TEST(PoolLifetime, DestroyingThePoolStopsAndJoinsItsWorkers) {
   SilentTestServer silent;
   int calls = 0;
   auto pool = std::make_unique<TFormHTTPClient>(ui);
-  for (int i = 0; i < 5; ++i) pool->AddHeadRequest(silent.URL("/x" + std::to_string(i)), "", [&](THTTPClient&) { ++calls; });
+  for (int i = 0; i < 5; ++i)
+    pool->AddHeadRequest(silent.URL("/x" + std::to_string(i)), "", [&](THTTPClient&) { ++calls; });
   ASSERT_TRUE(ui.ProcessUntil([&] { return silent.Requests.Value() >= 4; }, 20s));
   const auto start = std::chrono::steady_clock::now();
   pool.reset();

@@ -35,14 +35,10 @@ TEST(KelComCtrlsTest, CSVFieldsAreQuotedOnlyWhenNeeded) {
     const char* field;
     const char* csv;
   } cases[] = {
-      {"plain.html", "plain.html"},
-      {"my page.html", "\"my page.html\""},
-      {"say \"hi\"", "\"say \"\"hi\"\"\""},
-      {"a,b", "\"a,b\""},
-      {"tab\there", "\"tab\there\""},
-      {"line\r\nbreak", "\"line\r\nbreak\""},
-      {"semi;colon'", "semi;colon'"},
-      {"", ""},
+      {"plain.html", "plain.html"},         {"my page.html", "\"my page.html\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""}, {"a,b", "\"a,b\""},
+      {"tab\there", "\"tab\there\""},       {"line\r\nbreak", "\"line\r\nbreak\""},
+      {"semi;colon'", "semi;colon'"},       {"", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.field);
@@ -59,9 +55,8 @@ TEST(KelComCtrlsTest, CSVLines) {
 
 TEST(KelComCtrlsTest, ExportListViewCSVWritesAllOrSelectedRows) {
   TempDir dir;
-  Rows rows({{"index.html", {"1KB", "text/html"}, false},
-             {"my page.html", {"N/A", "say \"hi\""}, true},
-             {"", {}, true}});
+  Rows rows(
+      {{"index.html", {"1KB", "text/html"}, false}, {"my page.html", {"N/A", "say \"hi\""}, true}, {"", {}, true}});
   const std::string all = dir.File("all.csv");
   ExportListViewCSV(rows, all, isNone);
   EXPECT_EQ(ReadFileText(all), "index.html,1KB,text/html\r\n\"my page.html\",N/A,\"say \"\"hi\"\"\"\r\n\"\"\r\n");
@@ -94,7 +89,7 @@ TEST(KelComCtrlsTest, SaveTextToFileReplacesWholeAndKeepsPermissions) {
   ::chmod(file.c_str(), 0640);
   SaveTextToFile(file, std::string("new\0bytes", 9));
   EXPECT_EQ(ReadFileText(file), std::string("new\0bytes", 9));
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   // No temporary file is left behind.

@@ -186,8 +186,8 @@ TEST_F(HTTPDownloadTest, CookiesGoBackWhileTheirStoreLives) {
   second.Run();
   THTTPDownload storeless(Server.URL("/page.html"), Dir.File("c.html"));
   storeless.Run();
-  EXPECT_EQ(CookiesSent(), (std::vector<std::string>{"/old.html: ", "/page.html: hop=1", "/page.html: hop=1",
-                                                      "/page.html: "}));
+  EXPECT_EQ(CookiesSent(),
+            (std::vector<std::string>{"/old.html: ", "/page.html: hop=1", "/page.html: hop=1", "/page.html: "}));
 }
 
 TEST_F(HTTPDownloadTest, ALocalFileIsCopiedWithTheAnswerOfItsHeadRequest) {

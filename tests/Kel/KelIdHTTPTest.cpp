@@ -139,7 +139,7 @@ TEST_P(FetchStatusTest, AnswersAreReturnedNotFollowed) {
     EXPECT_EQ(client.Response.ResponseText, c.ResponseText);
     EXPECT_EQ(client.Response.ResponseCode(), c.Status);
     EXPECT_EQ(client.Response.Location, c.Location);
-    EXPECT_EQ(client.Response.Date, 0);  // unreadable
+    EXPECT_EQ(client.Response.Date, 0);          // unreadable
     EXPECT_EQ(client.Response.LastModified, 0);  // absent
   }
 }
@@ -166,8 +166,8 @@ TEST_F(FetchTest, SendsExactlyTheProgramsHeaders) {
   EXPECT_EQ(LastRequest.Value("Referer"), "http://127.0.0.1/from.html");
   EXPECT_EQ(LastRequest.Value("Authorization"), "Basic Og==");
   EXPECT_EQ(LastRequest.Value("Host"), "127.0.0.1:" + std::to_string(Server.Port()));
-  for (const char* absent : {"Connection", "Expect", "Proxy-Connection", "Proxy-Authorization", "Cookie",
-                             "Accept-Encoding"})
+  for (const char* absent :
+       {"Connection", "Expect", "Proxy-Connection", "Proxy-Authorization", "Cookie", "Accept-Encoding"})
     EXPECT_FALSE(LastRequest.Has(absent)) << absent;
 
   THTTPClient plain;  // no referring page, no basic authentication
@@ -269,7 +269,8 @@ TEST(FetchProxy, GoesThroughTheProxyWithBasicProxyCredentials) {
 
 TEST(FetchProxy, EnvironmentProxyIsIgnored) {
   TestServer server;
-  server.Http().Get("/x.html", [](const httplib::Request&, httplib::Response& res) { res.set_content("direct", "text/plain"); });
+  server.Http().Get("/x.html",
+                    [](const httplib::Request&, httplib::Response& res) { res.set_content("direct", "text/plain"); });
   server.Start();
   RefusingTestPort deadProxy;
   const char* old = getenv("http_proxy");
@@ -278,13 +279,15 @@ TEST(FetchProxy, EnvironmentProxyIsIgnored) {
   THTTPClient client;
   std::string body;
   EXPECT_NO_THROW(Fetch(client, THTTPMethod::Get, server.URL("/x.html"), nullptr, &body));
-  if (old) setenv("http_proxy", saved.c_str(), 1); else unsetenv("http_proxy");
+  if (old) setenv("http_proxy", saved.c_str(), 1);
+  else unsetenv("http_proxy");
   EXPECT_EQ(body, "direct");
 }
 
 TEST(FetchHttps, SelfSignedCertificateIsAnOrdinaryFailure) {
   auto server = TestServer::Secure();
-  server->Http().Get("/.*", [](const httplib::Request&, httplib::Response& res) { res.set_content("secret", "text/html"); });
+  server->Http().Get("/.*",
+                     [](const httplib::Request&, httplib::Response& res) { res.set_content("secret", "text/html"); });
   server->Start();
   THTTPClient client;
   try {
@@ -381,9 +384,7 @@ TEST_F(LocalFetchTest, GetCopiesTheWholeFile) {
 TEST_F(LocalFetchTest, MissingFilesFoldersAndHugeFilesGiveTheNotFoundAnswer) {
   Dir.Write("folder/inside.html", "x");
   const std::string huge = Dir.File("huge.html");
-  {
-    std::ofstream touch(huge);
-  }
+  { std::ofstream touch(huge); }
   ASSERT_EQ(truncate(huge.c_str(), 2LL * 1024 * 1024 * 1024), 0);  // sparse: 2 GiB
   for (const std::string relative : {"missing.html", "folder/", "huge.html"}) {
     for (const THTTPMethod method : {THTTPMethod::Head, THTTPMethod::Get}) {

@@ -38,7 +38,7 @@ TEST(IniText, ReaderRules) {
       "[SETTINGS]\r\n"
       "Late=1");
   EXPECT_EQ(ini.ReadString("settings", "uri"), "http://host/");
-  EXPECT_EQ(ini.ReadString("Settings", "LINKS"), "2");  // the first occurrence counts
+  EXPECT_EQ(ini.ReadString("Settings", "LINKS"), "2");                  // the first occurrence counts
   EXPECT_EQ(ini.ReadString("Settings", "Late", "missing"), "missing");  // a second section of the name is unused
   EXPECT_EQ(ini.ReadString("Settings", "Key", "missing"), "missing");   // comment
   EXPECT_EQ(ini.ReadString("Settings", "no equals sign", "missing"), "missing");
@@ -66,8 +66,8 @@ class IniFileTest : public ::testing::Test {
 };
 
 TEST_F(IniFileTest, BooleansIntegersAndDefaults) {
-  const std::string path = Dir.Write("Settings.ini",
-                                     "[Form]\nOn.Checked=7\nOff.Checked=0\nBad.Checked=yes\nN.Text= 42 \nWord=abc\n");
+  const std::string path =
+      Dir.Write("Settings.ini", "[Form]\nOn.Checked=7\nOff.Checked=0\nBad.Checked=yes\nN.Text= 42 \nWord=abc\n");
   TIniFile ini(path);
   EXPECT_TRUE(ini.ReadBool("form", "ON.CHECKED", false));
   EXPECT_FALSE(ini.ReadBool("Form", "Off.Checked", true));
@@ -162,12 +162,14 @@ TEST_F(IniFileTest, StoreWritesEveryControlInOwnershipOrder) {
   ini.WriteString("Other", "Kept", "yes");
   Dialog d;
   StoreControls(ini, "FormDialog", d.Controls());
-  EXPECT_EQ(ReadFileText(Dir.File("Settings.ini")),
-            "[Other]\nKept=yes\n[FormDialog]\nEdit1.Text=typed\nCheck1.Checked=1\nCombo1.ItemIndex=2\nCombo1.Text=third\n");
+  EXPECT_EQ(
+      ReadFileText(Dir.File("Settings.ini")),
+      "[Other]\nKept=yes\n[FormDialog]\nEdit1.Text=typed\nCheck1.Checked=1\nCombo1.ItemIndex=2\nCombo1.Text=third\n");
 }
 
 TEST_F(IniFileTest, RestoreKeepsCurrentValuesForMissingKeys) {
-  const std::string path = Dir.Write("Settings.ini", "[formdialog]\ncheck1.checked=0\ncombo1.text=first\ncombo1.itemindex=0\n");
+  const std::string path =
+      Dir.Write("Settings.ini", "[formdialog]\ncheck1.checked=0\ncombo1.text=first\ncombo1.itemindex=0\n");
   TIniFile ini(path);
   Dialog d;
   RestoreControls(ini, "FormDialog", d.Controls());

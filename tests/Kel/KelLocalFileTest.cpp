@@ -58,9 +58,9 @@ TEST(TLocalFile, TimeIsTheLocalLastWriteTimeInTwoSecondSteps) {
 
 struct RefusalCase {
   std::string Name;
-  std::string Relative;     // below the test folder
+  std::string Relative;  // below the test folder
   ELocalFile::TFault Fault;
-  std::string Message;      // "<path>" stands for the full path
+  std::string Message;  // "<path>" stands for the full path
 };
 void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.Name; }
 
@@ -86,13 +86,12 @@ TEST_P(TLocalFileRefusal, NamesTheFileAndNeverBlocks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, TLocalFileRefusal,
-    ::testing::Values(
-        RefusalCase{"Missing", "missing.html", ELocalFile::TFault::CannotOpen,
-                    "Cannot open file \"<path>\". No such file or directory"},
-        RefusalCase{"MissingFolder", "nowhere/page.html", ELocalFile::TFault::CannotOpen,
-                    "Cannot open file \"<path>\". No such file or directory"},
-        RefusalCase{"Folder", "folder", ELocalFile::TFault::NotAFile, "\"<path>\" is not a file"},
-        RefusalCase{"NamedPipe", "pipe", ELocalFile::TFault::NotAFile, "\"<path>\" is not a file"}),
+    ::testing::Values(RefusalCase{"Missing", "missing.html", ELocalFile::TFault::CannotOpen,
+                                  "Cannot open file \"<path>\". No such file or directory"},
+                      RefusalCase{"MissingFolder", "nowhere/page.html", ELocalFile::TFault::CannotOpen,
+                                  "Cannot open file \"<path>\". No such file or directory"},
+                      RefusalCase{"Folder", "folder", ELocalFile::TFault::NotAFile, "\"<path>\" is not a file"},
+                      RefusalCase{"NamedPipe", "pipe", ELocalFile::TFault::NotAFile, "\"<path>\" is not a file"}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.Name; });
 
 }  // namespace

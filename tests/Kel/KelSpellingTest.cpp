@@ -36,23 +36,23 @@ TEST_P(IsKnownWordTest, AgainstASmallList) {
   EXPECT_EQ(IsKnownWord(GetParam().word, list), GetParam().known);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, IsKnownWordTest,
-    ::testing::Values(KnownCase{"page", true}, KnownCase{"Page", true}, KnownCase{"PAGE", true},
-                      KnownCase{"pages", true},     // the plural rule
-                      KnownCase{"PAGES", true},     // ... with a capital S
-                      KnownCase{"bus", false},      // three letters are not enough for it
-                      KnownCase{"bu's", false},     // "bus" again
-                      KnownCase{"x", true}, KnownCase{"", true}, KnownCase{"3rd", true}, KnownCase{"2005", true},
-                      KnownCase{"Peter's", true},   // "Peters", then "Peter"
-                      KnownCase{"don't", true},     // "dont"
-                      KnownCase{"e-mail", true},    // "email"
-                      KnownCase{"x86_64", true},    // "x" is left
-                      KnownCase{"it's", true},      // listed as it is
-                      KnownCase{"newss", true},     // "news" listed
-                      KnownCase{"glass", true},     // the rule does not care what the word means
-                      KnownCase{"pag", false}, KnownCase{"pagess", false}, KnownCase{"a-b", false},
-                      KnownCase{"teh", false}));
+INSTANTIATE_TEST_SUITE_P(Rules, IsKnownWordTest,
+                         ::testing::Values(KnownCase{"page", true}, KnownCase{"Page", true}, KnownCase{"PAGE", true},
+                                           KnownCase{"pages", true},  // the plural rule
+                                           KnownCase{"PAGES", true},  // ... with a capital S
+                                           KnownCase{"bus", false},   // three letters are not enough for it
+                                           KnownCase{"bu's", false},  // "bus" again
+                                           KnownCase{"x", true}, KnownCase{"", true}, KnownCase{"3rd", true},
+                                           KnownCase{"2005", true},
+                                           KnownCase{"Peter's", true},  // "Peters", then "Peter"
+                                           KnownCase{"don't", true},    // "dont"
+                                           KnownCase{"e-mail", true},   // "email"
+                                           KnownCase{"x86_64", true},   // "x" is left
+                                           KnownCase{"it's", true},     // listed as it is
+                                           KnownCase{"newss", true},    // "news" listed
+                                           KnownCase{"glass", true},    // the rule does not care what the word means
+                                           KnownCase{"pag", false}, KnownCase{"pagess", false}, KnownCase{"a-b", false},
+                                           KnownCase{"teh", false}));
 
 TEST(IsKnownInEither, MainThenUser) {
   const TWordList main = ListOf({"cat"});
@@ -94,14 +94,11 @@ TEST_P(SplitWordsTest, Positions) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, SplitWordsTest,
     ::testing::Values(SplitCase{"", {}}, SplitCase{"Hello&nbsp;world", {{1, 5}, {12, 5}}},
-                      SplitCase{"-well-known-", {{2, 11}}},
-                      SplitCase{"&Copy;", {{2, 4}}},                  // not a skipped reference
-                      SplitCase{"&#169;", {{3, 3}}},                  // "169"
+                      SplitCase{"-well-known-", {{2, 11}}}, SplitCase{"&Copy;", {{2, 4}}},  // not a skipped reference
+                      SplitCase{"&#169;", {{3, 3}}},                                        // "169"
                       SplitCase{"caf\xC3\xA9 ok", {{1, 3}, {7, 2}}},  // "caf": bytes from 128 end a word
-                      SplitCase{"caf\xE9!", {{1, 3}}},
-                      SplitCase{"students' work", {{1, 9}, {11, 4}}},
-                      SplitCase{"'quoted' _x", {{2, 7}, {11, 1}}},
-                      SplitCase{"x86_64 3rd-rate", {{1, 6}, {8, 8}}},
+                      SplitCase{"caf\xE9!", {{1, 3}}}, SplitCase{"students' work", {{1, 9}, {11, 4}}},
+                      SplitCase{"'quoted' _x", {{2, 7}, {11, 1}}}, SplitCase{"x86_64 3rd-rate", {{1, 6}, {8, 8}}},
                       SplitCase{"a&AMP;b &QUOT;c&Lt;d&reg;e&gt;", {{1, 1}, {7, 1}, {15, 1}, {20, 1}, {26, 1}}},
                       SplitCase{"&amp no", {{2, 3}, {6, 2}}},  // without its ";" it is text
                       SplitCase{std::string("ab\0cd", 5), {{1, 2}}}));
@@ -208,9 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TextCase{"", {}}, TextCase{"a", {"a"}}, TextCase{"a\n", {"a"}}, TextCase{"\r\n", {""}},
                       TextCase{"d\r\nc\nb\ra", {"a", "b", "c", "d"}},
                       TextCase{"b\n\na\n", {"", "a", "b"}},  // an empty line is an empty entry
-                      TextCase{"a\r\r\nb", {"", "a", "b"}},
-                      TextCase{" a \n", {" a "}},          // nothing is trimmed
-                      TextCase{"Word\nword", {"Word"}},     // the first read is kept
+                      TextCase{"a\r\r\nb", {"", "a", "b"}}, TextCase{" a \n", {" a "}},  // nothing is trimmed
+                      TextCase{"Word\nword", {"Word"}},                                  // the first read is kept
                       TextCase{"word\r\nWORD\r\nWord", {"word"}},
                       TextCase{std::string("a\nb\0c\nd", 7), {"a", "b"}}));  // the first NUL ends the text
 

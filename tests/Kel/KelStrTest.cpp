@@ -81,8 +81,8 @@ TEST(KelDateTime, ReadsLenientForms) {
 }
 
 TEST(KelDateTime, RejectsInvalidTexts) {
-  for (const char* bad : {"", "abc", "13/1/2004", "2/30/2004", "5/14/2004 25:00:00", "5/14/2004 3:12:09 XM",
-                          "5/14", "5/14/2004 garbage"}) {
+  for (const char* bad : {"", "abc", "13/1/2004", "2/30/2004", "5/14/2004 25:00:00", "5/14/2004 3:12:09 XM", "5/14",
+                          "5/14/2004 garbage"}) {
     try {
       StrToDateTime(bad);
       FAIL() << bad;

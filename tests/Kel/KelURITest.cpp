@@ -93,24 +93,19 @@ TEST_P(ResolveTest, AgainstPage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Links, ResolveTest,
-    ::testing::Values(ResolveCase{"../img/a.gif", "http://host/dir/img/a.gif"},
-                      ResolveCase{"b.html", "http://host/dir/sub/b.html"},
-                      ResolveCase{"/top.html", "http://host/top.html"},
-                      ResolveCase{"./c.html", "http://host/dir/sub/c.html"},
-                      ResolveCase{"../../../../z.html", "http://host/z.html"},
-                      ResolveCase{"a+b.html", "http://host/dir/sub/a b.html"},
-                      ResolveCase{"x%20y.html", "http://host/dir/sub/x y.html"},
-                      ResolveCase{"a&amp;b.html", "http://host/dir/sub/a&b.html"},
-                      ResolveCase{"&amp;lt;", "http://host/dir/sub/&lt;"},
-                      ResolveCase{"#top", "http://host/dir/sub/#top"},
-                      ResolveCase{"?p=1", "http://host/dir/sub/?p=1"},
-                      ResolveCase{"", "http://host/dir/sub/"},
-                      ResolveCase{"  b.html\t", "http://host/dir/sub/b.html"},
-                      ResolveCase{"//cdn/lib.js", "http://host//cdn/lib.js"},
-                      ResolveCase{"JavaScript:void(0)", "JavaScript:void(0)"},
-                      ResolveCase{"mailto:webmaster", "mailto:webmaster"},
-                      ResolveCase{"http://Other:8080/x/../y/./z.html", "http://Other:8080/y/z.html"},
-                      ResolveCase{"a/./b/././c.html", "http://host/dir/sub/a/b/./c.html"}));
+    ::testing::Values(
+        ResolveCase{"../img/a.gif", "http://host/dir/img/a.gif"}, ResolveCase{"b.html", "http://host/dir/sub/b.html"},
+        ResolveCase{"/top.html", "http://host/top.html"}, ResolveCase{"./c.html", "http://host/dir/sub/c.html"},
+        ResolveCase{"../../../../z.html", "http://host/z.html"},
+        ResolveCase{"a+b.html", "http://host/dir/sub/a b.html"},
+        ResolveCase{"x%20y.html", "http://host/dir/sub/x y.html"},
+        ResolveCase{"a&amp;b.html", "http://host/dir/sub/a&b.html"},
+        ResolveCase{"&amp;lt;", "http://host/dir/sub/&lt;"}, ResolveCase{"#top", "http://host/dir/sub/#top"},
+        ResolveCase{"?p=1", "http://host/dir/sub/?p=1"}, ResolveCase{"", "http://host/dir/sub/"},
+        ResolveCase{"  b.html\t", "http://host/dir/sub/b.html"}, ResolveCase{"//cdn/lib.js", "http://host//cdn/lib.js"},
+        ResolveCase{"JavaScript:void(0)", "JavaScript:void(0)"}, ResolveCase{"mailto:webmaster", "mailto:webmaster"},
+        ResolveCase{"http://Other:8080/x/../y/./z.html", "http://Other:8080/y/z.html"},
+        ResolveCase{"a/./b/././c.html", "http://host/dir/sub/a/b/./c.html"}));
 
 TEST(ResolveLink, AbsoluteLinkFields) {
   const TURI base("http://host/dir/sub/page.html");
@@ -174,12 +169,12 @@ TEST_P(ResolveFailTest, MalformedEscapes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Escapes, ResolveFailTest,
-    ::testing::Values(FailCase{"100%.html", "Invalid URL encoded character (%.h) at position 4"},
-                      FailCase{"a%4", "Error decoding URL style (%XX) encoded string at position 2"},
-                      FailCase{"%", "Error decoding URL style (%XX) encoded string at position 1"},
-                      FailCase{"x%zz", "Invalid URL encoded character (%zz) at position 2"}));
+INSTANTIATE_TEST_SUITE_P(Escapes, ResolveFailTest,
+                         ::testing::Values(FailCase{"100%.html", "Invalid URL encoded character (%.h) at position 4"},
+                                           FailCase{"a%4",
+                                                    "Error decoding URL style (%XX) encoded string at position 2"},
+                                           FailCase{"%", "Error decoding URL style (%XX) encoded string at position 1"},
+                                           FailCase{"x%zz", "Invalid URL encoded character (%zz) at position 2"}));
 
 struct DefaultsCase {
   const char* typed;
@@ -270,8 +265,8 @@ TEST(KelURI, DefaultPorts) {
   struct {
     const char* text;
     const char* port;
-  } cases[] = {{"http://h:80/", ""},   {"http://h:8080/", "8080"}, {"https://h:443/", ""},
-               {"https://h:80/", "80"}, {"HTTP://h:80/", ""},      {"ftp://h:21/", ""}};
+  } cases[] = {{"http://h:80/", ""},    {"http://h:8080/", "8080"}, {"https://h:443/", ""},
+               {"https://h:80/", "80"}, {"HTTP://h:80/", ""},       {"ftp://h:21/", ""}};
   for (const auto& c : cases) {
     TURI u(c.text);
     DropDefaultPort(u);

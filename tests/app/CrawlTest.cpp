@@ -52,8 +52,10 @@ TEST_F(CrawlTest, ASmallSite) {
        "<html><head><title>Home</title><meta name=description content='The shop'></head><body>"
        "Welcome to the shop. Teh page.<img src='img/logo.gif'>"
        "<a href='about.html'>about</a> <a href='missing.html'>x</a> <a href='head405.html'>x</a>"
-       "<a href='moved.html'>x</a> <a href='" + externalPage + "'>x</a>"
-       "<a href='mailto:shop@example.com'>mail</a> <a href='javascript:void(0)'>js</a></body></html>");
+       "<a href='moved.html'>x</a> <a href='" +
+           externalPage +
+           "'>x</a>"
+           "<a href='mailto:shop@example.com'>mail</a> <a href='javascript:void(0)'>js</a></body></html>");
   Page(site, "/about.html", "<title>About</title><a href='index.html#top'>home</a> <a href='sub/deep.html'>x</a>");
   Page(site, "/sub/deep.html", "<title>Deep</title><a href='../about.html'>about</a>");
   Page(site, "/img/logo.gif", "GIF89a", "image/gif");
@@ -220,8 +222,9 @@ TEST_F(CrawlTest, FreshStartOnAModifiedMapAsksToClear) {
 }
 
 TEST_F(CrawlTest, LocalFolder) {
-  dir.Write("site/index.html", "<title>Local</title><a href='a b.html'>a</a> <a href='img/x.gif'>i</a> "
-                               "<a href='../outside.html'>o</a> <a href='gone.html'>g</a>");
+  dir.Write("site/index.html",
+            "<title>Local</title><a href='a b.html'>a</a> <a href='img/x.gif'>i</a> "
+            "<a href='../outside.html'>o</a> <a href='gone.html'>g</a>");
   dir.Write("site/a b.html", "<title>Spaced</title>");
   dir.Write("site/img/x.gif", "GIF89a");
   dir.Write("outside.html", "<a href='site/never.html'>n</a>");
@@ -264,17 +267,16 @@ TEST_P(HeaderDecisionTest, FullRequestWhenNeeded) {
   app->Pool.TerminateAll();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, HeaderDecisionTest,
-    ::testing::Values(Decision{"HTTP/1.1 200 OK", "text/html", true, true},
-                      Decision{"HTTP/1.1 200 OK", "Text/HTML; charset=utf-8", true, true},
-                      Decision{"HTTP/1.1 200 OK", "image/gif", true, false},
-                      Decision{"HTTP/1.1 200 OK", "text/html", false, false},
-                      Decision{"HTTP/1.1 405 Method Not Allowed", "", true, false},
-                      Decision{"HTTP/1.1 404 Not Found", "text/html", true, false},
-                      Decision{"Connection refused", "", true, true},
-                      Decision{"HTTP/1.1 301 Moved", "", false, true},
-                      Decision{"HTTP/1.1 302 Found", "", true, true},
-                      Decision{"HTTP/1.1 401 Unauthorized", "", true, true}));
+INSTANTIATE_TEST_SUITE_P(Answers, HeaderDecisionTest,
+                         ::testing::Values(Decision{"HTTP/1.1 200 OK", "text/html", true, true},
+                                           Decision{"HTTP/1.1 200 OK", "Text/HTML; charset=utf-8", true, true},
+                                           Decision{"HTTP/1.1 200 OK", "image/gif", true, false},
+                                           Decision{"HTTP/1.1 200 OK", "text/html", false, false},
+                                           Decision{"HTTP/1.1 405 Method Not Allowed", "", true, false},
+                                           Decision{"HTTP/1.1 404 Not Found", "text/html", true, false},
+                                           Decision{"Connection refused", "", true, true},
+                                           Decision{"HTTP/1.1 301 Moved", "", false, true},
+                                           Decision{"HTTP/1.1 302 Found", "", true, true},
+                                           Decision{"HTTP/1.1 401 Unauthorized", "", true, true}));
 
 }  // namespace

@@ -315,16 +315,16 @@ TEST_P(DownloadFailureTest, LeavesTheLocalFileAsItWas) {
   EXPECT_TRUE(Ask.Unexpected.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Failures, DownloadFailureTest,
-    ::testing::Values(FailureCase{"NotFound", "/missing.html", false, "Download Terminated: HTTP/1.1 404 Not Found"},
-                      FailureCase{"NotFoundOverExisting", "/missing.html", true,
-                                  "Download Terminated: HTTP/1.1 404 Not Found"},
-                      FailureCase{"ServerError", "/broken.html", true,
-                                  "Download Terminated: HTTP/1.1 500 Internal Server Error"},
-                      FailureCase{"Refused", "", false, "Download Terminated: "},
-                      FailureCase{"RefusedOverExisting", "", true, "Download Terminated: "}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.Name; });
+INSTANTIATE_TEST_SUITE_P(Failures, DownloadFailureTest,
+                         ::testing::Values(FailureCase{"NotFound", "/missing.html", false,
+                                                       "Download Terminated: HTTP/1.1 404 Not Found"},
+                                           FailureCase{"NotFoundOverExisting", "/missing.html", true,
+                                                       "Download Terminated: HTTP/1.1 404 Not Found"},
+                                           FailureCase{"ServerError", "/broken.html", true,
+                                                       "Download Terminated: HTTP/1.1 500 Internal Server Error"},
+                                           FailureCase{"Refused", "", false, "Download Terminated: "},
+                                           FailureCase{"RefusedOverExisting", "", true, "Download Terminated: "}),
+                         [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.Name; });
 
 TEST_F(DownloadToLocalFileTest, CancelDuringTheTransferKeepsTheExistingFile) {
   TSpiderNode* node = Node("/slow.bin");

@@ -92,17 +92,24 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"<meta http-equiv=\"Refresh\" content=\"0;url=next.html\">", {"http://host/dir/next.html"}, "", kOld},
         PageCase{"<meta http-equiv=\"refresh\" content=\"5; URL=next.html\">", {"http://host/dir/"}, "", kOld},
         PageCase{"<meta http-equiv=\"refresh\" content=\"30\">", {"http://host/dir/"}, "", kOld},
-        PageCase{"<meta http-equiv=\"refresh\" content=\"0;x=1;URL=a=b.html\">", {"http://host/dir/a=b.html"}, "", kOld},
+        PageCase{
+            "<meta http-equiv=\"refresh\" content=\"0;x=1;URL=a=b.html\">", {"http://host/dir/a=b.html"}, "", kOld},
         // One element may give both a description and a refresh link.
         PageCase{"<meta name=description http-equiv=REFRESH content=\"1;URL=n.html\">",
-                 {"http://host/dir/n.html"}, "", "1;URL=n.html"},
+                 {"http://host/dir/n.html"},
+                 "",
+                 "1;URL=n.html"},
         PageCase{"<script src=\"a.js\"></script>"
                  "<script>document.write('<a href=\"b.html\">')</script><a href=\"c.html\">",
-                 {"http://host/dir/a.js", "http://host/dir/c.html"}, "", kOld},
+                 {"http://host/dir/a.js", "http://host/dir/c.html"},
+                 "",
+                 kOld},
         // A script that is never closed suppresses every later link.
         PageCase{"<script>x<a href=b.html>", {}, "", kOld},
         PageCase{"<a name=\"top\"><a href><link href=\"s.css\"><body background=\"b.gif\"><form action=\"f.cgi\">",
-                 {}, "", kOld},
+                 {},
+                 "",
+                 kOld},
         PageCase{"<a href=\"x.html\">1</a> <A HREF=\"x.html\">2</A>", {"http://host/dir/x.html"}, "", kOld},
         PageCase{"<IMG SRC=pic.gif>", {"http://host/dir/pic.gif"}, "", kOld},
         // The eight link-bearing pairs, in document order.
@@ -110,10 +117,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "<script src=7></script><iframe src=8><img href=9><a src=10>",
                  {"http://host/dir/1", "http://host/dir/2", "http://host/dir/3", "http://host/dir/4",
                   "http://host/dir/5", "http://host/dir/6", "http://host/dir/7", "http://host/dir/8"},
-                 "", kOld},
+                 "",
+                 kOld},
         PageCase{"<a href=\"../up.html\"><a href=\"http://other/x.html#f\"><a href=\"mailto:me@host\">"
                  "<a href=\"#top\">",
-                 {"http://host/up.html", "http://other/x.html", "mailto:me@host", "http://host/dir/"}, "", kOld}));
+                 {"http://host/up.html", "http://other/x.html", "mailto:me@host", "http://host/dir/"},
+                 "",
+                 kOld}));
 
 TEST_F(LinkExtractorTest, LinksAreCheckedWithThePageAsReferer) {
   Extract("<a href=\"a.html\"></a><img src=\"/img/b.gif\"><a href=\"a.html\"></a><a href=\"mailto:x@y\">");
@@ -128,8 +138,9 @@ TEST_F(LinkExtractorTest, LinksAreCheckedWithThePageAsReferer) {
 
 TEST_F(LinkExtractorTest, MalformedEscapeSkipsOnlyThatLink) {
   const int before = map.Count();
-  Extract("<title>T</title><a href=\"a.html\"><a href=\"100%.html\"><a href=\"x%4\">"
-          "<meta name=\"description\" content=\"d\"><a href=\"b.html\">");
+  Extract(
+      "<title>T</title><a href=\"a.html\"><a href=\"100%.html\"><a href=\"x%4\">"
+      "<meta name=\"description\" content=\"d\"><a href=\"b.html\">");
   EXPECT_EQ(Links(), (Texts{"http://host/dir/a.html", "http://host/dir/b.html"}));
   EXPECT_EQ(HeadURLs(), (Texts{"http://host/dir/a.html", "http://host/dir/b.html"}));
   EXPECT_EQ(map.Count(), before + 2);

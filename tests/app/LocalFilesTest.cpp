@@ -145,7 +145,9 @@ TEST_F(LocalFilesTest, RelativeNamesAreMadeAbsolute) {
 class ChangeRecorder : public TSiteTreeObserver {
  public:
   void EntryChanged(TTreeEntry* entry) override { Changed.push_back(entry); }
-  int Count(const TTreeEntry* entry) const { return static_cast<int>(std::count(Changed.begin(), Changed.end(), entry)); }
+  int Count(const TTreeEntry* entry) const {
+    return static_cast<int>(std::count(Changed.begin(), Changed.end(), entry));
+  }
   std::vector<TTreeEntry*> Changed;
 };
 

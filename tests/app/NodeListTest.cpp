@@ -26,8 +26,7 @@ class NodeListTest : public ::testing::Test {
   }
   ~NodeListTest() override { tree.AttachList(nullptr); }
 
-  TTreeEntry* Add(const std::string& address, int code = 200, const std::string& type = "text/html",
-                  int length = 0) {
+  TTreeEntry* Add(const std::string& address, int code = 200, const std::string& type = "text/html", int length = 0) {
     TURI uri;
     ResolveLink(uri, address, nullptr);
     TTreeEntry* e = tree.InsertURL(uri, nullptr, false);
@@ -89,13 +88,18 @@ TEST_F(NodeListTest, CellsOfEachKindOfRow) {
     Cells cells;
     int icon, mark;
   } cases[] = {
-      {"normal", page,
+      {"normal",
+       page,
        {"2KB", "text/html", "Missing", DateTimeToStr(node->RemoteDate), "200", "3", "http://LocalHost/a.html"},
-       iiHTMLPage, 1},
+       iiHTMLPage,
+       1},
       {"folder", folder, {"", "File Folder", "", "", "", "", ""}, iiClosedFolder, -1},
       {"no answer", gone, {"", "", "", "", "", "", ""}, iiOtherFile, 2},
-      {"negative length", unknown,
-       {"N/A", "application/zip", "Missing", "Missing", "200", "0", "http://LocalHost/big.zip"}, iiOtherFile, 1},
+      {"negative length",
+       unknown,
+       {"N/A", "application/zip", "Missing", "Missing", "200", "0", "http://LocalHost/big.zip"},
+       iiOtherFile,
+       1},
       {"not checked", unchecked, {"", "", "", "", "", "", ""}, iiNotChecked, 0},
       {"mail", mail, {"", "mailto", "", "", "", "", ""}, iiMail, 1},
       {"script", script, {"", "javascript", "", "", "", "", ""}, iiScript, 1},
@@ -195,7 +199,7 @@ TEST_F(NodeListTest, ComparisonByColumn) {
   const struct {
     int column;
     int sign;  // of CompareRows(a, b) ascending
-  } cases[] = {{lcName, -1},       {lcSize, 1}, {lcType, 1},     {lcLocalDate, 1},
+  } cases[] = {{lcName, -1},       {lcSize, 1}, {lcType, 1},      {lcLocalDate, 1},
                {lcRemoteDate, -1}, {lcCode, 1}, {lcSpelling, -1}, {lcAddress, -1}};
   auto sign = [](int v) { return (v > 0) - (v < 0); };
   for (const auto& c : cases) {

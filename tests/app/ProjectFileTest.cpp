@@ -62,9 +62,21 @@ class ProjectFileTest : public AppFixture {
   }
   static std::vector<std::string> Section(const std::string& address, const std::string& code = "200",
                                           const std::string& links = "", const std::string& date = "12/30/1899") {
-    return {"RemoteFile=" + EncodeFormText(address), "LocalFile=", "RemoteDate=" + date, "LastModified=12/30/1899",
-            "ContentType=text/html", "ResponseText=HTTP/1.1 200 OK", "ResponseCode=" + code, "ContentLength=10",
-            "SpellingErrors=0", "Links=" + links, "Referers=", "Title=T", "Description=", "Location=", "Server=",
+    return {"RemoteFile=" + EncodeFormText(address),
+            "LocalFile=",
+            "RemoteDate=" + date,
+            "LastModified=12/30/1899",
+            "ContentType=text/html",
+            "ResponseText=HTTP/1.1 200 OK",
+            "ResponseCode=" + code,
+            "ContentLength=10",
+            "SpellingErrors=0",
+            "Links=" + links,
+            "Referers=",
+            "Title=T",
+            "Description=",
+            "Location=",
+            "Server=",
             "IsInternal=-1"};
   }
 };
@@ -78,15 +90,45 @@ TEST_F(ProjectFileTest, WritesTheExampleExactly) {
   EXPECT_TRUE(StartsText("Now=", lines[2]));
   EXPECT_NO_THROW(StrToDateTime(lines[2].substr(4)));
   lines[2] = "Now=5/14/2004 3:12:09 PM";
-  const std::vector<std::string> expected = {
-      "[Settings]", "Generator=Quorlix Tessaly", "Now=5/14/2004 3:12:09 PM", "URI=http://host/", "Links=2", "[0]",
-      "RemoteFile=http%3A%2F%2Fhost%2F", "LocalFile=", "RemoteDate=5/14/2004 3:10:01 PM",
-      "LastModified=5/1/2004 9:00:00 AM", "ContentType=text/html", "ResponseText=HTTP/1.1 200 OK", "ResponseCode=200",
-      "ContentLength=5120", "SpellingErrors=3", "Links=1", "Referers=", "Title=Home+Page", "Description=", "Location=",
-      "Server=ExampleServer/1.0", "IsInternal=-1", "[1]", "RemoteFile=mailto%3Awebmaster", "LocalFile=",
-      "RemoteDate=12/30/1899", "LastModified=12/30/1899", "ContentType=mailto", "ResponseText=", "ResponseCode=200",
-      "ContentLength=0", "SpellingErrors=0", "Links=", "Referers=0", "Title=", "Description=", "Location=", "Server=",
-      "IsInternal=0"};
+  const std::vector<std::string> expected = {"[Settings]",
+                                             "Generator=Quorlix Tessaly",
+                                             "Now=5/14/2004 3:12:09 PM",
+                                             "URI=http://host/",
+                                             "Links=2",
+                                             "[0]",
+                                             "RemoteFile=http%3A%2F%2Fhost%2F",
+                                             "LocalFile=",
+                                             "RemoteDate=5/14/2004 3:10:01 PM",
+                                             "LastModified=5/1/2004 9:00:00 AM",
+                                             "ContentType=text/html",
+                                             "ResponseText=HTTP/1.1 200 OK",
+                                             "ResponseCode=200",
+                                             "ContentLength=5120",
+                                             "SpellingErrors=3",
+                                             "Links=1",
+                                             "Referers=",
+                                             "Title=Home+Page",
+                                             "Description=",
+                                             "Location=",
+                                             "Server=ExampleServer/1.0",
+                                             "IsInternal=-1",
+                                             "[1]",
+                                             "RemoteFile=mailto%3Awebmaster",
+                                             "LocalFile=",
+                                             "RemoteDate=12/30/1899",
+                                             "LastModified=12/30/1899",
+                                             "ContentType=mailto",
+                                             "ResponseText=",
+                                             "ResponseCode=200",
+                                             "ContentLength=0",
+                                             "SpellingErrors=0",
+                                             "Links=",
+                                             "Referers=0",
+                                             "Title=",
+                                             "Description=",
+                                             "Location=",
+                                             "Server=",
+                                             "IsInternal=0"};
   EXPECT_EQ(lines, expected);
   EXPECT_FALSE(app->Map.Modified);
   EXPECT_EQ(Main().ProjectFileName, path);
@@ -189,8 +231,8 @@ struct BadFile {
   const char* name;
   std::string text;
   const char* message;
-  int nodes;             // nodes in the map afterwards
-  int completeNodes;     // of them, fully loaded (title set)
+  int nodes;          // nodes in the map afterwards
+  int completeNodes;  // of them, fully loaded (title set)
 };
 
 void PrintTo(const BadFile& b, std::ostream* os) { *os << b.name; }
@@ -204,12 +246,21 @@ std::string Join(const std::vector<std::string>& lines) {
 }
 
 std::string TwoNodes(const std::string& secondCode, const std::string& firstLinks = "1") {
-  std::vector<std::string> a = {"RemoteFile=http%3A%2F%2Fhost%2Fa.html", "RemoteDate=12/30/1899",
-                                "LastModified=12/30/1899", "ResponseCode=200", "ContentLength=1",
-                                "SpellingErrors=0", "Links=" + firstLinks, "Title=A"};
-  std::vector<std::string> b = {"RemoteFile=http%3A%2F%2Fhost%2Fb.html", "RemoteDate=12/30/1899",
-                                "LastModified=12/30/1899", "ResponseCode=" + secondCode, "ContentLength=1",
-                                "SpellingErrors=0", "Title=B"};
+  std::vector<std::string> a = {"RemoteFile=http%3A%2F%2Fhost%2Fa.html",
+                                "RemoteDate=12/30/1899",
+                                "LastModified=12/30/1899",
+                                "ResponseCode=200",
+                                "ContentLength=1",
+                                "SpellingErrors=0",
+                                "Links=" + firstLinks,
+                                "Title=A"};
+  std::vector<std::string> b = {"RemoteFile=http%3A%2F%2Fhost%2Fb.html",
+                                "RemoteDate=12/30/1899",
+                                "LastModified=12/30/1899",
+                                "ResponseCode=" + secondCode,
+                                "ContentLength=1",
+                                "SpellingErrors=0",
+                                "Title=B"};
   return "[Settings]\r\nURI=http://host/\r\nLinks=2\r\n[0]\r\n" + Join(a) + "[1]\r\n" + Join(b);
 }
 
@@ -238,13 +289,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"BadCode", TwoNodes("abc"), "'abc' is not a valid integer value", 2, 1},
         BadFile{"BadIndex", TwoNodes("200", "7"), "List index out of bounds (7)", 2, 1},
         BadFile{"IndexNotANumber", TwoNodes("200", "1,x"), "'x' is not a valid integer value", 2, 1},
-        BadFile{"BadDate", "[Settings]\r\nURI=http://host/\r\nLinks=1\r\n[0]\r\nRemoteFile=http%3A%2F%2Fhost%2F\r\n"
-                           "RemoteDate=13/45/2004\r\n",
+        BadFile{"BadDate",
+                "[Settings]\r\nURI=http://host/\r\nLinks=1\r\n[0]\r\nRemoteFile=http%3A%2F%2Fhost%2F\r\n"
+                "RemoteDate=13/45/2004\r\n",
                 "'13/45/2004' is not a valid date and time", 1, 0},
-        BadFile{"MissingDate", "[Settings]\r\nURI=http://host/\r\nLinks=1\r\n[0]\r\nRemoteFile=http%3A%2F%2Fhost%2F\r\n",
+        BadFile{"MissingDate",
+                "[Settings]\r\nURI=http://host/\r\nLinks=1\r\n[0]\r\nRemoteFile=http%3A%2F%2Fhost%2F\r\n",
                 "'' is not a valid date and time", 1, 0},
-        BadFile{"BadEscape", "[Settings]\r\nURI=http://host/\r\nLinks=2\r\n[0]\r\nRemoteFile=http%3A%2F%2Fhost%2Fa\r\n"
-                             "[1]\r\nRemoteFile=100%.html\r\n",
+        BadFile{"BadEscape",
+                "[Settings]\r\nURI=http://host/\r\nLinks=2\r\n[0]\r\nRemoteFile=http%3A%2F%2Fhost%2Fa\r\n"
+                "[1]\r\nRemoteFile=100%.html\r\n",
                 "Invalid URL encoded character (%.h) at position 4", 1, 0},
         BadFile{"Truncated", "[Settings]\r\nURI=http://host/\r\nLinks=99999999\r\n[0]\r\nRemoteFile=http%3A%2F%2Fho",
                 "The project file has no section [1]", 1, 0},

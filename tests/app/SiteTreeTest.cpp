@@ -39,10 +39,22 @@ class SiteTreeTest : public ::testing::Test {
 
 TEST_F(SiteTreeTest, ResetCreatesSixteenRootsAndClearsModified) {
   ASSERT_EQ(tree.TopLevel().size(), 16u);
-  const char* captions[] = {"All",         "Broken Links",   "Redirected Links", "HTML",    "Images",
-                            "Audio",       "Video",          "Applications",     "Spelling Errors",
-                            "Internal Links", "External Links", "News",          "JavaScript", "Other",
-                            "Email Addresses", ""};
+  const char* captions[] = {"All",
+                            "Broken Links",
+                            "Redirected Links",
+                            "HTML",
+                            "Images",
+                            "Audio",
+                            "Video",
+                            "Applications",
+                            "Spelling Errors",
+                            "Internal Links",
+                            "External Links",
+                            "News",
+                            "JavaScript",
+                            "Other",
+                            "Email Addresses",
+                            ""};
   for (int i = 0; i < 16; ++i) EXPECT_EQ(tree.TopLevel()[i]->Caption, captions[i]);
   EXPECT_FALSE(map.Modified);
   EXPECT_EQ(map.SiteURI.Compose(), "http://LocalHost/");

@@ -37,21 +37,20 @@ TEST_P(SpellCheckTest, UnknownWords) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pages, SpellCheckTest,
-    ::testing::Values(
-        PageCase{"Empty", "", {}},
-        PageCase{"Paragraph", "<p>Teh cat</p>", {"Teh"}},
-        PageCase{"EveryOccurrence", "<p>teh cat teh</p><b>TEH</b>", {"teh", "teh", "TEH"}},
-        PageCase{"KnownByRulesAndUserList", "<p>The cats' 3rd page, a Quorlix x86 e-mail</p>", {"e-mail"}},
-        PageCase{"Script", "<script>var teh = 1;</script><p>cat</p>", {}},
-        PageCase{"Style", "<style>.teh { color: red }</style>cat", {}},
-        PageCase{"CapitalScript", "<SCRIPT type=\"text/javascript\">teh</Script>teh", {"teh"}},
-        PageCase{"UnclosedScript", "<p>teh</p><script>teh<p>teh</p>", {"teh"}},
-        PageCase{"TagsInsideScript", "<script>if (a<b) document.write('<p>teh</p>');</script>", {}},
-        PageCase{"Comment", "<!-- teh --><p>cat</p><!-- unclosed teh", {}},
-        PageCase{"Attributes", "<img alt=\"teh\" title='teh' src=teh.gif><a href=\"/teh\">cat</a>", {}},
-        PageCase{"Title", "<head><title>Teh title</title></head>", {"Teh"}},
-        PageCase{"Entities", "cat&nbsp;teh&amp;cat &copy; &#169;", {"teh", "copy"}},
-        PageCase{"NulEndsThePage", std::string("teh\0teh", 7), {"teh"}}));
+    ::testing::Values(PageCase{"Empty", "", {}}, PageCase{"Paragraph", "<p>Teh cat</p>", {"Teh"}},
+                      PageCase{"EveryOccurrence", "<p>teh cat teh</p><b>TEH</b>", {"teh", "teh", "TEH"}},
+                      PageCase{
+                          "KnownByRulesAndUserList", "<p>The cats' 3rd page, a Quorlix x86 e-mail</p>", {"e-mail"}},
+                      PageCase{"Script", "<script>var teh = 1;</script><p>cat</p>", {}},
+                      PageCase{"Style", "<style>.teh { color: red }</style>cat", {}},
+                      PageCase{"CapitalScript", "<SCRIPT type=\"text/javascript\">teh</Script>teh", {"teh"}},
+                      PageCase{"UnclosedScript", "<p>teh</p><script>teh<p>teh</p>", {"teh"}},
+                      PageCase{"TagsInsideScript", "<script>if (a<b) document.write('<p>teh</p>');</script>", {}},
+                      PageCase{"Comment", "<!-- teh --><p>cat</p><!-- unclosed teh", {}},
+                      PageCase{"Attributes", "<img alt=\"teh\" title='teh' src=teh.gif><a href=\"/teh\">cat</a>", {}},
+                      PageCase{"Title", "<head><title>Teh title</title></head>", {"Teh"}},
+                      PageCase{"Entities", "cat&nbsp;teh&amp;cat &copy; &#169;", {"teh", "copy"}},
+                      PageCase{"NulEndsThePage", std::string("teh\0teh", 7), {"teh"}}));
 
 TEST(CheckSpelling, PositionsAreIndicesIntoTheDocument) {
   const TWordList main = ListOf({"cat", "the"});

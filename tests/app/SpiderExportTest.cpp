@@ -151,28 +151,28 @@ const Lines kHTMLTable = {
 };
 
 const Lines kDHTMLTree = Concat(kDHTMLHead, {
-    "<BASE href=\"http://LocalHost/\">",
-    "<LI id=foldheader>http://LocalHost/",
-    "<UL id=foldinglist style=&{head};>",
-    "<LI><A href=index.html>index.html</A>",
-    "<BASE href=\"http://LocalHost/docs/\">",
-    "<LI id=foldheader>docs",
-    "<UL id=foldinglist style=display:none style=&{head};>",
-    "<BASE href=\"http://LocalHost/docs/guide/\">",
-    "<LI id=foldheader>guide",
-    "<UL id=foldinglist style=display:none style=&{head};>",
-    "<LI><A href=b.html>b.html</A>",
-    "</UL>",
-    "<BASE href=\"http://LocalHost/docs/\">",
-    "<LI><A href=a.html>a.html</A>",
-    "<LI><A href=image.gif>image.gif</A>",
-    "</UL>",
-    "<BASE href=\"http://LocalHost/\">",
-    "<LI><A href=\"my page.html\">my page.html</A>",
-    "</UL>",
-    "</UL>",
-    "</QUORLIXTESSALY>",
-});
+                                                "<BASE href=\"http://LocalHost/\">",
+                                                "<LI id=foldheader>http://LocalHost/",
+                                                "<UL id=foldinglist style=&{head};>",
+                                                "<LI><A href=index.html>index.html</A>",
+                                                "<BASE href=\"http://LocalHost/docs/\">",
+                                                "<LI id=foldheader>docs",
+                                                "<UL id=foldinglist style=display:none style=&{head};>",
+                                                "<BASE href=\"http://LocalHost/docs/guide/\">",
+                                                "<LI id=foldheader>guide",
+                                                "<UL id=foldinglist style=display:none style=&{head};>",
+                                                "<LI><A href=b.html>b.html</A>",
+                                                "</UL>",
+                                                "<BASE href=\"http://LocalHost/docs/\">",
+                                                "<LI><A href=a.html>a.html</A>",
+                                                "<LI><A href=image.gif>image.gif</A>",
+                                                "</UL>",
+                                                "<BASE href=\"http://LocalHost/\">",
+                                                "<LI><A href=\"my page.html\">my page.html</A>",
+                                                "</UL>",
+                                                "</UL>",
+                                                "</QUORLIXTESSALY>",
+                                            });
 
 TEST_F(SpiderExportTest, HTMLTableListsTheDocumentsDepthFirst) {
   Lines lines;
@@ -187,8 +187,7 @@ TEST_F(SpiderExportTest, BranchWithoutDocuments) {
   Lines table;
   ExportHTMLTable(table, img, 0);
   EXPECT_EQ(table, (Lines{"<QUORLIXTESSALY>", "<TABLE border=1>",
-                          "<TR><TD>URL</TD><TD>Title</TD><TD>Description</TD></TR>", "</TABLE>",
-                          "</QUORLIXTESSALY>"}));
+                          "<TR><TD>URL</TD><TD>Title</TD><TD>Description</TD></TR>", "</TABLE>", "</QUORLIXTESSALY>"}));
   Lines xml;
   ExportXML(xml, img, 0);
   EXPECT_EQ(xml, (Lines{"<?xml version=\"1.0\" encoding=\"utf-8\" ?>", "<DIRECTORY>", "<NAME>img</NAME>",
@@ -209,21 +208,12 @@ TEST_F(SpiderExportTest, DHTMLTreeOfAFolderEndsWithItsParentsBase) {
   Lines lines;
   ExportDHTMLTree(lines, Docs(), 0);
   const Lines tail(lines.begin() + 41, lines.end());
-  EXPECT_EQ(tail, (Lines{"<BASE href=\"http://LocalHost/docs/\">",
-                         "<LI id=foldheader>docs",
-                         "<UL id=foldinglist style=&{head};>",
-                         "<BASE href=\"http://LocalHost/docs/guide/\">",
-                         "<LI id=foldheader>guide",
-                         "<UL id=foldinglist style=display:none style=&{head};>",
-                         "<LI><A href=b.html>b.html</A>",
-                         "</UL>",
-                         "<BASE href=\"http://LocalHost/docs/\">",
-                         "<LI><A href=a.html>a.html</A>",
-                         "<LI><A href=image.gif>image.gif</A>",
-                         "</UL>",
-                         "<BASE href=\"http://LocalHost/\">",
-                         "</UL>",
-                         "</QUORLIXTESSALY>"}));
+  EXPECT_EQ(tail, (Lines{"<BASE href=\"http://LocalHost/docs/\">", "<LI id=foldheader>docs",
+                         "<UL id=foldinglist style=&{head};>", "<BASE href=\"http://LocalHost/docs/guide/\">",
+                         "<LI id=foldheader>guide", "<UL id=foldinglist style=display:none style=&{head};>",
+                         "<LI><A href=b.html>b.html</A>", "</UL>", "<BASE href=\"http://LocalHost/docs/\">",
+                         "<LI><A href=a.html>a.html</A>", "<LI><A href=image.gif>image.gif</A>", "</UL>",
+                         "<BASE href=\"http://LocalHost/\">", "</UL>", "</QUORLIXTESSALY>"}));
 }
 
 TEST_F(SpiderExportTest, XMLDocument) {
@@ -271,14 +261,11 @@ TEST_F(SpiderExportTest, XMLDocument) {
 TEST_F(SpiderExportTest, TextListIndentsTwoSpacesPerLevel) {
   Lines lines;
   ExportTXT(lines, Root(), 0);
-  EXPECT_EQ(lines, (Lines{"http://LocalHost/,http://LocalHost/",
-                          "  index.html,http://LocalHost/index.html",
-                          "  docs,http://LocalHost/docs/",
-                          "    guide,http://LocalHost/docs/guide/",
-                          "      b.html,http://LocalHost/docs/guide/b.html",
-                          "    a.html,http://LocalHost/docs/a.html",
-                          "    image.gif,http://LocalHost/docs/image.gif",
-                          "  my page.html,http://LocalHost/my page.html"}));
+  EXPECT_EQ(lines,
+            (Lines{"http://LocalHost/,http://LocalHost/", "  index.html,http://LocalHost/index.html",
+                   "  docs,http://LocalHost/docs/", "    guide,http://LocalHost/docs/guide/",
+                   "      b.html,http://LocalHost/docs/guide/b.html", "    a.html,http://LocalHost/docs/a.html",
+                   "    image.gif,http://LocalHost/docs/image.gif", "  my page.html,http://LocalHost/my page.html"}));
 }
 
 TEST(SpiderExportText, QuoteAttribute) {
@@ -376,7 +363,8 @@ TEST_F(SpiderExportTest, HTMLTableCommand) {
 }
 
 TEST_F(SpiderExportTest, SecondExportReplacesOnlyTheBlock) {
-  const std::string file = dir.Write("out/site.htm", "<html><head></head><body>\r\n<h1>My site</h1>\r\n</body></html>\r\n");
+  const std::string file =
+      dir.Write("out/site.htm", "<html><head></head><body>\r\n<h1>My site</h1>\r\n</body></html>\r\n");
   ask.QueueFile(file);
   ExportAsHTMLList(services, Root());
   NodeOf(Root()->Child(0))->Title = "Start";
@@ -384,8 +372,8 @@ TEST_F(SpiderExportTest, SecondExportReplacesOnlyTheBlock) {
   ExportAsHTMLList(services, Root());
   Lines lines;
   ExportHTMLTable(lines, Root(), 0);
-  EXPECT_EQ(ReadFileText(file), "<html><head></head><body>" + BlockText(lines) +
-                                    "\r\n<h1>My site</h1>\r\n</body></html>\r\n");
+  EXPECT_EQ(ReadFileText(file),
+            "<html><head></head><body>" + BlockText(lines) + "\r\n<h1>My site</h1>\r\n</body></html>\r\n");
 }
 
 TEST_F(SpiderExportTest, DHTMLTreeCommandCopiesTheImagesKeepingExistingOnes) {
@@ -543,10 +531,8 @@ struct XMLReader {
 
 TEST_F(SpiderExportTest, XMLOfAwkwardPagesIsWellFormedASCII) {
   const std::vector<std::pair<std::string, std::string>> pages = {
-      {"Tom & Jerry", "Fish &amp; Chips"},
-      {"<b>Bold</b> <i>", "]]> & <![CDATA[ x"},
-      {"Caf\xC3\xA9 cr\xE8me", "bytes \xFF\xFE"},
-      {"ctl\x01\x02\x1B\x7F", "tab\tand\r\nbreaks"},
+      {"Tom & Jerry", "Fish &amp; Chips"},        {"<b>Bold</b> <i>", "]]> & <![CDATA[ x"},
+      {"Caf\xC3\xA9 cr\xE8me", "bytes \xFF\xFE"}, {"ctl\x01\x02\x1B\x7F", "tab\tand\r\nbreaks"},
       {"quote \"x\" 'y'", "&#0; &bogus; &"},
   };
   std::vector<std::string> titles, descriptions;
@@ -683,7 +669,8 @@ TEST_F(ListExportTest, CSVOfTheSelectedOrOfAllRows) {
             "\"my page.html\",1KB,\"text/html; charset=iso-8859-1\",Missing,Missing,200,0,"
             "\"http://LocalHost/my page.html\"\r\n");
   EXPECT_TRUE(browser.Shown.empty());  // a CSV file is not opened
-  EXPECT_EQ(SaveFilters(), (Lines{"|CSV Files (*.csv)|*.csv|", "|CSV Files (*.csv)|*.csv|", "|CSV Files (*.csv)|*.csv|"}));
+  EXPECT_EQ(SaveFilters(),
+            (Lines{"|CSV Files (*.csv)|*.csv|", "|CSV Files (*.csv)|*.csv|", "|CSV Files (*.csv)|*.csv|"}));
 }
 
 // --- Enabling and the browser ---------------------------------------------------------------
@@ -724,8 +711,8 @@ TEST_F(SpiderExportTest, OpenInBrowserAsksOnlyForAddressesThatNeedTheNetwork) {
   EXPECT_EQ(ask.TextsOf("YesNo"), (Lines{question, question}));
   net.Connected = true;
   EXPECT_TRUE(OpenInBrowser(services, "http://127.0.0.1/other.html"));
-  EXPECT_EQ(browser.Shown, (Lines{local, "http://LocalHost" + local, "http://127.0.0.1/none.html",
-                                  "http://127.0.0.1/other.html"}));
+  EXPECT_EQ(browser.Shown,
+            (Lines{local, "http://LocalHost" + local, "http://127.0.0.1/none.html", "http://127.0.0.1/other.html"}));
   EXPECT_TRUE(ask.Unexpected.empty());
 }
 

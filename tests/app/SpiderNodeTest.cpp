@@ -39,9 +39,9 @@ TEST_F(SpiderNodeTest, BrokenAndRedirectedByCode) {
     int code;
     bool broken, redirected;
     int status;
-  } cases[] = {{0, false, false, 0},   {200, false, false, 1}, {301, false, true, 3}, {302, false, true, 3},
-               {-1, true, false, 2},   {304, true, false, 2},  {401, true, false, 2}, {500, true, false, 2},
-               {404, true, false, 2}};
+  } cases[] = {{0, false, false, 0},  {200, false, false, 1}, {301, false, true, 3},
+               {302, false, true, 3}, {-1, true, false, 2},   {304, true, false, 2},
+               {401, true, false, 2}, {500, true, false, 2},  {404, true, false, 2}};
   for (const auto& c : cases) {
     TSpiderNode* n = Node("http://LocalHost/x.html", c.code);
     EXPECT_EQ(n->IsBroken(), c.broken) << c.code;

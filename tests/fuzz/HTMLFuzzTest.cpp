@@ -146,9 +146,25 @@ std::string ReferenceWalk(std::string_view doc) {
 std::string RandomDocument(Rng& rng, size_t length) {
   static const char kBytes[] = "<<<<>>>!!//?--==\"\"''  \t\r\nabAZ09\x01\x1F\x7F\xA0\xFF";
   static const std::string_view kAlphabet(kBytes, sizeof kBytes);  // the closing NUL included
-  static const char* const kPieces[] = {"<!--", "-->", "<a href=", "<meta ", "http-equiv=refresh ", "content=\"",
-                                        "</script>", "<script>", "<title>", "</title>", "src='", "%", "%4",
-                                        "name=description", "URL=", ";", "<QUORLIXTESSALY>", "</body>", "<body>"};
+  static const char* const kPieces[] = {"<!--",
+                                        "-->",
+                                        "<a href=",
+                                        "<meta ",
+                                        "http-equiv=refresh ",
+                                        "content=\"",
+                                        "</script>",
+                                        "<script>",
+                                        "<title>",
+                                        "</title>",
+                                        "src='",
+                                        "%",
+                                        "%4",
+                                        "name=description",
+                                        "URL=",
+                                        ";",
+                                        "<QUORLIXTESSALY>",
+                                        "</body>",
+                                        "<body>"};
   std::string doc;
   while (doc.size() < length) {
     if (rng.Below(4) == 0) doc += kPieces[rng.Below(std::size(kPieces))];
@@ -231,7 +247,8 @@ TEST(HTMLFuzz, PagesWithRandomBytesChanged) {
   const std::string page(kPage);
   for (int round = 0; round < 1500; ++round) {
     std::string doc = page.substr(rng.Below(page.size() / 2));
-    for (size_t k = 0, edits = 1 + rng.Below(6); k < edits; ++k) doc[rng.Below(doc.size())] = static_cast<char>(rng.Next());
+    for (size_t k = 0, edits = 1 + rng.Below(6); k < edits; ++k)
+      doc[rng.Below(doc.size())] = static_cast<char>(rng.Next());
     CheckDocument(doc);
     if (HasFatalFailure()) return;
   }

@@ -36,8 +36,8 @@ TEST(HeadlessUiThread, ServesPostedWorkAndHandOversInTheOrderTheyWereQueued) {
   ui.ProcessMessages();
   first.join();
   second.join();
-  EXPECT_EQ(order, (std::vector<std::string>{"posted 1", "handed over 1", "posted by a worker", "handed over 2",
-                                             "posted 2"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"posted 1", "handed over 1", "posted by a worker", "handed over 2", "posted 2"}));
   EXPECT_EQ(ui.Pending(), 0u);
 }
 

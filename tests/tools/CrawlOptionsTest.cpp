@@ -147,10 +147,23 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Short spellings; exports keep their order and may repeat.
         ParseCase{{"-q", "--export-txt", "t.txt", "--csv", "a.csv", "x", "--export-txt", "u.txt"},
-                  "x", "", true, false, 4, "All", std::nullopt,
+                  "x",
+                  "",
+                  true,
+                  false,
+                  4,
+                  "All",
+                  std::nullopt,
                   {"--export-txt=t.txt", "--csv=a.csv", "--export-txt=u.txt"}},
         ParseCase{{"--threads", "64", "--list", "Broken Links", "--external", "--no-external", "--open", "p.tly"},
-                  "", "p.tly", false, false, 64, "Broken Links", false, {}},
+                  "",
+                  "p.tly",
+                  false,
+                  false,
+                  64,
+                  "Broken Links",
+                  false,
+                  {}},
         // --help ends the reading: what follows is not checked.
         ParseCase{{"--threads", "2", "-h", "--bogus"}, "", "", false, true, 2, "All", std::nullopt, {}}));
 

@@ -42,7 +42,8 @@ class TessalyCrawlTest : public ::testing::Test {
     return r;
   }
   void Serve(const std::string& path, const std::string& body, const std::string& type = "text/html") {
-    server.Http().Get(path, [body, type](const httplib::Request&, httplib::Response& res) { res.set_content(body, type); });
+    server.Http().Get(path,
+                      [body, type](const httplib::Request&, httplib::Response& res) { res.set_content(body, type); });
   }
   TempDir dir;
   TestServer server;
@@ -73,15 +74,15 @@ TEST_P(UsageTest, ExitsWithTwoAndOneLine) {
   EXPECT_EQ(r.Err.substr(0, r.Err.find('\n')), std::string("tessaly-crawl: ") + GetParam().message);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, UsageTest,
-    ::testing::Values(UsageCase{{}, "give a start address or --open PROJECT"},
-                      UsageCase{{"--bogus", "x"}, "unknown option --bogus"},
-                      UsageCase{{"--threads", "0", "x"}, "--threads needs a number from 1 to 64, not '0'"},
-                      UsageCase{{"--list", "Nope", "x"}, "unknown category 'Nope' for --list"},
-                      UsageCase{{"a", "b"}, "more than one start address: 'a' and 'b'"},
-                      UsageCase{{"x", "--open", "p.tly"}, "give either a start address or --open"},
-                      UsageCase{{"x", "--save"}, "--save needs a value"}));
+INSTANTIATE_TEST_SUITE_P(Arguments, UsageTest,
+                         ::testing::Values(UsageCase{{}, "give a start address or --open PROJECT"},
+                                           UsageCase{{"--bogus", "x"}, "unknown option --bogus"},
+                                           UsageCase{{"--threads", "0", "x"},
+                                                     "--threads needs a number from 1 to 64, not '0'"},
+                                           UsageCase{{"--list", "Nope", "x"}, "unknown category 'Nope' for --list"},
+                                           UsageCase{{"a", "b"}, "more than one start address: 'a' and 'b'"},
+                                           UsageCase{{"x", "--open", "p.tly"}, "give either a start address or --open"},
+                                           UsageCase{{"x", "--save"}, "--save needs a value"}));
 
 TEST_F(TessalyCrawlTest, ReportsBrokenAddressesAndExitsWithOne) {
   Serve("/", "<title>Home</title><a href='gone.html'>gone</a> <a href='ok.html'>ok</a>");
@@ -125,7 +126,8 @@ TEST_F(TessalyCrawlTest, SaveOpenAndSaveAgainGiveTheSameFile) {
 
 TEST_F(TessalyCrawlTest, ProjectsThatCannotBeReadExitWithTwo) {
   EXPECT_EQ(Run({"--open", dir.File("missing.tly")}).Code, 2);
-  dir.Write("bad.tly", "[Settings]\r\nURI=http://h/\r\nLinks=1\r\n[0]\r\nRemoteFile=http%3A%2F%2Fh%2F\r\nRemoteDate=x\r\n");
+  dir.Write("bad.tly",
+            "[Settings]\r\nURI=http://h/\r\nLinks=1\r\n[0]\r\nRemoteFile=http%3A%2F%2Fh%2F\r\nRemoteDate=x\r\n");
   const Result r = Run({"--open", dir.File("bad.tly")});
   EXPECT_EQ(r.Code, 2);
   EXPECT_NE(r.Err.find("'x' is not a valid date and time"), std::string::npos) << r.Err;
@@ -147,7 +149,8 @@ TEST_F(TessalyCrawlTest, NodeLimitExitsWithThree) {
   std::string page = "<title>Many</title>";
   for (int i = 0; i < 4100; ++i) page += "<a href='p" + std::to_string(i) + ".html'>x</a>";
   Serve("/", page);
-  server.Http().Get(R"(/p\d+\.html)", [](const httplib::Request&, httplib::Response& res) { res.set_content("x", "text/plain"); });
+  server.Http().Get(R"(/p\d+\.html)",
+                    [](const httplib::Request&, httplib::Response& res) { res.set_content("x", "text/plain"); });
   server.Start();
   const Result r = Run({"--quiet", "--no-external", server.URL("/")});
   EXPECT_EQ(r.Code, 3) << r.Err;
@@ -167,11 +170,13 @@ TEST_F(TessalyCrawlTest, ListAndSiteExports) {
                         "--export-dhtml-framed", framed, server.URL("/")});
   EXPECT_EQ(r.Code, 1) << r.Err;
   const std::string csvText = ReadFileText(csv);
-  EXPECT_TRUE(StartsText("gone.html,0KB,,Missing,Missing,404,0," + server.URL("/gone.html") + "\r\n", csvText)) << csvText;
+  EXPECT_TRUE(StartsText("gone.html,0KB,,Missing,Missing,404,0," + server.URL("/gone.html") + "\r\n", csvText))
+      << csvText;
   EXPECT_NE(ReadFileText(table).find(">gone.html</A>"), std::string::npos);
-  EXPECT_EQ(ReadFileText(txt), server.URL("/") + "," + server.URL("/") + "\r\n  index.html," + server.URL("/index.html") +
-                                   "\r\n  gone.html," + server.URL("/gone.html") + "\r\n  docs," +
-                                   server.URL("/docs/") + "\r\n    a.html," + server.URL("/docs/a.html") + "\r\n");
+  EXPECT_EQ(ReadFileText(txt), server.URL("/") + "," + server.URL("/") + "\r\n  index.html," +
+                                   server.URL("/index.html") + "\r\n  gone.html," + server.URL("/gone.html") +
+                                   "\r\n  docs," + server.URL("/docs/") + "\r\n    a.html," +
+                                   server.URL("/docs/a.html") + "\r\n");
   EXPECT_NE(ReadFileText(xml).find("<TITLE>A%20&amp;amp;%20B</TITLE>"), std::string::npos);
   EXPECT_NE(ReadFileText(html).find("<QUORLIXTESSALY>"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir.File("treeview_fold.gif")));
