@@ -93,6 +93,14 @@ void TPrivateThread::Run() {
   std::unique_ptr<THTTPClient> http;
   try {
     http = std::make_unique<THTTPClient>();
+    if (!Session_) {
+      try {
+        Session_ = std::make_unique<THTTPSession>();
+      } catch (const EError&) {
+        // Without handles of its own the request makes its own.
+      }
+    }
+    http->Session = Session_.get();
     if (Setup_) Setup_(*http);
     http->OnStatus = [this](const std::string& text) {
       StatusText = text;
@@ -427,8 +435,12 @@ void TFormHTTPClient::TerminateAll() {
       seen = Ends_;
     }
     {
+      // Done when every worker has gone and the window has heard so, but for those whose
+      // hand-over runs below this call.
       std::lock_guard lock(Lock_);
-      if (std::all_of(Active_.begin(), Active_.end(), [](const TPrivateThread* w) { return w->InHandOver_; })) break;
+      const bool allBelow =
+          std::all_of(Active_.begin(), Active_.end(), [](const TPrivateThread* w) { return w->InHandOver_; });
+      if (allBelow && Departing_ == 0) break;
     }
     std::unique_lock lock(EndMutex_);
     EndSignal_.wait_for(lock, std::chrono::milliseconds(2), [&] { return Ends_ != seen; });

@@ -135,6 +135,7 @@ class TPrivateThread {
   const std::string* Source_ = nullptr;
   std::string* Content_ = nullptr;
 
+  std::unique_ptr<THTTPSession> Session_;  // the thread's libcurl handles, kept across requests
   std::mutex HTTPMutex_;
   THTTPClient* HTTP_ = nullptr;     // the running client, guarded by HTTPMutex_
   bool InHandOver_ = false;         // user-interface thread only: its hand-over is running

@@ -25,6 +25,13 @@ TCurlEasy NewCurlEasy() {
   return easy;
 }
 
+TCurlMulti NewCurlMulti() {
+  InitCurlOnce();
+  TCurlMulti multi(curl_multi_init());
+  if (!multi) throw EError("Cannot start an HTTP request");
+  return multi;
+}
+
 std::string HeaderSafe(std::string_view text) {
   std::string r;
   r.reserve(text.size());
@@ -148,28 +155,35 @@ void ReadResponseHeader(std::string_view name, const std::string& value, THTTPRe
   }
 }
 
-CURLcode RunTransfer(CURL* easy, TTransferCancel& cancel, char* errorBuffer, const std::function<bool()>& afterStep) {
-  std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
-  if (!multi) throw EError("Cannot start an HTTP request");
-  if (!cancel.Attach(multi.get())) return CURLE_ABORTED_BY_CALLBACK;
+CURLcode RunTransfer(CURL* easy, CURLM* multiHandle, TTransferCancel& cancel, char* errorBuffer,
+                     const std::function<bool()>& afterStep) {
+  TCurlMulti own;
+  if (!multiHandle) own = NewCurlMulti();
+  CURLM* const multi = multiHandle ? multiHandle : own.get();
+  if (!cancel.Attach(multi)) return CURLE_ABORTED_BY_CALLBACK;
   struct Detach {
     TTransferCancel& Cancel;
     ~Detach() { Cancel.Detach(); }
   } detach{cancel};
 
-  curl_multi_add_handle(multi.get(), easy);
+  if (curl_multi_add_handle(multi, easy) != CURLM_OK) throw EError("Cannot start an HTTP request");
+  struct Remove {
+    CURLM* Multi;
+    CURL* Easy;
+    ~Remove() { curl_multi_remove_handle(Multi, Easy); }
+  } remove{multi, easy};
   CURLcode result = CURLE_OK;
   bool finished = false;
   for (;;) {
     int running = 0;
-    const CURLMcode mc = curl_multi_perform(multi.get(), &running);
+    const CURLMcode mc = curl_multi_perform(multi, &running);
     if (mc != CURLM_OK) {
       result = CURLE_FAILED_INIT;
       std::snprintf(errorBuffer, CURL_ERROR_SIZE, "%s", curl_multi_strerror(mc));
       break;
     }
     int queued = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
+    while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
       if (msg->msg == CURLMSG_DONE) {
         result = msg->data.result;
         finished = true;
@@ -184,9 +198,8 @@ CURLcode RunTransfer(CURL* easy, TTransferCancel& cancel, char* errorBuffer, con
       result = CURLE_ABORTED_BY_CALLBACK;
       break;
     }
-    curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
+    curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
   }
-  curl_multi_remove_handle(multi.get(), easy);
   return result;
 }
 
@@ -203,8 +216,8 @@ void TCurlTransfer::SetCallbacks(CURL* easy) {
   curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
 }
 
-CURLcode TCurlTransfer::Perform(CURL* easy) {
-  return RunTransfer(easy, Cancel_, ErrorBuffer_, [this, easy] {
+CURLcode TCurlTransfer::Perform(CURL* easy, CURLM* multi) {
+  return RunTransfer(easy, multi, Cancel_, ErrorBuffer_, [this, easy] {
     Guarded([&] { OnStep(easy); });
     return !Error_;
   });

@@ -28,6 +28,13 @@ using TCurlEasy = std::unique_ptr<CURL, TCurlEasyCleanup>;
 // A new easy handle, libcurl initialised first. Fails with EError ("Cannot start an HTTP request").
 TCurlEasy NewCurlEasy();
 
+struct TCurlMultiCleanup {
+  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using TCurlMulti = std::unique_ptr<CURLM, TCurlMultiCleanup>;
+// A new multi handle. Fails with EError ("Cannot start an HTTP request").
+TCurlMulti NewCurlMulti();
+
 // A header value as it may go on the wire: line breaks would start a header of their own.
 std::string HeaderSafe(std::string_view text);
 // A date header as a local date-time; 0 when it cannot be read.
@@ -84,10 +91,12 @@ bool BeginAnswer(std::string_view line, THTTPResponse& response);
 void ReadResponseHeader(std::string_view name, const std::string& value, THTTPResponse& response,
                         int64_t* length = nullptr);
 
-// The run loop: runs `easy` on a multi handle of its own until it finishes, `afterStep` returns
-// false, or `cancel` is cancelled (from any thread, which ends the wait at once). Returns
-// libcurl's result; CURLE_ABORTED_BY_CALLBACK when stopped.
-CURLcode RunTransfer(CURL* easy, TTransferCancel& cancel, char* errorBuffer, const std::function<bool()>& afterStep);
+// The run loop: runs `easy` on `multi` (none: a multi handle of its own) until it finishes,
+// `afterStep` returns false, or `cancel` is cancelled (from any thread, which ends the wait at
+// once). Returns libcurl's result; CURLE_ABORTED_BY_CALLBACK when stopped. `easy` leaves `multi`
+// again at the end, so both can serve the next transfer.
+CURLcode RunTransfer(CURL* easy, CURLM* multi, TTransferCancel& cancel, char* errorBuffer,
+                     const std::function<bool()>& afterStep);
 
 // The libcurl side of one transfer, shared by the crawl's requests and the downloads: libcurl's
 // callbacks hand the answer's header lines and body to the subclass; a handler that raises or
@@ -110,8 +119,9 @@ class TCurlTransfer {
 
   // Points the header, body and progress callbacks and the error buffer of `easy` here.
   void SetCallbacks(CURL* easy);
-  // Runs `easy` to its end with RunTransfer; stops once a handler has failed or on Cancel.
-  CURLcode Perform(CURL* easy);
+  // Runs `easy` to its end with RunTransfer on `multi` (none: one of its own); stops once a
+  // handler has failed or on Cancel.
+  CURLcode Perform(CURL* easy, CURLM* multi = nullptr);
   // Raises what a handler raised, if anything.
   void RaiseHandlerError() const {
     if (Error_) std::rethrow_exception(Error_);

@@ -36,6 +36,9 @@ class THTMLWalk {
   virtual void DoAttributeValue() {}  // AttrValue holds the value, without quotes
   virtual void DoEndAttribute() {}    // the attribute, its value and the blanks after it are consumed
 
+  // Ends the walk after the current token: Step answers false from then on.
+  void StopWalk() { Cursor = DocEnd_; }
+
   const char* TokenStart = nullptr;  // first character of the token being scanned
   const char* Cursor = nullptr;      // the scanning position
   const char* DocStart = nullptr;    // first character of the document

@@ -84,14 +84,33 @@ void THTTPTransfer::Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHe
   curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
 }
 
+struct THTTPSession::TImpl {
+  TCurlEasy Easy = NewCurlEasy();
+  TCurlMulti Multi = NewCurlMulti();
+};
+
+THTTPSession::THTTPSession() : Impl_(std::make_unique<TImpl>()) {}
+
+THTTPSession::~THTTPSession() = default;
+
 void THTTPTransfer::Run() {
-  const TCurlEasy easy = NewCurlEasy();
+  TCurlEasy own;
+  CURL* easy = nullptr;
+  CURLM* multi = nullptr;
+  if (THTTPSession* session = Client_.Session) {
+    easy = session->Impl_->Easy.get();
+    multi = session->Impl_->Multi.get();
+    curl_easy_reset(easy);  // every option set anew below; connections and names stay
+  } else {
+    own = NewCurlEasy();
+    easy = own.get();
+  }
   TCurlList headers, proxyHeaders;
-  Configure(easy.get(), headers, proxyHeaders);
+  Configure(easy, headers, proxyHeaders);
   if (Client_.Closed()) throw EAbort();
 
   Status("Resolving hostname " + Client_.URL.Host + ".");
-  const CURLcode result = Perform(easy.get());
+  const CURLcode result = Perform(easy, multi);
 
   if (WorkBegun_ && Client_.OnWorkEnd) Guarded([&] { Client_.OnWorkEnd(); });
   if (ConnectedReported_) {

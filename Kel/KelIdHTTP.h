@@ -5,10 +5,27 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "Kel/KelHTTPTypes.h"
 #include "Kel/KelURI.h"
+
+// The libcurl handles of one thread, kept across its requests: a request made with a session
+// costs no new handle, no new wake-up socket pair of the transfer loop and, through the shared
+// connection cache, no new connection. A session serves one request at a time.
+class THTTPSession {
+ public:
+  THTTPSession();
+  ~THTTPSession();
+  THTTPSession(const THTTPSession&) = delete;
+  THTTPSession& operator=(const THTTPSession&) = delete;
+
+ private:
+  friend class THTTPTransfer;
+  struct TImpl;
+  std::unique_ptr<TImpl> Impl_;
+};
 
 // The client of one request. Created for the request, used on one thread, destroyed after it;
 // only Close() may be called from another thread.
@@ -22,6 +39,8 @@ class THTTPClient {
   THTTPRequest Request;
   THTTPResponse Response;
   TProxyParams ProxyParams;
+  // The handles to use (not owned); none: the request makes its own.
+  THTTPSession* Session = nullptr;
 
   // Progress, called on the thread that runs Fetch.
   std::function<void(const std::string& status)> OnStatus;

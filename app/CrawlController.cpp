@@ -36,6 +36,14 @@ void Guarded(F&& f) {
 
 }  // namespace
 
+// What the worker that fetched a page found in it, handed to the page's completion.
+struct TPageWork {
+  bool Scanned = false;  // the page was walked: Found holds its links, title and description
+  TPageLinks Found;
+  bool Counted = false;  // its spelling errors were counted
+  int32_t SpellingErrors = 0;
+};
+
 TCrawlController::TCrawlController(TFormTessaly& main) : Main_(main) {}
 
 void TCrawlController::AttachPool(TFormHTTPClient& pool) {
@@ -94,12 +102,46 @@ void TCrawlController::HeaderCompletion(THTTPClient& sender) {
     TSpiderNode* node = AcceptResponse(sender);
     const int32_t code = sender.Response.ResponseCode();
     if (code == -1 || code == 301 || code == 302 || code == 401 || node->IsSpiderable())
-      Pool_->AddGetRequest(sender.URL.Compose(), sender.Request.Referer, std::make_unique<std::string>(),
-                           [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
+      AddPageRequest(sender.URL.Compose(), sender.Request.Referer);
   });
 }
 
-void TCrawlController::FullCompletion(THTTPClient& sender) {
+std::shared_ptr<const TWordList> TCrawlController::UserWords() {
+  // Words are only ever added to the user list, so a changed list has a changed count.
+  const TWordList& list = Dictionaries->UserList;
+  if (!UserWords_ || list.Count() != UserWordCount_) {
+    UserWords_ = std::make_shared<const TWordList>(list);
+    UserWordCount_ = list.Count();
+  }
+  return UserWords_;
+}
+
+void TCrawlController::AddPageRequest(const std::string& url, const std::string& referer) {
+  auto work = std::make_shared<TPageWork>();
+  // Read-only inputs of the worker: a copy of the site root, the main list (loaded once, never
+  // changed while the program runs) and a snapshot of the user list.
+  const TURI site = Main_.Map.SiteURI;
+  const TWordList* mainWords = Dictionaries ? &Dictionaries->MainList : nullptr;
+  std::shared_ptr<const TWordList> userWords = Dictionaries ? UserWords() : nullptr;
+  Pool_->AddGetRequest(
+      url, referer, std::make_unique<std::string>(),
+      [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
+      [work, site, mainWords, userWords](THTTPClient& c) {
+        // Only what the completion will parse: an answer 200 with an HTML page inside the site.
+        const THTTPResponse& r = c.Response;
+        if (!r.ContentStream || r.ResponseCode() != 200 || !ContainsText(r.ContentType, "text/html") ||
+            !IsInsideSite(site, c.URL))
+          return;
+        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, [&c] { return c.Closed(); });
+        work->Scanned = !c.Closed();
+        if (work->Scanned && mainWords && userWords) {
+          work->SpellingErrors = CountSpellingErrors(*r.ContentStream, *mainWords, *userWords);
+          work->Counted = true;
+        }
+      });
+}
+
+void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
   ++RequestsDone_;
   Guarded([&] {
     const int32_t code = sender.Response.ResponseCode();
@@ -121,7 +163,14 @@ void TCrawlController::FullCompletion(THTTPClient& sender) {
     TSpiderNode* node = AcceptResponse(sender);
     if (!node->IsSpiderable()) return;
     if (hasBody) {
-      ParsePage(node, *sender.Response.ContentStream, sender.URL);
+      if (work && work->Scanned) {
+        ApplyPageLinks(Main_.Tree, node, sender.URL, work->Found);
+        node->RefreshIcon();
+        if (work->Counted) node->SpellingErrors = work->SpellingErrors;
+        else if (Dictionaries) node->SpellingErrors = CountSpellingErrors(*sender.Response.ContentStream, *Dictionaries);
+      } else {
+        ParsePage(node, *sender.Response.ContentStream, sender.URL);
+      }
       return;
     }
     // A site that moved from http to https (or back): the target shares its tree entry and node
@@ -132,17 +181,13 @@ void TCrawlController::FullCompletion(THTTPClient& sender) {
     const bool otherScheme = !SameText(own.Protocol, sender.URL.Protocol) && SameText(own.Host, sender.URL.Host) &&
                              own.Path == sender.URL.Path && own.Document == sender.URL.Document &&
                              own.Params == sender.URL.Params;
-    if (otherScheme && FoldedFetches_.insert(address).second)
-      Pool_->AddGetRequest(address, sender.Request.Referer, std::make_unique<std::string>(),
-                           [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
+    if (otherScheme && FoldedFetches_.insert(address).second) AddPageRequest(address, sender.Request.Referer);
   });
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
-  {
-    THTMLLinkExtractor extractor(Main_.Tree, page, node);
-    extractor.Walk(body);
-  }
+  TPageLinks found = ExtractPageLinks(body, page);
+  ApplyPageLinks(Main_.Tree, node, page, found);
   node->RefreshIcon();
   if (Dictionaries) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);
 }

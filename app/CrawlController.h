@@ -6,6 +6,7 @@
 // these completions.
 #pragma once
 
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -16,6 +17,8 @@ class THTTPClient;
 class TSpellingDictionaries;
 class TSpiderNode;
 class TURI;
+class TWordList;
+struct TPageWork;
 
 class TCrawlController {
  public:
@@ -39,7 +42,8 @@ class TCrawlController {
   // Completion of a header request: a page of the site, or an unclear answer, is fetched in full.
   void HeaderCompletion(THTTPClient& sender);
   // Completion of a full request or of a redirect check: redirects are checked, pages parsed.
-  void FullCompletion(THTTPClient& sender);
+  // `work`: what the worker found in the page already (none: the page is read here).
+  void FullCompletion(THTTPClient& sender, TPageWork* work = nullptr);
   // Title, description and links of a fetched page, then its spelling count.
   void ParsePage(TSpiderNode* node, const std::string& body, const TURI& page);
 
@@ -49,7 +53,15 @@ class TCrawlController {
   long RequestsDone() const { return RequestsDone_; }
 
  private:
+  // Queues the full request of a page: its walk and spelling count run on the worker that
+  // fetches it, against the site root and the word lists as they are now.
+  void AddPageRequest(const std::string& url, const std::string& referer);
+  // The user word list as it is now, copied when it has changed: what workers read.
+  std::shared_ptr<const TWordList> UserWords();
+
   TFormTessaly& Main_;
+  std::shared_ptr<const TWordList> UserWords_;
+  int UserWordCount_ = -1;
   TFormHTTPClient* Pool_ = nullptr;
   long RequestsDone_ = 0;
   // Redirect checks made in this crawl, as (target, redirecting address): a loop of redirects

@@ -2,6 +2,8 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "app/SpiderNode.h"
+#include "app/SpiderTools.h"
 
 namespace {
 
@@ -22,14 +24,15 @@ std::string RefreshTarget(std::string_view content) {
 
 }  // namespace
 
-THTMLLinkExtractor::THTMLLinkExtractor(TSiteTree& tree, const TURI& baseURI, TSpiderNode* node)
-    : BaseURI(baseURI), Node(node), Tree_(tree), Referer_(baseURI) {
-  KelAssert(node, "THTMLLinkExtractor needs the page's spider node");
-}
-
-THTMLLinkExtractor::~THTMLLinkExtractor() { Node->Title = TitleText; }
+THTMLLinkExtractor::THTMLLinkExtractor(const TURI& baseURI) : BaseURI(baseURI) {}
 
 void THTMLLinkExtractor::AddLink(std::string_view link) {
+  if (Stopped && Stopped()) {
+    StopWalk();
+    return;
+  }
+  // A text seen before names the same target: the page links to it once.
+  if (!Seen_.emplace(link).second) return;
   TURI target;
   try {
     ResolveLink(target, link, &BaseURI);
@@ -37,8 +40,12 @@ void THTMLLinkExtractor::AddLink(std::string_view link) {
     // A malformed percent escape spoils this link only; the page's other links still count.
     return;
   }
-  TTreeEntry* entry = Tree_.InsertURL(target, &Referer_, true);
-  Node->AddToLinks(NodeOf(entry));
+  Found_.Links.push_back(std::move(target));
+}
+
+TPageLinks THTMLLinkExtractor::Result() {
+  Found_.Title = TitleText;
+  return std::move(Found_);
 }
 
 void THTMLLinkExtractor::DoBeginTag() {
@@ -77,7 +84,28 @@ void THTMLLinkExtractor::DoEndTag() {
   if (IsTag("SCRIPT")) InScript = true;
   else if (IsTag("/SCRIPT")) InScript = false;
   if (IsTag("META")) {
-    if (SameText(MetaName, "description")) Node->Description = MetaContent;
+    if (SameText(MetaName, "description")) {
+      Found_.HasDescription = true;
+      Found_.Description = MetaContent;
+    }
     if (SameText(MetaHttpEquiv, "refresh")) AddLink(RefreshTarget(MetaContent));
   }
+}
+
+TPageLinks ExtractPageLinks(std::string_view body, const TURI& page, const std::function<bool()>& stopped) {
+  THTMLLinkExtractor extractor(page);
+  extractor.Stopped = stopped;
+  extractor.Walk(body);
+  return extractor.Result();
+}
+
+void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found) {
+  KelAssert(page, "a page's links need the page's spider node");
+  TURI referer(pageURI);  // link insertion normalises it once; the same referer for every link
+  for (TURI& target : found.Links) {
+    TTreeEntry* entry = tree.InsertURL(target, &referer, true);
+    page->AddToLinks(NodeOf(entry));
+  }
+  page->Title = found.Title;
+  if (found.HasDescription) page->Description = found.Description;
 }

@@ -106,9 +106,11 @@ TSiteMap::TSiteMap() { SiteURI.Parse("http://LocalHost/"); }
 
 TSiteMap::~TSiteMap() = default;
 
-bool TSiteMap::IsInternal(const TURI& uri) const {
-  return SameText(uri.Host, SiteURI.Host) && StartsText(SiteURI.Path, uri.Path);
+bool IsInsideSite(const TURI& site, const TURI& uri) {
+  return SameText(uri.Host, site.Host) && StartsText(site.Path, uri.Path);
 }
+
+bool TSiteMap::IsInternal(const TURI& uri) const { return IsInsideSite(SiteURI, uri); }
 
 TSpiderNode* TSiteMap::CreateNode(const TURI* uri, TTreeEntry* treeNode) {
   Nodes_.push_back(std::make_unique<TSpiderNode>(*this, uri, treeNode, Count()));

@@ -143,6 +143,10 @@ std::string SizeText(int64_t size);
 // "Missing" for 0, else the date-time text.
 std::string DateText(TDateTime date);
 
+// Whether `uri` lies inside the site whose root is `site`: same host (ignoring case) and a path
+// that begins with the site root's path (ignoring case).
+bool IsInsideSite(const TURI& site, const TURI& uri);
+
 // The one site map: the site root and every spider node in creation order.
 class TSiteMap {
  public:

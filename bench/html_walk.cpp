@@ -169,10 +169,8 @@ void BM_ExtractLinks(benchmark::State& state) {
     map.SiteURI.Parse("http://www.example.com/site/");
     TURI uri(page);
     TSpiderNode* node = NodeOf(tree.InsertURL(uri, nullptr, true));
-    {
-      THTMLLinkExtractor extractor(tree, page, node);
-      extractor.Walk(doc);
-    }
+    TPageLinks found = ExtractPageLinks(doc, page);
+    ApplyPageLinks(tree, node, page, found);
     if (node->Title != "Benchmark page" || queue.heads < 100) state.SkipWithError("unexpected extraction");
     links = node->Links.size();
   }

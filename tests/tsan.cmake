@@ -23,5 +23,5 @@ if(TESSALY_TSAN_TESTS)
     DISCOVERY_TIMEOUT 120
     TEST_PREFIX "tsan."
     PROPERTIES TIMEOUT 240 LABELS tsan
-               ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4")
+               ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4:suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tsan.supp")
 endif()

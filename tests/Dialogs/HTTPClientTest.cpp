@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <map>
+#include <set>
+#include <thread>
 
 #include "Dialogs/UnitHTTPClient.h"
 #include "Kel/KelError.h"
@@ -343,6 +345,46 @@ TEST_F(PoolTest, OnceThePoolIsNoLongerBusyItsStatusNotificationHasSaidSo) {
     }
     EXPECT_FALSE(notifiedBusy) << "request " << i;
   }
+}
+
+TEST_F(PoolTest, AWorkerAndItsConnectionServeRequestAfterRequest) {
+  std::mutex mutex;
+  std::set<int> ports;
+  TestServer server;
+  server.Http().Get("/port/.*", [&](const httplib::Request& req, httplib::Response& res) {
+    {
+      std::lock_guard lock(mutex);
+      ports.insert(req.remote_port);
+    }
+    res.set_content("x", "text/plain");
+  });
+  server.Http().set_keep_alive_max_count(100);  // the server's default closes after 5 requests
+  server.Start();
+  TFormHTTPClient single(Ui, &Prompter, 1);
+  std::set<std::thread::id> threads;
+  std::vector<std::string> workOrder, callbackOrder;
+  for (int i = 0; i < 8; ++i) {
+    const std::string name = "r" + std::to_string(i);
+    single.AddGetRequest(
+        server.URL("/port/" + name), "", std::make_unique<std::string>(),
+        [&, name](THTTPClient& c) {
+          callbackOrder.push_back(name);
+          EXPECT_EQ(*c.Response.ContentStream, "x");
+        },
+        [&, name](THTTPClient& c) {
+          // On the worker, after the fetch: the answer is there already.
+          EXPECT_EQ(c.Response.ResponseCode(), 200);
+          EXPECT_FALSE(Ui.IsUiThread());
+          std::lock_guard lock(mutex);
+          threads.insert(std::this_thread::get_id());
+          workOrder.push_back(name);
+        });
+  }
+  ASSERT_TRUE(Ui.ProcessUntil([&] { return single.IsIdle(); }, 20s));
+  EXPECT_EQ(callbackOrder, workOrder);
+  EXPECT_EQ(callbackOrder.size(), 8u);
+  EXPECT_EQ(threads.size(), 1u);  // one thread for every request
+  EXPECT_EQ(ports.size(), 1u);    // over one connection
 }
 
 TEST_F(PoolTest, FailuresAndLocalFilesAreOrdinaryAnswers) {

@@ -170,6 +170,52 @@ TEST_F(CrawlTest, SiteMovedToHttpsIsCrawledInFull) {
   EXPECT_EQ(Node(plain.URL("/"))->Title, "Secure home");
 }
 
+TEST_F(CrawlTest, EachPageKeepsItsLinksInDocumentOrderWhenPagesCompleteOutOfOrder) {
+  // The first page's answer is held until the second has been walked and filed, so the pages
+  // complete in the other order; each keeps its own links in its own order, and its title and
+  // spelling count.
+  TestServer site;
+  TestGate gate;
+  TestCounter secondDone;
+  Page(site, "/", "<a href='first.html'>1</a> <a href='second.html'>2</a>");
+  site.Http().Get("/first.html", [&](const httplib::Request& req, httplib::Response& res) {
+    if (req.method == "GET") gate.Wait();
+    res.set_content("<title>Home</title>Welcome <a href='c.html'>c</a><a href='a.html'>a</a><a href='b.html'>b</a>",
+                    "text/html");
+  });
+  site.Http().Get("/second.html", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<title>Page</title>Teh <a href='b.html'>b</a><a href='c.html'>c</a><a href='a.html'>a</a>",
+                    "text/html");
+  });
+  for (const char* p : {"/a.html", "/b.html", "/c.html"}) Page(site, p, "<title>x</title>");
+  site.Start();
+  app->Main.EditURL = site.URL("/");
+  app->Main.ButtonSpiderClick();
+  ASSERT_TRUE(ui.ProcessUntil(
+      [&] {
+        TSpiderNode* second = Node(site.URL("/second.html"));
+        return second && second->Links.size() == 3;
+      },
+      30s));
+  EXPECT_TRUE(Node(site.URL("/first.html"))->Links.empty());
+  gate.Open();
+  WaitIdle();
+  auto links = [&](const std::string& path) {
+    std::vector<std::string> v;
+    for (const TSpiderNode* n : Node(site.URL(path))->Links) v.push_back(n->URLText());
+    return v;
+  };
+  EXPECT_EQ(links("/first.html"),
+            (std::vector<std::string>{site.URL("/c.html"), site.URL("/a.html"), site.URL("/b.html")}));
+  EXPECT_EQ(links("/second.html"),
+            (std::vector<std::string>{site.URL("/b.html"), site.URL("/c.html"), site.URL("/a.html")}));
+  EXPECT_EQ(Node(site.URL("/first.html"))->Title, "Home");
+  EXPECT_EQ(Node(site.URL("/second.html"))->Title, "Page");
+  EXPECT_EQ(Node(site.URL("/first.html"))->SpellingErrors, 0);
+  EXPECT_EQ(Node(site.URL("/second.html"))->SpellingErrors, 1);
+  for (const char* p : {"/a.html", "/b.html", "/c.html"}) EXPECT_EQ(Node(site.URL(p))->Referers.size(), 2u) << p;
+}
+
 TEST_F(CrawlTest, StopAndResume) {
   TestServer site;
   TestGate gate;

@@ -1,4 +1,5 @@
 #include "app/LinkExtractor.h"
+#include "app/SpiderTools.h"
 
 #include <gtest/gtest.h>
 
@@ -27,11 +28,11 @@ class LinkExtractorTest : public ::testing::Test {
     queue.Heads.clear();
   }
 
-  // The page-parsing step as the crawl runs it, up to the title.
+  // The page-parsing step as the crawl runs it, up to the title: the walk, then its result filed.
   void Extract(const std::string& body) {
     const TURI base(pageAddress);
-    THTMLLinkExtractor extractor(tree, base, page);
-    extractor.Walk(body);
+    TPageLinks found = ExtractPageLinks(body, base);
+    ApplyPageLinks(tree, page, base, found);
   }
   Texts Links() const {
     Texts v;
@@ -148,21 +149,37 @@ TEST_F(LinkExtractorTest, MalformedEscapeSkipsOnlyThatLink) {
   EXPECT_EQ(page->Description, "d");
 }
 
-TEST_F(LinkExtractorTest, TitleIsStoredWhenTheExtractorIsDestroyed) {
+TEST_F(LinkExtractorTest, TheWalkTouchesNoModelUntilItsResultIsFiled) {
   const TURI base(pageAddress);
-  {
-    THTMLLinkExtractor extractor(tree, base, page);
-    extractor.Walk("<title>New</title><a href=\"a.html\">");
-    EXPECT_EQ(extractor.TitleText, "New");
-    EXPECT_EQ(page->Title, "Old title");
-    EXPECT_EQ(Links(), Texts{"http://host/dir/a.html"});
-  }
+  const int nodes = map.Count();
+  TPageLinks found = ExtractPageLinks("<title>New</title><a href=\"a.html\"><meta name=description content=D>", base);
+  EXPECT_EQ(found.Title, "New");
+  ASSERT_EQ(found.Links.size(), 1u);
+  EXPECT_EQ(found.Links[0].Compose(), "http://host/dir/a.html");
+  EXPECT_EQ(map.Count(), nodes);
+  EXPECT_TRUE(queue.Heads.empty());
+  EXPECT_EQ(page->Title, "Old title");
+  EXPECT_EQ(page->Description, "Old description");
+  ApplyPageLinks(tree, page, base, found);
   EXPECT_EQ(page->Title, "New");
+  EXPECT_EQ(page->Description, "D");
+  EXPECT_EQ(Links(), Texts{"http://host/dir/a.html"});
+}
+
+TEST_F(LinkExtractorTest, AStoppedWalkEndsAtTheNextLink) {
+  const TURI base(pageAddress);
+  int asked = 0;
+  const TPageLinks found =
+      ExtractPageLinks("<a href=1><a href=2><a href=3><a href=4>", base, [&] { return ++asked > 2; });
+  ASSERT_EQ(found.Links.size(), 2u);
+  EXPECT_EQ(found.Links[1].Compose(), "http://host/dir/2");
+  EXPECT_EQ(asked, 3);
 }
 
 TEST_F(LinkExtractorTest, ThePageNodeIsRequired) {
   const TURI base(pageAddress);
-  EXPECT_THROW(THTMLLinkExtractor(tree, base, nullptr), EAssertionFailed);
+  TPageLinks found;
+  EXPECT_THROW(ApplyPageLinks(tree, nullptr, base, found), EAssertionFailed);
 }
 
 }  // namespace

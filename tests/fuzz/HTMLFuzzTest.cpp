@@ -191,10 +191,8 @@ void Extract(std::string_view doc) {
   const TURI base("http://host/dir/page.html");
   TURI uri(base);
   TSpiderNode* page = NodeOf(tree.InsertURL(uri, nullptr, true));
-  {
-    THTMLLinkExtractor extractor(tree, base, page);
-    extractor.Walk(doc);
-  }
+  TPageLinks found = ExtractPageLinks(doc, base);
+  ApplyPageLinks(tree, page, base, found);
   std::vector<TSpiderNode*> links = page->Links;
   std::sort(links.begin(), links.end());
   ASSERT_EQ(std::adjacent_find(links.begin(), links.end()), links.end()) << "a target listed twice";
