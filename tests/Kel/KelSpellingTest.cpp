@@ -10,6 +10,8 @@
 #include "Kel/KelStr.h"
 #include "platform/Headless.h"
 #include "platform/System.h"
+#include "support/SpellingDocuments.h"
+#include "support/SpellingReference.h"
 #include "support/TempDir.h"
 #include "support/WordLists.h"
 
@@ -73,6 +75,34 @@ TEST(FindInEither, ExactEntriesOnlyAndAbsentLists) {
   EXPECT_FALSE(FindInEither("cat", nullptr, nullptr));
 }
 
+// Every kind of word-shaped token, against the rules written out plainly: a large main list
+// filled in one go (searched through its index) and a small user list filled word by word.
+TEST(IsKnownInEither, AgreesWithThePlainRulesOnEveryKindOfToken) {
+  TestRandom random = TestRandom::FromSeed(3);
+  const std::vector<std::string> vocabulary = spelling_documents::Vocabulary(random, 6000);
+  std::vector<std::string> mainWords(vocabulary.begin(), vocabulary.begin() + 5000);
+  mainWords.push_back("x");
+  TWordList main, user, none;
+  main.Assign(mainWords);
+  reference::TPlainList plainMain, plainUser, plainNone;
+  for (const std::string& w : mainWords) plainMain.Add(w);
+  for (size_t i = 5000; i < vocabulary.size(); i += 7) {
+    user.Add(vocabulary[i]);
+    plainUser.Add(vocabulary[i]);
+  }
+  int known = 0, unknown = 0;
+  for (int i = 0; i < 100000; ++i) {
+    const std::string token = spelling_documents::Token(random, vocabulary);
+    const bool expected = reference::IsKnownInEither(token, plainMain, plainUser);
+    ASSERT_EQ(IsKnownInEither(token, main, user), expected) << token;
+    ASSERT_EQ(IsKnownInEither(token, main, none), reference::IsKnownInEither(token, plainMain, plainNone)) << token;
+    ASSERT_EQ(IsKnownWord(token, user), reference::IsKnownWord(token, plainUser)) << token;
+    (expected ? known : unknown)++;
+  }
+  EXPECT_GT(known, 10000);  // both answers are well represented
+  EXPECT_GT(unknown, 10000);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Splitting
 
@@ -102,6 +132,18 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"a&AMP;b &QUOT;c&Lt;d&reg;e&gt;", {{1, 1}, {7, 1}, {15, 1}, {20, 1}, {26, 1}}},
                       SplitCase{"&amp no", {{2, 3}, {6, 2}}},  // without its ";" it is text
                       SplitCase{std::string("ab\0cd", 5), {{1, 2}}}));
+
+TEST(SplitWords, AgreesWithThePlainRulesOnGeneratedDocuments) {
+  TestRandom random = TestRandom::FromSeed(5);
+  const std::vector<std::string> vocabulary = spelling_documents::Vocabulary(random, 500);
+  for (int d = 0; d < 300; ++d) {
+    const std::string text = spelling_documents::Document(random, vocabulary, 1 + random.Below(6000));
+    TWordPositions words, expected;
+    SplitWords(text, words);
+    reference::SplitWords(text, expected);
+    ASSERT_EQ(words, expected) << ::testing::PrintToString(text);
+  }
+}
 
 TEST(SplitWords, Appends) {
   TWordPositions words{{7, 7}};
