@@ -27,6 +27,8 @@ bool THTMLSpellCheck::IsKnown(std::string_view word) {
 }
 
 void THTMLSpellCheck::DoTagName() {
+  // "style" and "script", opening or closing, are 5 to 7 bytes long: most tags are not.
+  if (TagName.size() < 5 || TagName.size() > 7) return;
   if (IsTag("script") || IsTag("style")) SkipText = true;
   if (IsTag("/script") || IsTag("/style")) SkipText = false;
 }
@@ -35,14 +37,12 @@ void THTMLSpellCheck::DoBeginText() { RunStart = Position(); }
 
 void THTMLSpellCheck::DoText() {
   if (SkipText) return;
-  Words_.clear();
-  SplitWords(Text, Words_);
+  // The run is a verbatim copy of the document from RunStart on.
   const std::string_view run(Text);
-  for (const TWordPosition& w : Words_) {
-    // The run is a verbatim copy of the document from RunStart on.
-    const std::string_view word = run.substr(static_cast<size_t>(w.Index - 1), static_cast<size_t>(w.Length));
-    if (!IsKnown(word)) Errors.push_back({w.Index + RunStart - 1, w.Length});
-  }
+  ForEachWord(run, [&](size_t start, size_t length) {
+    if (!IsKnown(run.substr(start, length)))
+      Errors.push_back({static_cast<int32_t>(start) + RunStart, static_cast<int32_t>(length)});
+  });
 }
 
 TWordPositions CheckSpelling(std::string_view html, const TWordList& mainList, const TWordList& userList) {

@@ -35,7 +35,6 @@ class THTMLSpellCheck : public THTMLWalk {
 
   const TWordList& MainList_;
   const TWordList& UserList_;
-  TWordPositions Words_;  // the words of the current run, reused from run to run
 
   // Recent answers by word, letter case folded (the rules do not depend on it): a small table
   // with one place per hash value, for words of up to 16 bytes.
