@@ -233,6 +233,22 @@ void BM_CorpusCountSpellingErrors(benchmark::State& state) {
 }
 BENCHMARK(BM_CorpusCountSpellingErrors)->Unit(benchmark::kMillisecond);
 
+// The same with one table of answers for the whole corpus, as a crawl's thread can keep one.
+void BM_CorpusCountSpellingErrorsKeptAnswers(benchmark::State& state) {
+  if (!CorpusReady(state)) return;
+  const TWordList user;
+  int64_t errors = 0;
+  for (auto _ : state) {
+    TKnownWords known(MainList(), user, TKnownWords::kCrawlBits);
+    errors = 0;
+    for (const std::string& page : Corpus().Pages) errors += CountSpellingErrors(page, known);
+    benchmark::DoNotOptimize(errors);
+  }
+  CorpusCounters(state);
+  state.counters["errors"] = static_cast<double>(errors);
+}
+BENCHMARK(BM_CorpusCountSpellingErrorsKeptAnswers)->Unit(benchmark::kMillisecond);
+
 // Splitting alone, over the whole pages (markup included).
 void BM_CorpusSplitWords(benchmark::State& state) {
   if (!CorpusReady(state)) return;

@@ -107,12 +107,17 @@ TEST(CheckSpelling, AgreesWithThePlainRulesOnGeneratedDocuments) {
     user.Add(vocabulary[i]);
     plainUser.Add(vocabulary[i]);
   }
+  // Answers kept across the documents, in a table of a crawl's size and in one of two places
+  // (every word evicts another).
+  TKnownWords kept(main, user, TKnownWords::kCrawlBits), tiny(main, user, 1);
   size_t errors = 0;
   for (int d = 0; d < 150; ++d) {
     const std::string html = spelling_documents::Document(random, vocabulary, 1 + random.Below(40000));
     const TWordPositions expected = reference::CheckSpelling(html, plainMain, plainUser);
     ASSERT_EQ(CheckSpelling(html, main, user), expected) << "document " << d;
     ASSERT_EQ(CountSpellingErrors(html, main, user), static_cast<int32_t>(expected.size()));
+    ASSERT_EQ(CheckSpelling(html, kept), expected) << "document " << d;
+    ASSERT_EQ(CountSpellingErrors(html, tiny), static_cast<int32_t>(expected.size()));
     ASSERT_EQ(CheckSpelling(html, none, user), reference::CheckSpelling(html, plainNone, plainUser));
     errors += expected.size();
   }
