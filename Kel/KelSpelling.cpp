@@ -73,9 +73,16 @@ inline uint64_t Key2Of(std::string_view word) { return __builtin_bswap64(FoldedB
 // when both their numbers are equal: the numbers then hold the whole word and mark its end.
 bool KeysHoldWord(std::string_view word) {
   if (word.size() >= 16) return false;
-  for (char c : word)
-    if (c == '\0') return false;
-  return true;
+  // Eight bytes at a time (folding keeps zero bytes zero and others not), those past the
+  // word's end set to 0xFF first.
+  const auto noZeroByte = [](uint64_t v, size_t n) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    if (n < 8) v |= ~uint64_t{0} << (8 * n);
+    return ((v - kOnes) & ~v & kHigh) == 0;
+  };
+  const size_t n = word.size();
+  return noZeroByte(FoldedBytes(word, 0), std::min<size_t>(n, 8)) &&
+         (n <= 8 || noZeroByte(FoldedBytes(word, 8), n - 8));
 }
 
 // The bucket of a key: its first two folded bytes.
