@@ -20,31 +20,20 @@
 
 namespace {
 
-// Byte tables: the comparison's folding (ASCII letters only) and the character classes.
-struct TCharTables {
+// The comparison's folding: ASCII letters in lower case, every other byte as it is.
+struct TFoldTable {
   unsigned char Fold[256];
-  bool Alnum[256];     // may start a word: ASCII letters and digits
-  bool WordChar[256];  // may continue a word: letters, digits, "'", "-", "_"
 };
 
-constexpr TCharTables MakeTables() {
-  TCharTables t{};
-  for (int c = 0; c < 256; ++c) {
-    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    const bool digit = c >= '0' && c <= '9';
-    t.Fold[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-    t.Alnum[c] = letter || digit;
-    t.WordChar[c] = letter || digit || c == '\'' || c == '-' || c == '_';
-  }
+constexpr TFoldTable MakeFoldTable() {
+  TFoldTable t{};
+  for (int c = 0; c < 256; ++c) t.Fold[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
   return t;
 }
 
-constexpr TCharTables kChars = MakeTables();
+constexpr TFoldTable kChars = MakeFoldTable();
 
 inline unsigned char U(char c) { return static_cast<unsigned char>(c); }
-
-// The references SplitWords skips whole; every other one is read as text.
-constexpr std::string_view kSkippedReferences[] = {"&nbsp;", "&quot;", "&amp;", "&reg;", "&gt;", "&lt;"};
 
 std::string_view UpToNul(std::string_view text) {
   const size_t nul = text.find('\0');
@@ -84,9 +73,16 @@ inline uint64_t Key2Of(std::string_view word) { return __builtin_bswap64(FoldedB
 // when both their numbers are equal: the numbers then hold the whole word and mark its end.
 bool KeysHoldWord(std::string_view word) {
   if (word.size() >= 16) return false;
-  for (char c : word)
-    if (c == '\0') return false;
-  return true;
+  // Eight bytes at a time (folding keeps zero bytes zero and others not), those past the
+  // word's end set to 0xFF first.
+  const auto noZeroByte = [](uint64_t v, size_t n) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    if (n < 8) v |= ~uint64_t{0} << (8 * n);
+    return ((v - kOnes) & ~v & kHigh) == 0;
+  };
+  const size_t n = word.size();
+  return noZeroByte(FoldedBytes(word, 0), std::min<size_t>(n, 8)) &&
+         (n <= 8 || noZeroByte(FoldedBytes(word, 8), n - 8));
 }
 
 // The bucket of a key: its first two folded bytes.
@@ -295,53 +291,106 @@ std::string UserDictionaryFile(platform::Paths& paths) {
 // ---------------------------------------------------------------------------------------------
 // Words
 
-bool IsKnownWord(std::string_view word, const TWordList& list) {
-  // The cheap rules first; the order of the rules does not change the answer.
+namespace {
+
+// Up to this length a word's letters are gathered on the stack.
+constexpr size_t kShortWord = 64;
+
+// The rules that do not read a list, and the letters of a word: true when the word is known
+// whatever the lists hold (shorter than 2, a digit first, fewer than 2 letters). Otherwise
+// `letters` is the word without its non-letters: the word itself when it has none, else a copy
+// in `buffer` (kShortWord bytes) or, for a longer word, in `spill`.
+bool KnownByForm(std::string_view word, std::string_view& letters, char* buffer, std::string& spill) {
   if (word.size() < 2 || IsAsciiDigit(word[0])) return true;
+  size_t first = 0;  // the first non-letter
+  while (first < word.size() && IsAsciiLetter(word[first])) ++first;
+  if (first == word.size()) {
+    letters = word;
+    return false;
+  }
+  char* out = buffer;
+  if (word.size() > kShortWord) {
+    spill.resize(word.size());
+    out = spill.data();
+  }
+  std::memcpy(out, word.data(), first);
+  size_t count = first;
+  for (size_t i = first + 1; i < word.size(); ++i)
+    if (IsAsciiLetter(word[i])) out[count++] = word[i];
+  letters = std::string_view(out, count);
+  return count < 2;
+}
+
+// The rules that read the list, for a word that KnownByForm does not settle: the list holds the
+// word, or its letters, or its letters without a final "s" when there are more than 3.
+bool KnownByList(std::string_view word, std::string_view letters, const TWordList& list) {
+  if (list.Empty()) return false;
   if (list.Contains(word)) return true;
-  std::string letters;
-  letters.reserve(word.size());
-  for (char c : word)
-    if (IsAsciiLetter(c)) letters += c;
-  if (letters.size() < 2) return true;
   if (letters.size() != word.size() && list.Contains(letters)) return true;
   if (letters.size() > 3 && (letters.back() == 's' || letters.back() == 'S'))
-    return list.Contains(std::string_view(letters).substr(0, letters.size() - 1));
+    return list.Contains(letters.substr(0, letters.size() - 1));
   return false;
 }
 
+}  // namespace
+
+bool IsKnownWord(std::string_view word, const TWordList& list) {
+  // The rules' order does not change the answer: those that need no list go first.
+  char buffer[kShortWord];
+  std::string spill;
+  std::string_view letters;
+  return KnownByForm(word, letters, buffer, spill) || KnownByList(word, letters, list);
+}
+
 bool IsKnownInEither(std::string_view word, const TWordList& mainList, const TWordList& userList) {
-  return IsKnownWord(word, mainList) || IsKnownWord(word, userList);
+  // The rules that need no list hold for both lists alike: decided once.
+  char buffer[kShortWord];
+  std::string spill;
+  std::string_view letters;
+  return KnownByForm(word, letters, buffer, spill) || KnownByList(word, letters, mainList) ||
+         KnownByList(word, letters, userList);
 }
 
 bool FindInEither(std::string_view word, const TWordList* mainList, const TWordList* userList) {
   return (mainList && mainList->Contains(word)) || (userList && userList->Contains(word));
 }
 
-void SplitWords(std::string_view text, TWordPositions& positions) {
-  text = UpToNul(text);
-  const size_t n = text.size();
-  size_t i = 0;
-  while (i < n) {
-    if (kChars.Alnum[U(text[i])]) {
-      size_t j = i + 1;
-      while (j < n && kChars.WordChar[U(text[j])]) ++j;
-      positions.push_back({static_cast<int32_t>(i + 1), static_cast<int32_t>(j - i)});
-      i = j;
-      continue;
-    }
-    if (text[i] == '&') {
-      // Each skipped reference ends with its ";": skipping it skips up to the next ";".
-      const std::string_view rest = text.substr(i);
-      const auto ref = std::find_if(std::begin(kSkippedReferences), std::end(kSkippedReferences),
-                                    [&](std::string_view r) { return StartsText(r, rest); });
-      if (ref != std::end(kSkippedReferences)) {
-        i += ref->size();
-        continue;
-      }
-    }
-    ++i;
+size_t spelling_detail::SkippedReferenceAt(std::string_view text, size_t i) {
+  // Each skipped reference ends with its ";": skipping it skips up to the next ";".
+  if (text.size() - i < 4) return 0;  // "&gt;" is the shortest
+  std::string_view reference;
+  switch (text[i + 1] | 0x20) {  // the letter after "&", either case; no other byte maps to one
+    case 'n':
+      reference = "&nbsp;";
+      break;
+    case 'q':
+      reference = "&quot;";
+      break;
+    case 'a':
+      reference = "&amp;";
+      break;
+    case 'r':
+      reference = "&reg;";
+      break;
+    case 'g':
+      reference = "&gt;";
+      break;
+    case 'l':
+      reference = "&lt;";
+      break;
+    default:
+      return 0;
   }
+  if (text.size() - i < reference.size()) return 0;
+  for (size_t k = 2; k < reference.size(); ++k)
+    if (kChars.Fold[U(text[i + k])] != U(reference[k])) return 0;
+  return reference.size();
+}
+
+void SplitWords(std::string_view text, TWordPositions& positions) {
+  ForEachWord(text, [&](size_t start, size_t length) {
+    positions.push_back({static_cast<int32_t>(start + 1), static_cast<int32_t>(length)});
+  });
 }
 
 void GetSuggestions(TWordList& result, std::string_view word, const TWordList* mainList, const TWordList* userList) {

@@ -7,7 +7,9 @@
 // and digits count as letters and digits here.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,13 +26,21 @@ int CompareWords(std::string_view a, std::string_view b);
 // The up to 8 bytes of `word` from `from` on, ASCII letters in lower case, packed into a number,
 // first byte lowest (zero past the end of the word).
 inline uint64_t FoldedBytes(std::string_view word, size_t from) {
+  static_assert(std::endian::native == std::endian::little, "the first byte must load lowest");
   uint64_t v = 0;
   if (from < word.size()) {
+    // A few loads that stay inside the word, overlapping where it is short, instead of a loop.
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(word.data()) + from;
     const size_t n = word.size() - from;
     if (n >= 8) {
-      for (size_t i = 0; i < 8; ++i) v |= uint64_t{static_cast<unsigned char>(word[from + i])} << (8 * i);
+      std::memcpy(&v, p, 8);
+    } else if (n >= 4) {
+      uint32_t low = 0, high = 0;
+      std::memcpy(&low, p, 4);
+      std::memcpy(&high, p + n - 4, 4);  // bytes n-4 .. n-1, the first of them again
+      v = low | (uint64_t{high} << (8 * (n - 4)));
     } else {
-      for (size_t i = 0; i < n; ++i) v |= uint64_t{static_cast<unsigned char>(word[from + i])} << (8 * i);
+      v = p[0] | (uint64_t{p[n / 2]} << (8 * (n / 2))) | (uint64_t{p[n - 1]} << (8 * (n - 1)));
     }
   }
   // Eight bytes at once: set the 0x20 bit of every byte from "A" to "Z".
@@ -129,6 +139,55 @@ bool FindInEither(std::string_view word, const TWordList* mainList, const TWordL
 // starts at a letter or digit and runs over letters, digits, "'", "-" and "_". The references
 // "&nbsp;", "&quot;", "&amp;", "&reg;", "&gt;" and "&lt;" (any case) are skipped whole.
 void SplitWords(std::string_view text, TWordPositions& positions);
+
+namespace spelling_detail {
+
+// Byte classes of the splitter.
+enum : uint8_t { kWordStart = 1, kWordChar = 2 };  // letters and digits: both; "'", "-", "_": kWordChar
+struct TByteClasses {
+  uint8_t Of[256];
+};
+constexpr TByteClasses MakeByteClasses() {
+  TByteClasses t{};
+  for (int c = 0; c < 256; ++c) {
+    const bool alnum = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    t.Of[c] = static_cast<uint8_t>((alnum ? kWordStart | kWordChar : 0) |
+                                   (c == '\'' || c == '-' || c == '_' ? kWordChar : 0));
+  }
+  return t;
+}
+inline constexpr TByteClasses kByteClasses = MakeByteClasses();
+
+// The length of the skipped reference at text[i] (an "&"), or 0 when none starts there.
+size_t SkippedReferenceAt(std::string_view text, size_t i);
+
+}  // namespace spelling_detail
+
+// Calls onWord(start, length) for every word of `text` in order, cut as SplitWords cuts them;
+// `start` is 0-based.
+template <class F>
+void ForEachWord(std::string_view text, F&& onWord) {
+  using spelling_detail::kByteClasses;
+  const size_t nul = text.find('\0');
+  if (nul != std::string_view::npos) text = text.substr(0, nul);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    const uint8_t c = kByteClasses.Of[p[i]];
+    if (c & spelling_detail::kWordStart) {
+      size_t j = i + 1;
+      while (j < n && (kByteClasses.Of[p[j]] & spelling_detail::kWordChar)) ++j;
+      onWord(i, j - i);
+      i = j;
+    } else if (p[i] == '&') {
+      const size_t skip = spelling_detail::SkippedReferenceAt(text, i);
+      i += skip ? skip : 1;
+    } else {
+      ++i;
+    }
+  }
+}
 
 // Fills `result` (emptied first) with the entries of either list one edit away from `word`:
 // one letter replaced, removed or inserted, each lower-cased. Neighbours are never swapped.

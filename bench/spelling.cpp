@@ -1,10 +1,23 @@
 // Loads the shipped dictionary (english.txt beside this program, made by the build) and counts
 // the spelling errors of a generated 1 MB page: paragraphs of English words with a few
-// misspellings, links, images, entities, comments, a style sheet and scripts.
+// misspellings, links, images, entities, comments, a style sheet and scripts. Then the same on
+// a folder of real pages, one checker a page as the crawl counts them: the HTML files of
+// $TESSALY_SPELLING_CORPUS, by default Debian's PostgreSQL manual
+// (/usr/share/doc/postgresql-doc-15/html, package postgresql-doc-15 of bench/packages.txt),
+// and its parts alone: splitting the pages into words, and deciding every word without the
+// checker's answer cache.
+//
+// For instruction counts (repeatable on a busy machine), count one pass under callgrind with
+//   valgrind --tool=callgrind --toggle-collect='CountSpellingErrors*'
+// running build/bench_spelling --benchmark_filter=CorpusCount --benchmark_min_time=0
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -157,5 +170,129 @@ void BM_CountSpellingErrors1MB(benchmark::State& state) {
   state.counters["words"] = static_cast<double>(words.size());
 }
 BENCHMARK(BM_CountSpellingErrors1MB)->Unit(benchmark::kMillisecond);
+
+// The real pages: every *.html file of the corpus folder, in name order.
+struct TCorpus {
+  std::string Folder;
+  std::vector<std::string> Pages;
+  int64_t Bytes = 0;
+};
+
+const TCorpus& Corpus() {
+  static const TCorpus corpus = [] {
+    TCorpus c;
+    const char* env = std::getenv("TESSALY_SPELLING_CORPUS");
+    c.Folder = env && *env ? env : "/usr/share/doc/postgresql-doc-15/html";
+    std::error_code ec;
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(c.Folder, ec))
+      if (e.path().extension() == ".html") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files) {
+      std::ifstream in(f, std::ios::binary);
+      std::ostringstream text;
+      text << in.rdbuf();
+      c.Pages.push_back(text.str());
+      c.Bytes += static_cast<int64_t>(c.Pages.back().size());
+    }
+    return c;
+  }();
+  return corpus;
+}
+
+bool CorpusReady(benchmark::State& state) {
+  if (MainList().Empty()) {
+    state.SkipWithError("english.txt is not beside the benchmark");
+    return false;
+  }
+  if (Corpus().Pages.empty()) {
+    state.SkipWithError(("no HTML files in " + Corpus().Folder + " (set TESSALY_SPELLING_CORPUS)").c_str());
+    return false;
+  }
+  return true;
+}
+
+void CorpusCounters(benchmark::State& state) {
+  state.SetBytesProcessed(state.iterations() * Corpus().Bytes);
+  state.counters["pages"] = static_cast<double>(Corpus().Pages.size());
+  state.counters["MB"] = static_cast<double>(Corpus().Bytes) / 1e6;
+}
+
+// What the crawl does for each page: one walk and count.
+void BM_CorpusCountSpellingErrors(benchmark::State& state) {
+  if (!CorpusReady(state)) return;
+  const TWordList user;
+  int64_t errors = 0;
+  for (auto _ : state) {
+    errors = 0;
+    for (const std::string& page : Corpus().Pages) errors += CountSpellingErrors(page, MainList(), user);
+    benchmark::DoNotOptimize(errors);
+  }
+  CorpusCounters(state);
+  state.counters["errors"] = static_cast<double>(errors);
+}
+BENCHMARK(BM_CorpusCountSpellingErrors)->Unit(benchmark::kMillisecond);
+
+// The same with one table of answers for the whole corpus, as a crawl's thread can keep one.
+void BM_CorpusCountSpellingErrorsKeptAnswers(benchmark::State& state) {
+  if (!CorpusReady(state)) return;
+  const TWordList user;
+  int64_t errors = 0;
+  for (auto _ : state) {
+    TKnownWords known(MainList(), user, TKnownWords::kCrawlBits);
+    errors = 0;
+    for (const std::string& page : Corpus().Pages) errors += CountSpellingErrors(page, known);
+    benchmark::DoNotOptimize(errors);
+  }
+  CorpusCounters(state);
+  state.counters["errors"] = static_cast<double>(errors);
+}
+BENCHMARK(BM_CorpusCountSpellingErrorsKeptAnswers)->Unit(benchmark::kMillisecond);
+
+// Splitting alone, over the whole pages (markup included).
+void BM_CorpusSplitWords(benchmark::State& state) {
+  if (!CorpusReady(state)) return;
+  TWordPositions words;
+  size_t count = 0;
+  for (auto _ : state) {
+    count = 0;
+    for (const std::string& page : Corpus().Pages) {
+      words.clear();
+      SplitWords(page, words);
+      count += words.size();
+    }
+    benchmark::DoNotOptimize(count);
+  }
+  CorpusCounters(state);
+  state.counters["words"] = static_cast<double>(count);
+}
+BENCHMARK(BM_CorpusSplitWords)->Unit(benchmark::kMillisecond);
+
+// The dictionary rules alone: every word of the pages' text decided on its own, in page order.
+void BM_CorpusIsKnownInEither(benchmark::State& state) {
+  if (!CorpusReady(state)) return;
+  static const std::vector<std::string> words = [] {
+    std::vector<std::string> all;
+    TWordPositions positions;
+    for (const std::string& page : Corpus().Pages) {
+      positions.clear();
+      SplitWords(page, positions);
+      for (const TWordPosition& p : positions)
+        all.push_back(page.substr(static_cast<size_t>(p.Index - 1), static_cast<size_t>(p.Length)));
+    }
+    return all;
+  }();
+  const TWordList user;
+  size_t unknown = 0;
+  for (auto _ : state) {
+    unknown = 0;
+    for (const std::string& w : words) unknown += IsKnownInEither(w, MainList(), user) ? 0 : 1;
+    benchmark::DoNotOptimize(unknown);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(words.size()));
+  state.counters["words"] = static_cast<double>(words.size());
+  state.counters["unknown"] = static_cast<double>(unknown);
+}
+BENCHMARK(BM_CorpusIsKnownInEither)->Unit(benchmark::kMillisecond);
 
 }  // namespace

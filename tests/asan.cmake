@@ -1,6 +1,6 @@
-# The HTML walker, the link extractor and the tag block finder under AddressSanitizer and
-# UBSan: the core's sources are compiled straight into one test program with the sanitizers
-# on, together with their unit tests and the random-document tests.
+# The HTML walker, the link extractor, the tag block finder and the spell check under
+# AddressSanitizer and UBSan: the core's sources are compiled straight into one test program
+# with the sanitizers on, together with their unit tests and the random-document tests.
 option(TESSALY_ASAN_TESTS "Build and run the sanitizer tests" ON)
 if(TESSALY_ASAN_TESTS)
   set(TESSALY_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
@@ -10,6 +10,7 @@ if(TESSALY_ASAN_TESTS)
     ${CMAKE_CURRENT_SOURCE_DIR}/Kel/KelHTMLWalkTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/app/LinkExtractorTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/app/TagBlockTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/app/SpellCheckTest.cpp
     ${TESSALY_CORE_SOURCES})
   target_include_directories(test_asan PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_options(test_asan PRIVATE ${TESSALY_WARNINGS} ${TESSALY_SANITIZE})

@@ -10,6 +10,8 @@
 #include "Kel/KelStr.h"
 #include "platform/Headless.h"
 #include "platform/System.h"
+#include "support/SpellingDocuments.h"
+#include "support/SpellingReference.h"
 #include "support/TempDir.h"
 #include "support/WordLists.h"
 
@@ -73,6 +75,34 @@ TEST(FindInEither, ExactEntriesOnlyAndAbsentLists) {
   EXPECT_FALSE(FindInEither("cat", nullptr, nullptr));
 }
 
+// Every kind of word-shaped token, against the rules written out plainly: a large main list
+// filled in one go (searched through its index) and a small user list filled word by word.
+TEST(IsKnownInEither, AgreesWithThePlainRulesOnEveryKindOfToken) {
+  TestRandom random = TestRandom::FromSeed(3);
+  const std::vector<std::string> vocabulary = spelling_documents::Vocabulary(random, 6000);
+  std::vector<std::string> mainWords(vocabulary.begin(), vocabulary.begin() + 5000);
+  mainWords.push_back("x");
+  TWordList main, user, none;
+  main.Assign(mainWords);
+  reference::TPlainList plainMain, plainUser, plainNone;
+  for (const std::string& w : mainWords) plainMain.Add(w);
+  for (size_t i = 5000; i < vocabulary.size(); i += 7) {
+    user.Add(vocabulary[i]);
+    plainUser.Add(vocabulary[i]);
+  }
+  int known = 0, unknown = 0;
+  for (int i = 0; i < 100000; ++i) {
+    const std::string token = spelling_documents::Token(random, vocabulary);
+    const bool expected = reference::IsKnownInEither(token, plainMain, plainUser);
+    ASSERT_EQ(IsKnownInEither(token, main, user), expected) << token;
+    ASSERT_EQ(IsKnownInEither(token, main, none), reference::IsKnownInEither(token, plainMain, plainNone)) << token;
+    ASSERT_EQ(IsKnownWord(token, user), reference::IsKnownWord(token, plainUser)) << token;
+    (expected ? known : unknown)++;
+  }
+  EXPECT_GT(known, 10000);  // both answers are well represented
+  EXPECT_GT(unknown, 10000);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Splitting
 
@@ -102,6 +132,18 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"a&AMP;b &QUOT;c&Lt;d&reg;e&gt;", {{1, 1}, {7, 1}, {15, 1}, {20, 1}, {26, 1}}},
                       SplitCase{"&amp no", {{2, 3}, {6, 2}}},  // without its ";" it is text
                       SplitCase{std::string("ab\0cd", 5), {{1, 2}}}));
+
+TEST(SplitWords, AgreesWithThePlainRulesOnGeneratedDocuments) {
+  TestRandom random = TestRandom::FromSeed(5);
+  const std::vector<std::string> vocabulary = spelling_documents::Vocabulary(random, 500);
+  for (int d = 0; d < 300; ++d) {
+    const std::string text = spelling_documents::Document(random, vocabulary, 1 + random.Below(6000));
+    TWordPositions words, expected;
+    SplitWords(text, words);
+    reference::SplitWords(text, expected);
+    ASSERT_EQ(words, expected) << ::testing::PrintToString(text);
+  }
+}
 
 TEST(SplitWords, Appends) {
   TWordPositions words{{7, 7}};
@@ -162,6 +204,7 @@ TEST(TWordList, LookupsAgreeWithAPlainMap) {
     for (int k = 0; k < n; ++k) w += "abcXYZ'z"[random() % 8];
     words.push_back(w);
   }
+  words.insert(words.end(), {"abc", "a", "internationaliab", "internationa"});
   for (bool withNul : {false, true}) {
     SCOPED_TRACE(withNul ? "with a NUL byte" : "without NUL bytes");
     if (withNul) words.insert(words.begin(), {std::string("nul\0x", 5), "nul"});
@@ -179,8 +222,12 @@ TEST(TWordList, LookupsAgreeWithAPlainMap) {
         ASSERT_EQ(list->IndexOf(UpperCase(first)), i) << first;
         ++i;
       }
-      for (const char* absent : {"", "internationali", "zzzzzzzzzzzzz", "nul\x01", "nu", "a", "abc", "Z'"})
-        EXPECT_EQ(list->Contains(absent), reference.count(LowerCase(absent)) > 0) << absent;
+      // Also words that equal a listed one but for a NUL byte at their end.
+      for (const std::string& absent :
+           {std::string(""), std::string("internationali"), std::string("zzzzzzzzzzzzz"), std::string("nul\x01"),
+            std::string("nu"), std::string("a"), std::string("abc"), std::string("Z'"), std::string("abc\0", 4),
+            std::string("a\0", 2), std::string("internationaliab\0", 17), std::string("internationa\0", 13)})
+        EXPECT_EQ(list->Contains(absent), reference.count(LowerCase(absent)) > 0) << ::testing::PrintToString(absent);
     }
   }
 }

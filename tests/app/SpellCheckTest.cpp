@@ -5,6 +5,8 @@
 #include <random>
 
 #include "Kel/KelStr.h"
+#include "support/SpellingDocuments.h"
+#include "support/SpellingReference.h"
 #include "support/WordLists.h"
 
 namespace {
@@ -90,6 +92,36 @@ TEST(CheckSpelling, AgreesWithDecidingEveryWordAlone) {
     if (word != "p" && !IsKnownInEither(word, main, user)) expected.push_back(p);
   }
   EXPECT_EQ(CheckSpelling(html, main, user), expected);
+}
+
+// Generated documents with every kind of word-shaped token in text, tags, attributes, comments,
+// scripts and styles, against the rules written out plainly: the same positions, in order.
+TEST(CheckSpelling, AgreesWithThePlainRulesOnGeneratedDocuments) {
+  TestRandom random = TestRandom::FromSeed(9);
+  const std::vector<std::string> vocabulary = spelling_documents::Vocabulary(random, 4000);
+  TWordList main, user, none;
+  reference::TPlainList plainMain, plainUser, plainNone;
+  main.Assign({vocabulary.begin(), vocabulary.begin() + 3000});
+  for (size_t i = 0; i < 3000; ++i) plainMain.Add(vocabulary[i]);
+  for (size_t i = 3000; i < vocabulary.size(); i += 5) {
+    user.Add(vocabulary[i]);
+    plainUser.Add(vocabulary[i]);
+  }
+  // Answers kept across the documents, in a table of a crawl's size and in one of two places
+  // (every word evicts another).
+  TKnownWords kept(main, user, TKnownWords::kCrawlBits), tiny(main, user, 1);
+  size_t errors = 0;
+  for (int d = 0; d < 150; ++d) {
+    const std::string html = spelling_documents::Document(random, vocabulary, 1 + random.Below(40000));
+    const TWordPositions expected = reference::CheckSpelling(html, plainMain, plainUser);
+    ASSERT_EQ(CheckSpelling(html, main, user), expected) << "document " << d;
+    ASSERT_EQ(CountSpellingErrors(html, main, user), static_cast<int32_t>(expected.size()));
+    ASSERT_EQ(CheckSpelling(html, kept), expected) << "document " << d;
+    ASSERT_EQ(CountSpellingErrors(html, tiny), static_cast<int32_t>(expected.size()));
+    ASSERT_EQ(CheckSpelling(html, none, user), reference::CheckSpelling(html, plainNone, plainUser));
+    errors += expected.size();
+  }
+  EXPECT_GT(errors, 1000u);
 }
 
 TEST(CountSpellingErrors, EmptyDictionariesCountWhatTheRulesDoNotKnow) {
