@@ -68,7 +68,6 @@ void TPrivateThread::Loop() {
       Assigned_ = false;
     }
     Run();
-    Cleanup();
   }
   Ended_ = true;  // the last thing this thread does; the pool joins it afterwards
 }
@@ -91,6 +90,7 @@ void TPrivateThread::CloseClient() {
 
 void TPrivateThread::Run() {
   std::unique_ptr<THTTPClient> http;
+  std::string failure;  // a programming error met on the way: raised again on the UI thread
   try {
     http = std::make_unique<THTTPClient>();
     if (!Session_) {
@@ -134,58 +134,50 @@ void TPrivateThread::Run() {
       }
     }
     if (!Terminated && Work_) Work_(*http);
-    if (!Terminated) {
-      HandOver([&] {
-        if (!Terminated && Request && Request->Callback) Request->Callback(*http);
-      });
-    }
   } catch (const std::logic_error& e) {
-    Pool_.Surface(e.what());
+    failure = e.what();
   } catch (...) {
-    // A failure of the completion ends it silently.
+    // A failure of the request's preparation ends it silently.
   }
   {
     std::lock_guard lock(HTTPMutex_);
     HTTP_ = nullptr;
   }
+  // The completion and the clean-up in one hand-over. Afterwards this thread touches nothing of
+  // the request any more, so the pool may hand it the next one at once.
+  try {
+    HandOver([&] { Finish(http.get(), failure); });
+  } catch (...) {
+    // Finish reports its own errors.
+  }
   http.reset();
-  Work_ = nullptr;  // what the work captured goes with the request
-  Terminated = true;
 }
 
-void TPrivateThread::Cleanup() {
-  // The queue step, then the destruction of the request: one hand-over, in this order.
+void TPrivateThread::Finish(THTTPClient* http, std::string& failure) {
+  if (!Terminated && http && Request && Request->Callback) {
+    try {
+      Request->Callback(*http);
+    } catch (const std::logic_error& e) {
+      failure = e.what();
+    } catch (...) {
+      // A failure of the completion ends it silently.
+    }
+  }
+  Terminated = true;
+  Work_ = nullptr;  // what the work captured goes with the request
+  // The queue step (this worker still counts as active), the request's destruction, and the
+  // worker's departure from the active list, which the status notification tells.
   try {
-    HandOver([&] {
-      struct Destroy {
-        TFormHTTPClient& Pool;
-        TRequestData* Request;
-        ~Destroy() { Pool.DestroyRequest(Request); }
-      } destroy{Pool_, Request};
-      Pool_.ProcessQueue();
-    });
+    Pool_.ProcessQueue();
   } catch (const std::logic_error& e) {
-    Pool_.Surface(e.what());
+    if (failure.empty()) failure = e.what();
   } catch (...) {
   }
-  {
-    // Out of the active list, and its departure announced in the same step: the pool counts as
-    // busy until the window has heard that this worker is gone.
-    std::lock_guard lock(Pool_.Lock_);
-    auto& active = Pool_.Active_;
-    active.erase(std::remove(active.begin(), active.end(), this), active.end());
-    ++Pool_.Departing_;
-  }
-  {
-    std::lock_guard lock(Pool_.EndMutex_);
-    ++Pool_.Ends_;
-  }
-  Pool_.EndSignal_.notify_all();
-  // The clean-up's queue step ran while this worker still counted as active; tell the window
-  // that it is gone, so that the last one leaves the pool idle. Nothing here waits for it.
-  TFormHTTPClient* pool = &Pool_;
-  Pool_.Ui_.Post([pool] { pool->WorkerGone(); });
+  Pool_.DestroyRequest(Request);
+  Pool_.Leave(this);
+  if (!failure.empty()) Pool_.Surface(failure);
 }
+
 
 void TPrivateThread::UpdateRow() {
   // The row follows the worker's progress without holding the worker up: the newest status and
@@ -264,7 +256,7 @@ int32_t TFormHTTPClient::ActiveCount() const {
 
 bool TFormHTTPClient::IsBusy() const {
   std::lock_guard lock(Lock_);
-  return !Active_.empty() || Departing_ > 0;
+  return !Active_.empty();
 }
 
 void TFormHTTPClient::AddObserver(TRequestListObserver* observer) {
@@ -384,9 +376,21 @@ void TFormHTTPClient::StartRequest(TRequestData& request) {
   w->Assign(request, ClientSetup_);
 }
 
+void TFormHTTPClient::Leave(TPrivateThread* worker) {
+  {
+    std::lock_guard lock(Lock_);
+    Active_.erase(std::remove(Active_.begin(), Active_.end(), worker), Active_.end());
+  }
+  {
+    std::lock_guard lock(EndMutex_);
+    ++Ends_;
+  }
+  EndSignal_.notify_all();
+  WorkerGone();
+}
+
 void TFormHTTPClient::WorkerGone() {
   std::lock_guard lock(Lock_);
-  --Departing_;
   if (Destroying_ || Ui_.Terminating()) return;
   const int32_t total = TotalCount();
   const int32_t active = static_cast<int32_t>(Active_.size());
@@ -435,12 +439,11 @@ void TFormHTTPClient::TerminateAll() {
       seen = Ends_;
     }
     {
-      // Done when every worker has gone and the window has heard so, but for those whose
-      // hand-over runs below this call.
+      // Done when every worker has gone, but for those whose hand-over runs below this call.
       std::lock_guard lock(Lock_);
       const bool allBelow =
           std::all_of(Active_.begin(), Active_.end(), [](const TPrivateThread* w) { return w->InHandOver_; });
-      if (allBelow && Departing_ == 0) break;
+      if (allBelow) break;
     }
     std::unique_lock lock(EndMutex_);
     EndSignal_.wait_for(lock, std::chrono::milliseconds(2), [&] { return Ends_ != seen; });

@@ -107,8 +107,11 @@ class TPrivateThread {
   // Asks the thread to end once it is idle.
   void Quit();
   void Loop();
+  // Serves the assigned request: the fetch and the work on this thread, then Finish.
   void Run();
-  void Cleanup();
+  // User-interface thread: the callback, then the clean-up (queue step, the request's
+  // destruction, leaving the active list); a programming error is raised again there.
+  void Finish(THTTPClient* http, std::string& failure);
   void UpdateRow();
   // Runs `work` on the user-interface thread and waits for it.
   void HandOver(const std::function<void()>& work);
@@ -175,8 +178,7 @@ class TFormHTTPClient : public IRequestQueue {
   void SuspendWithMessage(const std::string& text) override;
   void ProcessQueue();
   void TerminateAll() override;
-  // A worker is active, or one has finished and the status notification has not yet told so.
-  bool IsBusy() const;
+  bool IsBusy() const;  // a worker is active
   bool IsEmpty() const { return Queue_.empty(); }
   // Nothing runs and nothing more will start by itself: the queue is empty or suspended.
   bool IsIdle() const { return !IsBusy() && (IsEmpty() || Suspended()); }
@@ -215,6 +217,8 @@ class TFormHTTPClient : public IRequestQueue {
   void RefreshDisplay(int32_t total, int32_t active);
   void DestroyRequest(TRequestData* request);
   void RowChanged(const TRequestData* request);
+  // A finished worker leaves the active list; the status notification tells (UI thread).
+  void Leave(TPrivateThread* worker);
   void WorkerGone();  // a worker has left the active list
   // An idle worker for the next request, made when fewer than MaxThreads exist; none when no
   // thread can be started. Pool lock held.
@@ -243,7 +247,6 @@ class TFormHTTPClient : public IRequestQueue {
 
   mutable std::recursive_mutex Lock_;    // the pool lock: guards Active_
   std::vector<TPrivateThread*> Active_;  // workers from their assignment until they remove themselves
-  int Departing_ = 0;                    // workers out of the active list whose WorkerGone has not run yet
   std::vector<std::unique_ptr<TPrivateThread>> Threads_;  // every worker, idle or not (UI thread)
 
   std::mutex EndMutex_;  // wakes TerminateAll when a worker leaves the active list

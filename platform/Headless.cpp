@@ -21,7 +21,10 @@ void HeadlessUiThread::Synchronize(std::function<void()> work) {
     Queue_.push_back(item);
   }
   Arrived_.notify_one();
-  item->Done.wait(false);
+  {
+    std::unique_lock lock(item->DoneMutex);
+    item->DoneSignal.wait(lock, [&] { return item->Done; });
+  }
   if (item->Error) std::rethrow_exception(item->Error);
 }
 
@@ -50,8 +53,13 @@ void HeadlessUiThread::ProcessMessages() {
       if (!item->Waited) throw;  // nobody waits for posted work: its error is the caller's
       item->Error = std::current_exception();
     }
-    item->Done.store(true);
-    item->Done.notify_one();
+    if (item->Waited) {
+      {
+        std::lock_guard lock(item->DoneMutex);
+        item->Done = true;
+      }
+      item->DoneSignal.notify_one();
+    }
   }
 }
 

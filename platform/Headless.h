@@ -40,7 +40,10 @@ class HeadlessUiThread : public UiThread {
   struct Item {
     std::function<void()> Work;
     bool Waited = false;
-    std::atomic<bool> Done{false};  // each waiting worker sleeps on its own item only
+    // Each waiting worker sleeps on its own item only, without spinning.
+    std::mutex DoneMutex;
+    std::condition_variable DoneSignal;
+    bool Done = false;
     std::exception_ptr Error;
   };
   std::thread::id Owner_;
