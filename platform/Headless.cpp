@@ -21,11 +21,15 @@ void HeadlessUiThread::Synchronize(std::function<void()> work) {
     Queue_.push_back(item);
   }
   Arrived_.notify_one();
+  std::exception_ptr error;
   {
     std::unique_lock lock(item->DoneMutex);
     item->DoneSignal.wait(lock, [&] { return item->Done; });
+    // The error changes hands here, so the worker alone releases it: the user-interface
+    // thread's last reference to the item then holds none.
+    error = std::move(item->Error);
   }
-  if (item->Error) std::rethrow_exception(item->Error);
+  if (error) std::rethrow_exception(error);
 }
 
 void HeadlessUiThread::Post(std::function<void()> work) {
