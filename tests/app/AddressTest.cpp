@@ -192,6 +192,16 @@ TEST_F(AddressTest, LocalFilesLinkedFromAWebSiteAreNeverRead) {
   EXPECT_EQ(n->ContentLength, 0);
   EXPECT_EQ(n->Title, "");
   EXPECT_EQ(app->Map.Count(), 2);
+  // Nor is it looked at as the node's local copy, in the crawl or after reopening the project.
+  EXPECT_EQ(n->PreviewTarget(), secret);
+  const std::string project = dir.File("p.tly");
+  app->Main.SaveProject(project);
+  app->Main.OpenProjectFile(project);
+  n = Node(secret);
+  ASSERT_NE(n, nullptr);
+  EXPECT_EQ(n->LocalDate, 0);
+  EXPECT_EQ(n->LocalSize, -1);
+  EXPECT_EQ(n->PreviewTarget(), secret);
 }
 
 TEST_F(AddressTest, LocalSiteServedAtLocalhostKeepsLocalFilesOut) {
