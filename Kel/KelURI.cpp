@@ -388,6 +388,8 @@ void ResolveLink(TURI& target, std::string_view link, const TURI* base) {
 
 void ApplyDefaults(TURI& uri, std::string_view defaultProtocol, std::string_view defaultHost) {
   if (uri.Protocol.empty()) uri.Protocol = defaultProtocol;
+  // "file:///path" is a local file of this machine.
+  if (uri.Host.empty() && SameText(uri.Protocol, "file")) uri.Host = "LocalHost";
   if (uri.Host.empty()) {
     uri.Host = uri.Path + uri.Document;
     uri.Path.clear();

@@ -239,7 +239,10 @@ INSTANTIATE_TEST_SUITE_P(Typed, ApplyDefaultsTest,
                                            DefaultsCase{"host:8080/a/", "http://host:8080/a/"},
                                            DefaultsCase{"h/a//b/", "http://h/a/b/"},
                                            DefaultsCase{"", "http://LocalHost/"},
-                                           DefaultsCase{"https://secure.example/x/", "https://secure.example/x/"}));
+                                           DefaultsCase{"https://secure.example/x/", "https://secure.example/x/"},
+                                           DefaultsCase{"[::1]:8080/a/", "http://[::1]:8080/a/"},
+                                           DefaultsCase{"http://[::1]", "http://[::1]/"},
+                                           DefaultsCase{"file:///tmp/x.html", "file://LocalHost/tmp/x.html"}));
 
 TEST(ApplyDefaults, SplitsHostAndPort) {
   TURI u("host:8080/a/");
