@@ -273,8 +273,10 @@ TEST_F(CrawlTest, FreshStartOnAModifiedMapAsksToClear) {
 TEST_F(CrawlTest, LocalFolder) {
   dir.Write("site/index.html",
             "<title>Local</title><a href='a b.html'>a</a> <a href='img/x.gif'>i</a> "
-            "<a href='../outside.html'>o</a> <a href='gone.html'>g</a>");
+            "<a href='../outside.html'>o</a> <a href='gone.html'>g</a><link rel=stylesheet href='css/s.css'>");
   dir.Write("site/a b.html", "<title>Spaced</title>");
+  dir.Write("site/css/s.css", "body { background: url('../img/bg.gif') }");
+  dir.Write("site/img/bg.gif", "GIF89a");
   dir.Write("site/img/x.gif", "GIF89a");
   dir.Write("outside.html", "<a href='site/never.html'>n</a>");
   Crawl(dir.File("site/index.html"));
@@ -284,6 +286,10 @@ TEST_F(CrawlTest, LocalFolder) {
   EXPECT_EQ(Node(root + "a b.html")->Title, "Spaced");
   EXPECT_EQ(Node(root + "img/x.gif")->ContentType, "image/gif");
   EXPECT_EQ(Node(root + "gone.html")->ResponseCode, 404);
+  // A local stylesheet is read like one served over HTTP.
+  EXPECT_EQ(Node(root + "css/s.css")->ContentType, "text/css");
+  ASSERT_NE(Node(root + "img/bg.gif"), nullptr);
+  EXPECT_EQ(Node(root + "img/bg.gif")->ContentType, "image/gif");
   // Outside the start folder: external, checked (the option is off) not at all, never parsed.
   TSpiderNode* outside = Node("file://LocalHost" + dir.Str() + "/outside.html");
   ASSERT_NE(outside, nullptr);
