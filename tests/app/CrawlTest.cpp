@@ -392,6 +392,12 @@ TEST_F(PageResourcesTest, FilesReachedOnlyThroughStyleSheetsSrcsetAndMediaAreMap
   EXPECT_FALSE(summary.AnyBroken());
   // Attribute values and CSS were never text: the spelling count is that of the classic crawl.
   EXPECT_EQ(home->SpellingErrors, 1);  // "teh"
+  // A project keeps the stylesheets' links in its unchanged format.
+  const std::vector<std::string> before = MapLines(site);
+  const std::string project = dir.File("site.tly");
+  app->Main.SaveProject(project);
+  ASSERT_TRUE(app->Main.OpenProjectFile(project));
+  EXPECT_EQ(MapLines(site), before);
 }
 
 TEST_F(PageResourcesTest, WithTheSettingOffTheMapIsTheClassicOne) {
