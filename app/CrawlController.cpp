@@ -51,7 +51,13 @@ void TCrawlController::AttachPool(TFormHTTPClient& pool) {
   Main_.Tree.Queue = &pool;
   Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };
   pool.OnStatusChange = [this](TFormHTTPClient&) { Main_.ButtonOnStatusClick(); };
+  // Only the body of a page is read: an answer 200 with an HTML page. Any other answer ends
+  // with its headers, whatever body it would send.
+  pool.SetBodyFilter(
+      [](const THTTPResponse& r) { return r.ResponseCode() == 200 && ContainsText(r.ContentType, "text/html"); });
 }
+
+bool TCrawlController::Stopping() const { return Interrupted && Interrupted->load(); }
 
 void TCrawlController::Reset() {
   RedirectChecks_.clear();
@@ -123,17 +129,18 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
   const TURI site = Main_.Map.SiteURI;
   const TWordList* mainWords = Dictionaries ? &Dictionaries->MainList : nullptr;
   std::shared_ptr<const TWordList> userWords = Dictionaries ? UserWords() : nullptr;
+  const std::atomic<bool>* interrupted = Interrupted;
   Pool_->AddGetRequest(
-      url, referer, std::make_unique<std::string>(),
-      [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
-      [work, site, mainWords, userWords](THTTPClient& c) {
+      url, referer, std::make_unique<std::string>(), [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
+      [work, site, mainWords, userWords, interrupted](THTTPClient& c) {
         // Only what the completion will parse: an answer 200 with an HTML page inside the site.
         const THTTPResponse& r = c.Response;
         if (!r.ContentStream || r.ResponseCode() != 200 || !ContainsText(r.ContentType, "text/html") ||
             !IsInsideSite(site, c.URL))
           return;
-        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, [&c] { return c.Closed(); });
-        work->Scanned = !c.Closed();
+        auto stopped = [&c, interrupted] { return c.Closed() || (interrupted && interrupted->load()); };
+        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, stopped);
+        work->Scanned = !stopped();
         if (work->Scanned && mainWords && userWords) {
           work->SpellingErrors = CountSpellingErrors(*r.ContentStream, *mainWords, *userWords);
           work->Counted = true;
@@ -164,10 +171,11 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
     if (!node->IsSpiderable()) return;
     if (hasBody) {
       if (work && work->Scanned) {
-        ApplyPageLinks(Main_.Tree, node, sender.URL, work->Found);
+        ApplyPageLinks(Main_.Tree, node, sender.URL, work->Found, [this] { return Stopping(); });
         node->RefreshIcon();
         if (work->Counted) node->SpellingErrors = work->SpellingErrors;
-        else if (Dictionaries) node->SpellingErrors = CountSpellingErrors(*sender.Response.ContentStream, *Dictionaries);
+        else if (Dictionaries && !Stopping())
+          node->SpellingErrors = CountSpellingErrors(*sender.Response.ContentStream, *Dictionaries);
       } else {
         ParsePage(node, *sender.Response.ContentStream, sender.URL);
       }
@@ -186,8 +194,9 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
-  TPageLinks found = ExtractPageLinks(body, page);
-  ApplyPageLinks(Main_.Tree, node, page, found);
+  auto stopped = [this] { return Stopping(); };
+  TPageLinks found = ExtractPageLinks(body, page, stopped);
+  ApplyPageLinks(Main_.Tree, node, page, found, stopped);
   node->RefreshIcon();
-  if (Dictionaries) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);
+  if (Dictionaries && !Stopping()) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);
 }

@@ -6,6 +6,7 @@
 // these completions.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <set>
 #include <string>
@@ -32,6 +33,10 @@ class TCrawlController {
   TFormHTTPClient* Pool() const { return Pool_; }
   // The dictionaries of the spelling count (none: pages get no count).
   TSpellingDictionaries* Dictionaries = nullptr;
+  // Set from any thread, or from a signal handler (Ctrl-C), to end the crawl at once: a page
+  // being walked or filed stops between two links, and its spelling is not counted. None: pages
+  // stop only when their request is terminated.
+  const std::atomic<bool>* Interrupted = nullptr;
 
   // Start: a fresh crawl from the address box, or the resumption of the current one.
   void Start();
@@ -56,6 +61,8 @@ class TCrawlController {
   // Queues the full request of a page: its walk and spelling count run on the worker that
   // fetches it, against the site root and the word lists as they are now.
   void AddPageRequest(const std::string& url, const std::string& referer);
+  // Interrupted is set.
+  bool Stopping() const;
   // The user word list as it is now, copied when it has changed: what workers read.
   std::shared_ptr<const TWordList> UserWords();
 

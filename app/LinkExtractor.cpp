@@ -99,10 +99,12 @@ TPageLinks ExtractPageLinks(std::string_view body, const TURI& page, const std::
   return extractor.Result();
 }
 
-void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found) {
+void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found,
+                    const std::function<bool()>& stopped) {
   KelAssert(page, "a page's links need the page's spider node");
   TURI referer(pageURI);  // link insertion normalises it once; the same referer for every link
   for (TURI& target : found.Links) {
+    if (stopped && stopped()) break;
     TTreeEntry* entry = tree.InsertURL(target, &referer, true);
     page->AddToLinks(NodeOf(entry));
   }

@@ -28,6 +28,9 @@ struct CrawlOptions {
   std::string Save;
   std::optional<bool> External;
   int Threads = TFormHTTPClient::kDefaultMaxThreads;
+  // The limits of every request, as the HTTP settings take them; none: the settings' own.
+  std::optional<std::string> Timeout;      // seconds, "60" or "0.5"
+  std::optional<std::string> MaxPageSize;  // bytes
   std::string List = "All";
   bool Quiet = false;
   bool Help = false;     // print the usage and end

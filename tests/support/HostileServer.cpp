@@ -106,8 +106,9 @@ void HostileTestServer::Serve(std::unique_ptr<HostileConnection> c) {
 
 HostileTestServer::Behaviour HostileTestServer::Drip(std::chrono::milliseconds every, size_t length) {
   return [every, length](HostileConnection& c) {
-    if (!c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n"))
-      return;
+    const std::string head =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n";
+    if (!c.Send(head) || c.IsHead()) return;
     for (size_t sent = 0; sent < length; ++sent)
       if (!c.Pause(every) || !c.Send("<")) return;
   };
@@ -115,7 +116,7 @@ HostileTestServer::Behaviour HostileTestServer::Drip(std::chrono::milliseconds e
 
 HostileTestServer::Behaviour HostileTestServer::Endless(const std::string& type) {
   return [type](HostileConnection& c) {
-    if (!c.Send("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nConnection: close\r\n\r\n")) return;
+    if (!c.Send("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nConnection: close\r\n\r\n") || c.IsHead()) return;
     std::string block;
     while (block.size() < 65536) block += "<a href=\"x.html\">x</a>\n";
     while (c.Send(block)) {
@@ -131,7 +132,7 @@ HostileTestServer::Behaviour HostileTestServer::GzipBomb(size_t decoded) {
   const std::string body = GzipOf(text);
   return [body](HostileConnection& c) {
     c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body);
+           std::to_string(body.size()) + "\r\n\r\n" + (c.IsHead() ? std::string() : body));
   };
 }
 

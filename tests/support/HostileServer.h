@@ -20,6 +20,8 @@ class HostileConnection {
  public:
   // The request head, as the client sent it (up to its blank line).
   const std::string& Request() const { return Request_; }
+  // A HEAD request: the behaviours below send it their answer's head only.
+  bool IsHead() const { return Request_.starts_with("HEAD "); }
   // Writes all of `bytes`; false once the client has gone or the server is ending.
   bool Send(std::string_view bytes);
   // Waits `duration`; false when the server is ending (it ends the wait at once).
