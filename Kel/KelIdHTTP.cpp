@@ -167,6 +167,12 @@ bool THTTPTransfer::OnHeaderLine(std::string_view line) {
         return false;
       }
       WorkBegun_ = true;
+      // A body of announced length is kept in one block (within the page limit): growing it as
+      // it arrives would hold the old and the new copy at once.
+      std::string* content = r.ContentStream;
+      const int64_t limit = Client_.Limits.MaxPageSize;
+      if (content && content->empty() && limit > 0 && r.ContentLength > 0)
+        content->reserve(static_cast<size_t>(std::min<int64_t>(r.ContentLength, limit)));
       if (Client_.OnWorkBegin) Client_.OnWorkBegin(r.ContentLength > 0 ? r.ContentLength : 0);
     }
     return true;
