@@ -117,6 +117,7 @@ int Run(const CrawlOptions& o) {
     return kFailed;
   }
   if (o.External) app.Main.Tree.ValidateExternalURLs = *o.External;
+  if (o.ClassicLinks) app.Main.Crawl.CheckPageResources = false;
   if (o.Timeout) app.HTTPSettings.EditTimeout.Text = *o.Timeout;
   if (o.MaxPageSize) app.HTTPSettings.EditMaxPageSize.Text = *o.MaxPageSize;
   app.HTTPSettings.Changed();
