@@ -58,7 +58,15 @@ void TCrawlController::AttachPool(TFormHTTPClient& pool) {
   Main_.Tree.Queue = &pool;
   Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };
   pool.OnStatusChange = [this](TFormHTTPClient&) { Main_.ButtonOnStatusClick(); };
+  // Only the bodies read are kept: an answer 200 with an HTML page or a stylesheet. Any other
+  // answer ends with its headers, whatever body it would send.
+  pool.SetBodyFilter([](const THTTPResponse& r) {
+    return r.ResponseCode() == 200 &&
+           (ContainsText(r.ContentType, "text/html") || ContainsText(r.ContentType, "text/css"));
+  });
 }
+
+bool TCrawlController::Stopping() const { return Interrupted && Interrupted->load(); }
 
 void TCrawlController::Reset() {
   RedirectChecks_.clear();
@@ -133,23 +141,24 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
   const TWordList* mainWords = Dictionaries ? &Dictionaries->MainList : nullptr;
   std::shared_ptr<const TWordList> userWords = Dictionaries ? UserWords() : nullptr;
   const bool resources = CheckPageResources;
+  const std::atomic<bool>* interrupted = Interrupted;
   Pool_->AddGetRequest(
       url, referer, std::make_unique<std::string>(), [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
-      [work, site, mainWords, userWords, resources](THTTPClient& c) {
+      [work, site, mainWords, userWords, resources, interrupted](THTTPClient& c) {
         // Only what the completion will parse: an answer 200 with an HTML page (or, with page
         // resources, a stylesheet) inside the site.
+        auto stopped = [&c, interrupted] { return c.Closed() || (interrupted && interrupted->load()); };
         const THTTPResponse& r = c.Response;
         if (!r.ContentStream || r.ResponseCode() != 200 || !IsInsideSite(site, c.URL)) return;
         if (!ContainsText(r.ContentType, "text/html")) {
           if (!resources || !ContainsText(r.ContentType, "text/css")) return;
-          work->Found = ExtractStyleSheetLinks(*r.ContentStream, c.URL, [&c] { return c.Closed(); });
-          work->Scanned = !c.Closed();
+          work->Found = ExtractStyleSheetLinks(*r.ContentStream, c.URL, stopped);
+          work->Scanned = !stopped();
           work->StyleSheet = true;
           return;
         }
-        work->Found = ExtractPageLinks(
-            *r.ContentStream, c.URL, [&c] { return c.Closed(); }, resources);
-        work->Scanned = !c.Closed();
+        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, stopped, resources);
+        work->Scanned = !stopped();
         if (work->Scanned && mainWords && userWords) {
           work->SpellingErrors = CountSpellingErrors(*r.ContentStream, *mainWords, *userWords);
           work->Counted = true;
@@ -167,17 +176,18 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
     if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender); });
     if (!node->IsSpiderable()) {
       if (hasBody && CheckPageResources && IsSiteStyleSheet(*node)) {
-        if (work && work->Scanned && work->StyleSheet) ApplyStyleSheetLinks(Main_.Tree, node, sender.URL, work->Found);
+        if (work && work->Scanned && work->StyleSheet)
+          ApplyStyleSheetLinks(Main_.Tree, node, sender.URL, work->Found, [this] { return Stopping(); });
         else ParseStyleSheet(node, *sender.Response.ContentStream, sender.URL);
       }
       return;
     }
     if (hasBody) {
       if (work && work->Scanned && !work->StyleSheet) {
-        ApplyPageLinks(Main_.Tree, node, sender.URL, work->Found);
+        ApplyPageLinks(Main_.Tree, node, sender.URL, work->Found, [this] { return Stopping(); });
         node->RefreshIcon();
         if (work->Counted) node->SpellingErrors = work->SpellingErrors;
-        else if (Dictionaries)
+        else if (Dictionaries && !Stopping())
           node->SpellingErrors = CountSpellingErrors(*sender.Response.ContentStream, *Dictionaries);
       } else {
         ParsePage(node, *sender.Response.ContentStream, sender.URL);
@@ -197,8 +207,9 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
 }
 
 void TCrawlController::ParseStyleSheet(TSpiderNode* node, const std::string& body, const TURI& sheet) {
-  TPageLinks found = ExtractStyleSheetLinks(body, sheet);
-  ApplyStyleSheetLinks(Main_.Tree, node, sheet, found);
+  auto stopped = [this] { return Stopping(); };
+  TPageLinks found = ExtractStyleSheetLinks(body, sheet, stopped);
+  ApplyStyleSheetLinks(Main_.Tree, node, sheet, found, stopped);
 }
 
 void TCrawlController::CheckRedirect(THTTPClient& sender) {
@@ -223,8 +234,9 @@ void TCrawlController::CheckRedirect(THTTPClient& sender) {
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
-  TPageLinks found = ExtractPageLinks(body, page, {}, CheckPageResources);
-  ApplyPageLinks(Main_.Tree, node, page, found);
+  auto stopped = [this] { return Stopping(); };
+  TPageLinks found = ExtractPageLinks(body, page, stopped, CheckPageResources);
+  ApplyPageLinks(Main_.Tree, node, page, found, stopped);
   node->RefreshIcon();
-  if (Dictionaries) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);
+  if (Dictionaries && !Stopping()) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);
 }

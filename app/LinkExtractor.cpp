@@ -369,10 +369,12 @@ TPageLinks ExtractStyleSheetLinks(std::string_view css, const TURI& sheet, const
 namespace {
 
 // Every link inserted with `source` as referer and asked to be checked, its node added once to
-// the source's Links, in order.
-void InsertLinks(TSiteTree& tree, TSpiderNode* source, const TURI& sourceURI, TPageLinks& found) {
+// the source's Links, in order, until `stopped` (asked before each link) returns true.
+void InsertLinks(TSiteTree& tree, TSpiderNode* source, const TURI& sourceURI, TPageLinks& found,
+                 const std::function<bool()>& stopped) {
   TURI referer(sourceURI);  // link insertion normalises it once; the same referer for every link
   for (TURI& target : found.Links) {
+    if (stopped && stopped()) break;
     TTreeEntry* entry = tree.InsertURL(target, &referer, true);
     source->AddToLinks(NodeOf(entry));
   }
@@ -380,14 +382,16 @@ void InsertLinks(TSiteTree& tree, TSpiderNode* source, const TURI& sourceURI, TP
 
 }  // namespace
 
-void ApplyStyleSheetLinks(TSiteTree& tree, TSpiderNode* sheet, const TURI& sheetURI, TPageLinks& found) {
+void ApplyStyleSheetLinks(TSiteTree& tree, TSpiderNode* sheet, const TURI& sheetURI, TPageLinks& found,
+                          const std::function<bool()>& stopped) {
   KelAssert(sheet, "a stylesheet's links need its spider node");
-  InsertLinks(tree, sheet, sheetURI, found);
+  InsertLinks(tree, sheet, sheetURI, found, stopped);
 }
 
-void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found) {
+void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found,
+                    const std::function<bool()>& stopped) {
   KelAssert(page, "a page's links need the page's spider node");
-  InsertLinks(tree, page, pageURI, found);
+  InsertLinks(tree, page, pageURI, found, stopped);
   page->Title = found.Title;
   if (found.HasDescription) page->Description = found.Description;
 }
