@@ -65,8 +65,11 @@ void TURI::Parse(std::string_view input) {
     std::string rest = text.substr(sep + 3);
     const size_t slash = rest.find('/');
     std::string authority = rest.substr(0, slash);
-    const std::string pathText = slash == std::string::npos ? std::string() : rest.substr(slash + 1);
-    const size_t at = authority.find('@');
+    std::string pathText = slash == std::string::npos ? std::string() : rest.substr(slash + 1);
+    // The fragment begins at the path's first "#", wherever it stands.
+    SplitAtHash(pathText, Bookmark);
+    // The host follows the last "@": a host never holds one, so a composed address reads back alike.
+    const size_t at = authority.rfind('@');
     if (at != std::string::npos) {
       const std::string userInfo = authority.substr(0, at);
       authority = authority.substr(at + 1);
@@ -77,7 +80,6 @@ void TURI::Parse(std::string_view input) {
     }
     SplitHostPort(*this, authority);
     SplitPathText(*this, pathText, "/");
-    SplitAtHash(Document, Bookmark);
   } else {
     SplitPathText(*this, text, "");
   }

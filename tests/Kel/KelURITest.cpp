@@ -3,6 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "Kel/KelError.h"
+#include "support/Random.h"
+
+// Fields by name in failure messages.
+void PrintTo(const TURI& u, std::ostream* os) {
+  *os << "{" << u.Protocol << "|" << u.Username << "|" << u.Password << "|" << u.Host << "|" << u.Port << "|" << u.Path
+      << "|" << u.Document << "|" << u.Params << "|" << u.Bookmark << "}";
+}
 
 namespace {
 
@@ -47,6 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"http://:pw@h/", Fields("http", "", "", "h", "", "/", "", "", "")},
         ParseCase{"http://joe@h/", Fields("http", "joe", "", "h", "", "/", "", "", "")},
         ParseCase{"http://h/d.html#top", Fields("http", "", "", "h", "", "/", "d.html", "", "top")},
+        ParseCase{"http://h/a#b/c.html?x#y", Fields("http", "", "", "h", "", "/", "a", "", "b/c.html?x#y")},
+        ParseCase{"http://h/a=b#c=d", Fields("http", "", "", "h", "", "/", "a", "=b", "c=d")},
+        ParseCase{"http://a@b:c@h/", Fields("http", "a@b", "c", "h", "", "/", "", "", "")},
         // A relative text keeps "#" in its document.
         ParseCase{"#top", Fields("", "", "", "", "", "", "#top", "", "")},
         ParseCase{"C:\\site\\f.html", Fields("", "", "", "", "", "C:/site/", "f.html", "", "")},
@@ -287,6 +297,42 @@ TEST(ResolveLink, AResolvedAddressResolvesToItself) {
     ResolveAddress(again, URLText(first), nullptr);
     EXPECT_EQ(again, first) << link;
   }
+}
+
+TEST(ResolveLink, RandomLinksResolveToAFixedForm) {
+  // Random texts of the pieces links are made of: each resolved address is in its one form, and
+  // its text resolves to the same record again.
+  static const char* const kPieces[] = {
+      "/",       "//",          ".",        "..",  "?", "#",     "=",   "&amp;",   "&#64;",    "&#x2F;",  "%2F",
+      "%25",     "%3f",         "%20",      "%2B", "+", " ",     ":",   "http://", "https://", "file://", "file:///",
+      "mailto:", "javascript:", "[::1]",    "[",   "]", ":8080", ":80", "@",       "\\",       "a",       "B",
+      "x.html",  "\t",          "\xC3\xA9", "C:",  "<", "~",     ";",   "%00"};
+  const TURI bases[] = {TURI("http://host/dir/sub/page.html"), TURI("http://[::1]:8080/"),
+                        TURI("file://LocalHost/srv/site/index.html"), TURI("https://h/a=b/c?d")};
+  TestRandom rng = TestRandom::FromSeed(7);
+  int resolved = 0;
+  for (int i = 0; i < 20000; ++i) {
+    std::string link;
+    for (size_t n = 1 + rng.Below(8); n > 0; --n) link += kPieces[rng.Below(std::size(kPieces))];
+    const TURI* base = rng.Below(5) == 0 ? nullptr : &bases[rng.Below(std::size(bases))];
+    TURI first;
+    try {
+      ResolveLink(first, link, base);
+    } catch (const EError&) {
+      continue;
+    }
+    ++resolved;
+    first.Bookmark.clear();
+    TURI normal = first;
+    ASSERT_NO_THROW(NormalizeURI(normal)) << link;
+    ASSERT_EQ(normal, first) << link;
+    std::string text;
+    ASSERT_NO_THROW(text = URLText(first)) << link;
+    TURI again;
+    ResolveAddress(again, text, nullptr);
+    ASSERT_EQ(again, first) << link << " gave " << text;
+  }
+  EXPECT_GT(resolved, 10000);
 }
 
 TEST(ResolveLink, SchemeNamesAndDriveLetters) {

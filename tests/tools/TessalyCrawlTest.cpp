@@ -144,6 +144,19 @@ TEST_F(TessalyCrawlTest, SaveOpenAndSaveAgainGiveTheSameFile) {
   EXPECT_NE(ReadFileText(first).find("Title=A\r\n"), std::string::npos);
 }
 
+TEST_F(TessalyCrawlTest, StartFileInAFolderWithAddressCharactersIsThatFile) {
+  for (const std::string folder : {"q?mark", "e=q", "p%41c", "h#1"}) {
+    dir.Write(folder + "/index.html", "<title>Odd</title><a href='b.html'>b</a>");
+    dir.Write(folder + "/b.html", "<title>B</title>");
+    const std::string project = dir.File("odd.tly");
+    const Result r = Run({"--quiet", "--save", project, dir.File(folder + "/index.html")});
+    EXPECT_EQ(r.Code, 0) << folder << ": " << r.Err;
+    // The saved project reopens as it was saved.
+    const Result again = Run({"--quiet", "--open", project});
+    EXPECT_EQ(again.Code, 0) << folder << ": " << again.Err;
+  }
+}
+
 TEST_F(TessalyCrawlTest, ProjectsThatCannotBeReadExitWithTwo) {
   EXPECT_EQ(Run({"--open", dir.File("missing.tly")}).Code, 2);
   dir.Write("bad.tly",
