@@ -222,7 +222,8 @@ TTreeEntry* TSiteTree::InsertURL(TURI& uri, TURI* referer, bool check) {
     TSpiderNode* refererNode = NodeOf(InsertURL(*referer, nullptr, true));
     NodeOf(node)->AddToReferers(refererNode);
   }
-  if (Map.Count() > kMaxSpiderNodes && Queue) Queue->SuspendWithMessage(kNodeLimitMessage);
+  // The limit guards a crawl; filing addresses without a check (loading a project) never trips it.
+  if (check && Map.Count() > kMaxSpiderNodes && Queue) Queue->SuspendWithMessage(kNodeLimitMessage);
   return node;
 }
 
