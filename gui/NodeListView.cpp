@@ -1,6 +1,7 @@
 #include "gui/NodeListView.h"
 
 #include <QHeaderView>
+#include <algorithm>
 
 #include "app/NodeList.h"
 #include "gui/Names.h"
@@ -31,8 +32,16 @@ TNodeListView::TNodeListView(NodeListModel& model, QWidget* parent) : QStackedWi
   QHeaderView* header = Details->header();
   header->setSectionsClickable(true);
   header->setSectionsMovable(false);
-  header->setStretchLastSection(false);
-  for (int c = 0; c < lcCount; ++c) header->resizeSection(c, kNodeListColumns[c].Width);
+  header->setStretchLastSection(true);
+  // The design widths, widened where this font needs more room for a header or a date.
+  const QFontMetrics metrics = Details->fontMetrics();
+  const int dateWidth = metrics.horizontalAdvance(QStringLiteral("12/31/2026 12:59:59 PM")) + 14;
+  for (int c = 0; c < lcCount; ++c) {
+    int width = std::max(kNodeListColumns[c].Width,
+                         metrics.horizontalAdvance(QString::fromLatin1(kNodeListColumns[c].Caption)) + 22);
+    if (c == lcLocalDate || c == lcRemoteDate) width = std::max(width, dateWidth);
+    header->resizeSection(c, width);
+  }
   connect(header, &QHeaderView::sectionClicked, this, &TNodeListView::ColumnClicked);
   Icons->setUniformItemSizes(true);
   Icons->setResizeMode(QListView::Adjust);
@@ -51,7 +60,7 @@ void TNodeListView::SetViewStyle(int style) {
     case vsLargeIcons:
       Icons->setViewMode(QListView::IconMode);
       Icons->setIconSize(QSize(32, 32));
-      Icons->setGridSize(QSize(96, 64));
+      Icons->setGridSize(QSize(120, 72));
       Icons->setWordWrap(true);
       Icons->setMovement(QListView::Static);
       break;
