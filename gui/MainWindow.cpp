@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSplitter>
@@ -285,7 +286,7 @@ void TFormTessalyView::ConnectCommands() {
   // The address bar.
   connect(edit, &QLineEdit::textEdited, this, &TFormTessalyView::AddressEdited);
   connect(EditURL, &QComboBox::activated, this, [this] { AddressEdited(EditURL->currentText()); });
-  connect(edit, &QLineEdit::returnPressed, this, [this] { PressButton(ButtonSpider); });
+  edit->installEventFilter(this);  // Enter presses Start
   connect(ButtonSpider, &QPushButton::clicked, this, [this, &main] { Command([&main] { main.ButtonSpiderPress(); }); });
   connect(ButtonBrowse, &QPushButton::clicked, this, [this, &main] {
     Command([this, &main] {
@@ -630,6 +631,14 @@ void TFormTessalyView::changeEvent(QEvent* event) {
 }
 
 bool TFormTessalyView::eventFilter(QObject* watched, QEvent* event) {
+  // Enter in the address box is swallowed and presses Start.
+  if (watched == EditURL->lineEdit() && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      PressButton(ButtonSpider);
+      return true;
+    }
+  }
   // The right mouse button selects the entry under the pointer (none there: no selection), so
   // that the context menu acts on it.
   if (watched == TreeView->viewport() && event->type() == QEvent::MouseButtonPress) {
