@@ -95,4 +95,22 @@ TEST_F(BusyTest, TerminateAsksAndEmptiesTheQueue) {
   ExpectIdle();
 }
 
+TEST_F(BusyTest, ADoubleClickOnARequestOpensItsAddressInTheBrowser) {
+  std::vector<std::string> shown;
+  qt->Web.Override = [&](const std::string& target) { shown.push_back(target); };
+  Start();
+  QTreeView* rows = window->FormHTTPClient->ListView;
+  ASSERT_TRUE(ServeUntil([&] { return rows->model()->rowCount() > 0; }));
+  const QModelIndex first = rows->model()->index(0, 0);
+  const std::string address = app->Pool.Row(0).URL;
+  ask.QueueAnswer(platform::Answer::Yes);  // offline: connect anyway
+  QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualRect(first).center());
+  QTest::mouseDClick(rows->viewport(), Qt::LeftButton, {}, rows->visualRect(first).center());
+  EXPECT_EQ(shown, std::vector<std::string>{address});
+  EXPECT_EQ(ask.TextsOf("YesNo"),
+            std::vector<std::string>{"You don't seem to be connected to the internet. Do you wish to connect now?"});
+  gate.Open();
+  WaitIdle();
+}
+
 }  // namespace

@@ -102,6 +102,25 @@ TEST_F(CloseTest, SaveOfAnUntitledProjectAsksForAFileAndOpenLoadsIt) {
   EXPECT_TRUE(window->TreeView->isExpanded(window->TreeModel->IndexOf(app->Main.Tree.SiteRoot())));
 }
 
+TEST_F(CloseTest, TheCommandLineOpensAProjectOrCrawlsAnAddress) {
+  TestServer site;
+  ServeSite(site);
+  site.Start();
+  window->OpenArgument(site.URL("/"));
+  WaitIdle();
+  EXPECT_EQ(window->EditURL->currentText().toStdString(), site.URL("/"));
+  EXPECT_EQ(app->Map.Count(), 8);  // the seven addresses of the site and the mail address
+  const int nodes = app->Map.Count();
+  const std::string project = dir.File("crawl.tly");
+  app->Main.SaveProject(project);
+  app->Main.Reset();
+  EXPECT_EQ(app->Map.Count(), 0);
+  window->OpenArgument(project);
+  EXPECT_EQ(app->Map.Count(), nodes);
+  EXPECT_EQ(app->Main.ProjectFileName, project);
+  EXPECT_TRUE(window->TreeView->isExpanded(window->TreeModel->IndexOf(app->Main.Tree.SiteRoot())));
+}
+
 TEST_F(CloseTest, AnErrorOfACommandIsShownAndTheWindowStaysUsable) {
   const std::string folder = dir.File("no/such/folder/x.tly");
   Modify();

@@ -11,6 +11,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QImage>
+#include <QPainter>
 #include <QTimer>
 #include <QScreen>
 #include <QToolBar>
@@ -173,6 +175,25 @@ TEST(QtPlatformTest, HandOverRunsWorkOnTheUserInterfaceThreadInOrder) {
   EXPECT_EQ(order, (std::vector<int>{1, 2}));
   EXPECT_TRUE(workerSawUiThread);
   EXPECT_EQ(caught, "failed on the UI thread");
+}
+
+TEST(QtPlatformTest, TheBusySweepIsDarkAtTheEdgesAndLightAtItsPosition) {
+  const QColor dark(64, 64, 64), light(224, 224, 224);
+  struct Case {
+    int Width, Position, LightX;
+  };
+  for (const Case& c : std::vector<Case>{{100, 50, 50}, {60, 54, 32}, {300, 10, 30}, {300, 90, 270}}) {
+    QImage image(c.Width, 10, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QPainter painter(&image);
+    gui::TStatusPanels::PaintBusy(painter, image.rect(), c.Position, dark, light);
+    painter.end();
+    SCOPED_TRACE(c.Width * 1000 + c.Position);
+    EXPECT_EQ(QColor(image.pixel(0, 5)), dark);
+    EXPECT_EQ(QColor(image.pixel(c.LightX, 5)), light);
+    EXPECT_EQ(QColor(image.pixel(c.Width - 1, 5)), dark);
+    for (int x = 0; x < c.Width; ++x) ASSERT_NE(QColor(image.pixel(x, 5)), QColor(Qt::red)) << x;  // all filled
+  }
 }
 
 class NamesTest : public GuiFixture {};
