@@ -34,13 +34,15 @@ echo "Site: $(find "$work/site" -type f | wc -l) files at $url"
 
 export QT_QPA_PLATFORM=offscreen
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+now() { date +%s.%N; }
 for r in $(seq 1 "$rounds"); do
-  start=$(date +%s.%N)
+  start=$(now)
   "$build/tessaly-crawl" --no-external -q "$url" >/dev/null 2>&1 || true
-  cli=$(echo "$(date +%s.%N) - $start" | bc)
-  start=$(date +%s.%N)
+  cli_end=$(now)
   report=$("$build/tessaly" --benchmark "$url" 2>/dev/null)
-  gui=$(echo "$(date +%s.%N) - $start" | bc)
-  echo "round $r: tessaly-crawl $(printf %.2f "$cli") s, tessaly $(printf %.2f "$gui") s (ratio $(echo "scale=2; $gui / $cli" | bc)) including start-up"
+  gui_end=$(now)
+  python3 -c "
+cli = $cli_end - $start; gui = $gui_end - $cli_end
+print(f'round $r: tessaly-crawl {cli:.2f} s, tessaly {gui:.2f} s (ratio {gui / cli:.2f}), start-up included')"
   echo "$report" | sed 's/^/  /'
 done
