@@ -313,6 +313,13 @@ void TFormTessalyView::ConnectCommands() {
     ListView->ShowSortIndicator(main.List.SortColumn, main.List.SortDirection);
     ApplyListSelection();
   });
+  connect(TreeView, &QTreeView::doubleClicked, this, [this] {
+    TTreeEntry* entry = App.Main.Selected();
+    if (entry && !entry->HasChildren() && NodeOf(entry) && OnNodeProperties) {
+      TSpiderNode* node = NodeOf(entry);
+      Command([this, node] { OnNodeProperties(node); });
+    }
+  });
   connect(SplitterLeft, &QSplitter::splitterMoved, this, &TFormTessalyView::SizeStatusPanels);
   connect(&Timer, &QTimer::timeout, this, &TFormTessalyView::TimerTimer);
 }

@@ -14,6 +14,7 @@ class QSplitter;
 class QToolButton;
 class QTreeView;
 class TTessalyApp;
+class TSpiderNode;
 class TTreeEntry;
 
 namespace gui {
@@ -62,6 +63,10 @@ class TFormTessalyView : public QMainWindow {
   // Whether the project may be written over in place: an existing writable file in a writable
   // folder, outside the cache folder.
   bool CanSaveInPlace(const std::string& path) const;
+
+  // A double-click on a tree entry without children that has a node: the node's properties
+  // (the properties dialog sets this).
+  std::function<void(TSpiderNode*)> OnNodeProperties;
 
   // Widgets, by their names.
   TMainMenu* Menu;

@@ -245,3 +245,20 @@ TEST_F(WindowTest, PanelsHideWithTheirSplittersAndTheButtonsFollow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowTest, DoubleClickOnADocumentInTheTreeAsksForItsProperties) {
+  std::vector<TSpiderNode*> asked;
+  window->OnNodeProperties = [&](TSpiderNode* node) { asked.push_back(node); };
+  for (const char* path : {"docs", "docs/manual.pdf"}) {
+    const QModelIndex index = window->TreeModel->IndexOf(Entry(path));
+    window->TreeView->scrollTo(index);
+    const QPoint p = window->TreeView->visualRect(index).center();
+    QTest::mouseClick(window->TreeView->viewport(), Qt::LeftButton, {}, p);
+    QTest::mouseDClick(window->TreeView->viewport(), Qt::LeftButton, {}, p);
+  }
+  EXPECT_EQ(asked, std::vector<TSpiderNode*>{NodeOf(Entry("docs/manual.pdf"))});  // the folder has children
+}
+
+}  // namespace
