@@ -319,6 +319,10 @@ TEST_F(SiteTreeTest, NodeLimitSuspendsButNeverRefuses) {
   EXPECT_EQ(std::string(kNodeLimitMessage).substr(0, 48), "The maxium spider node count has been reached.\r\r");
   Insert("http://host/p0.html");
   EXPECT_EQ(queue.Suspensions.size(), 2u);  // every later insertion asks again
+  // Filing without a check, as loading a project does, is no crawl: it never suspends.
+  Insert("http://host/loaded.html", "", false);
+  EXPECT_EQ(map.Count(), kMaxSpiderNodes + 2);
+  EXPECT_EQ(queue.Suspensions.size(), 2u);
 }
 
 TEST_F(SiteTreeTest, UnComposableAddressFails) {

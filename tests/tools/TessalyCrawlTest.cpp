@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -326,6 +327,59 @@ TEST_F(TessalyCrawlTest, EmptyMapHasNothingToExport) {
   const Result r = Run({"--quiet", "--open", dir.File("p.tly"), "--export-txt", dir.File("x.txt")});
   EXPECT_EQ(r.Code, 2);
   EXPECT_NE(r.Err.find("nothing to export"), std::string::npos) << r.Err;
+}
+
+// --- Hostile input --------------------------------------------------------------------------
+
+TEST_F(TessalyCrawlTest, EscapeSequencesFromTheSiteAreShownEscaped) {
+  dir.Write("site/index.html",
+            "<title>T\x1b]0;pwned\x07</title><a href=\"gone%1B%5B2J%1B]0;x%07.html\">x</a><a href=ok.html>ok</a>");
+  dir.Write("site/ok.html", "<title>ok</title>");
+  const Result r = Run({dir.File("site/index.html")});
+  EXPECT_EQ(r.Code, 1);
+  // The address keeps its escapes; nothing the site wrote reaches the terminal raw.
+  EXPECT_NE(r.Out.find("gone%1B%5B2J%1B]0;x%07.html"), std::string::npos) << r.Out;
+  for (const std::string* text : {&r.Out, &r.Err}) {
+    EXPECT_EQ(text->find('\x1b'), std::string::npos) << *text;
+    EXPECT_EQ(text->find('\x07'), std::string::npos) << *text;
+  }
+}
+
+// A project of `nodes` pages below http://host/, none of them broken.
+std::string LargeProject(int nodes) {
+  std::string text = "[Settings]\r\nURI=http://host/\r\nLinks=" + std::to_string(nodes) + "\r\n";
+  for (int i = 0; i < nodes; ++i)
+    text += "[" + std::to_string(i) + "]\r\nRemoteFile=http%3A%2F%2Fhost%2Fp" + std::to_string(i) +
+            ".html\r\nRemoteDate=12/30/1899\r\nLastModified=12/30/1899\r\nContentType=text/html\r\n"
+            "ResponseCode=200\r\nContentLength=10\r\nSpellingErrors=0\r\n";
+  return text;
+}
+
+TEST_F(TessalyCrawlTest, LoadingALargeProjectIsNoCrawlAndNeverHitsTheLimit) {
+  const Result r = Run({"--open", dir.Write("large.tly", LargeProject(4100))});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_EQ(r.Err.find("limit"), std::string::npos) << r.Err;
+  EXPECT_EQ(r.Err.find("maxium"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Out.find("HTML                 4100"), std::string::npos) << r.Out;
+}
+
+TEST_F(TessalyCrawlTest, FilesThatAreNotFilesAreRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(dir.File("pipe.tly").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero.tly"));
+  std::filesystem::create_directory(dir.File("folder.tly"));
+  for (const char* name : {"pipe.tly", "zero.tly", "folder.tly"}) {
+    const Result r = Run({"--open", dir.File(name)});
+    EXPECT_EQ(r.Code, 2) << name;
+    EXPECT_NE(r.Err.find("Not a regular file"), std::string::npos) << r.Err;
+  }
+  // An export into an existing FIFO neither blocks nor replaces it.
+  const std::string project = dir.Write("small.tly", LargeProject(3));
+  ASSERT_EQ(::mkfifo(dir.File("pipe.htm").c_str(), 0600), 0);
+  for (const char* option : {"--export-dhtml", "--export-txt", "--csv"}) {
+    const Result r = Run({"--open", project, option, dir.File("pipe.htm")});
+    EXPECT_EQ(r.Code, 2) << option;
+    EXPECT_NE(r.Err.find("Not a regular file"), std::string::npos) << r.Err;
+  }
 }
 
 }  // namespace
