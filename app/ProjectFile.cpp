@@ -37,6 +37,14 @@ void ForEachIndex(const TSiteMap& map, const std::string& list, const TSectionNo
   }
 }
 
+// The address of a "RemoteFile" value: form-decoded ("+" is a space there) and resolved as it
+// was saved, without decoding it a second time, so that every saved address loads as itself.
+TURI SavedAddress(const std::string& value) {
+  TURI uri;
+  ResolveAddress(uri, DecodeFormText(value), nullptr);
+  return uri;
+}
+
 }  // namespace
 
 void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
@@ -60,7 +68,7 @@ void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
 
 void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_view key)>& value,
               const TSectionNodes* sections) {
-  ResolveLink(node.URI, value("RemoteFile"), nullptr);
+  node.URI = SavedAddress(value("RemoteFile"));
   node.LocalFile = value("LocalFile");
   node.RemoteDate = StrToDateTime(value("RemoteDate"));
   node.LastModified = StrToDateTime(value("LastModified"));
@@ -124,8 +132,7 @@ std::string LoadProject(TSiteTree& tree, const TIniText& file, TFormProgress* pr
       }
       for (int i = 0; i < count; ++i) {
         if (progress) progress->SetPosition(i);
-        TURI uri;
-        ResolveLink(uri, section(i).Value("RemoteFile"), nullptr);
+        TURI uri = SavedAddress(section(i).Value("RemoteFile"));
         const int before = map.Count();
         TSpiderNode* node = NodeOf(tree.InsertURL(uri, nullptr, false));
         if (map.Count() > before) sectionOfNode.push_back(i);

@@ -27,8 +27,12 @@ namespace {
 
 const char* const kVersion = "tessaly-crawl 0.1.0";
 
+// The first Ctrl-C ends the crawl at once and reports what was found; a second one ends the
+// program there and then.
 std::atomic<bool> gInterrupted{false};
-extern "C" void OnInterrupt(int) { gInterrupted = true; }
+extern "C" void OnInterrupt(int) {
+  if (gInterrupted.exchange(true)) _exit(kInterrupted);
+}
 
 // The live progress line: rewritten in place on a terminal, a plain line now and then otherwise.
 // Its text is shown escaped; its own cursor controls go to `raw`, the terminal's stream below
@@ -90,16 +94,16 @@ class TerminalGuard {
   TTerminalFilter Out_, Err_;
 };
 
-// Serves the pool until it has nothing left to do (or a limit or Ctrl-C stopped it).
+// Serves the pool until it has nothing left to do (or a limit stopped it). Ctrl-C ends every
+// running request at once and drops the queue; what was found stays.
 void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& progress) {
-  bool stopped = false;
   for (;;) {
     ui.WaitAndProcess(std::chrono::milliseconds(50));
-    progress.Update(app);
-    if (gInterrupted && !stopped) {
-      app.Main.ButtonStopClick();
-      stopped = true;
+    if (gInterrupted) {
+      app.Pool.TerminateAll();
+      break;
     }
+    progress.Update(app);
     if (app.Pool.IsIdle()) break;
   }
   ui.ProcessMessages();
@@ -141,6 +145,10 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
     return kFailed;
   }
   if (o.External) app.Main.Tree.ValidateExternalURLs = *o.External;
+  if (o.ClassicLinks) app.Main.Crawl.CheckPageResources = false;
+  if (o.Timeout) app.HTTPSettings.EditTimeout.Text = *o.Timeout;
+  if (o.MaxPageSize) app.HTTPSettings.EditMaxPageSize.Text = *o.MaxPageSize;
+  app.HTTPSettings.Changed();
 
   ProgressLine progress(o.Quiet, rawErr);
   bool crawled = false;
@@ -159,11 +167,12 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
     }
   } else {
     crawled = true;
+    // Kept to the end: a Ctrl-C after the crawl still ends with status 130, a second one at once.
     std::signal(SIGINT, OnInterrupt);
+    app.Main.Crawl.Interrupted = &gInterrupted;
     app.Main.EditURL = o.Start;
     app.Main.ButtonSpiderClick();
     RunCrawl(app, headless.Ui, progress);
-    std::signal(SIGINT, SIG_DFL);
   }
   // Only a crawl can be suspended: a loaded project's status says what its map holds.
   const bool suspended = crawled && (app.Pool.MessageShown() || !app.Pool.IsEmpty()) && !gInterrupted;
