@@ -84,7 +84,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!error.empty()) std::fprintf(stderr, "reload: %s\n", error.c_str());
   FUZZ_CHECK(error.empty(), "a saved project loads again");
   FUZZ_CHECK(again.Count() == map.Count(), "the same number of nodes");
-  FUZZ_CHECK(Saved(again) == first, "saving the reloaded map gives the same file");
+  const std::string second = Saved(again);
+  if (second != first) {
+    size_t at = 0;
+    while (at < first.size() && at < second.size() && first[at] == second[at]) ++at;
+    const size_t from = first.rfind("\r\n[", at) == std::string::npos ? 0 : first.rfind("\r\n[", at);
+    std::fprintf(stderr, "first save, from the section that differs:\n%s\nsecond save:\n%s\n",
+                 first.substr(from, at - from + 200).c_str(), second.substr(from, at - from + 200).c_str());
+  }
+  FUZZ_CHECK(second == first, "saving the reloaded map gives the same file");
   ExportAll(reloaded);
   return 0;
 }
