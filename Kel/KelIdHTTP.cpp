@@ -275,7 +275,7 @@ class TServedFile : public TLocalFile {
 void FetchLocal(THTTPClient& client, THTTPMethod method) {
   THTTPResponse& r = client.Response;
   const std::string path = LocalPathOf(client.URL);
-  const std::string mediaType = MediaTypeOf(client.URL.Document);
+  const std::string mediaType = MediaTypeOf(path.substr(path.find_last_of('/') + 1));
   if (client.OnStatus) client.OnStatus("Loading");
   auto begin = [&](int32_t n) {
     if (client.OnWorkBegin) client.OnWorkBegin(n);

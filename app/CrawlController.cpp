@@ -84,7 +84,8 @@ void TCrawlController::Start() {
     TURI& site = main.Map.SiteURI;
     const std::string file = ExistingFile(main.EditURL);
     if (!file.empty()) {
-      site.Parse("file://LocalHost" + file);
+      // Characters that would end the path ("?", "#", "=") or start an escape ("%") are escaped.
+      site.Parse("file://LocalHost" + EscapeLocalPath(file));
     } else {
       site.Parse(Trim(main.EditURL));
       ApplyDefaults(site, "http", "LocalHost");
@@ -168,23 +169,11 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
 void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
   ++RequestsDone_;
   Guarded([&] {
-    const int32_t code = sender.Response.ResponseCode();
-    if (code == 301 || code == 302) {
-      TURI target;
-      ResolveLink(target, sender.Response.Location, &sender.URL);
-      const std::string address = target.Compose();
-      const std::string from = sender.URL.Compose();
-      if (RedirectChecks_.insert({address, from}).second) {
-        Pool_->AddHeadRequest(address, from, [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
-      } else {
-        // This redirect was checked before in this crawl: the addresses redirect in a loop.
-        // Its referer is still recorded, without another request.
-        TURI referer(from);
-        Main_.Tree.InsertURL(target, &referer, true);
-      }
-    }
+    // The answer is filed first: a redirect target that cannot be checked takes nothing from it.
     const bool hasBody = sender.Response.ContentStream != nullptr;
     TSpiderNode* node = AcceptResponse(sender);
+    const int32_t code = sender.Response.ResponseCode();
+    if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender); });
     if (!node->IsSpiderable()) {
       if (hasBody && CheckPageResources && IsSiteStyleSheet(*node)) {
         if (work && work->Scanned && work->StyleSheet)
@@ -221,6 +210,27 @@ void TCrawlController::ParseStyleSheet(TSpiderNode* node, const std::string& bod
   auto stopped = [this] { return Stopping(); };
   TPageLinks found = ExtractStyleSheetLinks(body, sheet, stopped);
   ApplyStyleSheetLinks(Main_.Tree, node, sheet, found, stopped);
+}
+
+void TCrawlController::CheckRedirect(THTTPClient& sender) {
+  TURI target;
+  ResolveLink(target, sender.Response.Location, &sender.URL);
+  const std::string from = sender.URL.Compose();
+  TURI referer(from);
+  // A mail, script or news target is filed like such a link; a target that is never requested
+  // here (another scheme, a local file met on a web site) is filed by link insertion's rules.
+  if (IsSpecialScheme(target.Protocol) || !Main_.Map.IsRequestable(target)) {
+    Main_.Tree.InsertURL(target, &referer, true);
+    return;
+  }
+  const std::string address = target.Compose();
+  if (RedirectChecks_.insert({address, from}).second) {
+    Pool_->AddHeadRequest(address, from, [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
+  } else {
+    // This redirect was checked before in this crawl: the addresses redirect in a loop.
+    // Its referer is still recorded, without another request.
+    Main_.Tree.InsertURL(target, &referer, true);
+  }
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {

@@ -67,6 +67,9 @@ class TCrawlController {
   // Queues the full request of a page: its walk and spelling count run on the worker that
   // fetches it, against the site root and the word lists as they are now.
   void AddPageRequest(const std::string& url, const std::string& referer);
+  // Checks the Location target of a 301 or 302 answer with a header request whose answer goes to
+  // the full completion; a target that is not requested is filed without a request.
+  void CheckRedirect(THTTPClient& sender);
   // Interrupted is set.
   bool Stopping() const;
   // The user word list as it is now, copied when it has changed: what workers read.

@@ -73,7 +73,9 @@ void ForEachBelow(const TTreeEntry* entry, const std::function<void(TSpiderNode&
 }  // namespace
 
 std::string TSpiderNode::LocalFileName() const {
-  if (SameText(URI.Protocol, "file")) return LocalPathOf(URI);
+  // A local file is its own local copy, in a crawl of local files; one that a web site names is
+  // never looked at.
+  if (SameText(URI.Protocol, "file")) return Map_->IsRequestable(URI) ? LocalPathOf(URI) : std::string();
   if (!LocalFile.empty() || !TreeNode) return AbsolutePath(LocalFile);
   std::string relative;
   // The top-level entries are categories, not folders: an entry never takes its name from a

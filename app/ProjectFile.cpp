@@ -36,6 +36,14 @@ void ForEachIndex(const TSiteMap& map, const std::string& list, Add add) {
   }
 }
 
+// The address of a "RemoteFile" value: form-decoded ("+" is a space there) and resolved as it
+// was saved, without decoding it a second time, so that every saved address loads as itself.
+TURI SavedAddress(const std::string& value) {
+  TURI uri;
+  ResolveAddress(uri, DecodeFormText(value), nullptr);
+  return uri;
+}
+
 }  // namespace
 
 void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
@@ -58,7 +66,7 @@ void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
 }
 
 void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_view key)>& value) {
-  ResolveLink(node.URI, value("RemoteFile"), nullptr);
+  node.URI = SavedAddress(value("RemoteFile"));
   node.LocalFile = value("LocalFile");
   node.RemoteDate = StrToDateTime(value("RemoteDate"));
   node.LastModified = StrToDateTime(value("LastModified"));
@@ -117,8 +125,7 @@ std::string LoadProject(TSiteTree& tree, const TIniText& file, TFormProgress* pr
       }
       for (int i = 0; i < count; ++i) {
         if (progress) progress->SetPosition(i);
-        TURI uri;
-        ResolveLink(uri, section(i).Value("RemoteFile"), nullptr);
+        TURI uri = SavedAddress(section(i).Value("RemoteFile"));
         tree.InsertURL(uri, nullptr, false);
         if (i % 10 == 0 && ui) ui->ProcessMessages();
       }

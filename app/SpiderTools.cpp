@@ -191,16 +191,15 @@ TTreeEntry* TSiteTree::InsertURL(TURI& uri, TURI* referer, bool check) {
     else if (SameText(uri.Protocol, "news")) root = rkNews;
     node = InsertSpecialURL(uri, Root(root));
   } else {
-    uri.Parse(uri.Compose());
+    NormalizeURI(uri);
+    uri.Compose();  // an address without protocol or host cannot be filed
     const bool internal = Map.IsInternal(uri);
     node =
         internal ? FindOrAddPath(SiteRoot(), TreePathOf(uri), "/") : FindOrAddPath(Root(rkExternal), URLText(uri), "");
     KelAssert(node, "an address always has a tree entry");
     if (!HasNode(node)) {
       EnsureNode(node, uri);
-      const bool requestable =
-          SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https") || SameText(uri.Protocol, "file");
-      if (check && Queue && (ValidateExternalURLs || internal) && requestable)
+      if (check && Queue && (ValidateExternalURLs || internal) && Map.IsRequestable(uri))
         Queue->AddHeadRequest(uri.Compose(), referer ? referer->Compose() : uri.Compose(), HeadCallback);
     }
   }

@@ -45,7 +45,7 @@ std::string CacheFileNameFor(const std::string& cacheFolder, const std::string& 
 
 std::string DownloadStatusText(const std::string& url) {
   const TURI uri(url);
-  const std::string path = uri.Path + uri.Document;
+  const std::string path = URLPathOf(uri);
   const size_t cut = path.find_last_of("/\\:");
   std::string last = cut == std::string::npos ? path : path.substr(cut + 1);
   if (last.empty()) last = "Downloading";

@@ -157,7 +157,7 @@ TEST_F(CrawlTest, NonDefaultPortIsCrawledOnThatPort) {
   EXPECT_EQ(app->Main.Tree.SiteRoot()->Caption, site.URL("/"));
 }
 
-TEST_F(CrawlTest, SiteMovedToHttpsIsCrawledInFull) {
+TEST_F(CrawlTest, HttpsOnAnotherPortIsAnotherServer) {
   auto secure = TestServer::Secure();
   Page(*secure, "/", "<title>Secure home</title><a href='about.html'>about</a>");
   Page(*secure, "/about.html", "<title>Secure about</title>");
@@ -169,11 +169,33 @@ TEST_F(CrawlTest, SiteMovedToHttpsIsCrawledInFull) {
   plain.Start();
   Crawl(plain.URL("/"));
   unsetenv("SSL_CERT_FILE");
-  TSpiderNode* about = Node(secure->URL("/about.html"));
-  ASSERT_NE(about, nullptr);
-  EXPECT_EQ(about->Title, "Secure about");
-  EXPECT_EQ(about->ResponseCode, 200);
-  EXPECT_EQ(Node(plain.URL("/"))->Title, "Secure home");
+  // The redirect target is checked; being another server, it is not crawled.
+  TSpiderNode* home = Node(secure->URL("/"));
+  ASSERT_NE(home, nullptr);
+  EXPECT_EQ(home->ResponseCode, 200);
+  EXPECT_FALSE(home->IsInternal());
+  EXPECT_EQ(Node(secure->URL("/about.html")), nullptr);
+  EXPECT_EQ(Node(plain.URL("/"))->ResponseCode, 301);
+}
+
+TEST_F(CrawlTest, SiteMovedToHttpsIsFetchedInFull) {
+  // http://site.invalid/ moved to https://site.invalid/ (both on their scheme's default port):
+  // the target shares the node of the address that redirected, and is fetched in full once.
+  app->Map.SiteURI.Parse("http://site.invalid/");
+  TURI start("http://site.invalid/");
+  app->Main.Tree.InsertURL(start, nullptr, false);
+  app->Pool.SuspendRequests();
+  THTTPClient client;
+  client.URL.Parse("https://site.invalid/");
+  client.Request.Referer = "http://site.invalid/";
+  client.Response.ResponseText = "HTTP/1.1 200 OK";
+  client.Response.ContentType = "text/html";
+  app->Main.ButtonCallBackGETClick(client);
+  ASSERT_GT(app->Pool.RowCount(), 0);
+  const auto& row = app->Pool.Row(app->Pool.RowCount() - 1);
+  EXPECT_EQ(row.Method, THTTPMethod::Get);
+  EXPECT_EQ(row.URL, "https://site.invalid/");
+  app->Pool.TerminateAll();
 }
 
 TEST_F(CrawlTest, EachPageKeepsItsLinksInDocumentOrderWhenPagesCompleteOutOfOrder) {
