@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS  ?= 2
 
-.PHONY: all deps configure build test run bench fuzz format clean
+.PHONY: all deps configure build test run bench fuzz format clean screenshots
 
 all: build
 
@@ -22,6 +22,11 @@ test: build
 
 run: build
 	@scripts/run.sh $(BUILD)
+
+# Pictures of the desktop program after a crawl of the demo site, in $(BUILD)/screenshots/.
+screenshots: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target tessaly-screenshots
+	@xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/tessaly-screenshots resources/demo-site/index.html $(BUILD)/screenshots
 
 bench: build
 	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done

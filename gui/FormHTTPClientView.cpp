@@ -1,0 +1,98 @@
+#include "gui/FormHTTPClientView.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "Dialogs/UnitHTTPClient.h"
+#include "Kel/KelDialogs.h"
+#include "gui/Icons.h"
+#include "gui/Names.h"
+#include "gui/PoolModel.h"
+
+namespace gui {
+
+TFormHTTPClientView::TFormHTTPClientView(TFormHTTPClient& pool, platform::Services& services, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), Pool_(pool), Services_(services) {
+  Name(this, "FormHTTPClient", "Connection Status");
+  setWindowTitle(tr("Connection Status"));
+  setWindowIcon(ToolIcon(QStringLiteral("status")));
+  Model = new PoolModel(pool, this);
+  ListView = Name(new QTreeView(this), "ListView", "Requests");
+  ListView->setModel(Model);
+  ListView->setRootIsDecorated(false);
+  ListView->setUniformRowHeights(true);
+  ListView->setAllColumnsShowFocus(true);
+  ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListView->header()->resizeSection(0, 190);
+  ListView->header()->resizeSection(1, 110);
+  ListView->header()->resizeSection(2, 40);
+  auto* active = new QLabel(tr("Active:"), this);
+  LabelActive = Name(new QLabel(QStringLiteral("0"), this), "LabelActive", "Active:");
+  auto* pending = new QLabel(tr("Pending:"), this);
+  LabelPending = Name(new QLabel(QStringLiteral("0"), this), "LabelPending", "Pending:");
+  for (QLabel* l : {LabelActive, LabelPending})
+    l->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000")));
+  ButtonSuspend = Name(new QPushButton(tr("Suspend"), this), "ButtonSuspend", "Suspend");
+  ButtonTerminate = Name(new QPushButton(tr("Terminate"), this), "ButtonTerminate", "Terminate");
+  StatusBar = Name(new QLabel(this), "StatusBar", "Status");
+  StatusBar->setFrameShape(QFrame::StyledPanel);
+  StatusBar->setFrameShadow(QFrame::Sunken);
+  auto* counts = new QHBoxLayout;
+  counts->addWidget(active);
+  counts->addWidget(LabelActive);
+  counts->addSpacing(12);
+  counts->addWidget(pending);
+  counts->addWidget(LabelPending);
+  counts->addStretch(1);
+  counts->addWidget(ButtonSuspend);
+  counts->addWidget(ButtonTerminate);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 4);
+  layout->addWidget(ListView, 1);
+  layout->addLayout(counts);
+  layout->addWidget(StatusBar);
+  resize(400, 260);
+
+  connect(Model, &PoolModel::DisplayChanged, this, &TFormHTTPClientView::UpdateDisplay);
+  connect(ButtonSuspend, &QPushButton::clicked, this, [this] { Pool_.ButtonSuspendClick(); });
+  connect(ButtonTerminate, &QPushButton::clicked, this, [this] { Pool_.ButtonTerminateClick(); });
+  connect(ListView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+    if (index.row() < Pool_.RowCount()) OpenInBrowser(Services_, Pool_.Row(index.row()).URL);
+  });
+  UpdateDisplay();
+}
+
+void TFormHTTPClientView::UpdateDisplay() {
+  const TPoolDisplay& d = Pool_.Display();
+  ButtonSuspend->setText(QString::fromStdString(d.SuspendCaption));
+  ButtonSuspend->setAccessibleName(QString::fromStdString(d.SuspendCaption));
+  ButtonSuspend->setEnabled(d.SuspendEnabled);
+  ButtonTerminate->setEnabled(d.TerminateEnabled);
+  LabelActive->setText(QString::number(d.Active));
+  LabelPending->setText(QString::number(d.Pending));
+  StatusBar->setText(QString::fromStdString(d.StatusText));
+}
+
+void TFormHTTPClientView::ShowWindow() {
+  show();
+  if (!Placed_) {
+    // Placed once shown, when the window manager's frame is known: its outer edges on the work
+    // area's right and bottom edges.
+    Placed_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect area = screen->availableGeometry();
+      const QRect frame = frameGeometry();
+      move(pos() + QPoint(area.right() - frame.right(), area.bottom() - frame.bottom()));
+    }
+  }
+  raise();
+}
+
+}  // namespace gui

@@ -1,0 +1,60 @@
+#include "gui/FormSelectFileName.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "gui/Names.h"
+#include "platform/Platform.h"
+
+namespace gui {
+
+TFormSelectFileName::TFormSelectFileName(platform::Prompter& prompter, QWidget* parent)
+    : QDialog(parent), Prompter_(prompter) {
+  Name(this, "FormSelectFileName", "Select File Name");
+  auto* group = new QGroupBox(this);
+  auto* label = new QLabel(tr("File Name:"), group);
+  EditFileName = Name(new QLineEdit(group), "EditFileName", "File Name:");
+  label->setBuddy(EditFileName);
+  ButtonBrowse = Name(new QPushButton(QStringLiteral("..."), group), "ButtonBrowse", "Browse");
+  ButtonBrowse->setAutoDefault(false);
+  auto* row = new QHBoxLayout(group);
+  row->addWidget(label);
+  row->addWidget(EditFileName, 1);
+  row->addWidget(ButtonBrowse);
+  ButtonOK = Name(new QPushButton(tr("OK"), this), "ButtonOK", "OK");
+  ButtonCancel = Name(new QPushButton(tr("Cancel"), this), "ButtonCancel", "Cancel");
+  ButtonOK->setDefault(true);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ButtonOK);
+  buttons->addWidget(ButtonCancel);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(group);
+  layout->addLayout(buttons);
+  resize(460, sizeHint().height());
+
+  connect(EditFileName, &QLineEdit::textChanged, this, &TFormSelectFileName::UpdateOK);
+  connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
+  connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(ButtonBrowse, &QPushButton::clicked, this, [this] {
+    if (auto chosen = Prompter_.PromptSaveFile(EditFileName->text().toStdString(), "All Files (*.*)|*.*|", ""))
+      EditFileName->setText(QString::fromStdString(*chosen));
+  });
+}
+
+void TFormSelectFileName::UpdateOK() { ButtonOK->setEnabled(!EditFileName->text().trimmed().isEmpty()); }
+
+std::optional<std::string> TFormSelectFileName::Ask(const std::string& title, const std::string& name) {
+  setWindowTitle(QString::fromStdString(title));
+  EditFileName->setText(QString::fromStdString(name));
+  UpdateOK();
+  EditFileName->setFocus();
+  if (exec() != QDialog::Accepted) return std::nullopt;
+  return EditFileName->text().toStdString();
+}
+
+}  // namespace gui

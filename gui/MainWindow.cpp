@@ -1,0 +1,663 @@
+#include "gui/MainWindow.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "Kel/KelDialogs.h"
+#include "Kel/KelError.h"
+#include "Kel/KelStr.h"
+#include "app/Application.h"
+#include "app/UnitDownload.h"
+#include "gui/FormHTTPClientView.h"
+#include "gui/Icons.h"
+#include "gui/MainMenu.h"
+#include "gui/Names.h"
+#include "gui/NodeListModel.h"
+#include "gui/NodeListView.h"
+#include "gui/PreviewPanel.h"
+#include "gui/QtServices.h"
+#include "gui/SiteTreeModel.h"
+#include "gui/StatusPanels.h"
+
+namespace gui {
+
+const char* const kProjectOpenFilter = "Tessaly Projects (*.tly)|*.tly;*.htm;*.html|";
+const char* const kProjectSaveFilter = "Tessaly Projects (*.tly)|*.tly|";
+const char* const kHTMLFilter = "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|All Files (*.*)|*.*|";
+
+namespace {
+
+// The tree shows an open folder for the selected entry.
+class TreeDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (option->state & QStyle::State_Selected) {
+      const QVariant icon = index.data(SiteTreeModel::SelectedIconRole);
+      if (icon.isValid()) option->icon = icon.value<QIcon>();
+    }
+  }
+};
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// A caption bar over a panel: a title and a close button.
+QWidget* CaptionBar(QWidget* parent, const QString& title, QToolButton*& close, const char* closeName) {
+  auto* bar = new QWidget(parent);
+  bar->setAutoFillBackground(true);
+  bar->setBackgroundRole(QPalette::Mid);
+  auto* label = new QLabel(title, bar);
+  label->setForegroundRole(QPalette::BrightText);
+  close = Name(new QToolButton(bar), closeName, QObject::tr("Close"));
+  close->setIcon(ToolIcon(QStringLiteral("close")));
+  close->setIconSize(QSize(12, 12));
+  close->setAutoRaise(true);
+  close->setToolTip(QObject::tr("Close"));
+  auto* layout = new QHBoxLayout(bar);
+  layout->setContentsMargins(6, 1, 2, 1);
+  layout->addWidget(label, 1);
+  layout->addWidget(close);
+  return bar;
+}
+
+}  // namespace
+
+TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options options) : App(app), Qt(qt) {
+  Name(this, "FormTessaly", QString::fromUtf8(kApplicationTitle));
+  setWindowTitle(QString::fromUtf8(kApplicationTitle));
+  setWindowIcon(ApplicationIcon());
+  Menu = new TMainMenu(*this);
+  TreeModel = new SiteTreeModel(App.Main.Tree, this);
+  ListModel = new NodeListModel(App.Main.List, this);
+  PanelWebBrowser = new TPreviewPanel(options.WebEngine, this);
+  BuildWidgets();
+  FormHTTPClient = new TFormHTTPClientView(App.Pool, App.Services, this);
+  ConnectCommands();
+  Qt.Ask.SetParent(this);
+  Qt.View.OnNavigate = [this](const std::string& target) { PanelWebBrowser->Navigate(target); };
+  Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
+  App.Main.OnStateChange = [this] { RefreshFromState(); };
+  App.Main.OnShowPool = [this] { FormHTTPClient->ShowWindow(); };
+  Menu->MIValidateExternalURLs->setChecked(App.Main.Tree.ValidateExternalURLs);
+  resize(980, 700);
+  RefreshFromState();
+}
+
+TFormTessalyView::~TFormTessalyView() {
+  App.Main.OnStateChange = nullptr;
+  App.Main.OnShowPool = nullptr;
+  Qt.View.OnNavigate = nullptr;
+  Qt.View.OnShowPanel = nullptr;
+  Qt.Ask.SetParent(nullptr);
+}
+
+void TFormTessalyView::BuildWidgets() {
+  // The address bar: the address box, the browse button and Start/Stop.
+  auto* addressBar = Name(new QToolBar(tr("Address"), this), "PanelAddress", tr("Address"));
+  addressBar->setMovable(false);
+  addressBar->setFloatable(false);
+  addToolBarBreak();
+  addToolBar(addressBar);
+  auto* address = new QWidget(addressBar);
+  auto* label = new QLabel(tr("Address"), address);
+  EditURL = Name(new QComboBox(address), "EditURL", tr("Address"));
+  EditURL->setEditable(true);
+  EditURL->setInsertPolicy(QComboBox::NoInsert);
+  EditURL->setMaxVisibleItems(16);
+  EditURL->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  EditURL->lineEdit()->setPlaceholderText(tr("http://www.example.com/ or a local HTML file"));
+  EditURL->lineEdit()->setClearButtonEnabled(true);
+  label->setBuddy(EditURL);
+  ButtonBrowse = Name(new QPushButton(QStringLiteral("..."), address), "ButtonBrowse", tr("Browse"));
+  ButtonBrowse->setToolTip(tr("Choose a local HTML file"));
+  ButtonBrowse->setFixedWidth(ButtonBrowse->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
+  ButtonSpider = Name(new QPushButton(tr("Start"), address), "ButtonSpider", tr("Start"));
+  ButtonSpider->setMinimumWidth(ButtonSpider->fontMetrics().horizontalAdvance(QStringLiteral("Start")) + 40);
+  auto* row = new QHBoxLayout(address);
+  row->setContentsMargins(4, 2, 4, 2);
+  row->addWidget(label);
+  row->addWidget(EditURL, 1);
+  row->addWidget(ButtonBrowse);
+  row->addWidget(ButtonSpider);
+  addressBar->addWidget(address);
+
+  // The tree panel.
+  PanelTreeView = Name(new QWidget(this), "PanelTreeView", tr("Site Map"));
+  QWidget* treeCaption = CaptionBar(PanelTreeView, tr("Site Map"), ButtonCloseTreeView, "ButtonCloseTreeView");
+  TreeView = Name(new QTreeView(PanelTreeView), "TreeView", tr("Site Map"));
+  TreeView->setModel(TreeModel);
+  TreeView->setHeaderHidden(true);
+  TreeView->setIndentation(19);
+  TreeView->setIconSize(QSize(16, 16));
+  TreeView->setUniformRowHeights(true);
+  TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
+  TreeView->setItemDelegate(new TreeDelegate(TreeView));
+  TreeView->setExpandsOnDoubleClick(true);
+  TreeView->viewport()->installEventFilter(this);
+  auto* treeLayout = new QVBoxLayout(PanelTreeView);
+  treeLayout->setContentsMargins(0, 0, 0, 0);
+  treeLayout->setSpacing(0);
+  treeLayout->addWidget(treeCaption);
+  treeLayout->addWidget(TreeView, 1);
+
+  // The right side: the path bar over the list, and the preview below.
+  auto* listPanel = new QWidget(this);
+  PanelPath = Name(new QLabel(listPanel), "PanelPath", tr("Path"));
+  PanelPath->setTextFormat(Qt::PlainText);
+  PanelPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  PanelPath->setFrameShape(QFrame::StyledPanel);
+  PanelPath->setFrameShadow(QFrame::Sunken);
+  PanelPath->setMargin(3);
+  PanelPath->setMinimumWidth(20);
+  PanelPath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  ListView = new TNodeListView(*ListModel, listPanel);
+  auto* listLayout = new QVBoxLayout(listPanel);
+  listLayout->setContentsMargins(0, 0, 0, 0);
+  listLayout->setSpacing(2);
+  listLayout->addWidget(PanelPath);
+  listLayout->addWidget(ListView, 1);
+
+  SplitterRight = Name(new QSplitter(Qt::Vertical, this), "SplitterRight", tr("Preview Splitter"));
+  SplitterRight->addWidget(listPanel);
+  SplitterRight->addWidget(PanelWebBrowser);
+  SplitterRight->setHandleWidth(4);
+  SplitterRight->setChildrenCollapsible(false);
+  SplitterRight->setStretchFactor(0, 1);
+  SplitterRight->setSizes({400, 256});
+
+  SplitterLeft = Name(new QSplitter(Qt::Horizontal, this), "SplitterLeft", tr("Folders Splitter"));
+  SplitterLeft->addWidget(PanelTreeView);
+  SplitterLeft->addWidget(SplitterRight);
+  SplitterLeft->setHandleWidth(4);
+  SplitterLeft->setChildrenCollapsible(false);
+  SplitterLeft->setStretchFactor(1, 1);
+  SplitterLeft->setSizes({220, 760});
+  setCentralWidget(SplitterLeft);
+
+  StatusBar = Name(new TStatusPanels(this), "StatusBar", tr("Status Bar"));
+  setStatusBar(StatusBar);
+  StatusBar->SetText(2, tr("Idle"));
+  Timer.setInterval(60);
+  SizeStatusPanels();
+}
+
+void TFormTessalyView::ConnectCommands() {
+  TMainMenu& m = *Menu;
+  auto command = [this](QAction* item, std::function<void()> f) {
+    connect(item, &QAction::triggered, this, [this, f = std::move(f)] { Command(f); });
+  };
+  TFormTessaly& main = App.Main;
+
+  // File
+  connect(m.MIFile, &QMenu::aboutToShow, this, &TFormTessalyView::RefreshFileMenu);
+  command(m.MINew, [&main] { main.NewProject(); });
+  command(m.MIOpen, [this, &main] {
+    auto file = App.Services.Ask->PromptOpenFile(main.ProjectFileName, kProjectOpenFilter, "tly");
+    if (!file) return;
+    if (main.OpenProjectFile(*file)) TreeView->expand(TreeModel->IndexOf(main.Tree.SiteRoot()));
+  });
+  command(m.MISave, [this] { SaveProjectCommand(); });
+  command(m.MISaveAs, [this] { SaveProjectAsCommand(); });
+  command(m.MISpiderLocalURL, [this, &main] {
+    auto file = App.Services.Ask->PromptOpenFile("", kHTMLFilter, "");
+    if (!file) return;
+    main.SetAddress(*file);
+    AddressEdited(EditURL->currentText());
+    PressButton(ButtonSpider);
+  });
+  connect(m.MIValidateExternalURLs, &QAction::toggled, this, [&main](bool on) { main.Tree.ValidateExternalURLs = on; });
+  for (QAction* later : {m.MIHTTPSettings, m.MISetupExternalTools}) later->setEnabled(false);
+  connect(m.MIExit, &QAction::triggered, this, &QWidget::close);
+
+  // Edit: the text items act on the address box.
+  connect(m.MIEdit, &QMenu::aboutToShow, this, &TFormTessalyView::RefreshEditMenu);
+  QLineEdit* edit = EditURL->lineEdit();
+  connect(m.MIUndo, &QAction::triggered, edit, &QLineEdit::undo);
+  connect(m.MICut, &QAction::triggered, edit, &QLineEdit::cut);
+  connect(m.MICopy, &QAction::triggered, edit, &QLineEdit::copy);
+  connect(m.MIPaste, &QAction::triggered, edit, &QLineEdit::paste);
+  connect(m.MISelectAll, &QAction::triggered, edit, &QLineEdit::selectAll);
+  connect(m.TBEditFile, &QToolButton::clicked, this, [this] {
+    if (!InvokeMenuItem(Menu->MIEditFile)) App.Services.Ask->Inform("Current selection can not be edited.");
+  });
+  connect(m.TBSpelling, &QToolButton::clicked, this, [this] {
+    if (!InvokeMenuItem(Menu->MISpelling)) App.Services.Ask->Inform("Current selection can not be spell checked.");
+  });
+
+  // Export: the commands come with the exports' dialogs.
+  connect(m.MIExport, &QMenu::aboutToShow, this, [this] {
+    for (QAction* a : Menu->MIExport->actions()) a->setEnabled(false);
+  });
+  for (QAction* a : m.MIExport->actions()) a->setEnabled(false);
+  m.MIAbout->setEnabled(false);
+
+  // View
+  connect(m.MIView, &QMenu::aboutToShow, this, &TFormTessalyView::RefreshViewMenu);
+  connect(m.MIGoTo, &QMenu::aboutToShow, this, &TFormTessalyView::RefreshGoToMenu);
+  for (int style = 0; style < 4; ++style) {
+    connect(m.StyleItem(style), &QAction::triggered, this, [this, style] { SetViewStyle(style); });
+    connect(m.StylePopupItem(style), &QAction::triggered, this, [this, style] { SetViewStyle(style); });
+  }
+  connect(m.PMViews, &QMenu::aboutToShow, this,
+          [this] { Menu->StylePopupItem(ListView->ViewStyle())->setChecked(true); });
+  connect(m.MIConnectionStatus, &QAction::triggered, this, [this] {
+    if (FormHTTPClient->isVisible()) FormHTTPClient->hide();
+    else FormHTTPClient->ShowWindow();
+    SyncCheckButtons();
+  });
+  connect(m.MIViewFolders, &QAction::triggered, this,
+          [this] { SetPanelVisible(PanelTreeView, PanelTreeView->isHidden()); });
+  connect(m.MIWebBrowser, &QAction::triggered, this,
+          [this] { SetPanelVisible(PanelWebBrowser, PanelWebBrowser->isHidden()); });
+  connect(m.MIStatusBar, &QAction::triggered, this, [this] { StatusBar->setVisible(StatusBar->isHidden()); });
+  connect(ButtonCloseTreeView, &QToolButton::clicked, this, [this] { SetPanelVisible(PanelTreeView, false); });
+  connect(PanelWebBrowser, &TPreviewPanel::CloseClicked, this, [this] { SetPanelVisible(PanelWebBrowser, false); });
+  command(m.MIBack, [&main] { main.MoveInHistory(-1); });
+  command(m.MIForward, [&main] { main.MoveInHistory(+1); });
+  command(m.MIUpOneLevel, [&main] { main.UpOneLevel(); });
+  command(m.MIRefresh, [&main] { main.Refresh(); });
+  connect(m.PMBack, &QMenu::aboutToShow, this, [this] { FillHistoryList(true); });
+  connect(m.PMForward, &QMenu::aboutToShow, this, [this] { FillHistoryList(false); });
+
+  // The address bar.
+  connect(edit, &QLineEdit::textEdited, this, &TFormTessalyView::AddressEdited);
+  connect(EditURL, &QComboBox::activated, this, [this] { AddressEdited(EditURL->currentText()); });
+  edit->installEventFilter(this);  // Enter presses Start
+  connect(ButtonSpider, &QPushButton::clicked, this, [this, &main] { Command([&main] { main.ButtonSpiderPress(); }); });
+  connect(ButtonBrowse, &QPushButton::clicked, this, [this, &main] {
+    Command([this, &main] {
+      if (auto file = App.Services.Ask->PromptOpenFile("", kHTMLFilter, "")) {
+        main.SetAddress(*file);
+        AddressEdited(EditURL->currentText());
+      }
+    });
+  });
+
+  // The tree and the list.
+  connect(TreeView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &TFormTessalyView::TreeSelectionChanged);
+  connect(TreeModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] { ++Quiet_; });
+  connect(TreeModel, &QAbstractItemModel::modelReset, this, [this] {
+    --Quiet_;
+    RefreshFromState();
+  });
+  connect(ListView->Selection(), &QItemSelectionModel::selectionChanged, this, &TFormTessalyView::ListSelectionChanged);
+  connect(ListModel, &QAbstractItemModel::modelReset, this, [this] { ListNeedsSelection_ = true; });
+  connect(ListView, &TNodeListView::RowDoubleClicked, this, &TFormTessalyView::ListDoubleClicked);
+  connect(ListView, &TNodeListView::ColumnClicked, this, [this, &main](int column) {
+    Command([&main, column] { main.List.ColumnClick(column); });
+    ListView->ShowSortIndicator(main.List.SortColumn, main.List.SortDirection);
+    ApplyListSelection();
+  });
+  connect(TreeView, &QTreeView::doubleClicked, this, [this] {
+    TTreeEntry* entry = App.Main.Selected();
+    if (entry && !entry->HasChildren() && NodeOf(entry) && OnNodeProperties) {
+      TSpiderNode* node = NodeOf(entry);
+      Command([this, node] { OnNodeProperties(node); });
+    }
+  });
+  connect(SplitterLeft, &QSplitter::splitterMoved, this, &TFormTessalyView::SizeStatusPanels);
+  connect(&Timer, &QTimer::timeout, this, &TFormTessalyView::TimerTimer);
+}
+
+bool TFormTessalyView::Command(const std::function<void()>& command) {
+  try {
+    command();
+    return true;
+  } catch (const std::exception& e) {
+    App.Services.Ask->ShowError(e.what());
+  }
+  RefreshFromState();
+  return false;
+}
+
+void TFormTessalyView::RefreshFromState() {
+  TFormTessaly& main = App.Main;
+  ++Quiet_;
+  const QString caption = Q(main.Caption.empty() ? WindowCaption(main.ProjectFileName) : main.Caption);
+  if (windowTitle() != caption) setWindowTitle(caption);
+
+  // The address box, its list and the buttons beside it.
+  if (ShownRecent_ != main.RecentAddresses) {
+    ShownRecent_ = main.RecentAddresses;
+    const QString text = EditURL->currentText();
+    EditURL->clear();
+    for (const std::string& a : main.RecentAddresses) EditURL->addItem(Q(a));
+    EditURL->setEditText(text);
+  }
+  if (EditURL->currentText() != Q(main.EditURL)) EditURL->setEditText(Q(main.EditURL));
+  EditURL->setEnabled(main.EditURLEnabled);
+  ButtonBrowse->setEnabled(main.ButtonBrowseEnabled);
+  ButtonSpider->setText(Q(main.ButtonSpiderCaption));
+  ButtonSpider->setAccessibleName(Q(main.ButtonSpiderCaption));
+  ButtonSpider->setEnabled(main.ButtonSpiderEnabled);
+  UpdateSpiderHint();
+
+  // The tree's selection follows the logic's.
+  TTreeEntry* wanted = main.Selected();
+  const QModelIndexList selected = TreeView->selectionModel()->selectedIndexes();
+  TTreeEntry* shown = selected.isEmpty() ? nullptr : SiteTreeModel::EntryOf(selected.first());
+  if (Quiet_ == 1 && shown != wanted) {
+    if (wanted) {
+      const QModelIndex index = TreeModel->IndexOf(wanted);
+      TreeView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+      TreeView->scrollTo(index);
+      if (TreeView->isVisible() && isActiveWindow() && !EditURL->hasFocus()) TreeView->setFocus();
+    } else {
+      TreeView->selectionModel()->clearSelection();
+    }
+  }
+  if (ListNeedsSelection_) ApplyListSelection();
+
+  PanelPath->setText(Q(main.PathText));
+  PanelPath->setToolTip(Q(main.PathText));
+  Menu->TBBack->setEnabled(main.BackEnabled);
+  Menu->TBForward->setEnabled(main.ForwardEnabled);
+  Menu->TBUpOneLevel->setEnabled(main.UpEnabled);
+
+  // The status bar and the busy indicator.
+  StatusBar->SetText(0, Q(main.List.CountText()));
+  StatusBar->SetText(1, Q(main.StatusRequesting));
+  StatusBar->SetText(2, main.Busy ? QString() : tr("Idle"));
+  StatusBar->SetBusy(main.Busy, main.BusyPosition);
+  if (main.TimerRunning && !Timer.isActive()) Timer.start();
+  if (!main.TimerRunning && Timer.isActive()) Timer.stop();
+  SyncCheckButtons();
+  --Quiet_;
+}
+
+void TFormTessalyView::UpdateSpiderHint() {
+  const QString hint = Q(Format("%s \"%s\"", App.Main.ButtonSpiderCaption.c_str(), App.Main.EditURL.c_str()));
+  ButtonSpider->setToolTip(hint);
+}
+
+void TFormTessalyView::AddressEdited(const QString& text) {
+  if (Quiet_) return;
+  TFormTessaly& main = App.Main;
+  main.EditURL = text.toStdString();
+  if (!main.ButtonSpiderStops) main.ButtonSpiderEnabled = !Trim(main.EditURL).empty();
+  ButtonSpider->setEnabled(main.ButtonSpiderEnabled);
+  UpdateSpiderHint();
+}
+
+void TFormTessalyView::TreeSelectionChanged() {
+  if (Quiet_) return;
+  const QModelIndexList selected = TreeView->selectionModel()->selectedIndexes();
+  TTreeEntry* entry = selected.isEmpty() ? nullptr : SiteTreeModel::EntryOf(selected.first());
+  Command([this, entry] { App.Main.SelectEntry(entry); });
+}
+
+void TFormTessalyView::ListSelectionChanged() {
+  if (Quiet_) return;
+  TNodeList& list = App.Main.List;
+  std::vector<char> now(static_cast<size_t>(list.Count()), 0);
+  for (const QModelIndex& index : ListView->Selection()->selectedIndexes())
+    if (index.row() < list.Count()) now[static_cast<size_t>(index.row())] = 1;
+  TListRow* newest = nullptr;
+  for (int i = 0; i < list.Count(); ++i) {
+    TListRow* row = list.Row(i);
+    const bool on = now[static_cast<size_t>(i)] != 0;
+    if (on && !row->Selected) newest = row;
+    row->Selected = on;
+  }
+  // Each item that becomes selected is previewed; of several at once, the last one shows.
+  const QModelIndex current = ListView->Selection()->currentIndex();
+  if (current.isValid() && current.row() < list.Count() && list.Row(current.row())->Selected &&
+      now[static_cast<size_t>(current.row())] && newest)
+    newest = list.Row(current.row());
+  if (newest) {
+    TTreeEntry* entry = newest->Entry;
+    Command([this, entry] { App.Main.PreviewNode(NodeOf(entry), false, false); });
+  }
+  StatusBar->SetText(0, Q(list.CountText()));
+}
+
+void TFormTessalyView::ApplyListSelection() {
+  ListNeedsSelection_ = false;
+  TNodeList& list = App.Main.List;
+  ++Quiet_;
+  QItemSelection selection;
+  QModelIndex first;
+  for (int i = 0; i < list.Count(); ++i) {
+    if (!list.Row(i)->Selected) continue;
+    selection.select(ListModel->index(i, 0), ListModel->index(i, lcCount - 1));
+    if (!first.isValid()) first = ListModel->index(i, 0);
+  }
+  ListView->Selection()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  if (first.isValid()) {
+    ListView->Selection()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    ListView->Current()->scrollTo(first);
+  }
+  --Quiet_;
+  StatusBar->SetText(0, Q(list.CountText()));
+}
+
+void TFormTessalyView::ListDoubleClicked(int row) {
+  TNodeList& list = App.Main.List;
+  if (row < 0 || row >= list.Count()) return;
+  TTreeEntry* entry = list.Row(row)->Entry;
+  Command([this, entry] {
+    App.Main.SelectEntry(nullptr);
+    App.Main.SelectEntry(entry);
+  });
+}
+
+void TFormTessalyView::FillHistoryList(bool back) {
+  QMenu* menu = back ? Menu->PMBack : Menu->PMForward;
+  menu->clear();
+  const std::vector<std::string> items = back ? App.Main.History.BackList() : App.Main.History.ForwardList();
+  for (size_t k = 0; k < items.size(); ++k) {
+    const int delta = (back ? -1 : 1) * static_cast<int>(k + 1);
+    QAction* a = menu->addAction(Q(items[k]));
+    a->setObjectName(QStringLiteral("%1%2").arg(back ? "PMBackItem" : "PMForwardItem").arg(k + 1));
+    connect(a, &QAction::triggered, this, [this, delta] { Command([this, delta] { App.Main.MoveInHistory(delta); }); });
+  }
+}
+
+void TFormTessalyView::RefreshFileMenu() {
+  Menu->MISpiderLocalURL->setEnabled(EditURL->isEnabled());
+  Menu->MIValidateExternalURLs->setChecked(App.Main.Tree.ValidateExternalURLs);
+}
+
+void TFormTessalyView::RefreshEditMenu() {
+  QLineEdit* edit = EditURL->lineEdit();
+  const bool focused = QApplication::focusWidget() == edit || QApplication::focusWidget() == EditURL;
+  const int selected = edit->selectedText().size();
+  const QString clip = QApplication::clipboard()->text();
+  struct Rule {
+    QAction* Item;
+    bool Enabled;
+  };
+  for (const Rule& r :
+       {Rule{Menu->MIUndo, true}, Rule{Menu->MICut, selected > 0}, Rule{Menu->MICopy, selected > 0},
+        Rule{Menu->MIPaste, !clip.isEmpty()}, Rule{Menu->MISelectAll, selected < edit->text().size()}}) {
+    r.Item->setVisible(focused);
+    r.Item->setEnabled(focused && r.Enabled);
+  }
+  // Editing and spell-checking a document come with the external tools.
+  Menu->MIEditFile->setEnabled(false);
+  Menu->MISpelling->setEnabled(false);
+}
+
+void TFormTessalyView::RefreshViewMenu() {
+  Menu->StyleItem(ListView->ViewStyle())->setChecked(true);
+  Menu->MIConnectionStatus->setChecked(FormHTTPClient->isVisible());
+  Menu->MIViewFolders->setChecked(!PanelTreeView->isHidden());
+  Menu->MIWebBrowser->setChecked(!PanelWebBrowser->isHidden());
+  Menu->MIStatusBar->setChecked(!StatusBar->isHidden());
+}
+
+void TFormTessalyView::RefreshGoToMenu() {
+  Menu->MIBack->setEnabled(Menu->TBBack->isEnabled());
+  Menu->MIForward->setEnabled(Menu->TBForward->isEnabled());
+  Menu->MIUpOneLevel->setEnabled(Menu->TBUpOneLevel->isEnabled());
+}
+
+void TFormTessalyView::SetViewStyle(int style) {
+  ListView->SetViewStyle(style);
+  Menu->StyleItem(ListView->ViewStyle())->setChecked(true);
+  Menu->StylePopupItem(ListView->ViewStyle())->setChecked(true);
+}
+
+void TFormTessalyView::SetPanelVisible(QWidget* panel, bool visible) {
+  // A hidden panel takes its splitter handle with it.
+  panel->setVisible(visible);
+  SyncCheckButtons();
+}
+
+void TFormTessalyView::SyncCheckButtons() {
+  Menu->TBFolders->setChecked(!PanelTreeView->isHidden());
+  Menu->TBPreview->setChecked(!PanelWebBrowser->isHidden());
+  Menu->TBStatus->setChecked(FormHTTPClient && FormHTTPClient->isVisible());
+}
+
+void TFormTessalyView::SizeStatusPanels() {
+  StatusBar->SetWidth(0, PanelTreeView->width() + 1);
+  StatusBar->Fit();
+}
+
+void TFormTessalyView::TimerTimer() {
+  App.Main.TimerTick();
+  StatusBar->SetBusy(App.Main.Busy, App.Main.BusyPosition);
+}
+
+bool TFormTessalyView::CanSaveInPlace(const std::string& path) const {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (path.empty() || !fs::is_regular_file(path, ec)) return false;
+  const fs::path file = fs::absolute(path, ec);
+  const fs::path folder = file.parent_path();
+  if (access(file.c_str(), W_OK) != 0 || access(folder.c_str(), W_OK) != 0) return false;
+  if (App.Services.Dirs) {
+    const std::string cache = fs::weakly_canonical(InternetCacheFolder(*App.Services.Dirs), ec).string() + "/";
+    const std::string canonical = fs::weakly_canonical(file, ec).string();
+    if (canonical.compare(0, cache.size(), cache) == 0) return false;
+  }
+  return true;
+}
+
+void TFormTessalyView::SaveProjectCommand() {
+  const std::string path = App.Main.ProjectFileName;
+  if (CanSaveInPlace(path)) App.Main.SaveProject(path);
+  else InvokeMenuItem(Menu->MISaveAs);
+}
+
+void TFormTessalyView::SaveProjectAsCommand() {
+  if (auto file = App.Services.Ask->PromptSaveFile(App.Main.ProjectFileName, kProjectSaveFilter, "tly"))
+    App.Main.SaveProject(*file);
+}
+
+void TFormTessalyView::OpenArgument(const std::string& argument) {
+  if (argument.empty()) return;
+  Command([this, &argument] {
+    if (SameText(std::filesystem::path(argument).extension().string(), ".tly")) {
+      if (App.Main.OpenProjectFile(argument)) TreeView->expand(TreeModel->IndexOf(App.Main.Tree.SiteRoot()));
+      return;
+    }
+    App.Main.EditURL = argument;
+    AddressEdited(Q(argument));
+    RefreshFromState();
+    PressButton(ButtonSpider);
+  });
+}
+
+bool TFormTessalyView::CloseQuery() {
+  TFormTessaly& main = App.Main;
+  if (!App.Map.Modified) return true;
+  const std::string question =
+      Format("The file \"%s\" has been changed.\r\rDo you want to save the changes?", main.ProjectFileName.c_str());
+  switch (App.Services.Ask->AskYesNoCancel(question)) {
+    case platform::Answer::Cancel:
+      return false;
+    case platform::Answer::No:
+      return true;
+    case platform::Answer::Yes:
+      InvokeMenuItem(Menu->MISave);
+      return !App.Map.Modified;
+  }
+  return false;
+}
+
+void TFormTessalyView::closeEvent(QCloseEvent* event) {
+  if (Closed_) {
+    event->accept();
+    return;
+  }
+  if (!CloseQuery()) {
+    event->ignore();
+    return;
+  }
+  // Closing: every request ends (its workers waited for), the preview stops, the map is
+  // cleared and the recent addresses are written.
+  Closed_ = true;
+  Timer.stop();
+  App.Pool.TerminateAll();
+  FormHTTPClient->hide();
+  PanelWebBrowser->StopAndClear();
+  App.Close();
+  event->accept();
+}
+
+void TFormTessalyView::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (Shown_) return;
+  Shown_ = true;
+  // The start page shipped beside the program.
+  PanelWebBrowser->Navigate(AppFolderFile(App.Services, "Services.htm"));
+  SizeStatusPanels();
+}
+
+void TFormTessalyView::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    setWindowTitle(Q(WindowCaption(App.Main.ProjectFileName)));
+}
+
+bool TFormTessalyView::eventFilter(QObject* watched, QEvent* event) {
+  // Enter in the address box is swallowed and presses Start.
+  if (watched == EditURL->lineEdit() && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      PressButton(ButtonSpider);
+      return true;
+    }
+  }
+  // The right mouse button selects the entry under the pointer (none there: no selection), so
+  // that the context menu acts on it.
+  if (watched == TreeView->viewport() && event->type() == QEvent::MouseButtonPress) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::RightButton) {
+      const QModelIndex index = TreeView->indexAt(mouse->position().toPoint());
+      if (index.isValid()) TreeView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+      else TreeView->selectionModel()->clearSelection();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace gui

@@ -1,0 +1,124 @@
+// The main window: the view of TFormTessaly. It forwards every event to one operation of the
+// logic and redraws from the logic's state; it keeps no rows, nodes or settings of its own.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSplitter;
+class QToolButton;
+class QTreeView;
+class TTessalyApp;
+class TSpiderNode;
+class TTreeEntry;
+
+namespace gui {
+
+class NodeListModel;
+class QtServices;
+class SiteTreeModel;
+class TFormHTTPClientView;
+class TMainMenu;
+class TNodeListView;
+class TPreviewPanel;
+class TStatusPanels;
+
+// "Tessaly Projects (*.tly)|*.tly;*.htm;*.html|" and the other filters of the commands.
+extern const char* const kProjectOpenFilter;
+extern const char* const kProjectSaveFilter;
+extern const char* const kHTMLFilter;
+
+class TFormTessalyView : public QMainWindow {
+  Q_OBJECT
+ public:
+  struct Options {
+    bool WebEngine = true;  // the preview browser (tests without pages leave it out)
+  };
+  TFormTessalyView(TTessalyApp& app, QtServices& qt, Options options);
+  ~TFormTessalyView() override;
+
+  TTessalyApp& App;
+  QtServices& Qt;
+
+  // Runs one command of the logic; an error it raises is shown in the error box and the window
+  // stays usable. Returns whether it ran without error.
+  bool Command(const std::function<void()>& command);
+  // Redraws the window from the logic's state.
+  void RefreshFromState();
+
+  // The closing question; true when the window may close.
+  bool CloseQuery();
+  // The save commands: Save saves in place when the project file can be written there,
+  // otherwise asks for a file like Save As.
+  void SaveProjectCommand();
+  void SaveProjectAsCommand();
+  // The command line: a project file (".tly") is opened, anything else is put into the address
+  // box and crawled.
+  void OpenArgument(const std::string& argument);
+  // Whether the project may be written over in place: an existing writable file in a writable
+  // folder, outside the cache folder.
+  bool CanSaveInPlace(const std::string& path) const;
+
+  // A double-click on a tree entry without children that has a node: the node's properties
+  // (the properties dialog sets this).
+  std::function<void(TSpiderNode*)> OnNodeProperties;
+
+  // Widgets, by their names.
+  TMainMenu* Menu;
+  QComboBox* EditURL;
+  QPushButton* ButtonBrowse;
+  QPushButton* ButtonSpider;
+  QWidget* PanelTreeView;
+  QToolButton* ButtonCloseTreeView;
+  QTreeView* TreeView;
+  QLabel* PanelPath;
+  TNodeListView* ListView;
+  TPreviewPanel* PanelWebBrowser;
+  TStatusPanels* StatusBar;
+  QSplitter* SplitterLeft;   // between the tree panel and the right side
+  QSplitter* SplitterRight;  // between the list and the preview
+  QTimer Timer;
+  TFormHTTPClientView* FormHTTPClient;
+
+  SiteTreeModel* TreeModel;
+  NodeListModel* ListModel;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildWidgets();
+  void ConnectCommands();
+  void TreeSelectionChanged();
+  void ListSelectionChanged();
+  void ApplyListSelection();
+  void ListDoubleClicked(int row);
+  void AddressEdited(const QString& text);
+  void UpdateSpiderHint();
+  void FillHistoryList(bool back);
+  void RefreshFileMenu();
+  void RefreshEditMenu();
+  void RefreshViewMenu();
+  void RefreshGoToMenu();
+  void SetViewStyle(int style);
+  void SetPanelVisible(QWidget* panel, bool visible);
+  void SyncCheckButtons();
+  void SizeStatusPanels();
+  void TimerTimer();
+
+  int Quiet_ = 0;  // the window is writing the views itself: their signals are not commands
+  bool ListNeedsSelection_ = false;
+  bool Shown_ = false;
+  bool Closed_ = false;
+  std::vector<std::string> ShownRecent_;  // what the address box's list shows, to redraw it only on change
+};
+
+}  // namespace gui

@@ -1,0 +1,97 @@
+#include "gui/PreviewPanel.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "gui/Icons.h"
+#include "gui/Names.h"
+#include "gui/QtServices.h"
+
+namespace gui {
+
+TPreviewPanel::TPreviewPanel(bool withEngine, QWidget* parent) : QWidget(parent) {
+  Name(this, "PanelWebBrowser", "Web Browser");
+  PanelTitle = Name(new QWidget(this), "PanelTitle", "Preview");
+  PanelTitle->setAutoFillBackground(true);
+  PanelTitle->setBackgroundRole(QPalette::Mid);
+  LabelTitle = Name(new QLabel(PanelTitle), "LabelTitle", "Preview");
+  LabelTitle->setTextFormat(Qt::PlainText);
+  LabelTitle->setForegroundRole(QPalette::BrightText);
+  LabelTitle->setMinimumWidth(10);
+  ButtonClose = Name(new QToolButton(PanelTitle), "ButtonCloseWebBrowser", "Close");
+  ButtonClose->setIcon(ToolIcon(QStringLiteral("close")));
+  ButtonClose->setAutoRaise(true);
+  ButtonClose->setIconSize(QSize(12, 12));
+  ButtonClose->setToolTip(tr("Close"));
+  auto* title = new QHBoxLayout(PanelTitle);
+  title->setContentsMargins(6, 1, 2, 1);
+  title->addWidget(LabelTitle, 1);
+  title->addWidget(ButtonClose);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(PanelTitle);
+  if (withEngine) {
+    WebBrowser = Name(new QWebEngineView(this), "WebBrowser", "Web Browser");
+    QWebEngineSettings* settings = WebBrowser->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    settings->setAttribute(QWebEngineSettings::AutoLoadImages, true);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    connect(WebBrowser, &QWebEngineView::loadStarted, this, [this] { Loading_ = true; });
+    connect(WebBrowser, &QWebEngineView::loadFinished, this, [this] {
+      Loading_ = false;
+      StatusTextChanged(QString());
+    });
+    connect(WebBrowser, &QWebEngineView::titleChanged, this, [this] { StatusTextChanged(QString()); });
+    connect(WebBrowser->page(), &QWebEnginePage::linkHovered, this, &TPreviewPanel::StatusTextChanged);
+    layout->addWidget(WebBrowser, 1);
+  } else {
+    auto* empty = Name(new QWidget(this), "WebBrowser", "Web Browser");
+    empty->setAutoFillBackground(true);
+    empty->setBackgroundRole(QPalette::Base);
+    layout->addWidget(empty, 1);
+  }
+  connect(ButtonClose, &QToolButton::clicked, this, &TPreviewPanel::CloseClicked);
+}
+
+QString TPreviewPanel::Title() const {
+  if (WebBrowser && !WebBrowser->title().isEmpty()) return WebBrowser->title();
+  return Location_;
+}
+
+void TPreviewPanel::StatusTextChanged(const QString& text) {
+  const QString shown = text.size() > 10 ? text : Title();
+  LabelTitle->setText(LabelTitle->fontMetrics().elidedText(shown, Qt::ElideRight, std::max(40, LabelTitle->width())));
+  LabelTitle->setToolTip(shown);
+}
+
+void TPreviewPanel::Navigate(const std::string& target) {
+  Location_ = UrlTextOf(target);
+  if (WebBrowser) WebBrowser->setUrl(QUrl(Location_));
+  StatusTextChanged(QString());
+}
+
+void TPreviewPanel::StopAndClear() {
+  if (!WebBrowser) return;
+  WebBrowser->stop();
+  WebBrowser->setUrl(QUrl(QStringLiteral("about:blank")));
+  // The page's own processes finish their work before the window goes (bounded).
+  QElapsedTimer waited;
+  waited.start();
+  while (Loading_ && waited.elapsed() < 3000)
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+}
+
+}  // namespace gui

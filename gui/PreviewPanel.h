@@ -1,0 +1,44 @@
+// The preview panel: its title bar PanelTitle with a close button, and the embedded browser
+// WebBrowser, which loads images and media but never runs scripts. Without the web engine
+// (tests that need no page) the panel keeps the title bar and an empty area.
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+class QLabel;
+class QToolButton;
+class QWebEngineView;
+
+namespace gui {
+
+class TPreviewPanel : public QWidget {
+  Q_OBJECT
+ public:
+  TPreviewPanel(bool withEngine, QWidget* parent = nullptr);
+
+  // Navigates to a file path or an address.
+  void Navigate(const std::string& target);
+  // Stops loading, shows an empty page, and waits (serving events) until the browser is idle.
+  void StopAndClear();
+  bool Loading() const { return Loading_; }
+  // The last target navigated to, as a URL.
+  QString Location() const { return Location_; }
+  QString Title() const;
+
+  QWidget* PanelTitle;
+  QLabel* LabelTitle;
+  QToolButton* ButtonClose;
+  QWebEngineView* WebBrowser = nullptr;  // none without the engine
+
+ signals:
+  void CloseClicked();
+
+ private:
+  // Status text longer than 10 characters is shown as is, otherwise the page's title.
+  void StatusTextChanged(const QString& text);
+  QString Location_;
+  bool Loading_ = false;
+};
+
+}  // namespace gui

@@ -1,0 +1,160 @@
+#include "gui/QtPrompter.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+#include "Kel/KelDialogs.h"
+#include "gui/FormSelectFileName.h"
+
+namespace gui {
+
+QString QtFilterOf(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString description = parts[i].trimmed();
+    QStringList list = parts[i + 1].split(';', Qt::SkipEmptyParts);
+    // "*.*" means every file, also those without a dot in their names.
+    for (QString& pattern : list)
+      if (pattern.trimmed() == QStringLiteral("*.*")) pattern = QStringLiteral("*");
+    const QString patterns = list.join(' ');
+    if (description.isEmpty() && patterns.isEmpty()) continue;
+    // Qt reads the patterns from the last parentheses of the text: the pattern list replaces
+    // any parenthesised part that ends the description.
+    static const QRegularExpression trailing(QStringLiteral("\\s*\\([^()]*\\)$"));
+    description.remove(trailing);
+    out << QStringLiteral("%1 (%2)").arg(description, patterns);
+  }
+  return out.join(QStringLiteral(";;"));
+}
+
+QString MessageText(const std::string& text) {
+  QString s = QString::fromStdString(text);
+  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  s.replace('\r', '\n');
+  return s;
+}
+
+StartName StartNameOf(const std::string& fileName) {
+  QString text = QString::fromStdString(fileName);
+  for (QChar c : {QChar('|'), QChar('<'), QChar('>')}) text.remove(c);
+  const QFileInfo info(text);
+  StartName out;
+  if (text.contains('/')) out.Folder = info.path();
+  out.Name = info.fileName();
+  if (out.Name == "." || out.Name == "..") out.Name.clear();
+  return out;
+}
+
+QtPrompter::QtPrompter() = default;
+QtPrompter::~QtPrompter() = default;
+
+namespace {
+
+QMessageBox::StandardButton Box(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
+                                QMessageBox::StandardButtons buttons, QMessageBox::StandardButton standard) {
+  QMessageBox box(icon, QString::fromUtf8(kApplicationTitle), MessageText(text), buttons, parent);
+  box.setObjectName(QStringLiteral("MessageBox"));
+  box.setDefaultButton(standard);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+bool QtPrompter::AskYesNo(const std::string& text) {
+  return Box(Parent_, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+         QMessageBox::Yes;
+}
+
+platform::Answer QtPrompter::AskYesNoCancel(const std::string& text) {
+  switch (Box(Parent_, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+              QMessageBox::Yes)) {
+    case QMessageBox::Yes:
+      return platform::Answer::Yes;
+    case QMessageBox::No:
+      return platform::Answer::No;
+    default:
+      return platform::Answer::Cancel;
+  }
+}
+
+void QtPrompter::Notice(const std::string& text) {
+  Box(Parent_, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void QtPrompter::Inform(const std::string& text) {
+  Box(Parent_, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void QtPrompter::ShowError(const std::string& text) {
+  Box(Parent_, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+std::optional<std::string> QtPrompter::PromptOpenFile(const std::string& name, const std::string& filter,
+                                                      const std::string& defaultExt) {
+  const StartName start = StartNameOf(name);
+  if (!start.Folder.isEmpty()) OpenFolder_ = start.Folder;
+  QFileDialog dialog(Parent_, QString(), OpenFolder_.isEmpty() ? QDir::currentPath() : OpenFolder_,
+                     QtFilterOf(filter.empty() ? "All Files (*.*)|*.*|" : filter));
+  dialog.setObjectName(QStringLiteral("OpenDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setDefaultSuffix(QString::fromStdString(defaultExt));
+  dialog.setSizeGripEnabled(false);
+  if (!start.Name.isEmpty()) dialog.selectFile(start.Name);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QString chosen = dialog.selectedFiles().first();
+  OpenFolder_ = QFileInfo(chosen).path();
+  return chosen.toStdString();
+}
+
+std::optional<std::string> QtPrompter::PromptSaveFile(const std::string& name, const std::string& filter,
+                                                      const std::string& defaultExt) {
+  const StartName start = StartNameOf(name);
+  if (!start.Folder.isEmpty()) SaveFolder_ = start.Folder;
+  QFileDialog dialog(Parent_, QString(), SaveFolder_.isEmpty() ? QDir::currentPath() : SaveFolder_,
+                     QtFilterOf(filter.empty() ? "All Files (*.*)|*.*|" : filter));
+  dialog.setObjectName(QStringLiteral("SaveDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(QString::fromStdString(defaultExt));
+  dialog.setSizeGripEnabled(false);
+  if (!start.Name.isEmpty()) dialog.selectFile(start.Name);
+  for (;;) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    const QString chosen = dialog.selectedFiles().first();
+    const QFileInfo info(chosen);
+    // The path must exist, and a read-only file is refused (the dialog has asked before
+    // overwriting a writable one).
+    if (!info.dir().exists()) {
+      Notice("The folder " + info.path().toStdString() + " does not exist.");
+      continue;
+    }
+    if (info.exists() && !info.isWritable()) {
+      Notice(chosen.toStdString() + "\rThis file is set to read-only.\rTry again with a different file name.");
+      continue;
+    }
+    SaveFolder_ = info.path();
+    return chosen.toStdString();
+  }
+}
+
+std::optional<std::string> QtPrompter::PromptFolder(const std::string& start) {
+  const QString from = start.empty() ? QDir::currentPath() : QString::fromStdString(start);
+  const QString chosen = QFileDialog::getExistingDirectory(Parent_, QString(), from, QFileDialog::ShowDirsOnly);
+  if (chosen.isEmpty()) return std::nullopt;
+  QDir::setCurrent(chosen);
+  QString folder = QDir::cleanPath(chosen);
+  if (!folder.endsWith('/')) folder += '/';
+  return folder.toStdString();
+}
+
+std::optional<std::string> QtPrompter::AskFileName(const std::string& title, const std::string& name) {
+  if (!FileNameDialog_) FileNameDialog_ = std::make_unique<TFormSelectFileName>(*this, Parent_);
+  return FileNameDialog_->Ask(title, name);
+}
+
+}  // namespace gui

@@ -1,0 +1,53 @@
+// Questions, messages and the file dialogs of the program on Qt: message boxes titled with the
+// application title, one open and one save dialog that remember their folders, the folder
+// picker and the file-name dialog.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "platform/Platform.h"
+
+namespace gui {
+
+class TFormSelectFileName;
+
+// "desc|pattern;pattern|desc|pattern|" as Qt's filter list "desc (pattern pattern);;...".
+QString QtFilterOf(const std::string& filter);
+// "\r" (alone or before "\n") as a line break.
+QString MessageText(const std::string& text);
+// The folder and the name a file dialog starts with, from a proposed file name: "|", "<" and
+// ">" removed, a name of "." or ".." dropped.
+struct StartName {
+  QString Folder;
+  QString Name;
+};
+StartName StartNameOf(const std::string& fileName);
+
+class QtPrompter : public platform::Prompter {
+ public:
+  QtPrompter();
+  ~QtPrompter() override;
+  // The window the boxes and dialogs belong to (the main window once it exists).
+  void SetParent(QWidget* parent) { Parent_ = parent; }
+
+  bool AskYesNo(const std::string& text) override;
+  platform::Answer AskYesNoCancel(const std::string& text) override;
+  void Notice(const std::string& text) override;
+  void Inform(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  std::optional<std::string> PromptOpenFile(const std::string& name, const std::string& filter,
+                                            const std::string& defaultExt) override;
+  std::optional<std::string> PromptSaveFile(const std::string& name, const std::string& filter,
+                                            const std::string& defaultExt) override;
+  std::optional<std::string> PromptFolder(const std::string& start) override;
+  std::optional<std::string> AskFileName(const std::string& title, const std::string& name) override;
+
+ private:
+  QWidget* Parent_ = nullptr;
+  QString OpenFolder_, SaveFolder_;  // remembered between uses
+  std::unique_ptr<TFormSelectFileName> FileNameDialog_;
+};
+
+}  // namespace gui

@@ -1,0 +1,46 @@
+#include "gui/QtServices.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+#include <QUrl>
+
+namespace gui {
+
+QString UrlTextOf(const std::string& target) {
+  const QString text = QString::fromStdString(target);
+  static const QString localHost = QStringLiteral("file://localhost/");
+  if (text.startsWith(localHost, Qt::CaseInsensitive))
+    return QUrl::fromLocalFile(QStringLiteral("/") + text.mid(localHost.size())).toString();
+  if (text.startsWith('/')) return QUrl::fromLocalFile(text).toString();
+  return QUrl::fromUserInput(text).toString();
+}
+
+void QtBrowser::Show(const std::string& target) {
+  if (Override) {
+    Override(target);
+    return;
+  }
+  QDesktopServices::openUrl(QUrl(UrlTextOf(target)));
+}
+
+bool QtLauncher::OpenWith(const std::string& program, const std::string& file) {
+  return QProcess::startDetached(QString::fromStdString(program), {QString::fromStdString(file)});
+}
+
+bool QtLauncher::EditDocument(const std::string& file) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file)));
+}
+
+QtServices::QtServices(platform::Network& network, platform::Paths& paths) : Net(network), Dirs(paths) {
+  Services.Ui = &Ui;
+  Services.Ask = &Ask;
+  Services.Web = &Web;
+  Services.View = &View;
+  Services.Programs = &Programs;
+  Services.Net = &Net;
+  Services.Dirs = &Dirs;
+  Services.Progress = &Progress;
+  Ui.OnError = [this](const std::string& text) { Ask.ShowError(text); };
+}
+
+}  // namespace gui
