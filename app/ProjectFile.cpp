@@ -45,10 +45,15 @@ TURI SavedAddress(const std::string& value) {
   return uri;
 }
 
-// A value written as it is ends at its first line break: the rest would stand on a line of its
-// own and could read as a key or a section of its own (an answer's text comes from the server).
-// Read back, such a value keeps its first line, as it always did.
-std::string FirstLine(const std::string& value) { return value.substr(0, value.find_first_of("\r\n")); }
+// A value written as it is ends before its first line feed: the rest would stand on a line of
+// its own and could read as a key or a section of its own (an answer's text comes from the
+// server). Read back, such a value keeps its first line, as it always did. The reader splits
+// lines at line feeds only, so a lone carriage return inside a value stays in it.
+std::string FirstLine(const std::string& value) {
+  std::string line = value.substr(0, value.find('\n'));
+  if (line.size() != value.size() && !line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
 
 }  // namespace
 

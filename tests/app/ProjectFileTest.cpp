@@ -197,7 +197,7 @@ TEST_F(ProjectFileTest, ALineBreakInAnAnswerCannotAddKeysOrSections) {
   ExampleMap();
   TSpiderNode* home = app->Map.Node(0);
   home->ResponseText = "HTTP/1.1 500 Oops\r\nTitle=Forged\r\n[0]\r\nRemoteFile=http%3A%2F%2Fevil%2F";
-  home->Server = "Srv\rLinks=0";
+  home->Server = "Srv\nLinks=0";
   home->Location = "/next\nReferers=1";
   const std::string path = dir.File("answers.tly");
   Main().SaveProject(path);
