@@ -34,8 +34,15 @@ bool TTessalyApp::Start() {
   if (!Dictionaries.Load(Services)) return false;
   Main.LoadRecentAddresses();
   Main.Tree.ValidateExternalURLs = Services.Net && Services.Net->IsConnected();
+  Main.Crawl.CheckPageResources =
+      SettingsFiles.Settings().ReadBool(kCheckPageResourcesSection, kCheckPageResourcesKey, true);
   Main.Reset();
   return true;
+}
+
+void TTessalyApp::SetCheckPageResources(bool on) {
+  Main.Crawl.CheckPageResources = on;
+  SettingsFiles.Settings().WriteBool(kCheckPageResourcesSection, kCheckPageResourcesKey, on);
 }
 
 void TTessalyApp::Close() {

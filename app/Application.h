@@ -32,6 +32,13 @@ class TTessalyApp {
   // A one-shot command (tessaly-crawl) keeps no recent addresses and adds no words.
   bool WritesUserFiles = true;
 
+  // The File menu's "Check Page Resources" (checked by default): restored from "Settings.ini" by
+  // Start, stored there whenever it is set. The crawl reads it as Main.Crawl.CheckPageResources.
+  static constexpr const char* kCheckPageResourcesSection = "FormTessaly";
+  static constexpr const char* kCheckPageResourcesKey = "MICheckPageResources.Checked";
+  bool CheckPageResources() const { return Main.Crawl.CheckPageResources; }
+  void SetCheckPageResources(bool on);
+
   platform::Services& Services;
   TSettingsFiles SettingsFiles;
   TFormHTTPSettings HTTPSettings;

@@ -34,11 +34,18 @@ void Guarded(F&& f) {
   }
 }
 
+// A stylesheet of the site answered with 200: with page resources on, it is fetched in full and
+// read for its own links.
+bool IsSiteStyleSheet(const TSpiderNode& node) {
+  return node.ResponseCode == 200 && !node.IsHTML() && ContainsText(node.ContentType, "text/css") && node.IsInternal();
+}
+
 }  // namespace
 
 // What the worker that fetched a page found in it, handed to the page's completion.
 struct TPageWork {
-  bool Scanned = false;  // the page was walked: Found holds its links, title and description
+  bool Scanned = false;     // the page was walked: Found holds its links, title and description
+  bool StyleSheet = false;  // what was read is a stylesheet: Found holds its links only
   TPageLinks Found;
   bool Counted = false;  // its spelling errors were counted
   int32_t SpellingErrors = 0;
@@ -101,7 +108,8 @@ void TCrawlController::HeaderCompletion(THTTPClient& sender) {
   Guarded([&] {
     TSpiderNode* node = AcceptResponse(sender);
     const int32_t code = sender.Response.ResponseCode();
-    if (code == -1 || code == 301 || code == 302 || code == 401 || node->IsSpiderable())
+    if (code == -1 || code == 301 || code == 302 || code == 401 || node->IsSpiderable() ||
+        (CheckPageResources && IsSiteStyleSheet(*node)))
       AddPageRequest(sender.URL.Compose(), sender.Request.Referer);
   });
 }
@@ -123,16 +131,23 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
   const TURI site = Main_.Map.SiteURI;
   const TWordList* mainWords = Dictionaries ? &Dictionaries->MainList : nullptr;
   std::shared_ptr<const TWordList> userWords = Dictionaries ? UserWords() : nullptr;
+  const bool resources = CheckPageResources;
   Pool_->AddGetRequest(
-      url, referer, std::make_unique<std::string>(),
-      [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
-      [work, site, mainWords, userWords](THTTPClient& c) {
-        // Only what the completion will parse: an answer 200 with an HTML page inside the site.
+      url, referer, std::make_unique<std::string>(), [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
+      [work, site, mainWords, userWords, resources](THTTPClient& c) {
+        // Only what the completion will parse: an answer 200 with an HTML page (or, with page
+        // resources, a stylesheet) inside the site.
         const THTTPResponse& r = c.Response;
-        if (!r.ContentStream || r.ResponseCode() != 200 || !ContainsText(r.ContentType, "text/html") ||
-            !IsInsideSite(site, c.URL))
+        if (!r.ContentStream || r.ResponseCode() != 200 || !IsInsideSite(site, c.URL)) return;
+        if (!ContainsText(r.ContentType, "text/html")) {
+          if (!resources || !ContainsText(r.ContentType, "text/css")) return;
+          work->Found = ExtractStyleSheetLinks(*r.ContentStream, c.URL, [&c] { return c.Closed(); });
+          work->Scanned = !c.Closed();
+          work->StyleSheet = true;
           return;
-        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, [&c] { return c.Closed(); });
+        }
+        work->Found = ExtractPageLinks(
+            *r.ContentStream, c.URL, [&c] { return c.Closed(); }, resources);
         work->Scanned = !c.Closed();
         if (work->Scanned && mainWords && userWords) {
           work->SpellingErrors = CountSpellingErrors(*r.ContentStream, *mainWords, *userWords);
@@ -161,13 +176,20 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
     }
     const bool hasBody = sender.Response.ContentStream != nullptr;
     TSpiderNode* node = AcceptResponse(sender);
-    if (!node->IsSpiderable()) return;
+    if (!node->IsSpiderable()) {
+      if (hasBody && CheckPageResources && IsSiteStyleSheet(*node)) {
+        if (work && work->Scanned && work->StyleSheet) ApplyStyleSheetLinks(Main_.Tree, node, sender.URL, work->Found);
+        else ParseStyleSheet(node, *sender.Response.ContentStream, sender.URL);
+      }
+      return;
+    }
     if (hasBody) {
-      if (work && work->Scanned) {
+      if (work && work->Scanned && !work->StyleSheet) {
         ApplyPageLinks(Main_.Tree, node, sender.URL, work->Found);
         node->RefreshIcon();
         if (work->Counted) node->SpellingErrors = work->SpellingErrors;
-        else if (Dictionaries) node->SpellingErrors = CountSpellingErrors(*sender.Response.ContentStream, *Dictionaries);
+        else if (Dictionaries)
+          node->SpellingErrors = CountSpellingErrors(*sender.Response.ContentStream, *Dictionaries);
       } else {
         ParsePage(node, *sender.Response.ContentStream, sender.URL);
       }
@@ -185,8 +207,13 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
   });
 }
 
+void TCrawlController::ParseStyleSheet(TSpiderNode* node, const std::string& body, const TURI& sheet) {
+  TPageLinks found = ExtractStyleSheetLinks(body, sheet);
+  ApplyStyleSheetLinks(Main_.Tree, node, sheet, found);
+}
+
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
-  TPageLinks found = ExtractPageLinks(body, page);
+  TPageLinks found = ExtractPageLinks(body, page, {}, CheckPageResources);
   ApplyPageLinks(Main_.Tree, node, page, found);
   node->RefreshIcon();
   if (Dictionaries) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);

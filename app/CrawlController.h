@@ -32,6 +32,10 @@ class TCrawlController {
   TFormHTTPClient* Pool() const { return Pool_; }
   // The dictionaries of the spelling count (none: pages get no count).
   TSpellingDictionaries* Dictionaries = nullptr;
+  // "Check Page Resources": pages are read for stylesheets, srcset candidates, media, object
+  // data and CSS url() targets too, and the site's stylesheets are fetched in full and read for
+  // theirs. Off: only the eight classic tag/attribute pairs of pages count.
+  bool CheckPageResources = true;
 
   // Start: a fresh crawl from the address box, or the resumption of the current one.
   void Start();
@@ -46,6 +50,8 @@ class TCrawlController {
   void FullCompletion(THTTPClient& sender, TPageWork* work = nullptr);
   // Title, description and links of a fetched page, then its spelling count.
   void ParsePage(TSpiderNode* node, const std::string& body, const TURI& page);
+  // The @import and url() targets of a fetched stylesheet, held in its node's Links.
+  void ParseStyleSheet(TSpiderNode* node, const std::string& body, const TURI& sheet);
 
   // Forgets the crawl's state: called when the map is cleared.
   void Reset();

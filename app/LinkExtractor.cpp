@@ -1,5 +1,7 @@
 #include "app/LinkExtractor.h"
 
+#include <cstdint>
+
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "app/SpiderNode.h"
@@ -22,9 +24,197 @@ std::string RefreshTarget(std::string_view content) {
   }
 }
 
+// CSS reading. Offsets run over `css`; every scan stops at its end.
+bool CSSBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool IsHexDigit(char c) { return IsAsciiDigit(c) || (AsciiLower(c) >= 'a' && AsciiLower(c) <= 'f'); }
+int HexValue(char c) { return IsAsciiDigit(c) ? c - '0' : AsciiLower(c) - 'a' + 10; }
+// A name character: what may stand right before "url(" in a longer name ("myurl(").
+bool CSSNameChar(char c) {
+  return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-' || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Whether `css` holds `word` at `i`, ignoring ASCII case (`word` in lower case).
+bool HasWordAt(std::string_view css, size_t i, std::string_view word) {
+  if (css.size() - i < word.size()) return false;
+  for (size_t k = 0; k < word.size(); ++k)
+    if (AsciiLower(css[i + k]) != word[k]) return false;
+  return true;
+}
+
+void AppendUTF8(std::string& out, uint32_t cp) {
+  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// An escape whose backslash is at `i` (not the last character): appends what it stands for and
+// returns the offset after it. Up to six hex digits name a code point (one blank after them
+// belongs to the escape); any other character stands for itself.
+size_t ReadEscape(std::string_view css, size_t i, std::string& out) {
+  size_t j = i + 1;
+  if (!IsHexDigit(css[j])) {
+    out += css[j];
+    return j + 1;
+  }
+  uint32_t cp = 0;
+  for (int k = 0; k < 6 && j < css.size() && IsHexDigit(css[j]); ++k, ++j) cp = cp * 16 + HexValue(css[j]);
+  if (j < css.size() && CSSBlank(css[j])) {
+    j += (css[j] == '\r' && j + 1 < css.size() && css[j + 1] == '\n') ? 2 : 1;
+  }
+  AppendUTF8(out, cp);
+  return j;
+}
+
+// A string whose opening quote is at `i`: its value into `out` (when given); returns the offset
+// after the closing quote, or the end (an unclosed string, or one cut by a line break).
+size_t ReadCSSString(std::string_view css, size_t i, std::string* out) {
+  const char quote = css[i++];
+  while (i < css.size()) {
+    const char c = css[i];
+    if (c == quote) return i + 1;
+    if (c == '\n') return i;
+    if (c == '\\') {
+      if (i + 1 >= css.size()) return css.size();
+      if (css[i + 1] == '\n' || css[i + 1] == '\r' || css[i + 1] == '\f') {  // a line continued
+        i += (css[i + 1] == '\r' && i + 2 < css.size() && css[i + 2] == '\n') ? 3 : 2;
+        continue;
+      }
+      std::string decoded;
+      i = ReadEscape(css, i, out ? *out : decoded);
+      continue;
+    }
+    if (out) *out += c;
+    ++i;
+  }
+  return i;
+}
+
+size_t SkipCSSBlanks(std::string_view css, size_t i) {
+  while (i < css.size() && CSSBlank(css[i])) ++i;
+  return i;
+}
+
+// The address of "url(" whose content starts at `i` into `out`; returns the offset after ")".
+size_t ReadCSSURL(std::string_view css, size_t i, std::string& out) {
+  i = SkipCSSBlanks(css, i);
+  if (i < css.size() && (css[i] == '"' || css[i] == '\'')) {
+    i = ReadCSSString(css, i, &out);
+  } else {
+    while (i < css.size() && css[i] != ')' && !CSSBlank(css[i])) {
+      if (css[i] == '\\') {
+        // A backslash ending the text escapes nothing and is dropped.
+        i = i + 1 < css.size() ? ReadEscape(css, i, out) : i + 1;
+      } else {
+        out += css[i++];
+      }
+    }
+  }
+  const size_t close = css.find(')', i);
+  return close == std::string_view::npos ? css.size() : close + 1;
+}
+
+void AddCSSTarget(std::string_view target, const std::function<void(std::string_view)>& add) {
+  while (!target.empty() && CSSBlank(target.front())) target.remove_prefix(1);
+  while (!target.empty() && CSSBlank(target.back())) target.remove_suffix(1);
+  if (target.empty() || HasWordAt(target, 0, "data:")) return;
+  add(target);
+}
+
+bool SrcsetBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+// A lower-case copy of a short name into `buffer`; empty when the name is longer than `N`.
+template <size_t N>
+std::string_view LowerName(const std::string& name, char (&buffer)[N]) {
+  if (name.size() > N) return std::string_view();
+  for (size_t k = 0; k < name.size(); ++k) buffer[k] = AsciiLower(name[k]);
+  return std::string_view(buffer, name.size());
+}
+
 }  // namespace
 
-THTMLLinkExtractor::THTMLLinkExtractor(const TURI& baseURI) : BaseURI(baseURI) {}
+void ForEachCSSLink(std::string_view css, const std::function<void(std::string_view)>& add) {
+  std::string target;
+  size_t i = 0;
+  while (i < css.size()) {
+    const char c = css[i];
+    if (c == '/' && i + 1 < css.size() && css[i + 1] == '*') {
+      const size_t end = css.find("*/", i + 2);
+      i = end == std::string_view::npos ? css.size() : end + 2;
+    } else if (c == '"' || c == '\'') {
+      i = ReadCSSString(css, i, nullptr);
+    } else if (c == '\\') {
+      i += 2;  // an escaped character outside a string starts nothing
+    } else if ((c == 'u' || c == 'U') && HasWordAt(css, i, "url(") && (i == 0 || !CSSNameChar(css[i - 1]))) {
+      target.clear();
+      i = ReadCSSURL(css, i + 4, target);
+      AddCSSTarget(target, add);
+    } else if (c == '@' && HasWordAt(css, i, "@import") && (i + 7 >= css.size() || !CSSNameChar(css[i + 7]))) {
+      // "@import url(x)" is read as a url() by the next passes; a string is read here.
+      i = SkipCSSBlanks(css, i + 7);
+      if (i < css.size() && (css[i] == '"' || css[i] == '\'')) {
+        target.clear();
+        i = ReadCSSString(css, i, &target);
+        AddCSSTarget(target, add);
+      }
+    } else {
+      ++i;
+    }
+  }
+}
+
+void ForEachSrcsetLink(std::string_view srcset, const std::function<void(std::string_view)>& add) {
+  size_t i = 0;
+  const size_t n = srcset.size();
+  for (;;) {
+    while (i < n && (SrcsetBlank(srcset[i]) || srcset[i] == ',')) ++i;
+    if (i >= n) return;
+    const size_t start = i;
+    while (i < n && !SrcsetBlank(srcset[i])) ++i;
+    std::string_view address = srcset.substr(start, i - start);
+    if (!address.empty() && address.back() == ',') {
+      // Commas ending the address end the candidate: it has no descriptors.
+      while (!address.empty() && address.back() == ',') address.remove_suffix(1);
+      if (!address.empty()) add(address);
+      continue;
+    }
+    add(address);
+    // The descriptors run to the next comma outside parentheses.
+    bool inParens = false;
+    for (; i < n; ++i) {
+      const char c = srcset[i];
+      if (c == '(') inParens = true;
+      else if (c == ')') inParens = false;
+      else if (c == ',' && !inParens) {
+        ++i;
+        break;
+      }
+    }
+  }
+}
+
+THTMLLinkExtractor::THTMLLinkExtractor(const TURI& baseURI, bool pageResources)
+    : PageResources(pageResources), BaseURI(baseURI) {}
+
+void THTMLLinkExtractor::AddCSSLinks(std::string_view css) {
+  ForEachCSSLink(css, [this](std::string_view link) { AddLink(link); });
+}
+
+void THTMLLinkExtractor::AddSrcsetLinks(std::string_view srcset) {
+  ForEachSrcsetLink(srcset, [this](std::string_view link) { AddLink(link); });
+}
 
 void THTMLLinkExtractor::AddLink(std::string_view link) {
   if (Stopped && Stopped()) {
@@ -44,6 +234,11 @@ void THTMLLinkExtractor::AddLink(std::string_view link) {
 }
 
 TPageLinks THTMLLinkExtractor::Result() {
+  if (InStyle) {
+    // A style block that the page never closes runs to its end.
+    InStyle = false;
+    AddCSSLinks(std::string_view(StyleStart_, static_cast<size_t>(Cursor - StyleStart_)));
+  }
   Found_.Title = TitleText;
   return std::move(Found_);
 }
@@ -65,47 +260,113 @@ void THTMLLinkExtractor::DoAttributeValue() {
     else if (SameText(AttrName, "content")) MetaContent = AttrValue;
     else if (SameText(AttrName, "http-equiv")) MetaHttpEquiv = AttrValue;
   }
-  if (InScript) return;
-  // The eight link-bearing pairs: a/area href; img/frame/embed/object/script/iframe src.
-  bool link = false;
-  if (SameText(AttrName, "href")) {
-    link = IsTag("a") || IsTag("area");
-  } else if (SameText(AttrName, "src")) {
-    link = IsTag("img") || IsTag("frame") || IsTag("embed") || IsTag("object") || IsTag("script") || IsTag("iframe");
+  if (InScript || InStyle) return;
+  // Names are compared in lower case; the longest link-bearing tag and attribute have six letters.
+  char attrBuffer[6], tagBuffer[6];
+  const std::string_view attr = LowerName(AttrName, attrBuffer);
+  if (attr.empty()) return;
+  if (PageResources && attr == "style") {
+    AddCSSLinks(AttrValue);
+    return;
   }
-  if (link) AddLink(AttrValue);
+  const std::string_view tag = LowerName(TagName, tagBuffer);
+  if (tag.empty()) return;
+  // The eight classic pairs: a/area href; img/frame/embed/object/script/iframe src.
+  // Page resources add link href, img/source srcset, source/video/audio/track/input src,
+  // video poster and object data.
+  if (attr == "href") {
+    if (tag == "a" || tag == "area" || (PageResources && tag == "link")) AddLink(AttrValue);
+  } else if (attr == "src") {
+    if (tag == "img" || tag == "frame" || tag == "embed" || tag == "object" || tag == "script" || tag == "iframe" ||
+        (PageResources && (tag == "source" || tag == "video" || tag == "audio" || tag == "track" || tag == "input")))
+      AddLink(AttrValue);
+  } else if (PageResources) {
+    if (attr == "srcset") {
+      if (tag == "img" || tag == "source") AddSrcsetLinks(AttrValue);
+    } else if ((attr == "poster" && tag == "video") || (attr == "data" && tag == "object")) {
+      AddLink(AttrValue);
+    }
+  }
 }
 
 void THTMLLinkExtractor::DoEndTag() {
-  if (IsTag("TITLE")) InTitle = true;
-  else if (IsTag("/TITLE")) InTitle = false;
-  // Set only once the script tag has ended, so its own "src" still counts; markup that script
-  // code writes yields no link.
-  if (IsTag("SCRIPT")) InScript = true;
-  else if (IsTag("/SCRIPT")) InScript = false;
-  if (IsTag("META")) {
-    if (SameText(MetaName, "description")) {
-      Found_.HasDescription = true;
-      Found_.Description = MetaContent;
-    }
-    if (SameText(MetaHttpEquiv, "refresh")) AddLink(RefreshTarget(MetaContent));
+  // Tag names compared by length first: most tags are none of these.
+  switch (TagName.size()) {
+    case 4:
+      if (IsTag("META")) {
+        if (SameText(MetaName, "description")) {
+          Found_.HasDescription = true;
+          Found_.Description = MetaContent;
+        }
+        if (SameText(MetaHttpEquiv, "refresh")) AddLink(RefreshTarget(MetaContent));
+      }
+      break;
+    case 5:
+      if (IsTag("TITLE")) {
+        InTitle = true;
+      } else if (PageResources && !InScript && !InStyle && IsTag("STYLE")) {
+        // The block's text is read as CSS when it closes; markup inside it is not HTML.
+        InStyle = true;
+        StyleStart_ = Cursor;
+      }
+      break;
+    case 6:
+      if (IsTag("/TITLE")) {
+        InTitle = false;
+      } else if (!InStyle && IsTag("SCRIPT")) {
+        // Set only once the script tag has ended, so its own "src" still counts; markup that
+        // script code writes yields no link.
+        InScript = true;
+      } else if (InStyle && IsTag("/STYLE")) {
+        InStyle = false;
+        AddCSSLinks(std::string_view(StyleStart_, static_cast<size_t>(DocStart + TagPos - 1 - StyleStart_)));
+      }
+      break;
+    case 7:
+      if (IsTag("/SCRIPT")) InScript = false;
+      break;
+    default:
+      break;
   }
 }
 
-TPageLinks ExtractPageLinks(std::string_view body, const TURI& page, const std::function<bool()>& stopped) {
-  THTMLLinkExtractor extractor(page);
+TPageLinks ExtractPageLinks(std::string_view body, const TURI& page, const std::function<bool()>& stopped,
+                            bool pageResources) {
+  THTMLLinkExtractor extractor(page, pageResources);
   extractor.Stopped = stopped;
   extractor.Walk(body);
   return extractor.Result();
 }
 
-void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found) {
-  KelAssert(page, "a page's links need the page's spider node");
-  TURI referer(pageURI);  // link insertion normalises it once; the same referer for every link
+TPageLinks ExtractStyleSheetLinks(std::string_view css, const TURI& sheet, const std::function<bool()>& stopped) {
+  THTMLLinkExtractor extractor(sheet);
+  extractor.Stopped = stopped;
+  extractor.AddCSSLinks(css);
+  return extractor.Result();
+}
+
+namespace {
+
+// Every link inserted with `source` as referer and asked to be checked, its node added once to
+// the source's Links, in order.
+void InsertLinks(TSiteTree& tree, TSpiderNode* source, const TURI& sourceURI, TPageLinks& found) {
+  TURI referer(sourceURI);  // link insertion normalises it once; the same referer for every link
   for (TURI& target : found.Links) {
     TTreeEntry* entry = tree.InsertURL(target, &referer, true);
-    page->AddToLinks(NodeOf(entry));
+    source->AddToLinks(NodeOf(entry));
   }
+}
+
+}  // namespace
+
+void ApplyStyleSheetLinks(TSiteTree& tree, TSpiderNode* sheet, const TURI& sheetURI, TPageLinks& found) {
+  KelAssert(sheet, "a stylesheet's links need its spider node");
+  InsertLinks(tree, sheet, sheetURI, found);
+}
+
+void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found) {
+  KelAssert(page, "a page's links need the page's spider node");
+  InsertLinks(tree, page, pageURI, found);
   page->Title = found.Title;
   if (found.HasDescription) page->Description = found.Description;
 }

@@ -1,8 +1,12 @@
 // Reads one fetched HTML page for the crawl: its links in document order, its title and its
-// description. The walk touches no model, so that the worker thread that fetched the page can
-// make it; the user-interface thread then files what it found (ApplyPageLinks): every link in
-// the site tree with the page as referer (which may queue a header check), each target added
-// once to the page's Links, then the title and the description stored in the page's node.
+// description. With page resources on (the default), the links include what the page loads
+// besides its anchors and frames: stylesheets and icons (link href), srcset candidates, media
+// sources and posters, object data, image buttons, and url() and @import in style blocks and
+// style attributes; off, only the eight classic tag/attribute pairs count. A stylesheet of the
+// site is read the same way for its @import and url() targets (ExtractStyleSheetLinks). The walk touches no model, so
+// that the worker thread that fetched the page can make it; the user-interface thread then files what it found
+// (ApplyPageLinks): every link in the site tree with the page as referer (which may queue a header check), each target
+// added once to the page's Links, then the title and the description stored in the page's node.
 //
 // The crawl's page-parsing step, in this order:
 //
@@ -34,8 +38,9 @@ struct TPageLinks {
 
 class THTMLLinkExtractor : public THTMLWalk {
  public:
-  // `baseURI` is the address the page was fetched from (copied).
-  explicit THTMLLinkExtractor(const TURI& baseURI);
+  // `baseURI` is the address the page was fetched from (copied). `pageResources` off: only the
+  // eight classic tag/attribute pairs and the refresh target yield links.
+  explicit THTMLLinkExtractor(const TURI& baseURI, bool pageResources = true);
   THTMLLinkExtractor(const THTMLLinkExtractor&) = delete;
   THTMLLinkExtractor& operator=(const THTMLLinkExtractor&) = delete;
 
@@ -43,7 +48,12 @@ class THTMLLinkExtractor : public THTMLWalk {
   // A link that cannot be resolved (a malformed percent escape such as "100%.html") is skipped,
   // and the rest of the page is still read.
   void AddLink(std::string_view link);
-  // The links, title and description found; the title as collected so far.
+  // Takes every @import and url() target of a stylesheet's text (data: addresses skipped).
+  void AddCSSLinks(std::string_view css);
+  // Takes every candidate address of a srcset list, descriptors dropped.
+  void AddSrcsetLinks(std::string_view srcset);
+  // The links, title and description found; the title as collected so far. A style block left
+  // open by the end of the page is read here, so the walked text must still be alive.
   TPageLinks Result();
 
   // Asked between links: once it answers true, the walk ends (the request was terminated).
@@ -51,6 +61,8 @@ class THTMLLinkExtractor : public THTMLWalk {
 
   bool InTitle = false;   // between a TITLE tag and the next /TITLE tag
   bool InScript = false;  // between a SCRIPT tag and the next /SCRIPT tag
+  bool InStyle = false;   // between a STYLE tag and the next /STYLE tag (page resources only)
+  const bool PageResources;
   const TURI BaseURI;     // the page's address; relative links are resolved against it
   std::string TitleText;  // the title text collected so far
   // Values of the current META tag's attributes; emptied at the beginning of every tag.
@@ -67,12 +79,28 @@ class THTMLLinkExtractor : public THTMLWalk {
  private:
   TPageLinks Found_;
   std::unordered_set<std::string> Seen_;  // link texts taken already
+  const char* StyleStart_ = nullptr;      // first character of the open style block's content
 };
 
 // Walks `body` (the page fetched from `page`) for its links, title and description.
-TPageLinks ExtractPageLinks(std::string_view body, const TURI& page, const std::function<bool()>& stopped = {});
+TPageLinks ExtractPageLinks(std::string_view body, const TURI& page, const std::function<bool()>& stopped = {},
+                            bool pageResources = true);
+// Reads a stylesheet (fetched from `sheet`) for its @import and url() targets, resolved against
+// the stylesheet's own address. Title and description stay empty.
+TPageLinks ExtractStyleSheetLinks(std::string_view css, const TURI& sheet, const std::function<bool()>& stopped = {});
+
+// Calls `add` with every @import and url() target of CSS text, in order: quoted or not, CSS
+// escapes decoded, blanks around the address dropped; empty and data: addresses skipped.
+// Comments and other strings are passed over.
+void ForEachCSSLink(std::string_view css, const std::function<void(std::string_view)>& add);
+// Calls `add` with every candidate address of a srcset attribute, in order, its width or density
+// descriptor dropped; an address may hold commas ("a,b.jpg 2x").
+void ForEachSrcsetLink(std::string_view srcset, const std::function<void(std::string_view)>& add);
 
 // Files what a page's walk found: every link inserted with the page as referer and asked to be
 // checked, its node added once to the page's Links, in document order; then the page's title
 // (always) and description (when the page has one) stored. `found.Links` are normalised in place.
 void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found);
+// Files what a stylesheet's reading found: the links only, as ApplyPageLinks files them, the
+// stylesheet as referer and its node's Links holding them.
+void ApplyStyleSheetLinks(TSiteTree& tree, TSpiderNode* sheet, const TURI& sheetURI, TPageLinks& found);

@@ -44,6 +44,10 @@ const CrawlOption kOptions[] = {
      [](CrawlOptions& o, const std::string&) { o.External = true; }},
     {"--no-external", "", "", "do not check addresses outside the site",
      [](CrawlOptions& o, const std::string&) { o.External = false; }},
+    {"--classic-links", "", "",
+     "read pages for the eight classic link kinds only (a/area href; img, frame,\n"
+     "embed, object, script, iframe src): no stylesheets, srcset, media or CSS",
+     [](CrawlOptions& o, const std::string&) { o.ClassicLinks = true; }},
     {"--threads", "", "N", "run N requests at a time (default 4)", SetThreads},
     {"--list", "", "CATEGORY",
      "the category the list exports use (default \"All\"): \"All\",\n"

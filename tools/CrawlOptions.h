@@ -27,6 +27,7 @@ struct CrawlOptions {
   std::string Open;
   std::string Save;
   std::optional<bool> External;
+  bool ClassicLinks = false;  // "Check Page Resources" off for this crawl
   int Threads = TFormHTTPClient::kDefaultMaxThreads;
   std::string List = "All";
   bool Quiet = false;

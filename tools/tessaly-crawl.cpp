@@ -113,6 +113,7 @@ int Run(const CrawlOptions& o) {
     return kFailed;
   }
   if (o.External) app.Main.Tree.ValidateExternalURLs = *o.External;
+  if (o.ClassicLinks) app.Main.Crawl.CheckPageResources = false;
 
   ProgressLine progress(o.Quiet);
   if (!o.Open.empty()) {

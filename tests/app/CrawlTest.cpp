@@ -1,8 +1,11 @@
 // The crawl end to end: the real request pool, real HTTP on loopback, the headless platform.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
+
+#include "app/SiteSummary.h"
 
 #include "support/AppFixture.h"
 #include "support/TestServer.h"
@@ -270,8 +273,10 @@ TEST_F(CrawlTest, FreshStartOnAModifiedMapAsksToClear) {
 TEST_F(CrawlTest, LocalFolder) {
   dir.Write("site/index.html",
             "<title>Local</title><a href='a b.html'>a</a> <a href='img/x.gif'>i</a> "
-            "<a href='../outside.html'>o</a> <a href='gone.html'>g</a>");
+            "<a href='../outside.html'>o</a> <a href='gone.html'>g</a><link rel=stylesheet href='css/s.css'>");
   dir.Write("site/a b.html", "<title>Spaced</title>");
+  dir.Write("site/css/s.css", "body { background: url('../img/bg.gif') }");
+  dir.Write("site/img/bg.gif", "GIF89a");
   dir.Write("site/img/x.gif", "GIF89a");
   dir.Write("outside.html", "<a href='site/never.html'>n</a>");
   Crawl(dir.File("site/index.html"));
@@ -281,6 +286,10 @@ TEST_F(CrawlTest, LocalFolder) {
   EXPECT_EQ(Node(root + "a b.html")->Title, "Spaced");
   EXPECT_EQ(Node(root + "img/x.gif")->ContentType, "image/gif");
   EXPECT_EQ(Node(root + "gone.html")->ResponseCode, 404);
+  // A local stylesheet is read like one served over HTTP.
+  EXPECT_EQ(Node(root + "css/s.css")->ContentType, "text/css");
+  ASSERT_NE(Node(root + "img/bg.gif"), nullptr);
+  EXPECT_EQ(Node(root + "img/bg.gif")->ContentType, "image/gif");
   // Outside the start folder: external, checked (the option is off) not at all, never parsed.
   TSpiderNode* outside = Node("file://LocalHost" + dir.Str() + "/outside.html");
   ASSERT_NE(outside, nullptr);
@@ -288,11 +297,162 @@ TEST_F(CrawlTest, LocalFolder) {
   EXPECT_EQ(Node("file://LocalHost" + dir.Str() + "/site/never.html"), nullptr);
 }
 
+// A site whose only path to some files is a stylesheet (and the stylesheet it imports), an
+// srcset and a <video>; its pages link the classic way too.
+class PageResourcesTest : public CrawlTest {
+ protected:
+  void Serve(TestServer& site) {
+    Page(site, "/",
+         "<html><head><title>Home</title><link rel=stylesheet href='css/site.css'>"
+         "<link rel=icon href='favicon.ico'></head><body>Welcome teh shop."
+         "<img src='img/logo.gif' srcset='img/logo-2x.gif 2x, img/logo-3x.gif 3x'>"
+         "<video src='media/clip.mp4' poster='img/poster.gif'><source src='media/clip.webm'>"
+         "<track src='media/clip.vtt'></video><audio src='media/song.mp3'></audio>"
+         "<a href='about.html'>about</a></body></html>");
+    Page(site, "/about.html", "<title>About</title><a href='index.html'>home</a> <embed src='media/intro.mp3'>");
+    Page(site, "/css/site.css",
+         "@import url(print.css);\nbody { background: #fff url(\"../img/bg.gif\") }\n"
+         ".x { background: url(data:image/gif;base64,R0lGOD==) }\n",
+         "text/css");
+    Page(site, "/css/print.css", ".p { background: url(/img/print.gif) }", "text/css");
+    for (const char* p :
+         {"/img/logo.gif", "/img/logo-2x.gif", "/img/logo-3x.gif", "/img/poster.gif", "/img/bg.gif", "/img/print.gif"})
+      Page(site, p, "GIF89a", "image/gif");
+    Page(site, "/favicon.ico", "ico", "image/x-icon");
+    Page(site, "/media/clip.mp4", "mp4", "video/mp4");
+    Page(site, "/media/clip.webm", "webm", "video/webm");
+    Page(site, "/media/clip.vtt", "WEBVTT", "text/vtt");
+    Page(site, "/media/song.mp3", "mp3", "audio/mpeg");
+    Page(site, "/media/intro.mp3", "mp3", "audio/mpeg");
+  }
+  // The map as sorted lines "address code type <- referers -> links", independent of the order in
+  // which answers came back.
+  std::vector<std::string> MapLines(const TestServer& site) const {
+    const std::string root = site.URL("/");
+    auto shortText = [&](const TSpiderNode* n) {
+      std::string t = n->URLText();
+      return t.rfind(root, 0) == 0 ? "/" + t.substr(root.size()) : t;
+    };
+    std::vector<std::string> lines;
+    for (const auto& n : app->Map.Nodes()) {
+      std::string line = shortText(n.get()) + " " + std::to_string(n->ResponseCode) + " " + n->ContentType + " <-";
+      std::vector<std::string> referers;
+      for (const TSpiderNode* r : n->Referers) referers.push_back(shortText(r));
+      std::sort(referers.begin(), referers.end());
+      for (const auto& r : referers) line += " " + r;
+      line += " ->";
+      for (const TSpiderNode* l : n->Links) line += " " + shortText(l);  // in document order
+      lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  }
+};
+
+TEST_F(PageResourcesTest, FilesReachedOnlyThroughStyleSheetsSrcsetAndMediaAreMapped) {
+  TestServer site;
+  Serve(site);
+  site.Start();
+  Crawl(site.URL("/"));
+  TSpiderNode* home = Node(site.URL("/"));
+  ASSERT_NE(home, nullptr);
+  std::vector<std::string> homeLinks;
+  for (const TSpiderNode* n : home->Links) homeLinks.push_back(n->URLText());
+  EXPECT_EQ(homeLinks, (std::vector<std::string>{
+                           site.URL("/css/site.css"), site.URL("/favicon.ico"), site.URL("/img/logo.gif"),
+                           site.URL("/img/logo-2x.gif"), site.URL("/img/logo-3x.gif"), site.URL("/media/clip.mp4"),
+                           site.URL("/img/poster.gif"), site.URL("/media/clip.webm"), site.URL("/media/clip.vtt"),
+                           site.URL("/media/song.mp3"), site.URL("/about.html")}));
+  // The stylesheets are fetched in full and hold their own links, resolved against themselves.
+  TSpiderNode* sheet = Node(site.URL("/css/site.css"));
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(sheet->ContentType, "text/css");
+  ASSERT_EQ(sheet->Links.size(), 2u);
+  EXPECT_EQ(sheet->Links[0]->URLText(), site.URL("/css/print.css"));
+  EXPECT_EQ(sheet->Links[1]->URLText(), site.URL("/img/bg.gif"));
+  EXPECT_EQ(sheet->Links[1]->Referers, TSpiderNodeDynArray{sheet});
+  EXPECT_EQ(sheet->Title, "");
+  EXPECT_EQ(sheet->SpellingErrors, 0);
+  TSpiderNode* print = Node(site.URL("/css/print.css"));
+  ASSERT_NE(print, nullptr);
+  ASSERT_EQ(print->Links.size(), 1u);
+  EXPECT_EQ(print->Links[0]->URLText(), site.URL("/img/print.gif"));
+  EXPECT_EQ(print->Links[0]->ResponseCode, 200);
+  EXPECT_EQ(Requests("GET /css/site.css"), 1);
+  EXPECT_EQ(Requests("GET /css/print.css"), 1);
+  // Images, video and audio are checked by their headers only.
+  EXPECT_EQ(Requests("GET /media/clip.mp4"), 0);
+  EXPECT_EQ(Requests("HEAD /media/clip.mp4"), 1);
+  EXPECT_EQ(Requests("GET /img/bg.gif"), 0);
+  for (const auto& n : app->Map.Nodes()) EXPECT_NE(n->URLText().find("data:"), 0u);
+  const TSiteSummary summary = SummarizeSite(app->Main.Tree);
+  EXPECT_EQ(summary.Count(rkVideo), 2);   // clip.mp4, clip.webm
+  EXPECT_EQ(summary.Count(rkAudio), 2);   // song.mp3, intro.mp3
+  EXPECT_EQ(summary.Count(rkImages), 7);  // six GIF images and the icon
+  EXPECT_FALSE(summary.AnyBroken());
+  // Attribute values and CSS were never text: the spelling count is that of the classic crawl.
+  EXPECT_EQ(home->SpellingErrors, 1);  // "teh"
+  // A project keeps the stylesheets' links in its unchanged format.
+  const std::vector<std::string> before = MapLines(site);
+  const std::string project = dir.File("site.tly");
+  app->Main.SaveProject(project);
+  ASSERT_TRUE(app->Main.OpenProjectFile(project));
+  EXPECT_EQ(MapLines(site), before);
+}
+
+TEST_F(PageResourcesTest, WithTheSettingOffTheMapIsTheClassicOne) {
+  TestServer site;
+  Serve(site);
+  site.Start();
+  app->Main.Crawl.CheckPageResources = false;
+  Crawl(site.URL("/"));
+  // The eight classic pairs only: the image, the anchor and the embed.
+  EXPECT_EQ(MapLines(site), (std::vector<std::string>{
+                                "/ 200 text/html <- /about.html -> /img/logo.gif /about.html",
+                                "/about.html 200 text/html <- / -> / /media/intro.mp3",
+                                "/img/logo.gif 200 image/gif <- / ->",
+                                "/media/intro.mp3 200 audio/mpeg <- /about.html ->",
+                            }));
+  EXPECT_EQ(Node(site.URL("/"))->SpellingErrors, 1);
+  EXPECT_EQ(Requests("HEAD /css/site.css") + Requests("GET /css/site.css"), 0);
+  const TSiteSummary summary = SummarizeSite(app->Main.Tree);
+  EXPECT_EQ(summary.Count(rkVideo), 0);
+  EXPECT_EQ(summary.Count(rkAudio), 1);
+}
+
+TEST_F(PageResourcesTest, AStyleSheetLinkedFromAPageIsNotReadWithTheSettingOff) {
+  TestServer site;
+  Page(site, "/", "<a href='s.css'>style</a>");
+  Page(site, "/s.css", "body { background: url(bg.gif) }", "text/css");
+  Page(site, "/bg.gif", "GIF89a", "image/gif");
+  site.Start();
+  app->Main.Crawl.CheckPageResources = false;
+  Crawl(site.URL("/"));
+  EXPECT_EQ(MapLines(site), (std::vector<std::string>{"/ 200 text/html <- -> /s.css", "/s.css 200 text/css <- / ->"}));
+  EXPECT_EQ(Requests("GET /s.css"), 0);
+}
+
+TEST_F(PageResourcesTest, TheSettingIsKeptInSettingsIni) {
+  EXPECT_TRUE(app->CheckPageResources());  // checked by default
+  app->SetCheckPageResources(false);
+  EXPECT_FALSE(app->Main.Crawl.CheckPageResources);
+  const std::string settings = dir.File("app/Settings.ini");
+  EXPECT_NE(ReadFileText(settings).find("[FormTessaly]\nMICheckPageResources.Checked=0\n"), std::string::npos)
+      << ReadFileText(settings);
+  app.reset();
+  app = std::make_unique<TTessalyApp>(services);
+  ASSERT_TRUE(app->Start());
+  EXPECT_FALSE(app->Main.Crawl.CheckPageResources);
+  app->SetCheckPageResources(true);
+  EXPECT_NE(ReadFileText(settings).find("MICheckPageResources.Checked=1"), std::string::npos);
+}
+
 struct Decision {
   const char* response;
   const char* type;
   bool internal;
   bool fullRequest;
+  bool classic = false;  // "Check Page Resources" off
 };
 
 void PrintTo(const Decision& d, std::ostream* os) { *os << d.response << " " << d.type; }
@@ -302,6 +462,7 @@ class HeaderDecisionTest : public CrawlTest, public ::testing::WithParamInterfac
 TEST_P(HeaderDecisionTest, FullRequestWhenNeeded) {
   const Decision& d = GetParam();
   app->Map.SiteURI.Parse("http://site.invalid/");
+  app->Main.Crawl.CheckPageResources = !d.classic;
   app->Pool.SuspendRequests();
   THTTPClient client;
   client.URL.Parse(d.internal ? "http://site.invalid/p.html" : "http://other.invalid/p.html");
@@ -317,6 +478,11 @@ INSTANTIATE_TEST_SUITE_P(Answers, HeaderDecisionTest,
                          ::testing::Values(Decision{"HTTP/1.1 200 OK", "text/html", true, true},
                                            Decision{"HTTP/1.1 200 OK", "Text/HTML; charset=utf-8", true, true},
                                            Decision{"HTTP/1.1 200 OK", "image/gif", true, false},
+                                           Decision{"HTTP/1.1 200 OK", "text/css", true, true},
+                                           Decision{"HTTP/1.1 200 OK", "Text/CSS; charset=utf-8", true, true},
+                                           Decision{"HTTP/1.1 200 OK", "text/css", false, false},
+                                           Decision{"HTTP/1.1 404 Not Found", "text/css", true, false},
+                                           Decision{"HTTP/1.1 200 OK", "text/css", true, false, true},
                                            Decision{"HTTP/1.1 200 OK", "text/html", false, false},
                                            Decision{"HTTP/1.1 405 Method Not Allowed", "", true, false},
                                            Decision{"HTTP/1.1 404 Not Found", "text/html", true, false},

@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kOld},
         // A script that is never closed suppresses every later link.
         PageCase{"<script>x<a href=b.html>", {}, "", kOld},
-        PageCase{"<a name=\"top\"><a href><link href=\"s.css\"><body background=\"b.gif\"><form action=\"f.cgi\">",
+        PageCase{"<a name=\"top\"><a href><body background=\"b.gif\"><form action=\"f.cgi\"><img lowsrc=x.gif>",
                  {},
                  "",
                  kOld},
@@ -125,6 +125,151 @@ INSTANTIATE_TEST_SUITE_P(
                  {"http://host/up.html", "http://other/x.html", "mailto:me@host", "http://host/dir/"},
                  "",
                  kOld}));
+
+// Page resources: each source in document order with the classic ones, and what the same markup
+// gives with page resources off (the eight classic pairs only).
+struct ResourceCase {
+  const char* html;
+  Texts links;    // page resources on
+  Texts classic;  // off
+};
+
+void PrintTo(const ResourceCase& c, std::ostream* os) { *os << '"' << c.html << '"'; }
+
+class ResourceTest : public LinkExtractorTest, public ::testing::WithParamInterface<ResourceCase> {};
+
+TEST_P(ResourceTest, LinksInDocumentOrder) {
+  const ResourceCase& c = GetParam();
+  const TURI base(pageAddress);
+  const auto texts = [](const TPageLinks& found) {
+    Texts v;
+    for (const TURI& uri : found.Links) v.push_back(uri.Compose());
+    return v;
+  };
+  EXPECT_EQ(texts(ExtractPageLinks(c.html, base)), c.links);
+  EXPECT_EQ(texts(ExtractPageLinks(c.html, base, {}, false)), c.classic);
+}
+
+const std::string kDir = "http://host/dir/";
+Texts In(std::initializer_list<const char*> names) {
+  Texts v;
+  for (const char* n : names) v.push_back(std::string(n).find(':') == std::string::npos ? kDir + n : n);
+  return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Resources, ResourceTest,
+    ::testing::Values(
+        // Every new source, between classic links.
+        ResourceCase{"<a href=a.html><link rel=stylesheet href=s.css><LINK REL=icon HREF=\"fav.ico\">"
+                     "<link rel=alternate type=application/rss+xml href='feed.xml'><img src=i.gif>"
+                     "<source src=s.mp4><video src=v.webm poster=p.jpg><audio src=au.ogg><track src=t.vtt>"
+                     "<object data=o.swf><input type=image src=btn.gif><iframe src=f.html>",
+                     In({"a.html", "s.css", "fav.ico", "feed.xml", "i.gif", "s.mp4", "v.webm", "p.jpg", "au.ogg",
+                         "t.vtt", "o.swf", "btn.gif", "f.html"}),
+                     In({"a.html", "i.gif", "f.html"})},
+        // The attribute must belong to its tag; attributes without a value never count.
+        ResourceCase{"<a data=1><img poster=2><div srcset=3><audio poster=4><input href=5><video poster><link href>"
+                     "<object data=o src=os>",
+                     In({"o", "os"}), In({"os"})},
+        // srcset: every candidate, descriptors dropped, commas inside addresses kept.
+        ResourceCase{"<img src=a.jpg srcset=\"a-1x.jpg 1x, a-2x.jpg 2x\">", In({"a.jpg", "a-1x.jpg", "a-2x.jpg"}),
+                     In({"a.jpg"})},
+        ResourceCase{"<img srcset=\"one.jpg\">", In({"one.jpg"}), {}},
+        ResourceCase{"<img srcset=\" w480.jpg 480w,\n  w800.jpg   800w ,w1200.jpg\">",
+                     In({"w480.jpg", "w800.jpg", "w1200.jpg"}),
+                     {}},
+        ResourceCase{"<picture><source srcset=\"x,y.webp 1x,z.webp,, q.webp 2x\" type=image/webp></picture>",
+                     In({"x,y.webp", "z.webp", "q.webp"}),
+                     {}},
+        ResourceCase{"<img srcset=\"a.jpg,b.jpg\"><img srcset=\"c.jpg (x, y) 2x, d.jpg\">",
+                     In({"a.jpg,b.jpg", "c.jpg", "d.jpg"}),
+                     {}},
+        // CSS in style blocks and style attributes: quoted, unquoted, escaped; data: skipped.
+        ResourceCase{"<style>body { background: url(bg.png) } h1 { background: URL( \"h1.png\" ) }\n"
+                     "li { list-style: url('dot.gif') } .x { background: url(data:image/png;base64,AAAA) }</style>"
+                     "<a href=after.html>",
+                     In({"bg.png", "h1.png", "dot.gif", "after.html"}), In({"after.html"})},
+        ResourceCase{"<style>@import \"x.css\"; @import url(y.css) screen; @IMPORT 'z.css';</style>",
+                     In({"x.css", "y.css", "z.css"}),
+                     {}},
+        ResourceCase{"<style>.a { background: url(sp\\ ace.png) } .b { background: url(\\31 x.png) }"
+                     ".c { background: url(\"q\\\"t.png\") } .d { background: url(x\\).png) }</style>",
+                     In({"sp ace.png", "1x.png", "q\"t.png", "x).png"}),
+                     {}},
+        // Comments and strings are not url(); a name ending in "url" is not either.
+        ResourceCase{"<style>/* url(no1.png) */ .a:after { content: \"url(no2.png)\" } .b { x: myurl(no3.png) }"
+                     " .c { background: url() } .d { background: url(yes.png) }</style>",
+                     In({"yes.png"}),
+                     {}},
+        // Old pages hide style blocks in comments; a tag-like text inside is CSS, not markup.
+        ResourceCase{"<style type=text/css><!--\n.a { background: url(c1.png) }\n--></style>"
+                     "<style>.b<a href=no.html> { background: url(c2.png) }</style><a href=yes.html>",
+                     In({"c1.png", "c2.png", "yes.html"}), In({"no.html", "yes.html"})},
+        ResourceCase{"<p style=\"background-image: url('p.png')\">x</p><div style='background:url(data:,x)'>",
+                     In({"p.png"}),
+                     {}},
+        // A style block that the page never closes runs to its end.
+        ResourceCase{"<a href=a.html><style>.x { background: url(open.png) }", In({"a.html", "open.png"}),
+                     In({"a.html"})},
+        // Nothing changes inside scripts.
+        ResourceCase{"<script src=s.js></script><script>document.write('<link href=\"n.css\"><img srcset=n.jpg>"
+                     "<style>.x{background:url(n.png)}</style><video src=n.mp4 style=\"background:url(n2.png)\">')"
+                     "</script><video poster=after.jpg>",
+                     In({"s.js", "after.jpg"}), In({"s.js"})},
+        // An address repeated by any source is one link.
+        ResourceCase{"<img src=a.png srcset=\"a.png 2x\"><div style=\"background: url(a.png)\">", In({"a.png"}),
+                     In({"a.png"})}));
+
+TEST_F(LinkExtractorTest, AStyleSheetIsReadForItsImportsAndURLs) {
+  const TURI sheet("http://host/dir/css/site.css");
+  const TPageLinks found = ExtractStyleSheetLinks(
+      "@charset \"utf-8\";\n@import url(\"base.css\");\n@import 'print.css' print;\n"
+      "body { background: #fff url(../img/bg.png) repeat-x }\n"
+      ".logo { background-image: url( \"/img/logo.svg\" ) }\n"
+      ".icon { background: url(data:image/gif;base64,R0lGOD==) }\n"
+      "@font-face { font-family: F; src: url(fonts/f.woff2) format(\"woff2\"), url('fonts/f.woff') }\n",
+      sheet);
+  Texts links;
+  for (const TURI& uri : found.Links) links.push_back(uri.Compose());
+  EXPECT_EQ(links, (Texts{"http://host/dir/css/base.css", "http://host/dir/css/print.css", "http://host/dir/img/bg.png",
+                          "http://host/img/logo.svg", "http://host/dir/css/fonts/f.woff2",
+                          "http://host/dir/css/fonts/f.woff"}));
+  EXPECT_EQ(found.Title, "");
+  EXPECT_FALSE(found.HasDescription);
+}
+
+TEST_F(LinkExtractorTest, AStyleSheetsLinksAreHeldInItsNodeAndItsTitleStays) {
+  const TURI sheetURI("http://host/dir/site.css");
+  TURI uri(sheetURI);
+  TSpiderNode* sheet = NodeOf(tree.InsertURL(uri, nullptr, true));
+  sheet->Title = "kept";
+  queue.Heads.clear();
+  TPageLinks found = ExtractStyleSheetLinks("a { background: url(a.png) } b { background: url(a.png) }", sheetURI);
+  ApplyStyleSheetLinks(tree, sheet, sheetURI, found);
+  ASSERT_EQ(sheet->Links.size(), 1u);
+  EXPECT_EQ(sheet->Links[0]->URLText(), "http://host/dir/a.png");
+  EXPECT_EQ(sheet->Links[0]->Referers, TSpiderNodeDynArray{sheet});
+  EXPECT_EQ(HeadURLs(), Texts{"http://host/dir/a.png"});
+  EXPECT_EQ(queue.Heads[0].Referer, "http://host/dir/site.css");
+  EXPECT_EQ(sheet->Title, "kept");
+}
+
+// Reading CSS and srcset never runs past the text's end, whatever it is cut at.
+TEST(CSSLinks, TextsCutAnywhereEndCleanly) {
+  const std::string css = "@import \"a.css\"; .b { background: url( 'b\\\\c\\41 .png' ) } /* c */ .d{x:url(d\\";
+  for (size_t n = 0; n <= css.size(); ++n) {
+    Texts got;
+    ForEachCSSLink(std::string_view(css.data(), n), [&](std::string_view l) { got.emplace_back(l); });
+    EXPECT_LE(got.size(), 3u);
+  }
+  Texts all;
+  ForEachCSSLink(css, [&](std::string_view l) { all.emplace_back(l); });
+  EXPECT_EQ(all, (Texts{"a.css", "b\\cA.png", "d"}));
+  const std::string srcset = "a.jpg 1x, b,c.jpg (1, 2) 2x,, d.jpg";
+  for (size_t n = 0; n <= srcset.size(); ++n)
+    ForEachSrcsetLink(std::string_view(srcset.data(), n), [](std::string_view l) { EXPECT_FALSE(l.empty()); });
+}
 
 TEST_F(LinkExtractorTest, LinksAreCheckedWithThePageAsReferer) {
   Extract("<a href=\"a.html\"></a><img src=\"/img/b.gif\"><a href=\"a.html\"></a><a href=\"mailto:x@y\">");

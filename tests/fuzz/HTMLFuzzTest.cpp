@@ -164,7 +164,16 @@ std::string RandomDocument(Rng& rng, size_t length) {
                                         ";",
                                         "<QUORLIXTESSALY>",
                                         "</body>",
-                                        "<body>"};
+                                        "<body>",
+                                        "<style>",
+                                        "</style>",
+                                        "url(",
+                                        "@import ",
+                                        "srcset=\"",
+                                        "style='",
+                                        "\\",
+                                        "/*",
+                                        ","};
   std::string doc;
   while (doc.size() < length) {
     if (rng.Below(4) == 0) doc += kPieces[rng.Below(std::size(kPieces))];
@@ -177,7 +186,9 @@ const char* const kPage =
     "<!DOCTYPE html><html><head><title>Home <b>Page</b></title>\n"
     "<meta name=\"description\" content=\"About us\"><meta http-equiv=\"refresh\" content=\"5;URL=next.html\">\n"
     "<script src=\"a.js\"></script><script>if (a<b) document.write('<a href=\"w.html\">');</script>\n"
-    "<style>p > b { color: red }</style></head>\n"
+    "<style>p > b { color: red } @import \"i.css\"; .x { background: url(bg\\ x.png) } /* url(no) */</style>\n"
+    "<link rel=stylesheet href=s.css></head>\n"
+    "<img srcset=\"a.jpg 1x, b,c.jpg 2x\"><p style=\"background:url('p\\41.png')\"><video poster=v.jpg>\n"
     "<body bgcolor=white><!-- <a href=\"hidden.html\"> --><p>Text &amp; <a href='x.html'>more</a>\n"
     "<img src=pic.gif alt=\"a > b\"><a href=\"100%.html\">bad</a><iframe src=\"f.html\"></iframe>\n"
     "<QUORLIXTESSALY>old</QUORLIXTESSALY><a href=\"mailto:me@host\">mail</a></body></html>\n";
@@ -228,6 +239,31 @@ TEST(HTMLFuzz, RandomDocuments) {
   Rng rng = Rng::FromSeed(1);
   for (int round = 0; round < 3000; ++round) {
     CheckDocument(RandomDocument(rng, rng.Below(120)));
+    if (HasFatalFailure()) return;
+  }
+}
+
+// Random stylesheets and srcset lists, each in a block of exactly its size.
+TEST(HTMLFuzz, RandomStyleSheetsAndSrcsets) {
+  static const char* const kPieces[] = {"url(", "URL( '", "@import ", "\"", "'",     "\\", "\\4", "/*", "*/",
+                                        ")",    " ",      ",",        "(",  "data:", "\n", "a",   "1x", "\\\n"};
+  Rng rng = Rng::FromSeed(3);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (size_t k = 0, n = rng.Below(40); k < n; ++k) text += kPieces[rng.Below(std::size(kPieces))];
+    const ExactBuffer buffer(text);
+    size_t total = 0;
+    ForEachCSSLink(buffer.View(), [&](std::string_view link) {
+      ASSERT_FALSE(link.empty());
+      total += link.size();
+    });
+    ForEachSrcsetLink(buffer.View(), [&](std::string_view link) {
+      ASSERT_FALSE(link.empty());
+      ASSERT_LE(link.size(), text.size());
+    });
+    ASSERT_LE(total, 4 * text.size());  // an escape never yields more than 4 bytes
+    const TURI sheet("http://host/dir/s.css");
+    ExtractStyleSheetLinks(buffer.View(), sheet);
     if (HasFatalFailure()) return;
   }
 }

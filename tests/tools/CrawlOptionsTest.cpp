@@ -119,6 +119,7 @@ struct ParseCase {
   std::string list = "All";
   std::optional<bool> external;
   std::vector<std::string> exports;  // "option=file"
+  bool classicLinks = false;
 };
 
 void PrintTo(const ParseCase& c, std::ostream* os) {
@@ -137,6 +138,7 @@ TEST_P(CrawlArgumentsTest, ReadsTheOptionsOfTheTable) {
   EXPECT_EQ(o.Threads, c.threads);
   EXPECT_EQ(o.List, c.list);
   EXPECT_EQ(o.External, c.external);
+  EXPECT_EQ(o.ClassicLinks, c.classicLinks);
   std::vector<std::string> exports;
   for (const auto& [option, file] : o.Exports) exports.push_back(std::string(option->Name) + "=" + file);
   EXPECT_EQ(exports, c.exports);
@@ -164,6 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Broken Links",
                   false,
                   {}},
+        ParseCase{{"--classic-links", "x"}, "x", "", false, false, 4, "All", std::nullopt, {}, true},
         // --help ends the reading: what follows is not checked.
         ParseCase{{"--threads", "2", "-h", "--bogus"}, "", "", false, true, 2, "All", std::nullopt, {}}));
 

@@ -98,6 +98,20 @@ TEST_F(TessalyCrawlTest, ReportsBrokenAddressesAndExitsWithOne) {
       << r.Out;
 }
 
+TEST_F(TessalyCrawlTest, BrokenPageResourcesAreReportedUnlessClassicLinks) {
+  Serve("/", "<link rel=icon href='favicon.ico'><img src='ok.gif' srcset='big.gif 2x'><a href='ok.html'>ok</a>");
+  Serve("/ok.html", "<title>Fine</title>");
+  Serve("/ok.gif", "GIF89a", "image/gif");
+  server.Start();
+  Result r = Run({"--no-external", server.URL("/")});
+  EXPECT_EQ(r.Code, 1) << r.Err;
+  EXPECT_NE(r.Out.find("  Broken Links            2\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("   404  " + server.URL("/favicon.ico") + "\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("   404  " + server.URL("/big.gif") + "\n"), std::string::npos) << r.Out;
+  r = Run({"--quiet", "--no-external", "--classic-links", server.URL("/")});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+}
+
 TEST_F(TessalyCrawlTest, CleanSiteExitsWithZeroAndQuietPrintsNothing) {
   Serve("/", "<title>Home</title><a href='ok.html'>ok</a>");
   Serve("/ok.html", "<title>Fine</title>");
