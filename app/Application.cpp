@@ -17,7 +17,10 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       Progress(services),
       HTTPCopy(services, &HTTPSettings),
       Download(services, &HTTPSettings),
-      Main(Map, services) {
+      Main(Map, services),
+      Spelling(services, Dictionaries),
+      ExternalTools(SettingsFiles, services) {
+  Spelling.Download = &Download;
   Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });
   Main.Crawl.AttachPool(Pool);
   Main.Crawl.Dictionaries = &Dictionaries;
@@ -53,4 +56,10 @@ void TTessalyApp::Close() {
   if (!WritesUserFiles) return;
   Main.SaveRecentAddresses();
   Dictionaries.SaveUserList();
+  ExternalTools.Destroying();
+}
+
+void TTessalyApp::EditNode(TSpiderNode* node, bool spelling) {
+  TEditNodeServices with{Services, HTTPCopy, ExternalTools, Spelling, Dictionaries};
+  ::EditNode(with, node, spelling);
 }

@@ -9,9 +9,12 @@
 #include "Kel/KelSpelling.h"
 #include "app/SpiderNode.h"
 #include "app/UnitDownload.h"
+#include "app/UnitExternalTools.h"
 #include "app/UnitHTTPCopy.h"
 #include "app/UnitHTTPSettings.h"
 #include "app/UnitMain.h"
+#include "app/UnitProperties.h"
+#include "app/UnitSpelling.h"
 #include "platform/Platform.h"
 
 class TTessalyApp {
@@ -49,6 +52,12 @@ class TTessalyApp {
   TFormHTTPCopy HTTPCopy;  // the download of a document into its local file
   TFormDownload Download;  // the download of a document into the cache folder
   TFormTessaly Main;
+  TFormSpelling Spelling;            // the spelling dialog, over the program's dictionaries
+  TFormExternalTools ExternalTools;  // the external tools, restored from "Settings.ini"
+  TFormSpiderNodeProperties Properties;
+
+  // Edits a node with its external tool, or checks its spelling (raises the tools' errors).
+  void EditNode(TSpiderNode* node, bool spelling);
 
  private:
   bool Closed_ = false;
