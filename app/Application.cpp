@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "Kel/KelDialogs.h"
 #include "Kel/KelError.h"
 
 namespace {
@@ -21,6 +22,7 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       Spelling(services, Dictionaries),
       ExternalTools(SettingsFiles, services) {
   Spelling.Download = &Download;
+  Translations.LoadFromFile(AppFolderFile(services, "lang.txt"));
   Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });
   Main.Crawl.AttachPool(Pool);
   Main.Crawl.Dictionaries = &Dictionaries;

@@ -7,6 +7,7 @@
 #include "Dialogs/UnitProgress.h"
 #include "Kel/KelIni.h"
 #include "Kel/KelSpelling.h"
+#include "Kel/KelTranslate.h"
 #include "app/SpiderNode.h"
 #include "app/UnitDownload.h"
 #include "app/UnitExternalTools.h"
@@ -43,6 +44,9 @@ class TTessalyApp {
   void SetCheckPageResources(bool on);
 
   platform::Services& Services;
+  // The translations of "lang.txt" beside the program, read before any window exists (none:
+  // every text stays as it is).
+  TTranslationStore Translations;
   TSettingsFiles SettingsFiles;
   TFormHTTPSettings HTTPSettings;
   TSiteMap Map;
