@@ -90,7 +90,7 @@ TFormAboutBox::TFormAboutBox(std::function<std::string(const std::string&)> tran
   // Kilobytes, rounded up, with thousands separators.
   LabelPhysical = Name(new QLabel(QString::fromStdString(SizeText(memory.TotalPhysical)), page), "LabelPhysical",
                        "Physical memory");
-  LabelUsage = Name(new QLabel(QStringLiteral("%1 %2").arg(memory.MemoryLoad).arg(tr("% Used")), page), "LabelUsage",
+  LabelUsage = Name(new QLabel(QStringLiteral("%1%2").arg(memory.MemoryLoad).arg(tr("% Used")), page), "LabelUsage",
                     "Memory usage");
   auto* figures = new QGridLayout;
   figures->addWidget(new QLabel(tr("Physical memory available to Windows:"), page), 0, 0);

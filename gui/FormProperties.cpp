@@ -111,7 +111,7 @@ TFormProperties::TFormProperties(TFormSpiderNodeProperties& logic, Hooks hooks, 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(pages, 1);
   layout->addLayout(buttons);
-  resize(520, 560);
+  resize(600, 560);
 
   PMReferers = Name(new QMenu(this), "PMReferers", tr("Referers"));
   LVOpen = Name(PMReferers->addAction(tr("Open")), "LVOpen", tr("Open"));

@@ -1,6 +1,7 @@
 #include "gui/FormSpellingView.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,6 +9,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -193,6 +196,11 @@ void TFormSpellingView::ShowPreview(const std::string& html) {
   const QString file = PreviewFolder_.filePath(QStringLiteral("preview%1.html").arg(++PreviewCount_ % 2));
   QFile out(file);
   if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+  // Relative addresses (style sheets, pictures) resolve against the document's own place.
+  const QString name = QString::fromStdString(Form.DocumentName);
+  QUrl base = QFileInfo::exists(name) ? QUrl::fromLocalFile(QFileInfo(name).absoluteFilePath()) : QUrl(name);
+  if (base.isValid() && !base.scheme().isEmpty())
+    out.write(QStringLiteral("<base href=\"%1\">").arg(base.toString(QUrl::FullyEncoded).toHtmlEscaped()).toUtf8());
   out.write(html.data(), static_cast<qint64>(html.size()));
   out.close();
   QUrl url = QUrl::fromLocalFile(file);
@@ -206,6 +214,17 @@ platform::ModalResult TFormSpellingView::RunModal(const std::function<void()>& o
   Closing_ = false;
   Result_ = platform::ModalResult::Cancel;
   PageControl->setCurrentWidget(TSPreview);
+  // Centred over the main window, and wholly on its screen.
+  if (QWidget* owner = parentWidget()) {
+    QRect frame = rect();
+    frame.moveCenter(owner->frameGeometry().center());
+    if (QScreen* screen = owner->screen()) {
+      const QRect area = screen->availableGeometry();
+      frame.moveLeft(std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - frame.width())));
+      frame.moveTop(std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - frame.height())));
+    }
+    move(frame.topLeft());
+  }
   exec();
   OnShown_ = nullptr;
   return Result_;

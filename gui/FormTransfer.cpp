@@ -34,7 +34,7 @@ void TCopyAnimation::paintEvent(QPaintEvent*) {
   p.setRenderHint(QPainter::Antialiasing);
   const QIcon folder = NodeIcon(1);  // the open folder
   const int size = 40;
-  const int y = (height() - size) / 2;
+  const int y = height() - size - 4;  // room above the folders for the sheet's arc
   folder.paint(&p, QRect(8, y, size, size));
   folder.paint(&p, QRect(width() - size - 8, y, size, size));
   if (!Timer_.isActive()) return;

@@ -23,7 +23,7 @@ class TCopyAnimation : public QWidget {
   explicit TCopyAnimation(QWidget* parent = nullptr);
   void SetPlaying(bool playing);
   bool Playing() const { return Timer_.isActive(); }
-  QSize sizeHint() const override { return {272, 60}; }
+  QSize sizeHint() const override { return {272, 76}; }
   int Frame = 0;
 
  protected:
