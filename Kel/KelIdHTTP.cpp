@@ -49,6 +49,7 @@ class THTTPTransfer : public TCurlTransfer {
   bool FinalHeaders_ = false;  // the headers of a final (not 1xx) answer are being read
   bool BodyRefused_ = false;   // the final answer's body is not wanted: the transfer ended with its headers
   bool CutOff_ = false;        // the body reached the page limit: the transfer ended there
+  bool Encoded_ = false;       // the answer's body is compressed: its length says nothing of the page's
   bool WorkBegun_ = false;
   bool ConnectedReported_ = false;
   int64_t Received_ = 0;
@@ -155,6 +156,7 @@ bool THTTPTransfer::OnHeaderLine(std::string_view line) {
   }
   if (BeginAnswer(line, r)) {
     Challenge_.clear();
+    Encoded_ = false;
     const int32_t code = r.ResponseCode();
     FinalHeaders_ = code < 100 || code >= 200;
     return true;
@@ -167,12 +169,15 @@ bool THTTPTransfer::OnHeaderLine(std::string_view line) {
         return false;
       }
       WorkBegun_ = true;
-      // A body of announced length is kept in one block (within the page limit): growing it as
-      // it arrives would hold the old and the new copy at once.
+      // The body is kept in one block as large as it may grow (its announced length, else the
+      // page limit, up to 64 MiB): growing it as it arrives would leave the allocator holding
+      // every smaller block it outgrew. Only the part written takes memory.
       std::string* content = r.ContentStream;
       const int64_t limit = Client_.Limits.MaxPageSize;
-      if (content && content->empty() && limit > 0 && r.ContentLength > 0)
-        content->reserve(static_cast<size_t>(std::min<int64_t>(r.ContentLength, limit)));
+      if (content && content->empty() && limit > 0) {
+        const int64_t expected = r.ContentLength > 0 && !Encoded_ ? std::min<int64_t>(r.ContentLength, limit) : limit;
+        content->reserve(static_cast<size_t>(std::min<int64_t>(expected, int64_t{64} << 20)));
+      }
       if (Client_.OnWorkBegin) Client_.OnWorkBegin(r.ContentLength > 0 ? r.ContentLength : 0);
     }
     return true;
@@ -182,6 +187,7 @@ bool THTTPTransfer::OnHeaderLine(std::string_view line) {
   const std::string_view name = line.substr(0, colon);
   const std::string value = Trim(line.substr(colon + 1));
   if (SameText(name, "WWW-Authenticate") && Challenge_.empty()) Challenge_ = value;
+  if (SameText(name, "Content-Encoding") && !SameText(value, "identity")) Encoded_ = true;
   ReadResponseHeader(name, value, r);
   return true;
 }

@@ -1,6 +1,7 @@
 // tessaly-crawl: the crawl of the desktop program from a terminal or a CI job. It runs the same
 // core on the headless platform: questions get their safe default answer, notices and errors go
 // to standard error, file dialogs are answered with the files given on the command line.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -204,6 +205,10 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
 // Every failure ends with a one-line message and status 2: a usage error, an EError of a
 // command, a failed assertion or any other exception.
 int main(int argc, char** argv) {
+  // Page bodies of a megabyte and more get memory of their own from the system and give it back
+  // when the page is done; otherwise the allocator would keep them in its heaps after raising
+  // its threshold, and a few large pages would hold their memory for the rest of the run.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
   TerminalGuard terminal;
   try {
     const CrawlOptions options = ParseCrawlArguments(std::vector<std::string>(argv + 1, argv + argc));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -583,6 +584,27 @@ TEST_F(CrawlTest, SilentServerCountsAsBrokenAfterTheTimeLimit) {
   EXPECT_EQ(page->ResponseText, "Timed out after 0.2 s");
   EXPECT_EQ(page->ResponseCode, -1);
   EXPECT_TRUE(page->IsBroken());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CrawlTest, AnInterruptedCrawlReadsNoFurtherLinks) {
+  TestServer site;
+  Page(site, "/", "<title>Home</title>Teh <a href='a.html'>a</a> <a href='b.html'>b</a>");
+  Page(site, "/a.html", "<title>A</title>");
+  site.Start();
+  std::atomic<bool> interrupted{true};  // as a Ctrl-C that came while the page was read
+  app->Main.Crawl.Interrupted = &interrupted;
+  Crawl(site.URL("/"));
+  TSpiderNode* home = Node(site.URL("/"));
+  ASSERT_NE(home, nullptr);
+  EXPECT_EQ(home->ResponseCode, 200);
+  EXPECT_TRUE(home->Links.empty());
+  EXPECT_EQ(Node(site.URL("/a.html")), nullptr);
+  EXPECT_EQ(home->SpellingErrors, 0);  // not counted
+  app->Main.Crawl.Interrupted = nullptr;
 }
 
 }  // namespace

@@ -330,6 +330,17 @@ TEST_F(LinkExtractorTest, AStoppedWalkEndsAtTheNextLink) {
   EXPECT_EQ(asked, 3);
 }
 
+TEST_F(LinkExtractorTest, FilingAStoppedPageEndsAtTheNextLink) {
+  const TURI base(pageAddress);
+  TPageLinks found = ExtractPageLinks("<title>T</title><a href=1><a href=2><a href=3><a href=4>", base);
+  int asked = 0;
+  ApplyPageLinks(tree, page, base, found, [&] { return ++asked > 2; });
+  EXPECT_EQ(Links(), (Texts{"http://host/dir/1", "http://host/dir/2"}));
+  EXPECT_EQ(HeadURLs(), (Texts{"http://host/dir/1", "http://host/dir/2"}));
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(page->Title, "T");  // what was read of the page is kept
+}
+
 TEST_F(LinkExtractorTest, ThePageNodeIsRequired) {
   const TURI base(pageAddress);
   TPageLinks found;
