@@ -29,6 +29,7 @@ void TPrivateThread::Assign(TRequestData& request, const std::function<void(THTT
   // The thread is idle: nothing of the previous request is in use any more.
   Request = &request;
   Setup_ = setup;
+  KeepBody_ = Pool_.BodyFilter_;
   Work_ = request.Work;
   Method_ = request.Method;
   URL_ = request.URL;
@@ -115,6 +116,7 @@ void TPrivateThread::Run() {
       UpdateRow();
     };
     http->OnAuthorization = [](TAuthentication&, bool& handled) { handled = false; };
+    http->KeepBody = KeepBody_;
     http->Request.BasicAuthentication = true;
     http->Request.Referer = Referer_;
     {
@@ -177,7 +179,6 @@ void TPrivateThread::Finish(THTTPClient* http, std::string& failure) {
   Pool_.Leave(this);
   if (!failure.empty()) Pool_.Surface(failure);
 }
-
 
 void TPrivateThread::UpdateRow() {
   // The row follows the worker's progress without holding the worker up: the newest status and

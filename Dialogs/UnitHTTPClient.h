@@ -131,6 +131,7 @@ class TPrivateThread {
   std::string ShownStatus_, ShownProgress_;
   // Copies of the current request, for the worker's own thread.
   std::function<void(THTTPClient&)> Setup_;
+  std::function<bool(const THTTPResponse&)> KeepBody_;
   TRequestWork Work_;
   THTTPMethod Method_ = THTTPMethod::Head;
   std::string URL_;
@@ -163,6 +164,9 @@ class TFormHTTPClient : public IRequestQueue {
   // Every worker calls this with its new client before the request (the HTTP settings' ApplyTo).
   // Set it before requests are added; it is copied into each worker when the worker starts.
   void SetClientSetup(std::function<void(THTTPClient&)> setup) { ClientSetup_ = std::move(setup); }
+  // Which GET answers' bodies the callbacks read (THTTPClient::KeepBody): other bodies are not
+  // kept, and their transfer ends with the headers. Set it before requests are added.
+  void SetBodyFilter(std::function<bool(const THTTPResponse&)> keep) { BodyFilter_ = std::move(keep); }
 
   // All operations below run on the user-interface thread.
   void AddRequest(THTTPMethod method, const std::string& url, const std::string& referer,
@@ -236,6 +240,7 @@ class TFormHTTPClient : public IRequestQueue {
   platform::Prompter* Prompter_;
   const int32_t MaxThreads_;
   std::function<void(THTTPClient&)> ClientSetup_;
+  std::function<bool(const THTTPResponse&)> BodyFilter_;
 
   std::vector<std::unique_ptr<TRequestData>> Queue_;  // the queue list (rows)
   bool MessageShown_ = false;
@@ -245,8 +250,8 @@ class TFormHTTPClient : public IRequestQueue {
   TPoolDisplay Display_;
   std::vector<TRequestListObserver*> Observers_;
 
-  mutable std::recursive_mutex Lock_;    // the pool lock: guards Active_
-  std::vector<TPrivateThread*> Active_;  // workers from their assignment until they remove themselves
+  mutable std::recursive_mutex Lock_;                     // the pool lock: guards Active_
+  std::vector<TPrivateThread*> Active_;                   // workers from their assignment until they remove themselves
   std::vector<std::unique_ptr<TPrivateThread>> Threads_;  // every worker, idle or not (UI thread)
 
   std::mutex EndMutex_;  // wakes TerminateAll when a worker leaves the active list

@@ -15,7 +15,23 @@ const char* AlignmentName(TAlignment alignment) {
   return "left";
 }
 
-std::string CSVField(std::string_view field) {
+void TLineWriter::Add(std::string_view line) {
+  if (Separated_ && !First_) Out_.Write("\r\n");
+  Out_.Write(line);
+  if (!Separated_) Out_.Write("\r\n");
+  First_ = false;
+}
+
+namespace {
+bool StartsFormula(std::string_view field) {
+  if (field.empty()) return false;
+  const char c = field.front();
+  return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
+}
+}  // namespace
+
+std::string CSVField(std::string_view field, bool text) {
+  if (text && StartsFormula(field)) return CSVField("'" + std::string(field), false);
   bool quote = false;
   for (char c : field)
     if (IsBlank(c) || c == '"' || c == ',') {
@@ -43,15 +59,26 @@ std::string CSVLine(const std::vector<std::string>& fields) {
 }
 
 void ExportListViewCSV(const TCustomListItems& items, const std::string& fileName, TItemStates states) {
-  std::vector<std::string> lines;
+  TFileReplacement file(fileName);
+  TFileWriter out(file);
+  TLineWriter lines(out);
   for (int i = 0; i < items.ItemCount(); ++i) {
     if ((states & isSelected) && !items.ItemSelected(i)) continue;
-    std::vector<std::string> fields{items.ItemCaption(i)};
+    const std::string& caption = items.ItemCaption(i);
     const auto& sub = items.ItemSubItems(i);
-    fields.insert(fields.end(), sub.begin(), sub.end());
-    lines.push_back(CSVLine(fields));
+    if (sub.empty() && caption.empty()) {
+      lines.Add("\"\"");
+      continue;
+    }
+    std::string line = CSVField(caption, items.ColumnIsText(0));
+    for (size_t k = 0; k < sub.size(); ++k) {
+      line += ',';
+      line += CSVField(sub[k], items.ColumnIsText(static_cast<int>(k) + 1));
+    }
+    lines.Add(line);
   }
-  SaveTextToFile(fileName, JoinLines(lines));
+  out.Flush();
+  file.Commit();
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {

@@ -18,6 +18,36 @@ using TItemStates = unsigned;
 constexpr TItemStates isNone = 0;
 constexpr TItemStates isSelected = 1;
 
+// Where lines go as they are made: a list in memory or a file being written.
+class TLineSink {
+ public:
+  virtual ~TLineSink() = default;
+  virtual void Add(std::string_view line) = 0;
+};
+
+// Lines kept in a list.
+class TLineVector : public TLineSink {
+ public:
+  explicit TLineVector(std::vector<std::string>& lines) : Lines_(lines) {}
+  void Add(std::string_view line) override { Lines_.emplace_back(line); }
+
+ private:
+  std::vector<std::string>& Lines_;
+};
+
+// Lines written to a file as they come: each followed by CR LF, or with `separated` CR LF
+// between lines only, so that the text ends with the last line.
+class TLineWriter : public TLineSink {
+ public:
+  explicit TLineWriter(TFileWriter& out, bool separated = false) : Out_(out), Separated_(separated) {}
+  void Add(std::string_view line) override;
+
+ private:
+  TFileWriter& Out_;
+  bool Separated_;
+  bool First_ = true;
+};
+
 // A list view as its exports see it: rows of a caption and sub-item texts, each maybe selected,
 // in the list's current order.
 class TCustomListItems {
@@ -27,14 +57,20 @@ class TCustomListItems {
   virtual const std::string& ItemCaption(int index) const = 0;
   virtual const std::vector<std::string>& ItemSubItems(int index) const = 0;
   virtual bool ItemSelected(int index) const = 0;
+  // Whether a column (0 the caption) holds text from elsewhere rather than figures of the
+  // program's own: such cells are kept from reading as spreadsheet formulas.
+  virtual bool ColumnIsText(int /*column*/) const { return true; }
 };
 
 // One CSV field: written bare, or in double quotes (inner quotes doubled) when it holds a
-// blank or control character (codes 1..32), a double quote or a comma.
-std::string CSVField(std::string_view field);
+// blank or control character (codes 1..32), a double quote or a comma. A `text` field that
+// begins with a character a spreadsheet reads as the start of a formula ("=", "+", "-", "@",
+// tab, carriage return) gets the spreadsheet's text prefix "'" first.
+std::string CSVField(std::string_view field, bool text = false);
 // The fields quoted and joined with ","; a lone empty field gives "\"\"".
 std::string CSVLine(const std::vector<std::string>& fields);
 // Writes one line per visited row (caption, then sub-items), no header; replaces the file.
+// Text columns (ColumnIsText) are written as text fields.
 void ExportListViewCSV(const TCustomListItems& items, const std::string& fileName, TItemStates states);
 
 // The lines joined, each followed by CR LF.

@@ -1,5 +1,6 @@
 #include "Kel/KelCurl.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -10,7 +11,6 @@
 
 namespace {
 constexpr long kConnectTimeoutSeconds = 30;  // a connection that cannot be made
-constexpr long kLowSpeedTimeSeconds = 60;    // a connection that transfers nothing
 }  // namespace
 
 void InitCurlOnce() {
@@ -104,8 +104,6 @@ CURLSH* ConnectionShare() {
 void ConfigureTransport(CURL* easy, const TProxyParams& proxy, TCurlList& proxyHeaders) {
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kLowSpeedTimeSeconds);
   if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) curl_easy_setopt(easy, CURLOPT_CAINFO, file);
   if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir) curl_easy_setopt(easy, CURLOPT_CAPATH, dir);
 
@@ -156,7 +154,11 @@ void ReadResponseHeader(std::string_view name, const std::string& value, THTTPRe
 }
 
 CURLcode RunTransfer(CURL* easy, CURLM* multiHandle, TTransferCancel& cancel, char* errorBuffer,
-                     const std::function<bool()>& afterStep) {
+                     const std::function<bool()>& afterStep, const TRunLimits& limits,
+                     const std::chrono::steady_clock::time_point* lastData) {
+  using Clock = std::chrono::steady_clock;
+  using std::chrono::milliseconds;
+  const Clock::time_point start = Clock::now();
   TCurlMulti own;
   if (!multiHandle) own = NewCurlMulti();
   CURLM* const multi = multiHandle ? multiHandle : own.get();
@@ -198,7 +200,29 @@ CURLcode RunTransfer(CURL* easy, CURLM* multiHandle, TTransferCancel& cancel, ch
       result = CURLE_ABORTED_BY_CALLBACK;
       break;
     }
-    curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    // The wait ends at the next limit at the latest.
+    milliseconds wait(1000);
+    const Clock::time_point now = Clock::now();
+    if (limits.Total.count() > 0) {
+      const auto left = std::chrono::duration_cast<milliseconds>(start + limits.Total - now);
+      if (left.count() <= 0) {
+        std::snprintf(errorBuffer, CURL_ERROR_SIZE, "%s", TimedOutText(limits.Total).c_str());
+        result = CURLE_OPERATION_TIMEDOUT;
+        break;
+      }
+      wait = std::min(wait, left);
+    }
+    if (limits.Idle.count() > 0) {
+      const Clock::time_point last = lastData ? std::max(*lastData, start) : start;
+      const auto left = std::chrono::duration_cast<milliseconds>(last + limits.Idle - now);
+      if (left.count() <= 0) {
+        std::snprintf(errorBuffer, CURL_ERROR_SIZE, "%s", NoDataText(limits.Idle).c_str());
+        result = CURLE_OPERATION_TIMEDOUT;
+        break;
+      }
+      wait = std::min(wait, left);
+    }
+    curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::max<long long>(wait.count(), 1)), nullptr);
   }
   return result;
 }
@@ -217,10 +241,14 @@ void TCurlTransfer::SetCallbacks(CURL* easy) {
 }
 
 CURLcode TCurlTransfer::Perform(CURL* easy, CURLM* multi) {
-  return RunTransfer(easy, multi, Cancel_, ErrorBuffer_, [this, easy] {
-    Guarded([&] { OnStep(easy); });
-    return !Error_;
-  });
+  LastData_ = std::chrono::steady_clock::now();
+  return RunTransfer(
+      easy, multi, Cancel_, ErrorBuffer_,
+      [this, easy] {
+        Guarded([&] { OnStep(easy); });
+        return !Error_;
+      },
+      Limits_, &LastData_);
 }
 
 void TCurlTransfer::RaiseIfFailed(CURLcode result) const {
@@ -233,6 +261,7 @@ void TCurlTransfer::RaiseIfFailed(CURLcode result) const {
 size_t TCurlTransfer::HeaderCallback(char* data, size_t size, size_t count, void* self) {
   auto* t = static_cast<TCurlTransfer*>(self);
   const size_t n = size * count;
+  t->LastData_ = std::chrono::steady_clock::now();
   std::string_view line(data, n);
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
   return t->Guarded([&] { return t->OnHeaderLine(line); }) ? n : 0;
@@ -241,6 +270,7 @@ size_t TCurlTransfer::HeaderCallback(char* data, size_t size, size_t count, void
 size_t TCurlTransfer::WriteCallback(char* data, size_t size, size_t count, void* self) {
   auto* t = static_cast<TCurlTransfer*>(self);
   const size_t n = size * count;
+  t->LastData_ = std::chrono::steady_clock::now();
   return t->Guarded([&] { return t->OnBody(data, n); }) ? n : CURL_WRITEFUNC_ERROR;
 }
 

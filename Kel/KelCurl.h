@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -78,8 +79,8 @@ class TCurlShare {
 // crawl does not open and tear down a connection per request.
 CURLSH* ConnectionShare();
 
-// What every transfer of the program sets: no signals, the time limits (a connection that cannot
-// be made in 30 s, or that transfers nothing for 60 s, fails), certificates checked against the
+// What every transfer of the program sets: no signals, a connection that cannot be made in 30 s
+// fails (the run loop keeps the other time limits), certificates checked against the
 // system's authorities or those SSL_CERT_FILE / SSL_CERT_DIR name, and the proxy of the HTTP
 // settings only, never one from the environment.
 void ConfigureTransport(CURL* easy, const TProxyParams& proxy, TCurlList& proxyHeaders);
@@ -91,12 +92,21 @@ bool BeginAnswer(std::string_view line, THTTPResponse& response);
 void ReadResponseHeader(std::string_view name, const std::string& value, THTTPResponse& response,
                         int64_t* length = nullptr);
 
+// The time limits of one run; 0: none.
+struct TRunLimits {
+  std::chrono::milliseconds Total{0};  // the whole transfer: "Timed out after 60 s"
+  std::chrono::milliseconds Idle{0};   // the longest wait for data: "No data for 60 s"
+};
+
 // The run loop: runs `easy` on `multi` (none: a multi handle of its own) until it finishes,
-// `afterStep` returns false, or `cancel` is cancelled (from any thread, which ends the wait at
-// once). Returns libcurl's result; CURLE_ABORTED_BY_CALLBACK when stopped. `easy` leaves `multi`
-// again at the end, so both can serve the next transfer.
+// `afterStep` returns false, `cancel` is cancelled (from any thread, which ends the wait at
+// once) or a limit of `limits` passes (`lastData`: when data came last, kept by the caller's
+// callbacks; none: the run's start). Returns libcurl's result; CURLE_ABORTED_BY_CALLBACK when
+// stopped, CURLE_OPERATION_TIMEDOUT with the limit's message in `errorBuffer` when timed out.
+// `easy` leaves `multi` again at the end, so both can serve the next transfer.
 CURLcode RunTransfer(CURL* easy, CURLM* multi, TTransferCancel& cancel, char* errorBuffer,
-                     const std::function<bool()>& afterStep);
+                     const std::function<bool()>& afterStep, const TRunLimits& limits = {},
+                     const std::chrono::steady_clock::time_point* lastData = nullptr);
 
 // The libcurl side of one transfer, shared by the crawl's requests and the downloads: libcurl's
 // callbacks hand the answer's header lines and body to the subclass; a handler that raises or
@@ -120,7 +130,8 @@ class TCurlTransfer {
   // Points the header, body and progress callbacks and the error buffer of `easy` here.
   void SetCallbacks(CURL* easy);
   // Runs `easy` to its end with RunTransfer on `multi` (none: one of its own); stops once a
-  // handler has failed or on Cancel.
+  // handler has failed, on Cancel, or when a limit of Limits_ passes (data is what the header
+  // and body callbacks receive).
   CURLcode Perform(CURL* easy, CURLM* multi = nullptr);
   // Raises what a handler raised, if anything.
   void RaiseHandlerError() const {
@@ -147,6 +158,7 @@ class TCurlTransfer {
   }
 
   TTransferCancel& Cancel_;
+  TRunLimits Limits_;
 
  private:
   static size_t HeaderCallback(char* data, size_t size, size_t count, void* self);
@@ -155,4 +167,5 @@ class TCurlTransfer {
 
   char ErrorBuffer_[CURL_ERROR_SIZE] = {};
   std::exception_ptr Error_;
+  std::chrono::steady_clock::time_point LastData_;
 };

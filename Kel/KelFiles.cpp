@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
@@ -52,6 +50,9 @@ TFileReplacement::TFileReplacement(std::string fileName, bool ownerOnly)
   struct stat old {};
   Existed_ = ::stat(Target_.c_str(), &old) == 0;
   if (Existed_ && S_ISDIR(old.st_mode)) CannotCreate(FileName_, EISDIR);
+  // A FIFO, a device or a socket is never replaced by a file.
+  if (Existed_ && !S_ISREG(old.st_mode))
+    throw EError(Format("Cannot create file \"%s\". Not a regular file", FileName_.c_str()));
   // Renaming over a file would replace it even when the file itself is read-only.
   if (Existed_ && ::access(Target_.c_str(), W_OK) != 0) CannotCreate(FileName_, errno);
   if (Existed_ && (old.st_mode & 0222) == 0) CannotCreate(FileName_, EACCES);
@@ -116,13 +117,46 @@ void SaveTextToFile(const std::string& fileName, std::string_view content, bool 
   file.Commit();
 }
 
+void TFileWriter::Write(std::string_view bytes) {
+  constexpr size_t kBufferSize = 1 << 16;
+  if (Buffer_.size() + bytes.size() > kBufferSize) Flush();
+  if (bytes.size() >= kBufferSize) File_.Write(bytes.data(), bytes.size());
+  else Buffer_.append(bytes);
+}
+
+void TFileWriter::Flush() {
+  if (Buffer_.empty()) return;
+  File_.Write(Buffer_.data(), Buffer_.size());
+  Buffer_.clear();
+}
+
 std::string LoadTextFromFile(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) throw EError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw EError(Format("Cannot read file \"%s\".", fileName.c_str()));
-  return text.str();
+  // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw EError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  struct Closer {
+    int Fd;
+    ~Closer() { ::close(Fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0)
+    throw EError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  if (!S_ISREG(info.st_mode)) throw EError(Format("Cannot open file \"%s\". Not a regular file", fileName.c_str()));
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::string text;
+  if (info.st_size > 0) text.reserve(static_cast<size_t>(info.st_size));
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw EError(Format("Cannot read file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+    }
+    if (n == 0) break;
+    text.append(chunk, static_cast<size_t>(n));
+  }
+  return text;
 }
 
 bool TrySaveTextToFile(const std::string& fileName, std::string_view content, bool ownerOnly) {

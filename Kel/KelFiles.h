@@ -32,6 +32,19 @@ class TFileReplacement {
   int Fd_ = -1;
 };
 
+// Bytes for a TFileReplacement, gathered in a buffer so that a file written in small pieces
+// costs few system calls. Flush before the file is committed.
+class TFileWriter {
+ public:
+  explicit TFileWriter(TFileReplacement& file) : File_(file) {}
+  void Write(std::string_view bytes);
+  void Flush();
+
+ private:
+  TFileReplacement& File_;
+  std::string Buffer_;
+};
+
 // Creates or replaces `fileName` with `content`, byte for byte. A replaced file keeps its
 // permissions; with `ownerOnly` the file is readable and writable by its owner only. Writing
 // through a link replaces the file it points to. Read-only files are refused. Fails with EError
@@ -39,5 +52,7 @@ class TFileReplacement {
 void SaveTextToFile(const std::string& fileName, std::string_view content, bool ownerOnly = false);
 // The same, reporting failure as false instead of an error.
 bool TrySaveTextToFile(const std::string& fileName, std::string_view content, bool ownerOnly = false);
-// Reads a whole file; fails with EError when it cannot be opened or read.
+// Reads a whole file; fails with EError when it cannot be opened or read. Only regular files
+// are read: a FIFO, a device or a folder (also behind a link) fails at once, without blocking,
+// with "Cannot open file "name". Not a regular file".
 std::string LoadTextFromFile(const std::string& fileName);

@@ -69,7 +69,8 @@ class TDownloadTransfer : public TCurlTransfer {
 };
 
 void TDownloadTransfer::Configure(CURL* easy, const std::string& url, TCurlList& headers, TCurlList& proxyHeaders) {
-  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  if (const CURLcode set = curl_easy_setopt(easy, CURLOPT_URL, url.c_str()); set != CURLE_OK)
+    throw EError(set == CURLE_OUT_OF_MEMORY ? "Out of memory" : "Address too long");
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
@@ -90,6 +91,7 @@ void TDownloadTransfer::Configure(CURL* easy, const std::string& url, TCurlList&
   if (D_.Cookies) curl_easy_setopt(easy, CURLOPT_SHARE, static_cast<CURLSH*>(D_.Cookies->Share()));
 
   SetCallbacks(easy);
+  Limits_.Idle = D_.IdleTimeout;
 }
 
 void TDownloadTransfer::Run(const std::string& url) {

@@ -2,6 +2,7 @@
 // cookie store that may outlive the download; "file" addresses are copied from their local file.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,7 +43,10 @@ class THTTPDownload {
 
   const std::string URL;
   const std::string FileName;
-  TProxyParams Proxy;                   // the proxy to go through, when its server is set
+  TProxyParams Proxy;  // the proxy to go through, when its server is set
+  // No limit on the whole download, but one on the wait for data: past it the download fails
+  // with "No data for 60 s". 0: none.
+  std::chrono::milliseconds IdleTimeout = TTransferLimits::kDefaultTimeout;
   THTTPCookieStore* Cookies = nullptr;  // none: cookies live for this download only
   // Progress, on the thread that runs Run(): once with 0 and the expected total (0 when unknown)
   // when the document's answer has arrived, then after every block with the bytes so far.
@@ -52,7 +56,8 @@ class THTTPDownload {
   THTTPResponse Response;
 
   // Downloads into the temporary file. Raises EError with the failure's message (for an answer
-  // that is not 2xx, its status line), EAbort when cancelled.
+  // that is not 2xx, its status line; "Address too long" for an address the transfer library
+  // refuses), EAbort when cancelled.
   void Run();
   // Moves the downloaded document over FileName (a file it replaces keeps its permissions;
   // through a link, the file it points to is replaced). Raises EError when that fails.

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <cstdio>
 #include <limits>
 
 const char* const kHTTPAccept = "text/html, */*";
@@ -109,4 +110,71 @@ bool TTransferCancel::Attach(void* multi) {
 void TTransferCancel::Detach() {
   std::lock_guard lock(Mutex_);
   Multi_ = nullptr;
+}
+
+std::string SecondsText(std::chrono::milliseconds duration) {
+  const long long ms = duration.count();
+  char text[48];
+  if (ms % 1000 == 0) {
+    std::snprintf(text, sizeof text, "%lld", ms / 1000);
+  } else {
+    std::snprintf(text, sizeof text, "%lld.%03lld", ms / 1000, ms % 1000);
+    std::string t = text;
+    while (t.back() == '0') t.pop_back();
+    return t;
+  }
+  return text;
+}
+
+std::string TimedOutText(std::chrono::milliseconds limit) { return "Timed out after " + SecondsText(limit) + " s"; }
+
+std::string NoDataText(std::chrono::milliseconds limit) { return "No data for " + SecondsText(limit) + " s"; }
+
+std::string CutOffText(const std::string& statusLine, int64_t limit) {
+  constexpr int64_t kMiB = 1024 * 1024, kKiB = 1024;
+  char size[48];
+  if (limit % kMiB == 0) std::snprintf(size, sizeof size, "%lld MiB", static_cast<long long>(limit / kMiB));
+  else if (limit % kKiB == 0) std::snprintf(size, sizeof size, "%lld KiB", static_cast<long long>(limit / kKiB));
+  else std::snprintf(size, sizeof size, "%lld bytes", static_cast<long long>(limit));
+  return statusLine + " (page cut off at " + size + ")";
+}
+
+std::chrono::milliseconds SecondsOf(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  long long whole = 0, fraction = 0;
+  int fractionDigits = 0;
+  bool dot = false, digits = false;
+  for (const char c : text) {
+    if (c == '.' && !dot) {
+      dot = true;
+    } else if (c >= '0' && c <= '9') {
+      digits = true;
+      if (!dot) {
+        whole = whole * 10 + (c - '0');
+        if (whole > 100000000) return std::chrono::milliseconds(0);  // beyond any sensible limit
+      } else if (fractionDigits < 3) {
+        fraction = fraction * 10 + (c - '0');
+        ++fractionDigits;
+      }
+    } else {
+      return std::chrono::milliseconds(0);
+    }
+  }
+  if (!digits) return std::chrono::milliseconds(0);
+  for (; fractionDigits < 3; ++fractionDigits) fraction *= 10;
+  return std::chrono::milliseconds(whole * 1000 + fraction);
+}
+
+int64_t BytesOf(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.empty()) return 0;
+  int64_t v = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return 0;
+    v = v * 10 + (c - '0');
+    if (v > (int64_t{1} << 50)) return 0;
+  }
+  return v;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -51,6 +52,32 @@ struct TProxyParams {
   std::string ProxyPassword;
   bool BasicAuthentication = false;  // send "Proxy-Authorization: Basic" with the user name and password
 };
+
+// How long a transfer may take and how much of a page it keeps.
+struct TTransferLimits {
+  static constexpr std::chrono::milliseconds kDefaultTimeout{60000};
+  static constexpr int64_t kDefaultMaxPageSize = 32 * 1024 * 1024;
+  // A crawl request: the longest the whole answer may take. A download into a file: the longest
+  // wait for data, with no limit on the whole. 0: none.
+  std::chrono::milliseconds Timeout = kDefaultTimeout;
+  // The most of a page's body kept, counted after any content decoding; the transfer ends there
+  // and the page is read as far as it came. 0: none.
+  int64_t MaxPageSize = kDefaultMaxPageSize;
+};
+
+// "Timed out after 60 s": the failure of a request that took longer than `limit`.
+std::string TimedOutText(std::chrono::milliseconds limit);
+// "No data for 60 s": the failure of a download that waited longer than `limit` for data.
+std::string NoDataText(std::chrono::milliseconds limit);
+// The response text of a page cut off at `limit` bytes: the status line followed by
+// " (page cut off at 32 MiB)"; the response code stays that of the status line.
+std::string CutOffText(const std::string& statusLine, int64_t limit);
+// A duration in seconds as the messages show it: "60", "0.25".
+std::string SecondsText(std::chrono::milliseconds duration);
+// A positive number of seconds ("60", "0.25", to the millisecond); 0 when the text is not one.
+std::chrono::milliseconds SecondsOf(std::string_view text);
+// A positive whole number of bytes (at most 2^50); 0 when the text is not one.
+int64_t BytesOf(std::string_view text);
 
 // Ends a transfer from another thread. Once cancelled it stays cancelled: a transfer still to
 // start refuses to, and a running one is woken from its wait for the network at once.

@@ -47,6 +47,9 @@ class THTTPTransfer : public TCurlTransfer {
   std::string URL_;
   const TAuthentication* Credentials_;
   bool FinalHeaders_ = false;  // the headers of a final (not 1xx) answer are being read
+  bool BodyRefused_ = false;   // the final answer's body is not wanted: the transfer ended with its headers
+  bool CutOff_ = false;        // the body reached the page limit: the transfer ended there
+  bool Encoded_ = false;       // the answer's body is compressed: its length says nothing of the page's
   bool WorkBegun_ = false;
   bool ConnectedReported_ = false;
   int64_t Received_ = 0;
@@ -57,7 +60,10 @@ void THTTPTransfer::Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHe
   const THTTPRequest& request = Client_.Request;
   const TProxyParams& proxy = Client_.ProxyParams;
 
-  curl_easy_setopt(easy, CURLOPT_URL, URL_.c_str());
+  // libcurl refuses an address longer than it accepts input (8 MB); the request would fail with
+  // "No URL set".
+  if (const CURLcode set = curl_easy_setopt(easy, CURLOPT_URL, URL_.c_str()); set != CURLE_OK)
+    throw EError(set == CURLE_OUT_OF_MEMORY ? "Out of memory" : "Address too long");
   curl_easy_setopt(easy, CURLOPT_SHARE, ConnectionShare());
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -77,9 +83,14 @@ void THTTPTransfer::Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHe
     headers.Add("Authorization: " + HeaderSafe(BasicCredentials(Client_.URL.Username, Client_.URL.Password)));
   headers.Add("Expect:");
   headers.Add("Connection:");
+  // A body the server compressed of its own accord is decoded (the page limit counts the decoded
+  // size), without asking for compression: no "Accept-Encoding" goes out.
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  headers.Add("Accept-Encoding:");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.List);
 
   SetCallbacks(easy);
+  Limits_.Total = Client_.Limits.Timeout;
   curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &THTTPTransfer::OpenSocketCallback);
   curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
 }
@@ -119,6 +130,12 @@ void THTTPTransfer::Run() {
   }
   RaiseHandlerError();
   if (Client_.Closed()) throw EAbort();
+  if (CutOff_) {
+    // The page is read as far as it came; the status stays.
+    Client_.Response.ResponseText = CutOffText(Client_.Response.ResponseText, Client_.Limits.MaxPageSize);
+    return;
+  }
+  if (BodyRefused_) return;
   RaiseIfFailed(result);
 }
 
@@ -139,6 +156,7 @@ bool THTTPTransfer::OnHeaderLine(std::string_view line) {
   }
   if (BeginAnswer(line, r)) {
     Challenge_.clear();
+    Encoded_ = false;
     const int32_t code = r.ResponseCode();
     FinalHeaders_ = code < 100 || code >= 200;
     return true;
@@ -146,7 +164,20 @@ bool THTTPTransfer::OnHeaderLine(std::string_view line) {
   if (line.empty()) {
     // End of the headers: the body of a GET follows.
     if (FinalHeaders_ && Method_ == THTTPMethod::Get && !WorkBegun_) {
+      if (Client_.KeepBody && !Client_.KeepBody(r)) {
+        BodyRefused_ = true;
+        return false;
+      }
       WorkBegun_ = true;
+      // The body is kept in one block as large as it may grow (its announced length, else the
+      // page limit, up to 64 MiB): growing it as it arrives would leave the allocator holding
+      // every smaller block it outgrew. Only the part written takes memory.
+      std::string* content = r.ContentStream;
+      const int64_t limit = Client_.Limits.MaxPageSize;
+      if (content && content->empty() && limit > 0) {
+        const int64_t expected = r.ContentLength > 0 && !Encoded_ ? std::min<int64_t>(r.ContentLength, limit) : limit;
+        content->reserve(static_cast<size_t>(std::min<int64_t>(expected, int64_t{64} << 20)));
+      }
       if (Client_.OnWorkBegin) Client_.OnWorkBegin(r.ContentLength > 0 ? r.ContentLength : 0);
     }
     return true;
@@ -156,13 +187,30 @@ bool THTTPTransfer::OnHeaderLine(std::string_view line) {
   const std::string_view name = line.substr(0, colon);
   const std::string value = Trim(line.substr(colon + 1));
   if (SameText(name, "WWW-Authenticate") && Challenge_.empty()) Challenge_ = value;
+  if (SameText(name, "Content-Encoding") && !SameText(value, "identity")) Encoded_ = true;
   ReadResponseHeader(name, value, r);
   return true;
 }
 
 bool THTTPTransfer::OnBody(const char* data, size_t size) {
-  if (Client_.Response.ContentStream) Client_.Response.ContentStream->append(data, size);
+  const int64_t limit = Client_.Limits.MaxPageSize;
+  if (limit > 0 && Received_ + static_cast<int64_t>(size) > limit) {
+    size = static_cast<size_t>(limit - Received_);
+    CutOff_ = true;
+  }
+  if (std::string* content = Client_.Response.ContentStream) {
+    // Grown by doubling as usual, but never beyond the limit (reserve() itself would double).
+    const size_t needed = content->size() + size;
+    if (limit > 0 && needed > content->capacity()) {
+      std::string grown;
+      grown.reserve(std::min<size_t>(std::max(needed, content->capacity() * 2), static_cast<size_t>(limit)));
+      grown.append(*content);
+      content->swap(grown);
+    }
+    content->append(data, size);
+  }
   Received_ += static_cast<int64_t>(size);
+  if (CutOff_) return false;
   if (Client_.OnWork)
     Client_.OnWork(static_cast<int32_t>(std::min<int64_t>(Received_, std::numeric_limits<int32_t>::max())));
   return true;
@@ -216,20 +264,18 @@ void FetchRemote(THTTPClient& client, THTTPMethod method) {
   second.Run();
 }
 
-// The local file of a "file" address; what cannot be served raises.
+// The local file of a "file" address; what cannot be served raises. 2 GiB and more do not
+// fit the 32-bit content length: ELocalFile TooLarge.
 class TServedFile : public TLocalFile {
  public:
-  explicit TServedFile(const std::string& path) : TLocalFile(path) {
-    // 2 GiB and more do not fit the 32-bit content length.
-    if (Size() > std::numeric_limits<int32_t>::max()) throw EError("too large");
-  }
+  explicit TServedFile(const std::string& path) : TLocalFile(path, std::numeric_limits<int32_t>::max()) {}
   int32_t Length() const { return static_cast<int32_t>(Size()); }
 };
 
 void FetchLocal(THTTPClient& client, THTTPMethod method) {
   THTTPResponse& r = client.Response;
   const std::string path = LocalPathOf(client.URL);
-  const std::string mediaType = MediaTypeOf(client.URL.Document);
+  const std::string mediaType = MediaTypeOf(path.substr(path.find_last_of('/') + 1));
   if (client.OnStatus) client.OnStatus("Loading");
   auto begin = [&](int32_t n) {
     if (client.OnWorkBegin) client.OnWorkBegin(n);
@@ -240,10 +286,17 @@ void FetchLocal(THTTPClient& client, THTTPMethod method) {
   auto end = [&] {
     if (client.OnWorkEnd) client.OnWorkEnd();
   };
-  auto notFound = [&] {
+  // A file too large to serve says so; anything else that fails is not found.
+  auto notFound = [&](const std::exception_ptr& error) {
     r.ContentLength = -1;
     r.ContentType.clear();
     r.ResponseText = "HTTP/1.1 404 Not Found";
+    try {
+      std::rethrow_exception(error);
+    } catch (const ELocalFile& e) {
+      if (e.Fault == ELocalFile::TFault::TooLarge) r.ResponseText = e.what();
+    } catch (...) {
+    }
   };
 
   if (method == THTTPMethod::Head) {
@@ -257,7 +310,7 @@ void FetchLocal(THTTPClient& client, THTTPMethod method) {
       r.ContentType = mediaType;
       work(100);
     } catch (...) {
-      notFound();
+      notFound(std::current_exception());
     }
     try {
       end();
@@ -268,22 +321,34 @@ void FetchLocal(THTTPClient& client, THTTPMethod method) {
   if (method != THTTPMethod::Get) return;
   std::string* content = r.ContentStream;
   const size_t kept = content ? content->size() : 0;
+  const int64_t limit = client.Limits.MaxPageSize;
   try {
     TServedFile file(path);
     begin(100);
+    bool cutOff = false;
     if (content) {
-      file.ReadBlocks([content](const char* data, size_t size) { content->append(data, size); });
+      // A page longer than the limit is read as far as the limit.
+      int64_t read = 0;
+      file.ReadBlocksWhile([&](const char* data, size_t size) {
+        if (limit > 0 && read + static_cast<int64_t>(size) > limit) {
+          size = static_cast<size_t>(limit - read);
+          cutOff = true;
+        }
+        content->append(data, size);
+        read += static_cast<int64_t>(size);
+        return !cutOff;
+      });
       work(100);
     }
     end();
     r.ContentLength = file.Length();
-    r.ResponseText = "HTTP/1.1 200 OK";
+    r.ResponseText = cutOff ? CutOffText("HTTP/1.1 200 OK", limit) : "HTTP/1.1 200 OK";
     r.Date = file.DOSTime();
     r.ContentType = mediaType;
     work(100);
   } catch (...) {
     if (content) content->resize(kept);  // no partial body with a 404 answer
-    notFound();
+    notFound(std::current_exception());
   }
 }
 

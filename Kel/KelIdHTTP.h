@@ -39,6 +39,12 @@ class THTTPClient {
   THTTPRequest Request;
   THTTPResponse Response;
   TProxyParams ProxyParams;
+  // The time limit of the whole answer and the most of a body kept (KelHTTPTypes).
+  TTransferLimits Limits;
+  // Whether the body of a GET's final answer is wanted, asked once its headers have arrived;
+  // an unwanted body is not read (the transfer ends with the headers, which is no failure).
+  // None: every body is kept.
+  std::function<bool(const THTTPResponse& response)> KeepBody;
   // The handles to use (not owned); none: the request makes its own.
   THTTPSession* Session = nullptr;
 
@@ -63,6 +69,9 @@ class THTTPClient {
 
 // Performs one request. For a "file" address (any letter case) the local file answers and no
 // error is raised. For "http" and "https" addresses a transport failure raises EError with its
-// message; an answer of any status (redirects, 4xx, 5xx) is returned in the response record.
+// message ("Timed out after 60 s" past the client's time limit, "Address too long" for an
+// address the transfer library refuses); an answer of any status (redirects, 4xx, 5xx) is
+// returned in the response record. A body longer than the client's page limit is kept up to the
+// limit and the transfer ends there; the response text then says so (CutOffText), its code stays.
 void Fetch(THTTPClient& client, THTTPMethod method, const std::string& url, const std::string* sourceStream,
            std::string* contentStream);

@@ -9,9 +9,8 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -152,10 +151,13 @@ std::string ReadForm(std::string value) {
 TIniFile::TIniFile(std::string fileName, bool ownerOnly) : FileName_(std::move(fileName)), OwnerOnly_(ownerOnly) {}
 
 void TIniFile::Reload() {
-  std::ifstream in(FileName_, std::ios::binary);
-  std::ostringstream s;
-  if (in) s << in.rdbuf();
-  Content_.Parse(s.str());
+  std::string text;
+  try {
+    text = LoadTextFromFile(FileName_);
+  } catch (const EError&) {
+    // Missing or unreadable (also not a regular file): reads as empty.
+  }
+  Content_.Parse(text);
   Loaded_ = true;
 }
 

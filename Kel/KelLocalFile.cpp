@@ -10,7 +10,7 @@
 
 #include "Kel/KelStr.h"
 
-TLocalFile::TLocalFile(const std::string& path) : Path_(path) {
+TLocalFile::TLocalFile(const std::string& path, int64_t maxSize) : Path_(path) {
   // Non-blocking, so that a named pipe cannot hold the caller; only regular files are read.
   Fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (Fd_ < 0)
@@ -24,6 +24,11 @@ TLocalFile::TLocalFile(const std::string& path) : Path_(path) {
   }
   Size_ = st.st_size;
   WriteTime_ = st.st_mtim.tv_sec;
+  if (maxSize >= 0 && Size_ > maxSize) {
+    ::close(Fd_);
+    Fd_ = -1;
+    throw ELocalFile(ELocalFile::TFault::TooLarge, "File too large");
+  }
 }
 
 TLocalFile::~TLocalFile() {
@@ -39,6 +44,13 @@ TDateTime TLocalFile::DOSTime() const {
 }
 
 void TLocalFile::ReadBlocks(const std::function<void(const char* data, size_t size)>& block) {
+  ReadBlocksWhile([&](const char* data, size_t size) {
+    block(data, size);
+    return true;
+  });
+}
+
+void TLocalFile::ReadBlocksWhile(const std::function<bool(const char* data, size_t size)>& block) {
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(Fd_, buffer, sizeof buffer);
@@ -47,6 +59,6 @@ void TLocalFile::ReadBlocks(const std::function<void(const char* data, size_t si
       if (errno == EINTR) continue;
       throw EError(Format("Cannot read file \"%s\". %s", Path_.c_str(), std::strerror(errno)));
     }
-    block(buffer, static_cast<size_t>(n));
+    if (!block(buffer, static_cast<size_t>(n))) return;
   }
 }

@@ -16,6 +16,7 @@ class ELocalFile : public EError {
   enum class TFault {
     CannotOpen,  // "Cannot open file \"<path>\". <reason>"
     NotAFile,    // "\"<path>\" is not a file": a folder, a pipe, a device, or its status unreadable
+    TooLarge,    // "File too large": larger than the reader accepts
   };
   ELocalFile(TFault fault, const std::string& message) : EError(message), Fault(fault) {}
   TFault Fault;
@@ -24,8 +25,9 @@ class ELocalFile : public EError {
 // One regular file opened for reading (sharing allowed), closed with the object.
 class TLocalFile {
  public:
-  // Raises ELocalFile when the file cannot be opened or is not a regular file.
-  explicit TLocalFile(const std::string& path);
+  // Raises ELocalFile when the file cannot be opened, is not a regular file, or is larger than
+  // `maxSize` bytes (when given).
+  explicit TLocalFile(const std::string& path, int64_t maxSize = -1);
   ~TLocalFile();
   TLocalFile(const TLocalFile&) = delete;
   TLocalFile& operator=(const TLocalFile&) = delete;
@@ -39,6 +41,8 @@ class TLocalFile {
   // Reads from the current position to the end, handing each block to `block` (which may raise
   // to stop). Raises EError ("Cannot read file \"<path>\". <reason>") when a read fails.
   void ReadBlocks(const std::function<void(const char* data, size_t size)>& block);
+  // The same, ending early once `block` returns false.
+  void ReadBlocksWhile(const std::function<bool(const char* data, size_t size)>& block);
 
  private:
   std::string Path_;

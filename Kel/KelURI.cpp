@@ -3,6 +3,10 @@
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
 namespace {
 
 // Splits a path text into Path (its first t characters, after `prefix`), Document and Params.
@@ -22,6 +26,24 @@ void SplitPathText(TURI& uri, std::string_view s, std::string_view prefix) {
   }
 }
 
+// Host and port of an authority without user information. A bracketed (IPv6) host is taken
+// whole; its port follows "]:". Anything else after the "]" stays part of the host.
+void SplitHostPort(TURI& uri, const std::string& authority) {
+  if (!authority.empty() && authority.front() == '[') {
+    const size_t close = authority.find(']');
+    if (close != std::string::npos && close + 1 < authority.size() && authority[close + 1] == ':') {
+      uri.Host = authority.substr(0, close + 1);
+      uri.Port = authority.substr(close + 2);
+    } else {
+      uri.Host = authority;
+    }
+    return;
+  }
+  const size_t colon = authority.find(':');
+  uri.Host = authority.substr(0, colon);
+  if (colon != std::string::npos) uri.Port = authority.substr(colon + 1);
+}
+
 void SplitAtHash(std::string& field, std::string& bookmark) {
   const size_t h = field.find('#');
   if (h == std::string::npos) return;
@@ -36,8 +58,9 @@ void TURI::Parse(std::string_view input) {
   for (char& c : text)
     if (c == '\\') c = '/';
   *this = TURI();
+  // Absolute only when the text before "://" is a scheme name: "go.php?to=http://x/" is relative.
   const size_t sep = text.find("://");
-  if (sep != std::string::npos) {
+  if (sep != std::string::npos && IsSchemeName(std::string_view(text).substr(0, sep))) {
     Protocol = text.substr(0, sep);
     std::string rest = text.substr(sep + 3);
     const size_t slash = rest.find('/');
@@ -52,9 +75,7 @@ void TURI::Parse(std::string_view input) {
       if (colon != std::string::npos) Password = userInfo.substr(colon + 1);
       if (Username.empty()) Password.clear();
     }
-    const size_t colon = authority.find(':');
-    Host = authority.substr(0, colon);
-    if (colon != std::string::npos) Port = authority.substr(colon + 1);
+    SplitHostPort(*this, authority);
     SplitPathText(*this, pathText, "/");
     SplitAtHash(Document, Bookmark);
   } else {
@@ -104,8 +125,9 @@ std::string MergeURLPath(std::string_view base, std::string_view relative) {
     if (c == '/') {
       if (i == 0) r = "/";
       else if (r.empty() || r.back() != '/') r += '/';
-    } else if (c == '.' && !r.empty() && r.back() == '/' && i + 1 < w.size() && w[i + 1] == '.') {
-      // A ".." segment climbs one folder; at the root nothing is left to remove.
+    } else if (c == '.' && !r.empty() && r.back() == '/' && i + 1 < w.size() && w[i + 1] == '.' &&
+               (i + 2 == w.size() || w[i + 2] == '/')) {
+      // A ".." segment climbs one folder; at the root nothing is left to remove. "..x" is a name.
       r.pop_back();
       while (!r.empty() && r.back() != '/') r.pop_back();
       ++i;
@@ -117,16 +139,216 @@ std::string MergeURLPath(std::string_view base, std::string_view relative) {
   return r;
 }
 
-void ResolveLink(TURI& target, std::string_view link, const TURI* base) {
-  std::string text(link);
-  text = ReplaceAll(text, "&lt;", "<", true);
-  text = ReplaceAll(text, "&gt;", ">", true);
-  text = ReplaceAll(text, "&nbsp;", " ", true);
-  text = ReplaceAll(text, "&quot;", "\"", true);
-  text = ReplaceAll(text, "&amp;", "&", true);
-  text = Trim(DecodeFormText(text));
+std::string NormalizeURLPath(std::string_view path) {
+  const bool rooted = !path.empty() && path.front() == '/';
+  std::vector<std::string_view> segments;
+  bool trailing = false;
+  size_t start = 0;
+  while (start <= path.size()) {
+    const size_t stop = std::min(path.find('/', start), path.size());
+    const std::string_view segment = path.substr(start, stop - start);
+    const bool last = stop == path.size();
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+      trailing = true;
+    } else if (segment == ".") {
+      trailing = true;
+    } else if (!segment.empty()) {
+      segments.push_back(segment);
+      trailing = false;
+    } else {
+      trailing = trailing || !segments.empty() || rooted;
+    }
+    if (last) break;
+    start = stop + 1;
+  }
+  std::string r = rooted ? "/" : "";
+  for (size_t i = 0; i < segments.size(); ++i) {
+    if (i > 0) r += '/';
+    r += segments[i];
+  }
+  if (!segments.empty() && trailing) r += '/';
+  return r;
+}
+
+bool IsSchemeName(std::string_view text) {
+  // One letter before ":" is a drive letter ("C:/site"), never a scheme.
+  if (text.size() < 2 || !IsAsciiLetter(text.front())) return false;
+  for (const char c : text)
+    if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '+' && c != '-' && c != '.') return false;
+  return true;
+}
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+void AppendUTF8(std::string& r, uint32_t cp) {
+  if (cp < 0x80) {
+    r += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    r += static_cast<char>(0xC0 | (cp >> 6));
+    r += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    r += static_cast<char>(0xE0 | (cp >> 12));
+    r += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    r += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    r += static_cast<char>(0xF0 | (cp >> 18));
+    r += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    r += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    r += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// A numeric character reference at text[i] ("&#64;", "&#x40;", the ";" optional): its length,
+// with its code point in `cp`; 0 when there is none.
+size_t NumericReference(std::string_view text, size_t i, uint32_t& cp) {
+  if (i + 2 >= text.size() || text[i] != '&' || text[i + 1] != '#') return 0;
+  size_t j = i + 2;
+  const bool hex = text[j] == 'x' || text[j] == 'X';
+  if (hex) ++j;
+  const size_t digits = j;
+  uint64_t value = 0;
+  for (; j < text.size(); ++j) {
+    const int d = hex ? HexValue(text[j]) : (IsAsciiDigit(text[j]) ? text[j] - '0' : -1);
+    if (d < 0) break;
+    if (value <= 0x10FFFF) value = value * (hex ? 16 : 10) + static_cast<uint64_t>(d);
+  }
+  if (j == digits) return 0;
+  if (j < text.size() && text[j] == ';') ++j;
+  // What names no character (0, a surrogate, beyond Unicode) stands for the replacement character.
+  if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) value = 0xFFFD;
+  cp = static_cast<uint32_t>(value);
+  return j - i;
+}
+
+// Percent escapes that stay escaped in an address: characters that would change its structure
+// or its meaning to the server ("%", "/", "?", "#", "+", "&", "=" and the other delimiters) and
+// control characters. Decoding them would make another address.
+bool KeepsEscape(unsigned char b) {
+  if (b < 32 || b == 127) return true;
+  switch (b) {
+    case '%':
+    case '/':
+    case '?':
+    case '#':
+    case '[':
+    case ']':
+    case '@':
+    case ':':
+    case '!':
+    case '$':
+    case '&':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case '=':
+      return true;
+    default:
+      return false;
+  }
+}
+
+[[noreturn]] void ShortEscape(size_t i) {
+  throw EError(Format("Error decoding URL style (%%XX) encoded string at position %d", static_cast<int>(i + 1)));
+}
+
+[[noreturn]] void BadEscape(std::string_view text, size_t i) {
+  throw EError(Format("Invalid URL encoded character (%s) at position %d", std::string(text.substr(i, 3)).c_str(),
+                      static_cast<int>(i + 1)));
+}
+
+}  // namespace
+
+std::string DecodeCharacterReferences(std::string_view text) {
+  static const struct {
+    std::string_view name;
+    const char* text;
+  } kNamed[] = {{"&lt;", "<"}, {"&gt;", ">"}, {"&nbsp;", " "}, {"&quot;", "\""}, {"&amp;", "&"}};
+  std::string r;
+  r.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == '&') {
+      uint32_t cp = 0;
+      if (const size_t n = NumericReference(text, i, cp)) {
+        AppendUTF8(r, cp);
+        i += n;
+        continue;
+      }
+      bool named = false;
+      for (const auto& e : kNamed) {
+        if (SameText(text.substr(i, e.name.size()), e.name)) {
+          r += e.text;
+          i += e.name.size();
+          named = true;
+          break;
+        }
+      }
+      if (named) continue;
+    }
+    r += text[i++];
+  }
+  return r;
+}
+
+std::string DecodeURLText(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string r;
+  r.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '%') {
+      r += c;
+      continue;
+    }
+    if (i + 1 < text.size() && text[i + 1] == '%') {
+      r += "%25";
+      ++i;
+      continue;
+    }
+    if (i + 2 >= text.size()) ShortEscape(i);
+    const int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+    if (hi < 0 || lo < 0) BadEscape(text, i);
+    const auto b = static_cast<unsigned char>(hi * 16 + lo);
+    if (KeepsEscape(b)) {
+      r += '%';
+      r += kHex[hi];
+      r += kHex[lo];
+    } else {
+      r += static_cast<char>(b);
+    }
+    i += 2;
+  }
+  return r;
+}
+
+void NormalizeURI(TURI& uri) {
+  if (IsSpecialScheme(uri.Protocol) || uri.Protocol.empty() || uri.Host.empty()) return;
+  DropDefaultPort(uri);
+  uri.Parse(uri.Compose());
+  if (uri.Document == "." || uri.Document == "..") {
+    uri.Path += uri.Document + "/";
+    uri.Document.clear();
+  }
+  uri.Path = NormalizeURLPath(uri.Path);
+}
+
+void ResolveAddress(TURI& target, std::string_view address, const TURI* base) {
+  std::string text(address);
   const size_t colon = text.find(':');
-  const std::string scheme = colon == std::string::npos ? std::string() : text.substr(0, colon);
+  const std::string scheme = colon != std::string::npos && IsSchemeName(std::string_view(text).substr(0, colon))
+                                 ? text.substr(0, colon)
+                                 : std::string();
   if (IsSpecialScheme(scheme)) {
     target.Protocol = scheme;
     target.Username.clear();
@@ -137,7 +359,12 @@ void ResolveLink(TURI& target, std::string_view link, const TURI* base) {
     target.Document = text.substr(colon + 1);
     return;
   }
+  // "//host/path" names a host under the page's scheme.
+  if (base && !base->Protocol.empty() && text.size() > 2 && text[0] == '/' && text[1] == '/' && text[2] != '/')
+    text = base->Protocol + ":" + text;
   target.Parse(text);
+  // "file:///path" is a local file like "file://LocalHost/path".
+  if (target.Host.empty() && SameText(target.Protocol, "file")) target.Host = "LocalHost";
   if (!target.Protocol.empty() && !target.Host.empty()) {
     target.Path = MergeURLPath(target.Path, "");
   } else if (base) {
@@ -151,7 +378,12 @@ void ResolveLink(TURI& target, std::string_view link, const TURI* base) {
     target.Port.clear();
     target.Path = MergeURLPath("/", target.Path);
   }
-  target.Path = ReplaceAll(target.Path, "/./", "/");
+  // One form for every address, however it was written or resolved.
+  NormalizeURI(target);
+}
+
+void ResolveLink(TURI& target, std::string_view link, const TURI* base) {
+  ResolveAddress(target, Trim(DecodeURLText(DecodeCharacterReferences(link))), base);
 }
 
 void ApplyDefaults(TURI& uri, std::string_view defaultProtocol, std::string_view defaultHost) {
@@ -168,7 +400,55 @@ void ApplyDefaults(TURI& uri, std::string_view defaultProtocol, std::string_view
 
 void AssignURI(TURI& destination, const TURI& source) { destination = source; }
 
-std::string LocalPathOf(const TURI& uri) { return uri.Path + uri.Document; }
+std::string URLPathOf(const TURI& uri) {
+  std::string path = uri.Path + uri.Document;
+  if (!uri.Params.empty() && uri.Params.front() == '=') path += uri.Params;
+  return path;
+}
+
+std::string LocalPathOf(const TURI& uri) {
+  // A file name may hold what an address escapes ("%", "?", "#", "="): those escapes are undone.
+  // "%2F" and "%00" name no file name character and stay as written.
+  const std::string path = URLPathOf(uri);
+  std::string r;
+  r.reserve(path.size());
+  for (size_t i = 0; i < path.size(); ++i) {
+    const int hi = path[i] == '%' && i + 2 < path.size() ? HexValue(path[i + 1]) : -1;
+    const int lo = hi >= 0 ? HexValue(path[i + 2]) : -1;
+    const int b = hi * 16 + lo;
+    if (hi >= 0 && lo >= 0 && b != '/' && b != 0) {
+      r += static_cast<char>(b);
+      i += 2;
+    } else {
+      r += path[i];
+    }
+  }
+  return r;
+}
+
+std::string EscapeLocalPath(std::string_view path) {
+  std::string r;
+  r.reserve(path.size());
+  for (const char c : path) {
+    switch (c) {
+      case '%':
+        r += "%25";
+        break;
+      case '?':
+        r += "%3F";
+        break;
+      case '#':
+        r += "%23";
+        break;
+      case '=':
+        r += "%3D";
+        break;
+      default:
+        r += c;
+    }
+  }
+  return r;
+}
 
 std::string DocumentOf(std::string_view text) { return TURI(text).Document; }
 
@@ -206,15 +486,6 @@ std::string EncodeFormText(std::string_view text) {
   }
   return r;
 }
-
-namespace {
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-}  // namespace
 
 std::string DecodeFormText(std::string_view text) {
   std::string r;

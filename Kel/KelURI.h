@@ -33,16 +33,43 @@ class TURI {
 bool IsSpecialScheme(std::string_view protocol);
 // Protocol + ":" + Document for a special scheme, otherwise Compose().
 std::string URLText(const TURI& uri);
-// Fills `target` with the absolute address of `link` found on the page `base` (or none).
-// Passes on the failures of DecodeFormText; `target` is then left partly filled.
+// Fills `target` with the absolute address of `link` found on the page `base` (or none): its
+// character references and percent escapes decoded ("+" stays a plus), then as ResolveAddress.
+// Fails on a malformed percent escape, with the messages of DecodeFormText; `target` is then
+// left as it was.
 void ResolveLink(TURI& target, std::string_view link, const TURI* base);
+// Fills `target` with the absolute address of an address text that is decoded already (a saved
+// address): no decoding and no trimming. Without a base a path is a local file. The result is
+// in the one form NormalizeURI gives, however the address was written.
+void ResolveAddress(TURI& target, std::string_view address, const TURI* base);
+// The one form of an address: the scheme's default port emptied, the text split again, the
+// path's "." and ".." segments resolved and runs of "/" collapsed. Composing and resolving the
+// result again gives the same record. Special and incomplete addresses are left alone.
+void NormalizeURI(TURI& uri);
+// "/a//b/./c/../" gives "/a/b/": empty and "." segments dropped, ".." climbs (not above the root).
+std::string NormalizeURLPath(std::string_view path);
+// A letter, then letters, digits, "+", "-" or "."; at least two characters (one is a drive letter).
+bool IsSchemeName(std::string_view text);
+// The five named references (&lt; &gt; &nbsp; &quot; &amp;) and numeric ones (&#64; &#x40;,
+// code points of 128 and above as UTF-8), in one pass: "&amp;lt;" gives "&lt;".
+std::string DecodeCharacterReferences(std::string_view text);
+// Decodes the percent escapes of a link; "+" stays a plus. Escapes of "%", delimiters ("/", "?",
+// "#", "=", "&", "+", ...) and control characters stay escaped (hex in capitals), since decoding
+// them would name another address. Fails on a malformed escape like DecodeFormText.
+std::string DecodeURLText(std::string_view text);
 // Merges a relative path into a base path: runs of "/" collapse, ".." segments climb.
 std::string MergeURLPath(std::string_view base, std::string_view relative);
 // Completes an address typed by the user: default protocol and host, host split off a path.
 void ApplyDefaults(TURI& uri, std::string_view defaultProtocol, std::string_view defaultHost);
 void AssignURI(TURI& destination, const TURI& source);
-// The local file path of a "file" address: Path + Document (with "/" separators).
+// The path of an address as the server sees it: Path + Document, and Params when they begin
+// with "=" ("/a/b=c/d.html"); no query.
+std::string URLPathOf(const TURI& uri);
+// The local file path of a "file" address: its URLPathOf with the escapes of file name characters
+// undone ("%3F" is "?").
 std::string LocalPathOf(const TURI& uri);
+// A file path written into a "file" address: "%", "?", "#" and "=" escaped.
+std::string EscapeLocalPath(std::string_view path);
 // The Document part of an address text.
 std::string DocumentOf(std::string_view text);
 // Form encoding: letters, digits and !$'()*-._@ stay, a space becomes "+", every other byte %XX.

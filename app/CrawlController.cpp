@@ -58,7 +58,15 @@ void TCrawlController::AttachPool(TFormHTTPClient& pool) {
   Main_.Tree.Queue = &pool;
   Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };
   pool.OnStatusChange = [this](TFormHTTPClient&) { Main_.ButtonOnStatusClick(); };
+  // Only the bodies read are kept: an answer 200 with an HTML page or a stylesheet. Any other
+  // answer ends with its headers, whatever body it would send.
+  pool.SetBodyFilter([](const THTTPResponse& r) {
+    return r.ResponseCode() == 200 &&
+           (ContainsText(r.ContentType, "text/html") || ContainsText(r.ContentType, "text/css"));
+  });
 }
+
+bool TCrawlController::Stopping() const { return Interrupted && Interrupted->load(); }
 
 void TCrawlController::Reset() {
   RedirectChecks_.clear();
@@ -76,7 +84,8 @@ void TCrawlController::Start() {
     TURI& site = main.Map.SiteURI;
     const std::string file = ExistingFile(main.EditURL);
     if (!file.empty()) {
-      site.Parse("file://LocalHost" + file);
+      // Characters that would end the path ("?", "#", "=") or start an escape ("%") are escaped.
+      site.Parse("file://LocalHost" + EscapeLocalPath(file));
     } else {
       site.Parse(Trim(main.EditURL));
       ApplyDefaults(site, "http", "LocalHost");
@@ -132,23 +141,24 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
   const TWordList* mainWords = Dictionaries ? &Dictionaries->MainList : nullptr;
   std::shared_ptr<const TWordList> userWords = Dictionaries ? UserWords() : nullptr;
   const bool resources = CheckPageResources;
+  const std::atomic<bool>* interrupted = Interrupted;
   Pool_->AddGetRequest(
       url, referer, std::make_unique<std::string>(), [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
-      [work, site, mainWords, userWords, resources](THTTPClient& c) {
+      [work, site, mainWords, userWords, resources, interrupted](THTTPClient& c) {
         // Only what the completion will parse: an answer 200 with an HTML page (or, with page
         // resources, a stylesheet) inside the site.
+        auto stopped = [&c, interrupted] { return c.Closed() || (interrupted && interrupted->load()); };
         const THTTPResponse& r = c.Response;
         if (!r.ContentStream || r.ResponseCode() != 200 || !IsInsideSite(site, c.URL)) return;
         if (!ContainsText(r.ContentType, "text/html")) {
           if (!resources || !ContainsText(r.ContentType, "text/css")) return;
-          work->Found = ExtractStyleSheetLinks(*r.ContentStream, c.URL, [&c] { return c.Closed(); });
-          work->Scanned = !c.Closed();
+          work->Found = ExtractStyleSheetLinks(*r.ContentStream, c.URL, stopped);
+          work->Scanned = !stopped();
           work->StyleSheet = true;
           return;
         }
-        work->Found = ExtractPageLinks(
-            *r.ContentStream, c.URL, [&c] { return c.Closed(); }, resources);
-        work->Scanned = !c.Closed();
+        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, stopped, resources);
+        work->Scanned = !stopped();
         if (work->Scanned && mainWords && userWords) {
           work->SpellingErrors = CountSpellingErrors(*r.ContentStream, *mainWords, *userWords);
           work->Counted = true;
@@ -159,36 +169,25 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
 void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
   ++RequestsDone_;
   Guarded([&] {
-    const int32_t code = sender.Response.ResponseCode();
-    if (code == 301 || code == 302) {
-      TURI target;
-      ResolveLink(target, sender.Response.Location, &sender.URL);
-      const std::string address = target.Compose();
-      const std::string from = sender.URL.Compose();
-      if (RedirectChecks_.insert({address, from}).second) {
-        Pool_->AddHeadRequest(address, from, [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
-      } else {
-        // This redirect was checked before in this crawl: the addresses redirect in a loop.
-        // Its referer is still recorded, without another request.
-        TURI referer(from);
-        Main_.Tree.InsertURL(target, &referer, true);
-      }
-    }
+    // The answer is filed first: a redirect target that cannot be checked takes nothing from it.
     const bool hasBody = sender.Response.ContentStream != nullptr;
     TSpiderNode* node = AcceptResponse(sender);
+    const int32_t code = sender.Response.ResponseCode();
+    if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender); });
     if (!node->IsSpiderable()) {
       if (hasBody && CheckPageResources && IsSiteStyleSheet(*node)) {
-        if (work && work->Scanned && work->StyleSheet) ApplyStyleSheetLinks(Main_.Tree, node, sender.URL, work->Found);
+        if (work && work->Scanned && work->StyleSheet)
+          ApplyStyleSheetLinks(Main_.Tree, node, sender.URL, work->Found, [this] { return Stopping(); });
         else ParseStyleSheet(node, *sender.Response.ContentStream, sender.URL);
       }
       return;
     }
     if (hasBody) {
       if (work && work->Scanned && !work->StyleSheet) {
-        ApplyPageLinks(Main_.Tree, node, sender.URL, work->Found);
+        ApplyPageLinks(Main_.Tree, node, sender.URL, work->Found, [this] { return Stopping(); });
         node->RefreshIcon();
         if (work->Counted) node->SpellingErrors = work->SpellingErrors;
-        else if (Dictionaries)
+        else if (Dictionaries && !Stopping())
           node->SpellingErrors = CountSpellingErrors(*sender.Response.ContentStream, *Dictionaries);
       } else {
         ParsePage(node, *sender.Response.ContentStream, sender.URL);
@@ -208,13 +207,36 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
 }
 
 void TCrawlController::ParseStyleSheet(TSpiderNode* node, const std::string& body, const TURI& sheet) {
-  TPageLinks found = ExtractStyleSheetLinks(body, sheet);
-  ApplyStyleSheetLinks(Main_.Tree, node, sheet, found);
+  auto stopped = [this] { return Stopping(); };
+  TPageLinks found = ExtractStyleSheetLinks(body, sheet, stopped);
+  ApplyStyleSheetLinks(Main_.Tree, node, sheet, found, stopped);
+}
+
+void TCrawlController::CheckRedirect(THTTPClient& sender) {
+  TURI target;
+  ResolveLink(target, sender.Response.Location, &sender.URL);
+  const std::string from = sender.URL.Compose();
+  TURI referer(from);
+  // A mail, script or news target is filed like such a link; a target that is never requested
+  // here (another scheme, a local file met on a web site) is filed by link insertion's rules.
+  if (IsSpecialScheme(target.Protocol) || !Main_.Map.IsRequestable(target)) {
+    Main_.Tree.InsertURL(target, &referer, true);
+    return;
+  }
+  const std::string address = target.Compose();
+  if (RedirectChecks_.insert({address, from}).second) {
+    Pool_->AddHeadRequest(address, from, [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
+  } else {
+    // This redirect was checked before in this crawl: the addresses redirect in a loop.
+    // Its referer is still recorded, without another request.
+    Main_.Tree.InsertURL(target, &referer, true);
+  }
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
-  TPageLinks found = ExtractPageLinks(body, page, {}, CheckPageResources);
-  ApplyPageLinks(Main_.Tree, node, page, found);
+  auto stopped = [this] { return Stopping(); };
+  TPageLinks found = ExtractPageLinks(body, page, stopped, CheckPageResources);
+  ApplyPageLinks(Main_.Tree, node, page, found, stopped);
   node->RefreshIcon();
-  if (Dictionaries) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);
+  if (Dictionaries && !Stopping()) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);
 }

@@ -6,6 +6,7 @@
 // these completions.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <set>
 #include <string>
@@ -36,6 +37,10 @@ class TCrawlController {
   // data and CSS url() targets too, and the site's stylesheets are fetched in full and read for
   // theirs. Off: only the eight classic tag/attribute pairs of pages count.
   bool CheckPageResources = true;
+  // Set from any thread, or from a signal handler (Ctrl-C), to end the crawl at once: a page
+  // being walked or filed stops between two links, and its spelling is not counted. None: pages
+  // stop only when their request is terminated.
+  const std::atomic<bool>* Interrupted = nullptr;
 
   // Start: a fresh crawl from the address box, or the resumption of the current one.
   void Start();
@@ -62,6 +67,11 @@ class TCrawlController {
   // Queues the full request of a page: its walk and spelling count run on the worker that
   // fetches it, against the site root and the word lists as they are now.
   void AddPageRequest(const std::string& url, const std::string& referer);
+  // Checks the Location target of a 301 or 302 answer with a header request whose answer goes to
+  // the full completion; a target that is not requested is filed without a request.
+  void CheckRedirect(THTTPClient& sender);
+  // Interrupted is set.
+  bool Stopping() const;
   // The user word list as it is now, copied when it has changed: what workers read.
   std::shared_ptr<const TWordList> UserWords();
 

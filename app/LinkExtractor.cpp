@@ -9,17 +9,37 @@
 
 namespace {
 
-// The link named by the content of a refresh META element: the text after "=" of the first
-// ";"-separated part whose text before its first "=" is "URL" (any case, no blanks trimmed);
-// empty when no part has that form ("30", "5; URL=x"). CR and LF separate parts as well.
-std::string RefreshTarget(std::string_view content) {
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\f'; }
+
+// The address named by the content of a refresh META element: the first ";"-separated part
+// that reads "URL", "=", address, with blanks around "URL" and "=" and quotes around the address
+// ignored ("0; url=next.html", "0;URL='next.html'"). CR and LF separate parts as well. False
+// when no part names an address ("30"): the element then has no link.
+bool RefreshTarget(std::string_view content, std::string& target) {
   size_t start = 0;
   for (;;) {
     const size_t stop = content.find_first_of(";\r\n", start);
-    const std::string_view line = content.substr(start, stop == std::string_view::npos ? stop : stop - start);
-    const size_t eq = line.find('=');
-    if (eq != std::string_view::npos && SameText(line.substr(0, eq), "URL")) return std::string(line.substr(eq + 1));
-    if (stop == std::string_view::npos) return std::string();
+    std::string_view part = content.substr(start, stop == std::string_view::npos ? stop : stop - start);
+    while (!part.empty() && IsBlank(part.front())) part.remove_prefix(1);
+    if (part.size() >= 3 && SameText(part.substr(0, 3), "URL")) {
+      part.remove_prefix(3);
+      while (!part.empty() && IsBlank(part.front())) part.remove_prefix(1);
+      if (!part.empty() && part.front() == '=') {
+        part.remove_prefix(1);
+        while (!part.empty() && IsBlank(part.front())) part.remove_prefix(1);
+        while (!part.empty() && IsBlank(part.back())) part.remove_suffix(1);
+        if (!part.empty() && (part.front() == '\'' || part.front() == '"')) {
+          const char quote = part.front();
+          part.remove_prefix(1);
+          const size_t close = part.find(quote);
+          if (close != std::string_view::npos) part = part.substr(0, close);
+        }
+        if (part.empty()) return false;
+        target = std::string(part);
+        return true;
+      }
+    }
+    if (stop == std::string_view::npos) return false;
     start = stop + 1;
   }
 }
@@ -298,7 +318,8 @@ void THTMLLinkExtractor::DoEndTag() {
           Found_.HasDescription = true;
           Found_.Description = MetaContent;
         }
-        if (SameText(MetaHttpEquiv, "refresh")) AddLink(RefreshTarget(MetaContent));
+        if (std::string target; SameText(MetaHttpEquiv, "refresh") && RefreshTarget(MetaContent, target))
+          AddLink(target);
       }
       break;
     case 5:
@@ -348,10 +369,12 @@ TPageLinks ExtractStyleSheetLinks(std::string_view css, const TURI& sheet, const
 namespace {
 
 // Every link inserted with `source` as referer and asked to be checked, its node added once to
-// the source's Links, in order.
-void InsertLinks(TSiteTree& tree, TSpiderNode* source, const TURI& sourceURI, TPageLinks& found) {
+// the source's Links, in order, until `stopped` (asked before each link) returns true.
+void InsertLinks(TSiteTree& tree, TSpiderNode* source, const TURI& sourceURI, TPageLinks& found,
+                 const std::function<bool()>& stopped) {
   TURI referer(sourceURI);  // link insertion normalises it once; the same referer for every link
   for (TURI& target : found.Links) {
+    if (stopped && stopped()) break;
     TTreeEntry* entry = tree.InsertURL(target, &referer, true);
     source->AddToLinks(NodeOf(entry));
   }
@@ -359,14 +382,16 @@ void InsertLinks(TSiteTree& tree, TSpiderNode* source, const TURI& sourceURI, TP
 
 }  // namespace
 
-void ApplyStyleSheetLinks(TSiteTree& tree, TSpiderNode* sheet, const TURI& sheetURI, TPageLinks& found) {
+void ApplyStyleSheetLinks(TSiteTree& tree, TSpiderNode* sheet, const TURI& sheetURI, TPageLinks& found,
+                          const std::function<bool()>& stopped) {
   KelAssert(sheet, "a stylesheet's links need its spider node");
-  InsertLinks(tree, sheet, sheetURI, found);
+  InsertLinks(tree, sheet, sheetURI, found, stopped);
 }
 
-void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found) {
+void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found,
+                    const std::function<bool()>& stopped) {
   KelAssert(page, "a page's links need the page's spider node");
-  InsertLinks(tree, page, pageURI, found);
+  InsertLinks(tree, page, pageURI, found, stopped);
   page->Title = found.Title;
   if (found.HasDescription) page->Description = found.Description;
 }

@@ -100,7 +100,10 @@ void ForEachSrcsetLink(std::string_view srcset, const std::function<void(std::st
 // Files what a page's walk found: every link inserted with the page as referer and asked to be
 // checked, its node added once to the page's Links, in document order; then the page's title
 // (always) and description (when the page has one) stored. `found.Links` are normalised in place.
-void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found);
+// Once `stopped` returns true (it is asked before each link) the remaining links are left out.
+void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found,
+                    const std::function<bool()>& stopped = {});
 // Files what a stylesheet's reading found: the links only, as ApplyPageLinks files them, the
 // stylesheet as referer and its node's Links holding them.
-void ApplyStyleSheetLinks(TSiteTree& tree, TSpiderNode* sheet, const TURI& sheetURI, TPageLinks& found);
+void ApplyStyleSheetLinks(TSiteTree& tree, TSpiderNode* sheet, const TURI& sheetURI, TPageLinks& found,
+                          const std::function<bool()>& stopped = {});

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <system_error>
+#include <vector>
 
 #include "Dialogs/UnitProgress.h"
 #include "Kel/KelError.h"
@@ -63,19 +64,22 @@ const TTreeEntry* AffectedLevel(const TSpiderNode& node) {
 }
 
 void ForEachBelow(const TTreeEntry* entry, const std::function<void(TSpiderNode&)>& action) {
-  if (!entry) return;
-  for (const auto& child : entry->Children) {
-    if (TSpiderNode* node = NodeOf(child.get())) action(*node);
-    ForEachBelow(child.get(), action);
-  }
+  ForEachInBranch(entry, [&](const TTreeEntry* e) {
+    if (e == entry) return;
+    if (TSpiderNode* node = NodeOf(e)) action(*node);
+  });
 }
 
 }  // namespace
 
 std::string TSpiderNode::LocalFileName() const {
-  if (SameText(URI.Protocol, "file")) return LocalPathOf(URI);
+  // A local file is its own local copy, in a crawl of local files; one that a web site names is
+  // never looked at.
+  if (SameText(URI.Protocol, "file")) return Map_->IsRequestable(URI) ? LocalPathOf(URI) : std::string();
   if (!LocalFile.empty() || !TreeNode) return AbsolutePath(LocalFile);
-  std::string relative;
+  // The captions from the entry upwards; joined in reverse once the anchor is found, so a deep
+  // entry costs the length of its path, not its square.
+  std::vector<const std::string*> relative;
   // The top-level entries are categories, not folders: an entry never takes its name from a
   // mapping in another category, so the walk ends below them.
   for (const TTreeEntry* e = TreeNode; e && e->Parent; e = e->Parent) {
@@ -83,11 +87,15 @@ std::string TSpiderNode::LocalFileName() const {
     // An anchor beside `e` shares e's directory, so e keeps its own caption. A folder anchor
     // stands for its "index.html", whose file lies inside the folder: one directory up.
     const bool sibling = anchor && anchor != e;
-    if (!anchor || !anchor->HasChildren() || sibling) relative = "/" + e->Caption + relative;
+    if (!anchor || !anchor->HasChildren() || sibling) relative.push_back(&e->Caption);
     if (anchor) {
-      std::string directory = DirectoryOf(AbsolutePath(NodeOf(anchor)->LocalFile));
-      if (sibling && anchor->HasChildren() && anchor->Node == nullptr) directory = DirectoryOf(directory);
-      return directory + relative;
+      std::string path = DirectoryOf(AbsolutePath(NodeOf(anchor)->LocalFile));
+      if (sibling && anchor->HasChildren() && anchor->Node == nullptr) path = DirectoryOf(path);
+      for (auto it = relative.rbegin(); it != relative.rend(); ++it) {
+        path += '/';
+        path += **it;
+      }
+      return path;
     }
   }
   return std::string();

@@ -114,6 +114,8 @@ class TNodeList : public TCustomListItems {
   const std::string& ItemCaption(int index) const override { return Row(index)->Caption; }
   const std::vector<std::string>& ItemSubItems(int index) const override { return Row(index)->Cells; }
   bool ItemSelected(int index) const override { return Row(index)->Selected; }
+  // Name, type and address come from the site; sizes, dates, codes and counts are the program's.
+  bool ColumnIsText(int column) const override { return column == lcName || column == lcType || column == lcAddress; }
 
   void AddObserver(TNodeListObserver* observer);
   void RemoveObserver(TNodeListObserver* observer);

@@ -27,13 +27,22 @@ std::string IndexList(const TSpiderNodeDynArray& nodes) {
 // The nodes named by a list of indexes: "'x' is not a valid integer value" for a piece that is
 // not a number, "List index out of bounds (n)" for one that names no node.
 template <typename Add>
-void ForEachIndex(const TSiteMap& map, const std::string& list, Add add) {
+void ForEachIndex(const TSiteMap& map, const std::string& list, const TSectionNodes* sections, Add add) {
   if (list.empty()) return;
+  const int32_t count = sections ? static_cast<int32_t>(sections->size()) : map.Count();
   for (const std::string& piece : SplitString(list, ',')) {
     const int32_t index = StrToInt(piece);
-    if (index < 0 || index >= map.Count()) throw EError(Format("List index out of bounds (%d)", index));
-    add(map.Node(index));
+    if (index < 0 || index >= count) throw EError(Format("List index out of bounds (%d)", index));
+    add(sections ? (*sections)[static_cast<size_t>(index)] : map.Node(index));
   }
+}
+
+// The address of a "RemoteFile" value: form-decoded ("+" is a space there) and resolved as it
+// was saved, without decoding it a second time, so that every saved address loads as itself.
+TURI SavedAddress(const std::string& value) {
+  TURI uri;
+  ResolveAddress(uri, DecodeFormText(value), nullptr);
+  return uri;
 }
 
 }  // namespace
@@ -57,8 +66,9 @@ void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
   lines.push_back(std::string("IsInternal=") + (node.IsInternal() ? "-1" : "0"));
 }
 
-void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_view key)>& value) {
-  ResolveLink(node.URI, value("RemoteFile"), nullptr);
+void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_view key)>& value,
+              const TSectionNodes* sections) {
+  node.URI = SavedAddress(value("RemoteFile"));
   node.LocalFile = value("LocalFile");
   node.RemoteDate = StrToDateTime(value("RemoteDate"));
   node.LastModified = StrToDateTime(value("LastModified"));
@@ -71,8 +81,8 @@ void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_vie
   node.Description = DecodeFormText(value("Description"));
   node.Location = value("Location");
   node.Server = value("Server");
-  ForEachIndex(node.Map(), value("Links"), [&](TSpiderNode* n) { node.AddToLinks(n); });
-  ForEachIndex(node.Map(), value("Referers"), [&](TSpiderNode* n) { node.AddToReferers(n); });
+  ForEachIndex(node.Map(), value("Links"), sections, [&](TSpiderNode* n) { node.AddToLinks(n); });
+  ForEachIndex(node.Map(), value("Referers"), sections, [&](TSpiderNode* n) { node.AddToReferers(n); });
 }
 
 std::string ProjectText(const TSiteMap& map) {
@@ -110,6 +120,11 @@ std::string LoadProject(TSiteTree& tree, const TIniText& file, TFormProgress* pr
       if (!s) throw EError(Format("The project file has no section [%d]", i));
       return *s;
     };
+    // A section whose address is already in the map adds no node; then node i is no longer the
+    // node of section i. Each node therefore reads the section that created it, and the indexes
+    // in Links and Referers name the node of their section.
+    TSectionNodes nodeOfSection;
+    std::vector<int> sectionOfNode;
     if (count > 0) {
       if (progress) {
         progress->SetMessage("Loading Site Map...");
@@ -117,9 +132,11 @@ std::string LoadProject(TSiteTree& tree, const TIniText& file, TFormProgress* pr
       }
       for (int i = 0; i < count; ++i) {
         if (progress) progress->SetPosition(i);
-        TURI uri;
-        ResolveLink(uri, section(i).Value("RemoteFile"), nullptr);
-        tree.InsertURL(uri, nullptr, false);
+        TURI uri = SavedAddress(section(i).Value("RemoteFile"));
+        const int before = map.Count();
+        TSpiderNode* node = NodeOf(tree.InsertURL(uri, nullptr, false));
+        if (map.Count() > before) sectionOfNode.push_back(i);
+        nodeOfSection.push_back(node);
         if (i % 10 == 0 && ui) ui->ProcessMessages();
       }
     }
@@ -131,8 +148,9 @@ std::string LoadProject(TSiteTree& tree, const TIniText& file, TFormProgress* pr
       }
       for (int i = 0; i < nodes; ++i) {
         if (progress) progress->SetPosition(i);
-        const TIniText::TSection& values = section(i);
-        LoadFrom(*map.Node(i), [&](std::string_view key) { return values.Value(key); });
+        const TIniText::TSection& values = section(sectionOfNode.at(static_cast<size_t>(i)));
+        LoadFrom(
+            *map.Node(i), [&](std::string_view key) { return values.Value(key); }, &nodeOfSection);
       }
       if (progress) progress->SetMessage("Updating Local File Status...");
       map.RefreshAllLocalStatus(progress);

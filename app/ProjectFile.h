@@ -23,9 +23,15 @@ extern const char* const kUntitledProject;  // "untitled.tly"
 
 // The node's section of a project file: appends its sixteen "key=value" lines.
 void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines);
+// The node of every section of a project file, by section number.
+using TSectionNodes = std::vector<TSpiderNode*>;
+
 // Sets the saved fields of `node` from a section; `value(key)` gives a key's value ("" when
-// missing). Fails with the message of the first value that is not valid; earlier fields stay set.
-void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_view key)>& value);
+// missing). The indexes in Links and Referers name nodes of the map, or with `sections` the
+// nodes of those sections. Fails with the message of the first value that is not valid;
+// earlier fields stay set.
+void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_view key)>& value,
+              const TSectionNodes* sections = nullptr);
 
 // The whole project file of `map`: every line ends with CR LF.
 std::string ProjectText(const TSiteMap& map);

@@ -41,8 +41,9 @@ void THTMLSpellCheck::DoText() {
   // The run is a verbatim copy of the document from RunStart on.
   const std::string_view run(Text);
   ForEachWord(run, [&](size_t start, size_t length) {
-    if (!Known_.IsKnown(run.substr(start, length)))
-      Errors.push_back({static_cast<int32_t>(start) + RunStart, static_cast<int32_t>(length)});
+    if (Known_.IsKnown(run.substr(start, length))) return;
+    ++ErrorCount;
+    if (!CountOnly) Errors.push_back({static_cast<int32_t>(start) + RunStart, static_cast<int32_t>(length)});
   });
 }
 
@@ -57,7 +58,11 @@ TWordPositions CheckSpelling(std::string_view html, const TSpellingDictionaries&
 }
 
 int32_t CountSpellingErrors(std::string_view html, const TWordList& mainList, const TWordList& userList) {
-  return static_cast<int32_t>(CheckSpelling(html, mainList, userList).size());
+  // A count needs no positions: a long page of unknown words costs no memory for them.
+  THTMLSpellCheck checker(mainList, userList);
+  checker.CountOnly = true;
+  checker.Walk(html);
+  return checker.ErrorCount;
 }
 
 int32_t CountSpellingErrors(std::string_view html, const TSpellingDictionaries& dictionaries) {
@@ -71,5 +76,8 @@ TWordPositions CheckSpelling(std::string_view html, TKnownWords& known) {
 }
 
 int32_t CountSpellingErrors(std::string_view html, TKnownWords& known) {
-  return static_cast<int32_t>(CheckSpelling(html, known).size());
+  THTMLSpellCheck checker(known);
+  checker.CountOnly = true;
+  checker.Walk(html);
+  return checker.ErrorCount;
 }

@@ -49,7 +49,9 @@ class THTMLSpellCheck : public THTMLWalk {
   THTMLSpellCheck(const THTMLSpellCheck&) = delete;
   THTMLSpellCheck& operator=(const THTMLSpellCheck&) = delete;
 
-  TWordPositions Errors;  // the unknown words found so far
+  TWordPositions Errors;   // the unknown words found so far (none kept while CountOnly is set)
+  bool CountOnly = false;  // count the unknown words without keeping their positions
+  int32_t ErrorCount = 0;  // the unknown words found so far
 
  protected:
   void DoTagName() override;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <utility>
 
 #include "Kel/KelDialogs.h"
 #include "Kel/KelError.h"
@@ -129,6 +131,26 @@ std::string RelativeFileLink(const std::string& name) {
   return r;
 }
 
+// A relative link whose text would read as an address with a scheme ("javascript:...") is
+// written as a path in the current folder.
+std::string RelativeLink(const std::string& caption) {
+  const size_t colon = caption.find(':');
+  if (colon == std::string::npos || caption.find_first_of("/?#") < colon) return caption;
+  return "./" + caption;
+}
+
+// Control characters become "%XX", so that a line of a text export stays one line.
+std::string EncodeControls(std::string_view text) {
+  std::string r;
+  r.reserve(text.size());
+  for (char ch : text) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 32 || c == 127) AppendPercent(r, c);
+    else r += ch;
+  }
+  return r;
+}
+
 platform::Prompter& AskOf(platform::Services& services) {
   KelAssert(services.Ask, "the exports need a prompter");
   return *services.Ask;
@@ -183,32 +205,31 @@ std::string EscapeXMLText(std::string_view text) {
   return r;
 }
 
-void ExportHTMLTable(TLineList& lines, const TTreeEntry* node, int level) {
-  KelAssert(node, "an export needs its root");
+void ExportHTMLTable(TLineSink& lines, const TTreeEntry* root, int level) {
+  KelAssert(root, "an export needs its root");
   if (level == 0) {
-    lines.push_back(std::string("<") + kPlaceholderTag + ">");
-    lines.push_back("<TABLE border=1>");
-    lines.push_back("<TR><TD>URL</TD><TD>Title</TD><TD>Description</TD></TR>");
+    lines.Add(std::string("<") + kPlaceholderTag + ">");
+    lines.Add("<TABLE border=1>");
+    lines.Add("<TR><TD>URL</TD><TD>Title</TD><TD>Description</TD></TR>");
   }
-  if (node->HasChildren()) {
-    for (const auto& child : node->Children) ExportHTMLTable(lines, child.get(), level + 1);
-  } else if (IsHTMLDocument(node)) {
+  ForEachInBranch(root, [&](const TTreeEntry* node) {
+    if (!IsHTMLDocument(node)) return;
     const TSpiderNode* page = NodeOf(node);
     const std::string url = page->URLText();
     const std::string link = "<A href=\"" + EscapeHTMLAttribute(url) + "\">" + EscapeHTMLText(url) + "</A>";
-    lines.push_back("<TR><TD>" + link + "</TD><TD>" + EscapeHTMLText(page->Title) + "</TD><TD>" +
-                    EscapeHTMLText(page->Description) + "</TD></TR>");
-  }
+    lines.Add("<TR><TD>" + link + "</TD><TD>" + EscapeHTMLText(page->Title) + "</TD><TD>" +
+              EscapeHTMLText(page->Description) + "</TD></TR>");
+  });
   if (level == 0) {
-    lines.push_back("</TABLE>");
-    lines.push_back(std::string("</") + kPlaceholderTag + ">");
+    lines.Add("</TABLE>");
+    lines.Add(std::string("</") + kPlaceholderTag + ">");
   }
 }
 
-void ExportDHTMLTree(TLineList& lines, const TTreeEntry* node, int level) {
-  KelAssert(node, "an export needs its root");
+void ExportDHTMLTree(TLineSink& lines, const TTreeEntry* root, int level) {
+  KelAssert(root, "an export needs its root");
   if (level == 0) {
-    lines.push_back(std::string("<") + kPlaceholderTag + ">");
+    lines.Add(std::string("<") + kPlaceholderTag + ">");
     static const char* const kHead[] = {
         "<BASE target=listview>",
         "<STYLE><!--",
@@ -252,79 +273,121 @@ void ExportDHTMLTree(TLineList& lines, const TTreeEntry* node, int level) {
         "<UL>",
     };
     static_assert(std::size(kHead) == 40);
-    lines.insert(lines.end(), std::begin(kHead), std::end(kHead));
+    for (const char* line : kHead) lines.Add(line);
   }
-  if (node->HasChildren()) {
-    lines.push_back("<BASE href=" + QuoteAttribute(TreeNodeURL(node)) + ">");
-    lines.push_back("<LI id=foldheader>" + EscapeHTMLText(node->Caption));
-    lines.push_back(level == 0 ? "<UL id=foldinglist style=&{head};>"
+  WalkBranch(
+      root, level,
+      [&](const TTreeEntry* node, int depth) {
+        if (node->HasChildren()) {
+          lines.Add("<BASE href=" + QuoteAttribute(TreeNodeURL(node)) + ">");
+          lines.Add("<LI id=foldheader>" + EscapeHTMLText(node->Caption));
+          lines.Add(depth == 0 ? "<UL id=foldinglist style=&{head};>"
                                : "<UL id=foldinglist style=display:none style=&{head};>");
-    for (const auto& child : node->Children) ExportDHTMLTree(lines, child.get(), level + 1);
-    lines.push_back("</UL>");
-    if (node->Parent) lines.push_back("<BASE href=" + QuoteAttribute(TreeNodeURL(node->Parent)) + ">");
-  } else {
-    lines.push_back("<LI><A href=" + QuoteAttribute(node->Caption) + ">" + EscapeHTMLText(node->Caption) + "</A>");
-  }
+        } else {
+          lines.Add("<LI><A href=" + QuoteAttribute(RelativeLink(node->Caption)) + ">" + EscapeHTMLText(node->Caption) +
+                    "</A>");
+        }
+      },
+      [&](const TTreeEntry* node, int) {
+        if (!node->HasChildren()) return;
+        lines.Add("</UL>");
+        if (node->Parent) lines.Add("<BASE href=" + QuoteAttribute(TreeNodeURL(node->Parent)) + ">");
+      });
   if (level == 0) {
-    lines.push_back("</UL>");
-    lines.push_back(std::string("</") + kPlaceholderTag + ">");
+    lines.Add("</UL>");
+    lines.Add(std::string("</") + kPlaceholderTag + ">");
   }
+}
+
+void ExportXML(TLineSink& lines, const TTreeEntry* root, int level) {
+  KelAssert(root, "an export needs its root");
+  if (level == 0) lines.Add("<?xml version=\"1.0\" encoding=\"utf-8\" ?>");
+  WalkBranch(
+      root, level,
+      [&](const TTreeEntry* node, int) {
+        if (node->HasChildren()) {
+          lines.Add("<DIRECTORY>");
+          lines.Add(Element("NAME", node->Caption));
+          lines.Add(Element("URL", TreeNodeURL(node)));
+        } else if (IsHTMLDocument(node)) {
+          const TSpiderNode* page = NodeOf(node);
+          lines.Add("<LINK>");
+          lines.Add(Element("NAME", node->Caption));
+          lines.Add(Element("URL", page->URLText()));
+          lines.Add(Element("TITLE", page->Title));
+          lines.Add(Element("DESCRIPTION", page->Description));
+          lines.Add("</LINK>");
+        }
+      },
+      [&](const TTreeEntry* node, int) {
+        if (node->HasChildren()) lines.Add("</DIRECTORY>");
+      });
+}
+
+void ExportTXT(TLineSink& lines, const TTreeEntry* root, int level) {
+  KelAssert(root, "an export needs its root");
+  WalkBranch(
+      root, level,
+      [&](const TTreeEntry* node, int depth) {
+        lines.Add(std::string(static_cast<size_t>(2 * depth), ' ') + EncodeControls(node->Caption) + "," +
+                  EncodeControls(TreeNodeURL(node)));
+      },
+      [](const TTreeEntry*, int) {});
+}
+
+void ExportHTMLTable(TLineList& lines, const TTreeEntry* node, int level) {
+  TLineVector sink(lines);
+  ExportHTMLTable(sink, node, level);
+}
+
+void ExportDHTMLTree(TLineList& lines, const TTreeEntry* node, int level) {
+  TLineVector sink(lines);
+  ExportDHTMLTree(sink, node, level);
 }
 
 void ExportXML(TLineList& lines, const TTreeEntry* node, int level) {
-  KelAssert(node, "an export needs its root");
-  if (level == 0) lines.push_back("<?xml version=\"1.0\" encoding=\"utf-8\" ?>");
-  if (node->HasChildren()) {
-    lines.push_back("<DIRECTORY>");
-    lines.push_back(Element("NAME", node->Caption));
-    lines.push_back(Element("URL", TreeNodeURL(node)));
-    for (const auto& child : node->Children) ExportXML(lines, child.get(), level + 1);
-    lines.push_back("</DIRECTORY>");
-  } else if (IsHTMLDocument(node)) {
-    const TSpiderNode* page = NodeOf(node);
-    lines.push_back("<LINK>");
-    lines.push_back(Element("NAME", node->Caption));
-    lines.push_back(Element("URL", page->URLText()));
-    lines.push_back(Element("TITLE", page->Title));
-    lines.push_back(Element("DESCRIPTION", page->Description));
-    lines.push_back("</LINK>");
-  }
+  TLineVector sink(lines);
+  ExportXML(sink, node, level);
 }
 
 void ExportTXT(TLineList& lines, const TTreeEntry* node, int level) {
-  KelAssert(node, "an export needs its root");
-  lines.push_back(std::string(static_cast<size_t>(2 * level), ' ') + node->Caption + "," + TreeNodeURL(node));
-  for (const auto& child : node->Children) ExportTXT(lines, child.get(), level + 1);
+  TLineVector sink(lines);
+  ExportTXT(sink, node, level);
 }
 
 void ExportListHTMLTable(TLineList& lines, TNodeList& list) {
+  TLineVector sink(lines);
+  ExportListHTMLTable(sink, list);
+}
+
+void ExportListHTMLTable(TLineSink& lines, TNodeList& list) {
   list.FillAllRows();
-  lines.push_back("<STYLE>");
-  lines.push_back(".{font-family:MS Sans Serif;font-size:9pt}");
-  lines.push_back("</STYLE>");
-  lines.push_back("<TABLE width=100% border=0 cellPadding=2 cellSpacing=0>");
-  lines.push_back("<TR bgColor=buttonface>");
+  lines.Add("<STYLE>");
+  lines.Add(".{font-family:MS Sans Serif;font-size:9pt}");
+  lines.Add("</STYLE>");
+  lines.Add("<TABLE width=100% border=0 cellPadding=2 cellSpacing=0>");
+  lines.Add("<TR bgColor=buttonface>");
   for (const TListColumn& column : kNodeListColumns)
-    lines.push_back(std::string("<TD align=") + AlignmentName(column.Alignment) +
-                    " style=\"border:outset;border-width:2\">" + column.Caption + "</TD>");
-  lines.push_back("</TR>");
+    lines.Add(std::string("<TD align=") + AlignmentName(column.Alignment) + " style=\"border:outset;border-width:2\">" +
+              column.Caption + "</TD>");
+  lines.Add("</TR>");
   auto align = [](size_t column) {
     return AlignmentName(column < std::size(kNodeListColumns) ? kNodeListColumns[column].Alignment
                                                               : TAlignment::taLeftJustify);
   };
   for (const auto& row : list.Rows()) {
     if (!row->Selected) continue;
-    lines.push_back("<TR>");
+    lines.Add("<TR>");
     const std::string address = row->Entry ? TreeNodeURL(row->Entry) : std::string();
     const std::string caption = EscapeHTMLText(row->Caption);
     const std::string link =
         address.empty() ? caption : "<A href=\"" + EscapeHTMLAttribute(address) + "\">" + caption + "</A>";
-    lines.push_back(std::string("<TD align=") + align(0) + ">" + link + "</TD>");
+    lines.Add(std::string("<TD align=") + align(0) + ">" + link + "</TD>");
     for (size_t i = 0; i < row->Cells.size(); ++i)
-      lines.push_back(std::string("<TD align=") + align(i + 1) + ">" + EscapeHTMLText(row->Cells[i]) + "</TD>");
-    lines.push_back("</TR>");
+      lines.Add(std::string("<TD align=") + align(i + 1) + ">" + EscapeHTMLText(row->Cells[i]) + "</TD>");
+    lines.Add("</TR>");
   }
-  lines.push_back("</TABLE>");
+  lines.Add("</TABLE>");
 }
 
 TLineList FramesetLines(const std::string& treeFileName, const std::string& rootURL) {
@@ -335,18 +398,60 @@ TLineList FramesetLines(const std::string& treeFileName, const std::string& root
 
 std::string BlockText(const TLineList& lines) { return TrimRight(JoinLines(lines)); }
 
-std::string MergeIntoTemplate(const std::string& fileName, const std::string& block) {
-  std::string document;
-  try {
-    document = LoadTextFromFile(fileName);
-  } catch (const std::exception&) {
-    return block;  // above all: the file does not exist yet
-  }
+namespace {
+
+// The positions in `document` between which the block goes (0-based): what stands before
+// the first is kept, the text goes on from the second.
+std::pair<size_t, size_t> InsertRangeOf(const std::string& document) {
   const auto [start, end] = GetInsertRange(document);
   // 1-based positions: keep what stands before `start`, continue at `end`.
   const size_t keep = std::min(static_cast<size_t>(std::max(start - 1, 0)), document.size());
   const size_t resume = std::max(keep, std::min(static_cast<size_t>(std::max(end - 1, 0)), document.size()));
-  return document.substr(0, keep) + block + document.substr(resume);
+  return {keep, resume};
+}
+
+// The template's content, or none when it cannot be read (above all: it does not exist yet).
+std::optional<std::string> ReadTemplate(const std::string& fileName) {
+  try {
+    return LoadTextFromFile(fileName);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+std::string MergeIntoTemplate(const std::string& fileName, const std::string& block) {
+  const std::optional<std::string> document = ReadTemplate(fileName);
+  if (!document) return block;
+  const auto [keep, resume] = InsertRangeOf(*document);
+  return document->substr(0, keep) + block + document->substr(resume);
+}
+
+void WriteIntoTemplate(const std::string& fileName, const std::function<void(TLineSink&)>& generate) {
+  const std::optional<std::string> document = ReadTemplate(fileName);
+  TFileReplacement file(fileName);
+  TFileWriter out(file);
+  std::pair<size_t, size_t> range{0, 0};
+  if (document) {
+    range = InsertRangeOf(*document);
+    out.Write(std::string_view(*document).substr(0, range.first));
+  }
+  // The block's lines are separated, not ended: it ends with its placeholder's closing tag.
+  TLineWriter block(out, true);
+  generate(block);
+  if (document) out.Write(std::string_view(*document).substr(range.second));
+  out.Flush();
+  file.Commit();
+}
+
+void WriteLinesToFile(const std::string& fileName, const std::function<void(TLineSink&)>& generate) {
+  TFileReplacement file(fileName);
+  TFileWriter out(file);
+  TLineWriter lines(out);
+  generate(lines);
+  out.Flush();
+  file.Commit();
 }
 
 std::optional<std::string> SaveIntoTemplate(platform::Services& services, const std::string& block,
@@ -354,6 +459,15 @@ std::optional<std::string> SaveIntoTemplate(platform::Services& services, const 
   auto file = AskOf(services).PromptSaveFile(std::string(), filter, defaultExt);
   if (!file) return std::nullopt;
   SaveTextToFile(*file, MergeIntoTemplate(*file, block));
+  return file;
+}
+
+std::optional<std::string> SaveIntoTemplate(platform::Services& services,
+                                            const std::function<void(TLineSink&)>& generate, const std::string& filter,
+                                            const std::string& defaultExt) {
+  auto file = AskOf(services).PromptSaveFile(std::string(), filter, defaultExt);
+  if (!file) return std::nullopt;
+  WriteIntoTemplate(*file, generate);
   return file;
 }
 
@@ -379,18 +493,18 @@ TExportMenuState ExportMenuState(const TSiteTree& tree, const TTreeEntry* select
 bool CanExportListSelection(const TNodeList& list) { return list.SelectedCount() > 0; }
 
 bool ExportAsHTMLList(platform::Services& services, const TTreeEntry* root) {
-  TLineList lines;
-  ExportHTMLTable(lines, root, 0);
-  const auto file = SaveIntoTemplate(services, BlockText(lines), kHTMLFilter, "htm");
+  KelAssert(root, "an export needs its root");
+  const auto file = SaveIntoTemplate(
+      services, [&](TLineSink& lines) { ExportHTMLTable(lines, root, 0); }, kHTMLFilter, "htm");
   if (!file) return false;
   OpenInBrowser(services, *file);
   return true;
 }
 
 bool ExportAsDHTMLTree(platform::Services& services, const TTreeEntry* root) {
-  TLineList lines;
-  ExportDHTMLTree(lines, root, 0);
-  const auto file = SaveIntoTemplate(services, BlockText(lines), kHTMLFilter, "htm");
+  KelAssert(root, "an export needs its root");
+  const auto file = SaveIntoTemplate(
+      services, [&](TLineSink& lines) { ExportDHTMLTree(lines, root, 0); }, kHTMLFilter, "htm");
   if (!file) return false;
   CopyTreeImages(services, *file);
   OpenInBrowser(services, *file);
@@ -398,9 +512,9 @@ bool ExportAsDHTMLTree(platform::Services& services, const TTreeEntry* root) {
 }
 
 bool ExportAsDHTMLTreeFramed(platform::Services& services, const TTreeEntry* root) {
-  TLineList lines;
-  ExportDHTMLTree(lines, root, 0);
-  const auto file = SaveIntoTemplate(services, BlockText(lines), kHTMLFilter, "htm");
+  KelAssert(root, "an export needs its root");
+  const auto file = SaveIntoTemplate(
+      services, [&](TLineSink& lines) { ExportDHTMLTree(lines, root, 0); }, kHTMLFilter, "htm");
   if (!file) return false;
   CopyTreeImages(services, *file);
   // The chosen file becomes the tree page; the chosen name gets the frameset.
@@ -418,9 +532,7 @@ bool ExportAsXMLFile(platform::Services& services, const TTreeEntry* root) {
   KelAssert(root, "an export needs its root");
   const auto file = PromptSaveFile(services, kXMLFilter, "xml");
   if (!file) return false;
-  TLineList lines;
-  ExportXML(lines, root, 0);
-  SaveTextToFile(*file, JoinLines(lines));
+  WriteLinesToFile(*file, [&](TLineSink& lines) { ExportXML(lines, root, 0); });
   OpenInBrowser(services, *file);
   return true;
 }
@@ -429,9 +541,7 @@ bool ExportFolderAsTXTFile(platform::Services& services, const TTreeEntry* root)
   KelAssert(root, "an export needs its root");
   const auto file = PromptSaveFile(services, kTXTFilter, "txt");
   if (!file) return false;
-  TLineList lines;
-  ExportTXT(lines, root, 0);
-  SaveTextToFile(*file, JoinLines(lines));
+  WriteLinesToFile(*file, [&](TLineSink& lines) { ExportTXT(lines, root, 0); });
   OpenInBrowser(services, *file);
   return true;
 }
@@ -440,9 +550,7 @@ bool ExportListAsHTMLTable(platform::Services& services, TNodeList& list) {
   list.FillAllRows();
   const auto file = PromptSaveFile(services, kHTMLFilter, "htm");
   if (!file) return false;
-  TLineList lines;
-  ExportListHTMLTable(lines, list);
-  SaveTextToFile(*file, JoinLines(lines));
+  WriteLinesToFile(*file, [&](TLineSink& lines) { ExportListHTMLTable(lines, list); });
   OpenInBrowser(services, *file);
   return true;
 }

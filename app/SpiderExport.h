@@ -6,6 +6,7 @@
 // to the commands, one call each.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,7 +48,17 @@ std::string CanonicalizeURL(std::string_view text);
 // Text for XML content: "&", "<" and ">" escaped; bytes that XML 1.0 forbids become "%XX".
 std::string EscapeXMLText(std::string_view text);
 
-// --- Generators: each appends the lines of `node` at `level` (0 for the export root) --------
+// --- Generators: each adds the lines of `node` at `level` (0 for the export root) -----------
+//
+// They walk the branch without recursion and hand every line on as it is made, so a branch
+// of any depth is written to its file without being held in memory.
+
+void ExportHTMLTable(TLineSink& lines, const TTreeEntry* node, int level);
+void ExportDHTMLTree(TLineSink& lines, const TTreeEntry* node, int level);
+void ExportXML(TLineSink& lines, const TTreeEntry* node, int level);
+void ExportTXT(TLineSink& lines, const TTreeEntry* node, int level);
+void ExportListHTMLTable(TLineSink& lines, TNodeList& list);
+// The same into a line list.
 
 void ExportHTMLTable(TLineList& lines, const TTreeEntry* node, int level);
 void ExportDHTMLTree(TLineList& lines, const TTreeEntry* node, int level);
@@ -66,10 +77,20 @@ std::string BlockText(const TLineList& lines);
 // else right after the first BODY tag, else in front of everything. The block alone when the
 // file cannot be read (above all, when it does not exist yet).
 std::string MergeIntoTemplate(const std::string& fileName, const std::string& block);
+// Writes into `fileName` the block whose lines `generate` makes, merged as MergeIntoTemplate
+// does, the lines going to the file as they come. A template that is not a regular file
+// is refused.
+void WriteIntoTemplate(const std::string& fileName, const std::function<void(TLineSink&)>& generate);
+// Replaces `fileName` with the lines that `generate` makes, each ended with CR LF.
+void WriteLinesToFile(const std::string& fileName, const std::function<void(TLineSink&)>& generate);
 // Asks for the file (empty name, `filter`, `defaultExt`) and writes `block` merged into it.
 // Returns the chosen file, or none when the user cancelled (nothing is written).
 std::optional<std::string> SaveIntoTemplate(platform::Services& services, const std::string& block,
                                             const std::string& filter, const std::string& defaultExt);
+// The same with the block's lines made by `generate` while the file is written.
+std::optional<std::string> SaveIntoTemplate(platform::Services& services,
+                                            const std::function<void(TLineSink&)>& generate, const std::string& filter,
+                                            const std::string& defaultExt);
 // Copies the program's file `source` next to `target` under the source's file name. An existing
 // file there is kept; returns whether the copy was made.
 bool CopyAppFile(platform::Services& services, const std::string& source, const std::string& target);

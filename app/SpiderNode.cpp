@@ -106,11 +106,33 @@ TSiteMap::TSiteMap() { SiteURI.Parse("http://LocalHost/"); }
 
 TSiteMap::~TSiteMap() = default;
 
+namespace {
+// "http" and "https" are one family (a site may move between them); every other scheme its own.
+std::string SchemeFamily(const std::string& protocol) {
+  const std::string p = LowerCase(protocol);
+  return p == "https" ? std::string("http") : p;
+}
+
+std::string ServerPort(const TURI& uri) {
+  TURI copy;
+  copy.Protocol = uri.Protocol;
+  copy.Port = uri.Port;
+  DropDefaultPort(copy);
+  return copy.Port;
+}
+}  // namespace
+
 bool IsInsideSite(const TURI& site, const TURI& uri) {
-  return SameText(uri.Host, site.Host) && StartsText(site.Path, uri.Path);
+  return SameText(uri.Host, site.Host) && ServerPort(uri) == ServerPort(site) &&
+         SchemeFamily(uri.Protocol) == SchemeFamily(site.Protocol) && StartsText(site.Path, uri.Path);
 }
 
 bool TSiteMap::IsInternal(const TURI& uri) const { return IsInsideSite(SiteURI, uri); }
+
+bool TSiteMap::IsRequestable(const TURI& uri) const {
+  if (SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https")) return true;
+  return SameText(uri.Protocol, "file") && SameText(uri.Host, "LocalHost") && SameText(SiteURI.Protocol, "file");
+}
 
 TSpiderNode* TSiteMap::CreateNode(const TURI* uri, TTreeEntry* treeNode) {
   Nodes_.push_back(std::make_unique<TSpiderNode>(*this, uri, treeNode, Count()));

@@ -143,8 +143,9 @@ std::string SizeText(int64_t size);
 // "Missing" for 0, else the date-time text.
 std::string DateText(TDateTime date);
 
-// Whether `uri` lies inside the site whose root is `site`: same host (ignoring case) and a path
-// that begins with the site root's path (ignoring case).
+// Whether `uri` lies inside the site whose root is `site`: same host (ignoring case), same port
+// (the scheme's default counts as none), same kind of scheme (http and https alike, file apart)
+// and a path that begins with the site root's path (ignoring case).
 bool IsInsideSite(const TURI& site, const TURI& uri);
 
 // The one site map: the site root and every spider node in creation order.
@@ -158,8 +159,11 @@ class TSiteMap {
   TURI SiteURI;           // protocol, host and folder of the crawl's start address
   bool Modified = false;  // changed since cleared, loaded or saved
 
-  // Same host (ignoring case) and a path that begins with the site root's path (ignoring case).
+  // IsInsideSite of the site root.
   bool IsInternal(const TURI& uri) const;
+  // Whether a request may be made for `uri`: "http" and "https" addresses; "file" addresses of
+  // this machine (host LocalHost) only in a crawl that started from a local file.
+  bool IsRequestable(const TURI& uri) const;
 
   int Count() const { return static_cast<int>(Nodes_.size()); }
   TSpiderNode* Node(int index) const { return Nodes_.at(static_cast<size_t>(index)).get(); }

@@ -27,6 +27,20 @@ const char* const kSiteRootCaptions[rkCount] = {"All",
                                                 "Email Addresses",
                                                 ""};
 
+TTreeEntry::~TTreeEntry() {
+  // The index refers to the children's captions; it goes before they do.
+  ChildIndex_.reset();
+  // Every entry below is taken out of its parent before it is freed, so no destructor recurses.
+  std::vector<std::unique_ptr<TTreeEntry>> pending = std::move(Children);
+  while (!pending.empty()) {
+    std::unique_ptr<TTreeEntry> entry = std::move(pending.back());
+    pending.pop_back();
+    entry->ChildIndex_.reset();
+    for (auto& child : entry->Children) pending.push_back(std::move(child));
+    entry->Children.clear();
+  }
+}
+
 TTreeEntry* TTreeEntry::PrevSibling() const {
   if (Index == 0) return nullptr;
   if (Parent) return Parent->Child(Index - 1);
@@ -191,16 +205,15 @@ TTreeEntry* TSiteTree::InsertURL(TURI& uri, TURI* referer, bool check) {
     else if (SameText(uri.Protocol, "news")) root = rkNews;
     node = InsertSpecialURL(uri, Root(root));
   } else {
-    uri.Parse(uri.Compose());
+    NormalizeURI(uri);
+    uri.Compose();  // an address without protocol or host cannot be filed
     const bool internal = Map.IsInternal(uri);
     node =
         internal ? FindOrAddPath(SiteRoot(), TreePathOf(uri), "/") : FindOrAddPath(Root(rkExternal), URLText(uri), "");
     KelAssert(node, "an address always has a tree entry");
     if (!HasNode(node)) {
       EnsureNode(node, uri);
-      const bool requestable =
-          SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https") || SameText(uri.Protocol, "file");
-      if (check && Queue && (ValidateExternalURLs || internal) && requestable)
+      if (check && Queue && (ValidateExternalURLs || internal) && Map.IsRequestable(uri))
         Queue->AddHeadRequest(uri.Compose(), referer ? referer->Compose() : uri.Compose(), HeadCallback);
     }
   }
@@ -208,7 +221,8 @@ TTreeEntry* TSiteTree::InsertURL(TURI& uri, TURI* referer, bool check) {
     TSpiderNode* refererNode = NodeOf(InsertURL(*referer, nullptr, true));
     NodeOf(node)->AddToReferers(refererNode);
   }
-  if (Map.Count() > kMaxSpiderNodes && Queue) Queue->SuspendWithMessage(kNodeLimitMessage);
+  // The limit guards a crawl; filing addresses without a check (loading a project) never trips it.
+  if (check && Map.Count() > kMaxSpiderNodes && Queue) Queue->SuspendWithMessage(kNodeLimitMessage);
   return node;
 }
 
@@ -238,18 +252,14 @@ void TSiteTree::ResetSiteTree() {
   Map.Modified = false;
 }
 
-namespace {
-void CollectMatching(TNodeList& list, TTreeEntry* entry, const std::function<bool(const TSpiderNode&)>& predicate) {
-  TSpiderNode* node = NodeOf(entry);
-  if (node && (!predicate || predicate(*node))) list.AddRow(entry);
-  for (const auto& child : entry->Children) CollectMatching(list, child.get(), predicate);
-}
-}  // namespace
-
 void TSiteTree::ListMatching(TNodeList& list, const std::function<bool(const TSpiderNode&)>& predicate) const {
   list.BeginUpdate();
   list.Clear();
-  for (const auto& top : Top_) CollectMatching(list, top.get(), predicate);
+  for (const auto& top : Top_)
+    ForEachInBranch(top.get(), [&](const TTreeEntry* entry) {
+      TSpiderNode* node = NodeOf(entry);
+      if (node && (!predicate || predicate(*node))) list.AddRow(const_cast<TTreeEntry*>(entry));
+    });
   list.EndUpdate();
 }
 

@@ -22,6 +22,8 @@ class TTreeEntry {
       : Caption(std::move(caption)), Parent(parent), Tree(tree), Index(index) {}
   TTreeEntry(const TTreeEntry&) = delete;
   TTreeEntry& operator=(const TTreeEntry&) = delete;
+  // Frees the branch below without recursion: a branch may be hundreds of thousands deep.
+  ~TTreeEntry();
 
   std::string Caption;
   TTreeEntry* Parent;           // none for a top-level entry
@@ -156,6 +158,42 @@ class TSiteTree {
   int UpdateDepth_ = 0;
   bool Quiet() const { return Resetting_ || UpdateDepth_ > 0; }
 };
+
+// Visits the branch of `root` depth-first without recursion, children in tree order: `enter`
+// before an entry's children, `leave` after them, each with the entry and its level (`level`
+// for the root, one more per step down).
+template <typename Enter, typename Leave>
+void WalkBranch(const TTreeEntry* root, int level, Enter&& enter, Leave&& leave) {
+  if (!root) return;
+  struct TFrame {
+    const TTreeEntry* Entry;
+    int Level;
+    size_t Next;
+  };
+  std::vector<TFrame> stack;
+  enter(root, level);
+  stack.push_back({root, level, 0});
+  while (!stack.empty()) {
+    TFrame& top = stack.back();
+    if (top.Next < top.Entry->Children.size()) {
+      const TTreeEntry* child = top.Entry->Children[top.Next++].get();
+      const int childLevel = top.Level + 1;
+      enter(child, childLevel);
+      stack.push_back({child, childLevel, 0});
+    } else {
+      const TFrame done = top;
+      stack.pop_back();
+      leave(done.Entry, done.Level);
+    }
+  }
+}
+
+// The same with `visit` before the children only.
+template <typename Visit>
+void ForEachInBranch(const TTreeEntry* root, Visit&& visit) {
+  WalkBranch(
+      root, 0, [&](const TTreeEntry* entry, int) { visit(entry); }, [](const TTreeEntry*, int) {});
+}
 
 // The captions of the top-level entries, in order.
 extern const char* const kSiteRootCaptions[rkCount];

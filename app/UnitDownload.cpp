@@ -45,7 +45,7 @@ std::string CacheFileNameFor(const std::string& cacheFolder, const std::string& 
 
 std::string DownloadStatusText(const std::string& url) {
   const TURI uri(url);
-  const std::string path = uri.Path + uri.Document;
+  const std::string path = URLPathOf(uri);
   const size_t cut = path.find_last_of("/\\:");
   std::string last = cut == std::string::npos ? path : path.substr(cut + 1);
   if (last.empty()) last = "Downloading";
@@ -118,6 +118,7 @@ int32_t TThreadDownload::Download() {
   if (ec) return kDownloadFailed;
   THTTPDownload download(URL, target);
   download.Proxy = Proxy;
+  download.IdleTimeout = IdleTimeout;
   download.OnProgress = [this](int64_t done, int64_t total) { return OnProgress(done, total); };
   {
     std::lock_guard lock(RunningMutex_);
@@ -180,7 +181,10 @@ bool TFormDownload::ExecuteDownload(const std::string& caption, std::string& nam
   thread.URL = name;
   thread.CacheFolder = Services.Dirs ? InternetCacheFolder(*Services.Dirs)
                                      : (std::filesystem::temp_directory_path() / "Quorlix/Tessaly").string();
-  if (Settings_) Settings_->ApplyTo(thread.Proxy);
+  if (Settings_) {
+    Settings_->ApplyTo(thread.Proxy);
+    thread.IdleTimeout = Settings_->Limits().Timeout;
+  }
 
   platform::TransferWindow* w = Window_;
   if (!w) {

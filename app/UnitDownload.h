@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -40,9 +41,11 @@ class TThreadDownload {
   TThreadDownload(const TThreadDownload&) = delete;
   TThreadDownload& operator=(const TThreadDownload&) = delete;
 
-  std::string URL;            // the address to download
-  std::string CacheFolder;    // where the copy goes (see CacheFileNameFor)
-  TProxyParams Proxy;         // the proxy to go through, when its server is set
+  std::string URL;          // the address to download
+  std::string CacheFolder;  // where the copy goes (see CacheFileNameFor)
+  TProxyParams Proxy;       // the proxy to go through, when its server is set
+  // The longest wait for data before the download fails (0: none); no limit on the whole.
+  std::chrono::milliseconds IdleTimeout = TTransferLimits::kDefaultTimeout;
   std::string CacheFileName;  // the copy's path; read it only after the thread has ended
   int64_t Progress = 0;       // bytes received, as last reported
   int64_t ProgressMax = 0;    // bytes expected, as last reported (0 when unknown)

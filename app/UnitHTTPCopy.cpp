@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "Kel/KelError.h"
+#include "Kel/KelHTTPTypes.h"
 #include "app/UnitHTTPSettings.h"
 #include "platform/TransferWindow.h"
 
@@ -58,7 +59,10 @@ bool TFormHTTPCopy::Execute(const std::string& localPath, const std::string& url
   } done{Running_};
 
   TRun run(url, localPath);
-  if (Settings_) Settings_->ApplyTo(run.Download.Proxy);
+  if (Settings_) {
+    Settings_->ApplyTo(run.Download.Proxy);
+    run.Download.IdleTimeout = Settings_->Limits().Timeout;
+  }
   run.Download.Cookies = &Cookies_;
   return Window_ ? RunInWindow(run, url, statusText) : RunInPlace(run);
 }

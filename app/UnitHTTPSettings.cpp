@@ -65,6 +65,8 @@ void TFormHTTPSettings::Changed() {
   v.Username = EditUsername.Text;
   v.Password = EditPassword.Text;
   v.BasicAuth = EditBasicAuth.Checked;
+  v.Timeout = EditTimeout.Text;
+  v.MaxPageSize = EditMaxPageSize.Text;
   std::lock_guard lock(Mutex_);
   Snapshot_ = std::move(v);
 }
@@ -75,6 +77,8 @@ void TFormHTTPSettings::SetValues(const THTTPSettingsValues& values) {
   EditUsername.Text = values.Username;
   EditPassword.Text = values.Password;
   EditBasicAuth.Checked = values.BasicAuth;
+  EditTimeout.Text = values.Timeout;
+  EditMaxPageSize.Text = values.MaxPageSize;
   Changed();
 }
 
@@ -90,6 +94,8 @@ std::vector<TControlBinding> TFormHTTPSettings::Controls() {
       TControlBinding::Text("EditUsername", EditUsername.Text),
       TControlBinding::Text("EditPassword", EditPassword.Text),
       TControlBinding::CheckBox("EditBasicAuth", EditBasicAuth.Checked),
+      TControlBinding::Text("EditTimeout", EditTimeout.Text),
+      TControlBinding::Text("EditMaxPageSize", EditMaxPageSize.Text),
   };
 }
 
@@ -117,4 +123,15 @@ void TFormHTTPSettings::ApplyTo(TProxyParams& params) const {
   params.BasicAuthentication = v.BasicAuth;
 }
 
-void TFormHTTPSettings::ApplyTo(THTTPClient& client) const { ApplyTo(client.ProxyParams); }
+TTransferLimits TFormHTTPSettings::Limits() const {
+  const THTTPSettingsValues v = Values();
+  TTransferLimits limits;
+  if (const std::chrono::milliseconds timeout = SecondsOf(v.Timeout); timeout.count() > 0) limits.Timeout = timeout;
+  if (const int64_t size = BytesOf(v.MaxPageSize); size > 0) limits.MaxPageSize = size;
+  return limits;
+}
+
+void TFormHTTPSettings::ApplyTo(THTTPClient& client) const {
+  ApplyTo(client.ProxyParams);
+  client.Limits = Limits();
+}

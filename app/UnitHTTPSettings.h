@@ -1,5 +1,5 @@
 // The "HTTP Settings" dialog's logic: the proxy every HTTP client of the program uses, kept in
-// "Settings.ini" and defaulting to the system's proxy.
+// "Settings.ini" and defaulting to the system's proxy, and the limits of every transfer.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 
 class THTTPClient;
 struct TProxyParams;
+struct TTransferLimits;
 namespace platform {
 class Network;
 }
@@ -24,13 +25,19 @@ struct TProxyHostPort {
 };
 TProxyHostPort ProxyForProtocol(const std::string& proxyList, const std::string& protocol);
 
-// The five values as the controls hold them.
+// The values as the controls hold them.
 struct THTTPSettingsValues {
   std::string Server;      // EditServer.Text; empty: no proxy
   std::string Port = "0";  // EditPort.Text
   std::string Username;    // EditUsername.Text
   std::string Password;    // EditPassword.Text
   bool BasicAuth = false;  // EditBasicAuth.Checked
+  // EditTimeout.Text: seconds a crawl request's whole answer may take, and a download may wait
+  // for data. Anything but a positive number gives the default, 60.
+  std::string Timeout = "60";
+  // EditMaxPageSize.Text: the most bytes of a page kept. Anything but a positive number gives
+  // the default, 33554432 (32 MiB).
+  std::string MaxPageSize = "33554432";
   bool operator==(const THTTPSettingsValues&) const = default;
 };
 
@@ -58,6 +65,8 @@ class TFormHTTPSettings {
   TEdit EditUsername;
   TEdit EditPassword;
   TCheckBox EditBasicAuth;
+  TEdit EditTimeout{"60"};
+  TEdit EditMaxPageSize{"33554432"};
   void Changed();
 
   // The controls in ownership order, as the settings files store them.
@@ -76,9 +85,11 @@ class TFormHTTPSettings {
   // nothing and keeps the edits until the next restore. Returns whether OK was pressed.
   bool Run(const std::function<bool(TFormHTTPSettings&)>& showModal);
 
-  // Copies the current values into a client's proxy parameters; safe on any thread.
+  // Copies the current values into a client's proxy parameters and limits; safe on any thread.
   void ApplyTo(THTTPClient& client) const;
   void ApplyTo(TProxyParams& params) const;
+  // The current limits; safe on any thread.
+  TTransferLimits Limits() const;
 
  private:
   void DefaultsFromSystem(platform::Network& network);

@@ -81,16 +81,17 @@ void TFormHTTPClientView::UpdateDisplay() {
 }
 
 void TFormHTTPClientView::ShowWindow() {
+  show();
   if (!Placed_) {
+    // Placed once shown, when the window manager's frame is known: its outer edges on the work
+    // area's right and bottom edges.
     Placed_ = true;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
       const QRect area = screen->availableGeometry();
       const QRect frame = frameGeometry();
-      const QSize extra = frame.size() - size();  // the window manager's frame
-      move(area.right() - width() - extra.width() + 1, area.bottom() - height() - extra.height() + 1);
+      move(pos() + QPoint(area.right() - frame.right(), area.bottom() - frame.bottom()));
     }
   }
-  show();
   raise();
 }
 

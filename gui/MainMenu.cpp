@@ -58,7 +58,7 @@ QToolButton* TMainMenu::Button(const char* name, const QString& caption, const Q
   return b;
 }
 
-TMainMenu::TMainMenu(QMainWindow& window) : QObject(&window), Window_(window) {
+TMainMenu::TMainMenu(QMainWindow& window) : QObject(&window) {
   QMenuBar* bar = Name(window.menuBar(), "MainMenu", "Main Menu");
   MIFile = Name(bar->addMenu(tr("&File")), "MIFile", tr("&File"));
   MINew = Item(MIFile, "MINew", tr("&New Project"), QStringLiteral("new"));
@@ -182,8 +182,6 @@ TMainMenu::TMainMenu(QMainWindow& window) : QObject(&window), Window_(window) {
   PILargeIcons->setVisible(false);
   TBViews->setMenu(PMViews);
   TBViews->setPopupMode(QToolButton::InstantPopup);
-  // The main menu shows the tool bar's pictures.
-  (void)Window_;
 }
 
 QAction* TMainMenu::StyleItem(int style) const {

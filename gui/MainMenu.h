@@ -55,7 +55,6 @@ class TMainMenu : public QObject {
   QAction* Item(QMenu* menu, const char* name, const QString& caption, const QString& icon = QString());
   QToolButton* Button(const char* name, const QString& caption, const QString& hint, const QString& icon,
                       QAction* item);
-  QMainWindow& Window_;
 };
 
 }  // namespace gui

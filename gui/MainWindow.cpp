@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSplitter>
@@ -117,6 +118,8 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   FormSpelling = new TFormSpellingView(App.Spelling, options.WebEngine, this);
   FormSplash = new TFormSplash(this);
   FormShutDown = new TFormShutDown(this);
+  // A double-click on an entry without children shows its properties, through the tree menu.
+  OnNodeProperties = [this](TSpiderNode*) { InvokeMenuItem(Popups->TVProperties); };
   ConnectCommands();
   Qt.Ask.SetParent(this);
   Qt.View.OnNavigate = [this](const std::string& target) { PanelWebBrowser->Navigate(target); };
@@ -357,11 +360,6 @@ void TFormTessalyView::ConnectCommands() {
     connect(view, &QWidget::customContextMenuRequested, this,
             [this, view](const QPoint& at) { Popups->PMListView->popup(view->viewport()->mapToGlobal(at)); });
   }
-  // A double-click on an entry without children shows its properties.
-  connect(TreeView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
-    TTreeEntry* entry = SiteTreeModel::EntryOf(index);
-    if (entry && !entry->HasChildren() && entry == App.Main.Selected()) InvokeMenuItem(Popups->TVProperties);
-  });
 
   // View
   connect(m.MIView, &QMenu::aboutToShow, this, &TFormTessalyView::RefreshViewMenu);
@@ -394,7 +392,7 @@ void TFormTessalyView::ConnectCommands() {
   // The address bar.
   connect(edit, &QLineEdit::textEdited, this, &TFormTessalyView::AddressEdited);
   connect(EditURL, &QComboBox::activated, this, [this] { AddressEdited(EditURL->currentText()); });
-  connect(edit, &QLineEdit::returnPressed, this, [this] { PressButton(ButtonSpider); });
+  edit->installEventFilter(this);  // Enter presses Start
   connect(ButtonSpider, &QPushButton::clicked, this, [this, &main] { Command([&main] { main.ButtonSpiderPress(); }); });
   connect(ButtonBrowse, &QPushButton::clicked, this, [this, &main] {
     Command([this, &main] {
@@ -420,6 +418,13 @@ void TFormTessalyView::ConnectCommands() {
     Command([&main, column] { main.List.ColumnClick(column); });
     ListView->ShowSortIndicator(main.List.SortColumn, main.List.SortDirection);
     ApplyListSelection();
+  });
+  connect(TreeView, &QTreeView::doubleClicked, this, [this] {
+    TTreeEntry* entry = App.Main.Selected();
+    if (entry && !entry->HasChildren() && NodeOf(entry) && OnNodeProperties) {
+      TSpiderNode* node = NodeOf(entry);
+      Command([this, node] { OnNodeProperties(node); });
+    }
   });
   connect(SplitterLeft, &QSplitter::splitterMoved, this, &TFormTessalyView::SizeStatusPanels);
   connect(&Timer, &QTimer::timeout, this, &TFormTessalyView::TimerTimer);
@@ -824,6 +829,14 @@ void TFormTessalyView::changeEvent(QEvent* event) {
 }
 
 bool TFormTessalyView::eventFilter(QObject* watched, QEvent* event) {
+  // Enter in the address box is swallowed and presses Start.
+  if (watched == EditURL->lineEdit() && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      PressButton(ButtonSpider);
+      return true;
+    }
+  }
   // The right mouse button selects the entry under the pointer (none there: no selection), so
   // that the context menu acts on it.
   if (watched == TreeView->viewport() && event->type() == QEvent::MouseButtonPress) {

@@ -14,8 +14,8 @@ class QSplitter;
 class QToolButton;
 class QTreeView;
 class TTessalyApp;
-class TTreeEntry;
 class TSpiderNode;
+class TTreeEntry;
 
 namespace gui {
 
@@ -83,6 +83,10 @@ class TFormTessalyView : public QMainWindow {
   // Translates every window from the translation store (once, at the first activation).
   void TranslateWindows();
   bool Translated() const { return Translated_; }
+
+  // A double-click on a tree entry without children that has a node: the node's properties
+  // (the properties dialog sets this).
+  std::function<void(TSpiderNode*)> OnNodeProperties;
 
   // Widgets, by their names.
   TMainMenu* Menu;

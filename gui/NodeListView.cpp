@@ -61,6 +61,8 @@ void TNodeListView::SetViewStyle(int style) {
       Icons->setViewMode(QListView::IconMode);
       Icons->setIconSize(QSize(32, 32));
       Icons->setGridSize(QSize(120, 72));
+      // Each caption is measured on its own, so that none is cut to the width of the first.
+      Icons->setUniformItemSizes(false);
       Icons->setWordWrap(true);
       Icons->setMovement(QListView::Static);
       break;
@@ -70,6 +72,7 @@ void TNodeListView::SetViewStyle(int style) {
       Icons->setWrapping(true);
       Icons->setIconSize(QSize(16, 16));
       Icons->setGridSize(QSize(160, 20));
+      Icons->setUniformItemSizes(true);
       break;
     case vsList:
       Icons->setViewMode(QListView::ListMode);
@@ -77,6 +80,7 @@ void TNodeListView::SetViewStyle(int style) {
       Icons->setWrapping(true);
       Icons->setIconSize(QSize(16, 16));
       Icons->setGridSize(QSize(180, 20));
+      Icons->setUniformItemSizes(true);
       break;
     default:
       Style_ = vsDetails;

@@ -80,8 +80,14 @@ int main(int argc, char* argv[]) {
   Shoot(&w, out + "/01-start-page.png");
 
   w.OpenArgument(start.toStdString());
-  Wait([&] { return desktop.App->Pool.IsBusy(); }, 2000);
-  Shoot(&w, out + "/02-crawling.png");
+  // Stopped at once: the requests already queued wait in the Connection Status window.
+  desktop.App->Main.ButtonStopClick();
+  Wait([&] { return !desktop.App->Pool.IsBusy(); }, 10000);
+  desktop.App->Pool.ProcessQueue();
+  Settle();
+  Shoot(&w, out + "/02-stopped.png");
+  Shoot(w.FormHTTPClient, out + "/02-connection-status-stopped.png");
+  desktop.App->Pool.ResumeRequests();
   if (!Wait([&] { return desktop.App->Pool.IsIdle() && !desktop.App->Pool.IsBusy(); }, 60000)) {
     std::cerr << "the crawl did not end\n";
     return 1;

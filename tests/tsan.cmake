@@ -1,11 +1,12 @@
-# The request pool, the crawl, the downloads and the headless hand-over under ThreadSanitizer:
-# the core's sources, the test support and these suites compiled again with -fsanitize=thread
-# into one test program.
+# The request pool, the crawl, the downloads, the transfer limits and the headless hand-over under
+# ThreadSanitizer: the core's sources, the test support and these suites compiled again with
+# -fsanitize=thread into one test program.
 option(TESSALY_TSAN_TESTS "Build and run the ThreadSanitizer tests" ON)
 if(TESSALY_TSAN_TESTS)
   set(TESSALY_TSAN -fsanitize=thread -fno-omit-frame-pointer)
   add_executable(test_tsan
     ${CMAKE_CURRENT_SOURCE_DIR}/Dialogs/HTTPClientTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/Kel/KelTransferLimitsTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/app/CrawlTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/app/DownloadThreadTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/app/DownloadToLocalFileTest.cpp
@@ -16,7 +17,7 @@ if(TESSALY_TSAN_TESTS)
   target_compile_options(test_tsan PRIVATE ${TESSALY_WARNINGS} ${TESSALY_TSAN})
   target_link_options(test_tsan PRIVATE ${TESSALY_TSAN})
   target_link_libraries(test_tsan PRIVATE GTest::gtest_main Threads::Threads PkgConfig::CURL PkgConfig::HTTPLIB
-                                          OpenSSL::SSL OpenSSL::Crypto)
+                                          OpenSSL::SSL OpenSSL::Crypto ZLIB::ZLIB)
   add_dependencies(test_tsan tessaly_dictionary tessaly_images)
   gtest_discover_tests(test_tsan
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}

@@ -1,5 +1,6 @@
 #include "tools/CrawlOptions.h"
 
+#include "Kel/KelHTTPTypes.h"
 #include "Kel/KelStr.h"
 #include "app/SpiderExport.h"
 #include "app/SpiderTools.h"
@@ -17,6 +18,18 @@ void SetThreads(CrawlOptions& o, const std::string& n) {
   const int32_t threads = StrToIntDef(n, 0);
   if (threads < 1 || threads > 64) throw CrawlUsageError{"--threads needs a number from 1 to 64, not '" + n + "'"};
   o.Threads = threads;
+}
+
+void SetTimeout(CrawlOptions& o, const std::string& seconds) {
+  if (SecondsOf(seconds).count() <= 0)
+    throw CrawlUsageError{"--timeout needs a positive number of seconds, not '" + seconds + "'"};
+  o.Timeout = seconds;
+}
+
+void SetMaxPageSize(CrawlOptions& o, const std::string& bytes) {
+  if (BytesOf(bytes) <= 0)
+    throw CrawlUsageError{"--max-page-size needs a positive number of bytes, not '" + bytes + "'"};
+  o.MaxPageSize = bytes;
 }
 
 void SetList(CrawlOptions& o, const std::string& category) {
@@ -49,6 +62,14 @@ const CrawlOption kOptions[] = {
      "embed, object, script, iframe src): no stylesheets, srcset, media or CSS",
      [](CrawlOptions& o, const std::string&) { o.ClassicLinks = true; }},
     {"--threads", "", "N", "run N requests at a time (default 4)", SetThreads},
+    {"--timeout", "", "SECONDS",
+     "give up a request whose answer takes longer (default 60);\n"
+     "it counts as broken: \"Timed out after 60 s\"",
+     SetTimeout},
+    {"--max-page-size", "", "BYTES",
+     "read at most BYTES of a page, decoded (default 33554432,\n"
+     "32 MiB); a longer page is read that far",
+     SetMaxPageSize},
     {"--list", "", "CATEGORY",
      "the category the list exports use (default \"All\"): \"All\",\n"
      "\"Broken Links\", \"Redirected Links\", \"HTML\", \"Images\", \"Audio\",\n"

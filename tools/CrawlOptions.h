@@ -29,6 +29,9 @@ struct CrawlOptions {
   std::optional<bool> External;
   bool ClassicLinks = false;  // "Check Page Resources" off for this crawl
   int Threads = TFormHTTPClient::kDefaultMaxThreads;
+  // The limits of every request, as the HTTP settings take them; none: the settings' own.
+  std::optional<std::string> Timeout;      // seconds, "60" or "0.5"
+  std::optional<std::string> MaxPageSize;  // bytes
   std::string List = "All";
   bool Quiet = false;
   bool Help = false;     // print the usage and end

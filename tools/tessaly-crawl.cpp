@@ -1,6 +1,7 @@
 // tessaly-crawl: the crawl of the desktop program from a terminal or a CI job. It runs the same
 // core on the headless platform: questions get their safe default answer, notices and errors go
 // to standard error, file dialogs are answered with the files given on the command line.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -21,18 +22,25 @@
 #include "platform/HeadlessServices.h"
 #include "platform/System.h"
 #include "tools/CrawlOptions.h"
+#include "tools/TerminalText.h"
 
 namespace {
 
 const char* const kVersion = "tessaly-crawl 0.1.0";
 
+// The first Ctrl-C ends the crawl at once and reports what was found; a second one ends the
+// program there and then.
 std::atomic<bool> gInterrupted{false};
-extern "C" void OnInterrupt(int) { gInterrupted = true; }
+extern "C" void OnInterrupt(int) {
+  if (gInterrupted.exchange(true)) _exit(kInterrupted);
+}
 
 // The live progress line: rewritten in place on a terminal, a plain line now and then otherwise.
+// Its text is shown escaped; its own cursor controls go to `raw`, the terminal's stream below
+// the filter.
 class ProgressLine {
  public:
-  explicit ProgressLine(bool quiet) : Quiet_(quiet), Terminal_(isatty(STDERR_FILENO) != 0) {}
+  ProgressLine(bool quiet, std::streambuf* raw) : Quiet_(quiet), Terminal_(isatty(STDERR_FILENO) != 0), Raw_(raw) {}
   void Update(const TTessalyApp& app, bool force = false) {
     if (Quiet_) return;
     const auto now = std::chrono::steady_clock::now();
@@ -41,37 +49,62 @@ class ProgressLine {
     Last_ = now;
     const int active = app.Pool.ActiveCount();
     const std::string text =
-        Format("%ld done, %d active, %d pending, %d addresses  %s", app.Main.Crawl.RequestsDone(), active,
-               app.Pool.TotalCount() - active, app.Map.Count(), app.Pool.CurrentURL.c_str());
+        TerminalText(Format("%ld done, %d active, %d pending, %d addresses  %s", app.Main.Crawl.RequestsDone(), active,
+                            app.Pool.TotalCount() - active, app.Map.Count(), app.Pool.CurrentURL.c_str()));
     if (Terminal_) {
-      std::string shown = text.size() > 150 ? text.substr(0, 147) + "..." : text;
-      std::cerr << "\r\033[K" << shown << std::flush;
+      // Cut, then escaped again: a cut through a character leaves no stray byte.
+      const std::string shown = text.size() > 150 ? TerminalText(text.substr(0, 147)) + "..." : text;
+      std::cerr << std::flush;
+      Raw_ << "\r\033[K" << shown << std::flush;
       Shown_ = true;
     } else {
       std::cerr << text << "\n";
     }
   }
   void Clear() {
-    if (Shown_) std::cerr << "\r\033[K" << std::flush;
+    if (Shown_) Raw_ << "\r\033[K" << std::flush;
     Shown_ = false;
   }
 
  private:
   bool Quiet_, Terminal_;
+  std::ostream Raw_;
   bool Shown_ = false;
   std::chrono::steady_clock::time_point Last_{};
 };
 
-// Serves the pool until it has nothing left to do (or a limit or Ctrl-C stopped it).
+// Everything printed on standard output and standard error passes through TerminalText while
+// this lives; the streams get their own buffers back, flushed, when it goes.
+class TerminalGuard {
+ public:
+  TerminalGuard() : OutRaw_(std::cout.rdbuf()), ErrRaw_(std::cerr.rdbuf()), Out_(OutRaw_), Err_(ErrRaw_) {
+    std::cout.rdbuf(&Out_);
+    std::cerr.rdbuf(&Err_);
+  }
+  ~TerminalGuard() {
+    std::cout.flush();
+    std::cerr.flush();
+    std::cout.rdbuf(OutRaw_);
+    std::cerr.rdbuf(ErrRaw_);
+  }
+  std::streambuf* RawErr() const { return ErrRaw_; }
+
+ private:
+  std::streambuf* OutRaw_;
+  std::streambuf* ErrRaw_;
+  TTerminalFilter Out_, Err_;
+};
+
+// Serves the pool until it has nothing left to do (or a limit stopped it). Ctrl-C ends every
+// running request at once and drops the queue; what was found stays.
 void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& progress) {
-  bool stopped = false;
   for (;;) {
     ui.WaitAndProcess(std::chrono::milliseconds(50));
-    progress.Update(app);
-    if (gInterrupted && !stopped) {
-      app.Main.ButtonStopClick();
-      stopped = true;
+    if (gInterrupted) {
+      app.Pool.TerminateAll();
+      break;
     }
+    progress.Update(app);
     if (app.Pool.IsIdle()) break;
   }
   ui.ProcessMessages();
@@ -99,7 +132,7 @@ void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const CrawlOption
   if (!written) throw EError("nothing was written to " + file);
 }
 
-int Run(const CrawlOptions& o) {
+int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   platform::SystemNetwork network;
   platform::SystemPaths paths;
   platform::HeadlessServices headless(network, paths);
@@ -114,8 +147,12 @@ int Run(const CrawlOptions& o) {
   }
   if (o.External) app.Main.Tree.ValidateExternalURLs = *o.External;
   if (o.ClassicLinks) app.Main.Crawl.CheckPageResources = false;
+  if (o.Timeout) app.HTTPSettings.EditTimeout.Text = *o.Timeout;
+  if (o.MaxPageSize) app.HTTPSettings.EditMaxPageSize.Text = *o.MaxPageSize;
+  app.HTTPSettings.Changed();
 
-  ProgressLine progress(o.Quiet);
+  ProgressLine progress(o.Quiet, rawErr);
+  bool crawled = false;
   if (!o.Open.empty()) {
     try {
       if (!SameText(std::filesystem::path(o.Open).extension().string(), ".tly"))
@@ -130,13 +167,16 @@ int Run(const CrawlOptions& o) {
       return kFailed;
     }
   } else {
+    // Kept to the end: a Ctrl-C after the crawl still ends with status 130, a second one at once.
+    crawled = true;
     std::signal(SIGINT, OnInterrupt);
+    app.Main.Crawl.Interrupted = &gInterrupted;
     app.Main.EditURL = o.Start;
     app.Main.ButtonSpiderClick();
     RunCrawl(app, headless.Ui, progress);
-    std::signal(SIGINT, SIG_DFL);
   }
-  const bool suspended = (app.Pool.MessageShown() || !app.Pool.IsEmpty()) && !gInterrupted;
+  // Only a crawl can be suspended: a loaded project's status says what its map holds.
+  const bool suspended = crawled && (app.Pool.MessageShown() || !app.Pool.IsEmpty()) && !gInterrupted;
 
   try {
     if (!o.Save.empty()) app.Main.SaveProject(o.Save);
@@ -165,6 +205,11 @@ int Run(const CrawlOptions& o) {
 // Every failure ends with a one-line message and status 2: a usage error, an EError of a
 // command, a failed assertion or any other exception.
 int main(int argc, char** argv) {
+  // Page bodies of a megabyte and more get memory of their own from the system and give it back
+  // when the page is done; otherwise the allocator would keep them in its heaps after raising
+  // its threshold, and a few large pages would hold their memory for the rest of the run.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+  TerminalGuard terminal;
   try {
     const CrawlOptions options = ParseCrawlArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (options.Help) {
@@ -175,7 +220,7 @@ int main(int argc, char** argv) {
       std::cout << kVersion << "\n";
       return kClean;
     }
-    return Run(options);
+    return Run(options, terminal.RawErr());
   } catch (const CrawlUsageError& e) {
     std::cerr << "tessaly-crawl: " << e.Message << "\n"
               << "Try 'tessaly-crawl --help'.\n";

@@ -381,24 +381,42 @@ TEST_F(LocalFetchTest, GetCopiesTheWholeFile) {
   EXPECT_EQ(events, (std::vector<std::string>{"begin 100", "work 100", "end", "work 100"}));
 }
 
-TEST_F(LocalFetchTest, MissingFilesFoldersAndHugeFilesGiveTheNotFoundAnswer) {
+TEST_F(LocalFetchTest, MissingFilesAndFoldersAreNotFoundAndHugeFilesTooLarge) {
   Dir.Write("folder/inside.html", "x");
   const std::string huge = Dir.File("huge.html");
   { std::ofstream touch(huge); }
   ASSERT_EQ(truncate(huge.c_str(), 2LL * 1024 * 1024 * 1024), 0);  // sparse: 2 GiB
-  for (const std::string relative : {"missing.html", "folder/", "huge.html"}) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"missing.html", "HTTP/1.1 404 Not Found"},
+      {"folder/", "HTTP/1.1 404 Not Found"},
+      {"huge.html", "File too large"},  // does not fit the 32-bit length; nothing is read
+  };
+  for (const auto& [relative, text] : cases) {
     for (const THTTPMethod method : {THTTPMethod::Head, THTTPMethod::Get}) {
-      SCOPED_TRACE(relative + (method == THTTPMethod::Head ? " HEAD" : " GET"));
+      SCOPED_TRACE(std::string(relative) + (method == THTTPMethod::Head ? " HEAD" : " GET"));
       THTTPClient client;
       std::string body;
       EXPECT_NO_THROW(Fetch(client, method, Address(relative), nullptr, &body));
-      EXPECT_EQ(client.Response.ResponseText, "HTTP/1.1 404 Not Found");
-      EXPECT_EQ(client.Response.ResponseCode(), 404);
+      EXPECT_EQ(client.Response.ResponseText, text);
+      EXPECT_EQ(client.Response.ResponseCode(), text[0] == 'H' ? 404 : -1);
       EXPECT_EQ(client.Response.ContentLength, -1);
       EXPECT_EQ(client.Response.ContentType, "");
       EXPECT_EQ(body, "");
     }
   }
+}
+
+TEST_F(LocalFetchTest, PageBeyondTheLimitIsReadAsFarAsTheLimit) {
+  const std::string content(100000, 'a');
+  Dir.Write("long.html", content);
+  THTTPClient client;
+  client.Limits.MaxPageSize = 65536;
+  std::string body;
+  Fetch(client, THTTPMethod::Get, Address("long.html"), nullptr, &body);
+  EXPECT_EQ(client.Response.ResponseText, "HTTP/1.1 200 OK (page cut off at 64 KiB)");
+  EXPECT_EQ(client.Response.ResponseCode(), 200);
+  EXPECT_EQ(client.Response.ContentLength, 100000);
+  EXPECT_EQ(body, content.substr(0, 65536));
 }
 
 TEST_F(LocalFetchTest, SchemeInCapitalsAndMediaTypes) {

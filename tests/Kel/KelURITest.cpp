@@ -51,6 +51,12 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"#top", Fields("", "", "", "", "", "", "#top", "", "")},
         ParseCase{"C:\\site\\f.html", Fields("", "", "", "", "", "C:/site/", "f.html", "", "")},
         ParseCase{"http://h", Fields("http", "", "", "h", "", "/", "", "", "")},
+        ParseCase{"http://[::1]:8080/a.html", Fields("http", "", "", "[::1]", "8080", "/", "a.html", "", "")},
+        ParseCase{"http://u@[fe80::1%25eth0]/", Fields("http", "u", "", "[fe80::1%25eth0]", "", "/", "", "", "")},
+        ParseCase{"http://[::1]x:80/", Fields("http", "", "", "[::1]x:80", "", "/", "", "", "")},
+        ParseCase{"http://[::1/", Fields("http", "", "", "[::1", "", "/", "", "", "")},
+        ParseCase{"go.php?to=http://x.org/y", Fields("", "", "", "", "", "", "go.php", "?to=http://x.org/y", "")},
+        ParseCase{"1http://x/", Fields("", "", "", "", "", "1http://x/", "", "", "")},
         ParseCase{"", Fields("", "", "", "", "", "", "", "", "")}));
 
 TEST(TURI, ComposeFailsWithoutProtocolOrHost) {
@@ -97,15 +103,51 @@ INSTANTIATE_TEST_SUITE_P(
         ResolveCase{"../img/a.gif", "http://host/dir/img/a.gif"}, ResolveCase{"b.html", "http://host/dir/sub/b.html"},
         ResolveCase{"/top.html", "http://host/top.html"}, ResolveCase{"./c.html", "http://host/dir/sub/c.html"},
         ResolveCase{"../../../../z.html", "http://host/z.html"},
-        ResolveCase{"a+b.html", "http://host/dir/sub/a b.html"},
+        // "+" in a link is a plus.
+        ResolveCase{"a+b.html", "http://host/dir/sub/a+b.html"},
+        ResolveCase{"Visual_C++", "http://host/dir/sub/Visual_C++"},
+        ResolveCase{"operator+.html", "http://host/dir/sub/operator+.html"},
         ResolveCase{"x%20y.html", "http://host/dir/sub/x y.html"},
         ResolveCase{"a&amp;b.html", "http://host/dir/sub/a&b.html"},
         ResolveCase{"&amp;lt;", "http://host/dir/sub/&lt;"}, ResolveCase{"#top", "http://host/dir/sub/#top"},
         ResolveCase{"?p=1", "http://host/dir/sub/?p=1"}, ResolveCase{"", "http://host/dir/sub/"},
-        ResolveCase{"  b.html\t", "http://host/dir/sub/b.html"}, ResolveCase{"//cdn/lib.js", "http://host//cdn/lib.js"},
+        ResolveCase{"  b.html\t", "http://host/dir/sub/b.html"}, ResolveCase{"//cdn/lib.js", "http://cdn/lib.js"},
         ResolveCase{"JavaScript:void(0)", "JavaScript:void(0)"}, ResolveCase{"mailto:webmaster", "mailto:webmaster"},
         ResolveCase{"http://Other:8080/x/../y/./z.html", "http://Other:8080/y/z.html"},
-        ResolveCase{"a/./b/././c.html", "http://host/dir/sub/a/b/./c.html"}));
+        ResolveCase{"a/./b/././c.html", "http://host/dir/sub/a/b/c.html"},
+        // Another port is kept; the scheme's default port is no port.
+        ResolveCase{"http://host:8081/a.html", "http://host:8081/a.html"},
+        ResolveCase{"http://host:80/a.html", "http://host/a.html"},
+        ResolveCase{"https://host:443/a.html", "https://host/a.html"},
+        // IPv6 literals.
+        ResolveCase{"http://[::1]:8080/a.html", "http://[::1]:8080/a.html"},
+        ResolveCase{"http://[2001:db8::7]/x/../a.html", "http://[2001:db8::7]/a.html"},
+        ResolveCase{"http://[::1]:80/", "http://[::1]/"},
+        // Text before ":" or "://" is a scheme only when it is a scheme name.
+        ResolveCase{"go.php?to=http://x.org/y", "http://host/dir/sub/go.php?to=http://x.org/y"},
+        ResolveCase{"login?next=https://a.org/b", "http://host/dir/sub/login?next=https://a.org/b"},
+        ResolveCase{"a b://x/y", "http://host/dir/sub/a b:/x/y"},
+        ResolveCase{"x?javascript:go()", "http://host/dir/sub/x?javascript:go()"},
+        // Numeric character references, decimal and hexadecimal, besides the five named ones.
+        ResolveCase{"issue?&#64;action=x&amp;bpo=1", "http://host/dir/sub/issue?@action=x&bpo=1"},
+        ResolveCase{"issue?&#x40;action=x&#X26;y", "http://host/dir/sub/issue?@action=x&y"},
+        ResolveCase{"caf&#233;.html", "http://host/dir/sub/caf\xC3\xA9.html"},
+        ResolveCase{"&#x1F600;&#0;", "http://host/dir/sub/\xF0\x9F\x98\x80\xEF\xBF\xBD"},
+        ResolveCase{"&amp;#64;x", "http://host/dir/sub/&#64;x"},
+        ResolveCase{"&#;&#x;&#zz", "http://host/dir/sub/&#;&#x;&#zz"},
+        // Escapes of delimiters stay, so that the address names what the page names.
+        ResolveCase{"a%3fb.html", "http://host/dir/sub/a%3Fb.html"},
+        ResolveCase{"a%23b%2Fc%25d%2B", "http://host/dir/sub/a%23b%2Fc%25d%2B"},
+        ResolveCase{"%7euser/%41.html", "http://host/dir/sub/~user/A.html"},
+        ResolveCase{"a%0d%0ab", "http://host/dir/sub/a%0D%0Ab"},
+        // Every address in one form: paths normalised however the link was written.
+        ResolveCase{"/dir//x.html", "http://host/dir/x.html"},
+        ResolveCase{"http://host/dir//x.html", "http://host/dir/x.html"}, ResolveCase{"../<", "http://host/dir/<"},
+        ResolveCase{"..", "http://host/dir/"}, ResolveCase{"../..?x", "http://host/?x"},
+        ResolveCase{"..x/y.html", "http://host/dir/sub/..x/y.html"},
+        ResolveCase{"file://LocalHost//", "file://LocalHost/"},
+        ResolveCase{"file:///etc/x.html", "file://LocalHost/etc/x.html"},
+        ResolveCase{"a%3F#b", "http://host/dir/sub/a%3F#b"}));
 
 TEST(ResolveLink, AbsoluteLinkFields) {
   const TURI base("http://host/dir/sub/page.html");
@@ -228,6 +270,72 @@ INSTANTIATE_TEST_SUITE_P(Paths, MergeTest,
                                            MergeCase{"/a/./b/", "", "/a/./b/"}, MergeCase{"/a/b/", "c/", "/a/b/c/"},
                                            MergeCase{"/", "../..", ""}, MergeCase{"", "", ""},
                                            MergeCase{"/a/b/", "..", "/a"}));
+
+TEST(ResolveLink, AResolvedAddressResolvesToItself) {
+  // What is saved is the address's text; resolving it again, without a base, gives the same record.
+  const TURI base("http://host/dir/sub/page.html");
+  for (const char* link : {"x.html", "/dir//x.html", "../<", "a%3Fb.html", "a b.html?q=1 #f", "http://[::1]:81/a/",
+                           "..", "//cdn/x", "q?a=b/c", "b=c/d.html", "%2e%2E/x", "&#64;", "a#b/c", "mailto:x y",
+                           "http://u:p@h:8/a/./b/../c?d#e", "http://h?x=1", "http://h#f/g", "http://@h/"}) {
+    TURI first;
+    ResolveLink(first, link, &base);
+    first.Bookmark.clear();
+    TURI again;
+    ResolveAddress(again, URLText(first), nullptr);
+    EXPECT_EQ(again, first) << link;
+  }
+}
+
+TEST(ResolveLink, SchemeNamesAndDriveLetters) {
+  for (const char* s : {"http", "svn+ssh", "x-y.z", "a1"}) EXPECT_TRUE(IsSchemeName(s)) << s;
+  for (const char* s : {"C", "", "1a", "go.php?to=http", "a b", "-x"}) EXPECT_FALSE(IsSchemeName(s)) << s;
+  TURI t;
+  ResolveLink(t, "C:\\site\\f.html", nullptr);
+  EXPECT_EQ(URLText(t), "file://LocalHost/C:/site/f.html");
+}
+
+TEST(ResolveLink, FailedResolutionLeavesTheTarget) {
+  const TURI base("http://host/dir/");
+  TURI t("http://keep/");
+  EXPECT_THROW(ResolveLink(t, "a%zz", &base), EError);
+  EXPECT_EQ(t.Compose(), "http://keep/");
+}
+
+TEST(KelURI, NormalizeURLPath) {
+  struct {
+    const char* path;
+    const char* expected;
+  } cases[] = {
+      {"/a//b/./c/../", "/a/b/"}, {"/../..", "/"}, {"/a/..", "/"}, {"/a/.", "/a/"},   {"/..x/", "/..x/"},  {"//", "/"},
+      {"/a/b", "/a/b"},           {"", ""},        {"/./", "/"},   {"a/../b/", "b/"}, {"/a/...", "/a/..."}};
+  for (const auto& c : cases) EXPECT_EQ(NormalizeURLPath(c.path), c.expected) << c.path;
+}
+
+TEST(KelURI, LocalPathsAndTheirAddresses) {
+  // A file whose folder holds "?", "#", "=" or "%" keeps its name through its address.
+  const std::string path = "/tmp/q?mark/e=q/100%/#1.html";
+  const std::string escaped = EscapeLocalPath(path);
+  EXPECT_EQ(escaped, "/tmp/q%3Fmark/e%3Dq/100%25/%231.html");
+  TURI u;
+  ResolveAddress(u, "file://LocalHost" + escaped, nullptr);
+  EXPECT_EQ(u.Document, "%231.html");
+  EXPECT_TRUE(u.Params.empty());
+  EXPECT_EQ(LocalPathOf(u), path);
+  // A link on such a page stays in its folder.
+  TURI link;
+  ResolveLink(link, "b%3D1.html", &u);
+  EXPECT_EQ(LocalPathOf(link), "/tmp/q?mark/e=q/100%/b=1.html");
+  // "=" without "?" starts the parameters, yet is part of the file's path.
+  EXPECT_EQ(LocalPathOf(TURI("file://LocalHost/d/b=c/x.html")), "/d/b=c/x.html");
+  EXPECT_EQ(LocalPathOf(TURI("file://LocalHost/d/x.html?q=1")), "/d/x.html");
+  EXPECT_EQ(LocalPathOf(TURI("file://LocalHost/d/a%2Fb%00c%zz")), "/d/a%2Fb%00c%zz");
+}
+
+TEST(KelURI, URLPathOf) {
+  EXPECT_EQ(URLPathOf(TURI("http://host/a/b=c/d.html")), "/a/b=c/d.html");
+  EXPECT_EQ(URLPathOf(TURI("http://host/a/b.html?x=1/2")), "/a/b.html");
+  EXPECT_EQ(URLPathOf(TURI("http://host")), "/");
+}
 
 TEST(FormText, EncodeAndDecode) {
   const std::string plain = "http://h/a b.html?x=1&y=~";

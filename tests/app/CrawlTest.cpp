@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 
 #include "app/SiteSummary.h"
 
 #include "support/AppFixture.h"
+#include "support/HostileServer.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -154,7 +157,7 @@ TEST_F(CrawlTest, NonDefaultPortIsCrawledOnThatPort) {
   EXPECT_EQ(app->Main.Tree.SiteRoot()->Caption, site.URL("/"));
 }
 
-TEST_F(CrawlTest, SiteMovedToHttpsIsCrawledInFull) {
+TEST_F(CrawlTest, HttpsOnAnotherPortIsAnotherServer) {
   auto secure = TestServer::Secure();
   Page(*secure, "/", "<title>Secure home</title><a href='about.html'>about</a>");
   Page(*secure, "/about.html", "<title>Secure about</title>");
@@ -166,11 +169,33 @@ TEST_F(CrawlTest, SiteMovedToHttpsIsCrawledInFull) {
   plain.Start();
   Crawl(plain.URL("/"));
   unsetenv("SSL_CERT_FILE");
-  TSpiderNode* about = Node(secure->URL("/about.html"));
-  ASSERT_NE(about, nullptr);
-  EXPECT_EQ(about->Title, "Secure about");
-  EXPECT_EQ(about->ResponseCode, 200);
-  EXPECT_EQ(Node(plain.URL("/"))->Title, "Secure home");
+  // The redirect target is checked; being another server, it is not crawled.
+  TSpiderNode* home = Node(secure->URL("/"));
+  ASSERT_NE(home, nullptr);
+  EXPECT_EQ(home->ResponseCode, 200);
+  EXPECT_FALSE(home->IsInternal());
+  EXPECT_EQ(Node(secure->URL("/about.html")), nullptr);
+  EXPECT_EQ(Node(plain.URL("/"))->ResponseCode, 301);
+}
+
+TEST_F(CrawlTest, SiteMovedToHttpsIsFetchedInFull) {
+  // http://site.invalid/ moved to https://site.invalid/ (both on their scheme's default port):
+  // the target shares the node of the address that redirected, and is fetched in full once.
+  app->Map.SiteURI.Parse("http://site.invalid/");
+  TURI start("http://site.invalid/");
+  app->Main.Tree.InsertURL(start, nullptr, false);
+  app->Pool.SuspendRequests();
+  THTTPClient client;
+  client.URL.Parse("https://site.invalid/");
+  client.Request.Referer = "http://site.invalid/";
+  client.Response.ResponseText = "HTTP/1.1 200 OK";
+  client.Response.ContentType = "text/html";
+  app->Main.ButtonCallBackGETClick(client);
+  ASSERT_GT(app->Pool.RowCount(), 0);
+  const auto& row = app->Pool.Row(app->Pool.RowCount() - 1);
+  EXPECT_EQ(row.Method, THTTPMethod::Get);
+  EXPECT_EQ(row.URL, "https://site.invalid/");
+  app->Pool.TerminateAll();
 }
 
 TEST_F(CrawlTest, EachPageKeepsItsLinksInDocumentOrderWhenPagesCompleteOutOfOrder) {
@@ -490,5 +515,96 @@ INSTANTIATE_TEST_SUITE_P(Answers, HeaderDecisionTest,
                                            Decision{"HTTP/1.1 301 Moved", "", false, true},
                                            Decision{"HTTP/1.1 302 Found", "", true, true},
                                            Decision{"HTTP/1.1 401 Unauthorized", "", true, true}));
+
+// Hostile sites: each answer ends within the limits set, with a text that says why, and the
+// crawl goes on.
+struct HostileCase {
+  const char* name;
+  std::function<HostileTestServer::Behaviour()> behaviour;
+  const char* timeout;  // the HTTP settings' values
+  const char* maxPageSize;
+  const char* responseText;  // of the start page afterwards
+  bool broken;
+  bool linksRead;  // the page's link to x.html was found
+};
+
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+
+class HostileCrawlTest : public AppFixture, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileCrawlTest, EndsWithinTheLimits) {
+  const HostileCase& c = GetParam();
+  HostileTestServer server(c.behaviour());
+  app->HTTPSettings.EditTimeout.Text = c.timeout;
+  app->HTTPSettings.EditMaxPageSize.Text = c.maxPageSize;
+  app->HTTPSettings.Changed();
+
+  Crawl(server.URL("/"));
+
+  TSpiderNode* page = Node(server.URL("/"));
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->ResponseText, c.responseText);
+  EXPECT_EQ(page->IsBroken(), c.broken);
+  EXPECT_EQ(Node(server.URL("/x.html")) != nullptr, c.linksRead);
+  EXPECT_FALSE(app->Pool.IsBusy());
+}
+
+// Answers a header request with 401, and a full request with an endless image.
+HostileTestServer::Behaviour EndlessImageAfterRefusedHead() {
+  const HostileTestServer::Behaviour image = HostileTestServer::Endless("image/png");
+  return [image](HostileConnection& c) {
+    if (c.Request().starts_with("HEAD ")) c.Send("HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n");
+    else image(c);
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostileCrawlTest,
+    ::testing::Values(HostileCase{"drip", [] { return HostileTestServer::Drip(50ms); }, "0.3", "65536",
+                                  "Timed out after 0.3 s", true, false},
+                      HostileCase{"endless page", [] { return HostileTestServer::Endless(); }, "60", "65536",
+                                  "HTTP/1.1 200 OK (page cut off at 64 KiB)", false, true},
+                      HostileCase{"gzip bomb", [] { return HostileTestServer::GzipBomb(16 * 1024 * 1024); }, "60",
+                                  "100000", "HTTP/1.1 200 OK (page cut off at 100000 bytes)", false, false},
+                      HostileCase{"endless image", EndlessImageAfterRefusedHead, "60", "0", "HTTP/1.1 200 OK", false,
+                                  false}),
+    [](const ::testing::TestParamInfo<HostileCase>& info) {
+      std::string name = info.param.name;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
+
+TEST_F(CrawlTest, SilentServerCountsAsBrokenAfterTheTimeLimit) {
+  SilentTestServer server;
+  app->HTTPSettings.EditTimeout.Text = "0.2";
+  app->HTTPSettings.Changed();
+  Crawl(server.URL("/"));
+  TSpiderNode* page = Node(server.URL("/"));
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->ResponseText, "Timed out after 0.2 s");
+  EXPECT_EQ(page->ResponseCode, -1);
+  EXPECT_TRUE(page->IsBroken());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CrawlTest, AnInterruptedCrawlReadsNoFurtherLinks) {
+  TestServer site;
+  Page(site, "/", "<title>Home</title>Teh <a href='a.html'>a</a> <a href='b.html'>b</a>");
+  Page(site, "/a.html", "<title>A</title>");
+  site.Start();
+  std::atomic<bool> interrupted{true};  // as a Ctrl-C that came while the page was read
+  app->Main.Crawl.Interrupted = &interrupted;
+  Crawl(site.URL("/"));
+  TSpiderNode* home = Node(site.URL("/"));
+  ASSERT_NE(home, nullptr);
+  EXPECT_EQ(home->ResponseCode, 200);
+  EXPECT_TRUE(home->Links.empty());
+  EXPECT_EQ(Node(site.URL("/a.html")), nullptr);
+  EXPECT_EQ(home->SpellingErrors, 0);  // not counted
+  app->Main.Crawl.Interrupted = nullptr;
+}
 
 }  // namespace

@@ -37,6 +37,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusCase{"http://www.example.com:8080/docs/", "Downloading from (www.example.com)"},
                       StatusCase{"http://www.example.com", "Downloading from (www.example.com)"},
                       StatusCase{"http://host/a/b:c.html", "c.html from (host)"},
+                      // "=" without "?" belongs to the path: its last segment is the document's name.
+                      StatusCase{"http://host/a/b=c/d.html", "d.html from (host)"},
                       StatusCase{"file://LocalHost/home/me/a.html", "a.html from (LocalHost)"}));
 
 TEST(CacheFileName, OnePlacePerAddressKeepingTheDocumentName) {

@@ -425,6 +425,7 @@ TEST_F(DownloadToLocalFileTest, GoesThroughTheProxyOfTheSettings) {
 
 TEST_F(DownloadToLocalFileTest, LocalDocumentIsItsOwnCopyAndStaysIntact) {
   const std::string source = Dir.Write("site/a.html", "<html>source</html>");
+  Tree.Map.SiteURI.Parse("file://LocalHost" + Dir.Str() + "/site/");  // a crawl of local files
   TURI uri;
   ResolveLink(uri, source, nullptr);
   TSpiderNode* node = NodeOf(Tree.InsertURL(uri, nullptr, false));

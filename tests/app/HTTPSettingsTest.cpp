@@ -108,7 +108,7 @@ TEST_F(HTTPSettingsTest, AFailingSystemQueryLeavesTheFieldEmpty) {
   EXPECT_EQ(settings.EditUsername.Text, "u");
 }
 
-TEST_F(HTTPSettingsTest, OkStoresTheFiveKeysPrivately) {
+TEST_F(HTTPSettingsTest, OkStoresEveryKeyPrivately) {
   TFormHTTPSettings settings(Ini, &System);
   const bool ok = settings.Run([](TFormHTTPSettings& dialog) {
     dialog.EditServer.Text = "p";
@@ -116,12 +116,14 @@ TEST_F(HTTPSettingsTest, OkStoresTheFiveKeysPrivately) {
     dialog.EditUsername.Text = "u";
     dialog.EditPassword.Text = "pw";
     dialog.EditBasicAuth.Checked = true;
+    dialog.EditTimeout.Text = "15";
+    dialog.EditMaxPageSize.Text = "1048576";
     return true;
   });
   EXPECT_TRUE(ok);
   EXPECT_EQ(ReadFileText(Dir.File("Settings.ini")),
             "[FormHTTPSettings]\nEditServer.Text=p\nEditPort.Text=3128\nEditUsername.Text=u\n"
-            "EditPassword.Text=pw\nEditBasicAuth.Checked=1\n");
+            "EditPassword.Text=pw\nEditBasicAuth.Checked=1\nEditTimeout.Text=15\nEditMaxPageSize.Text=1048576\n");
   struct stat st {};
   ASSERT_EQ(stat(Dir.File("Settings.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -129,6 +131,33 @@ TEST_F(HTTPSettingsTest, OkStoresTheFiveKeysPrivately) {
   settings.ApplyTo(client);
   EXPECT_EQ(client.ProxyParams.ProxyServer, "p");
   EXPECT_TRUE(client.ProxyParams.BasicAuthentication);
+  EXPECT_EQ(client.Limits.Timeout, std::chrono::seconds(15));
+  EXPECT_EQ(client.Limits.MaxPageSize, 1048576);
+}
+
+TEST_F(HTTPSettingsTest, LimitsDefaultWhenAbsentOrNotPositiveNumbers) {
+  struct Case {
+    const char* stored;
+    long long timeoutMs;
+    int64_t maxPageSize;
+  };
+  const Case cases[] = {
+      {"", 60000, 33554432},
+      {"EditTimeout.Text=90\nEditMaxPageSize.Text=1000\n", 90000, 1000},
+      {"EditTimeout.Text=0.5\n", 500, 33554432},
+      {"EditTimeout.Text=0\nEditMaxPageSize.Text=0\n", 60000, 33554432},
+      {"EditTimeout.Text=-3\nEditMaxPageSize.Text=lots\n", 60000, 33554432},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    Store(c.stored);
+    TFormHTTPSettings settings(Ini, &System);
+    THTTPClient client;
+    settings.ApplyTo(client);
+    EXPECT_EQ(client.Limits.Timeout.count(), c.timeoutMs);
+    EXPECT_EQ(client.Limits.MaxPageSize, c.maxPageSize);
+    EXPECT_EQ(settings.Limits().Timeout.count(), c.timeoutMs);
+  }
 }
 
 TEST_F(HTTPSettingsTest, CancelKeepsEditsUntilTheNextShowing) {

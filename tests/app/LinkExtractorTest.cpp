@@ -91,8 +91,17 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"<meta content=\"x\"><meta name=\"description\">", {}, "", ""},
         PageCase{"<meta http-equiv=\"refresh\" content=\"5;URL=next.html\">", {"http://host/dir/next.html"}, "", kOld},
         PageCase{"<meta http-equiv=\"Refresh\" content=\"0;url=next.html\">", {"http://host/dir/next.html"}, "", kOld},
-        PageCase{"<meta http-equiv=\"refresh\" content=\"5; URL=next.html\">", {"http://host/dir/"}, "", kOld},
-        PageCase{"<meta http-equiv=\"refresh\" content=\"30\">", {"http://host/dir/"}, "", kOld},
+        // Blanks around "URL" and "=" and quotes around the address do not hide it.
+        PageCase{"<meta http-equiv=\"refresh\" content=\"5; URL=next.html\">", {"http://host/dir/next.html"}, "", kOld},
+        PageCase{
+            "<meta http-equiv=\"refresh\" content=\"0; url = next.html \">", {"http://host/dir/next.html"}, "", kOld},
+        PageCase{
+            "<meta http-equiv=\"refresh\" content=\"0;URL='next.html'\">", {"http://host/dir/next.html"}, "", kOld},
+        PageCase{"<meta http-equiv=\"refresh\" content='0; URL=\"n x.html\"'>", {"http://host/dir/n x.html"}, "", kOld},
+        // A refresh without an address links nowhere.
+        PageCase{"<meta http-equiv=\"refresh\" content=\"30\">", {}, "", kOld},
+        PageCase{"<meta http-equiv=\"refresh\" content=\"0; URL=\">", {}, "", kOld},
+        PageCase{"<meta http-equiv=\"refresh\" content=\"0; URL=''\">", {}, "", kOld},
         PageCase{
             "<meta http-equiv=\"refresh\" content=\"0;x=1;URL=a=b.html\">", {"http://host/dir/a=b.html"}, "", kOld},
         // One element may give both a description and a refresh link.
@@ -319,6 +328,17 @@ TEST_F(LinkExtractorTest, AStoppedWalkEndsAtTheNextLink) {
   ASSERT_EQ(found.Links.size(), 2u);
   EXPECT_EQ(found.Links[1].Compose(), "http://host/dir/2");
   EXPECT_EQ(asked, 3);
+}
+
+TEST_F(LinkExtractorTest, FilingAStoppedPageEndsAtTheNextLink) {
+  const TURI base(pageAddress);
+  TPageLinks found = ExtractPageLinks("<title>T</title><a href=1><a href=2><a href=3><a href=4>", base);
+  int asked = 0;
+  ApplyPageLinks(tree, page, base, found, [&] { return ++asked > 2; });
+  EXPECT_EQ(Links(), (Texts{"http://host/dir/1", "http://host/dir/2"}));
+  EXPECT_EQ(HeadURLs(), (Texts{"http://host/dir/1", "http://host/dir/2"}));
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(page->Title, "T");  // what was read of the page is kept
 }
 
 TEST_F(LinkExtractorTest, ThePageNodeIsRequired) {

@@ -178,12 +178,16 @@ TEST_F(LocalFilesTest, MappingRefreshesTheStatusOfEveryNameItChanges) {
 }
 
 TEST_F(LocalFilesTest, LocalAddressIsItsOwnFile) {
+  map.SiteURI.Parse("file://LocalHost/home/me/site/");
   TURI uri;
   ResolveLink(uri, "/home/me/site/a.html", nullptr);
   TSpiderNode* n = NodeOf(tree.InsertURL(uri, nullptr, false));
   EXPECT_EQ(n->LocalFileName(), "/home/me/site/a.html");
   n->LocalFile = "/elsewhere/a.html";
   EXPECT_EQ(n->LocalFileName(), "/home/me/site/a.html");
+  // A local file that a web site names is not this machine's copy of anything.
+  map.SiteURI.Parse("http://host/");
+  EXPECT_EQ(n->LocalFileName(), "");
 }
 
 TEST_F(LocalFilesTest, MapToLocalPathAddsTheCaption) {

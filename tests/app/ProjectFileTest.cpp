@@ -193,6 +193,30 @@ TEST_F(ProjectFileTest, EmptyMapLoadsWithoutAMessage) {
   EXPECT_EQ(progressWindow.Messages, (std::vector<std::string>{"Please wait..."}));
 }
 
+TEST_F(ProjectFileTest, ARepeatedAddressDoesNotShiftTheLaterSections) {
+  // Section 1 repeats section 0's address: it adds no node, so node 1 is the node of section 2.
+  Open(Project("http://host/", 3,
+               {Section("http://host/a.html", "200", "2"), Section("http://host/a.html", "404"),
+                Section("http://host/b.html", "301", "1,0")}));
+  EXPECT_TRUE(ask.TextsOf("Notice").empty());
+  ASSERT_EQ(app->Map.Count(), 2);
+  TSpiderNode* a = app->Map.Node(0);
+  TSpiderNode* b = app->Map.Node(1);
+  EXPECT_EQ(a->URLText(), "http://host/a.html");
+  EXPECT_EQ(a->ResponseCode, 200);
+  EXPECT_EQ(b->URLText(), "http://host/b.html");
+  EXPECT_EQ(b->ResponseCode, 301);
+  EXPECT_EQ(a->Links, (TSpiderNodeDynArray{b}));  // section 2 is node 1
+  EXPECT_EQ(b->Links, (TSpiderNodeDynArray{a}));  // sections 1 and 0 are both node 0
+  // Saved again, the map loads into the same nodes.
+  const std::string saved = dir.File("saved.tly");
+  Main().SaveProject(saved);
+  Main().OpenProjectFile(saved);
+  ASSERT_EQ(app->Map.Count(), 2);
+  EXPECT_EQ(app->Map.Node(1)->URLText(), "http://host/b.html");
+  EXPECT_EQ(app->Map.Node(1)->ResponseCode, 301);
+}
+
 TEST_F(ProjectFileTest, KeysInAnyOrderAndCaseAndInternalRecomputed) {
   std::vector<std::string> s = Section("http://host/a/x.html");
   std::reverse(s.begin(), s.end());

@@ -182,11 +182,80 @@ TEST_F(SiteTreeTest, OnlyRequestableAndAllowedAddressesAreQueued) {
   EXPECT_EQ(NodeOf(ext)->ResponseCode, 0);
   Insert("http://host/in.html");
   Insert("http://host/nocheck.html", "", false);
-  EXPECT_EQ(HeadURLs(), (std::vector<std::string>{"file://LocalHost/tmp/x.html", "http://host/in.html"}));
+  // A local file met on a web site is listed, never requested.
+  EXPECT_EQ(HeadURLs(), (std::vector<std::string>{"http://host/in.html"}));
   tree.ValidateExternalURLs = true;
   Insert("http://other2/page.html");
   EXPECT_EQ(HeadURLs().back(), "http://other2/page.html");
 }
+
+TEST_F(SiteTreeTest, AnotherPortIsAnotherServer) {
+  SetSite("http://host:8080/");
+  TTreeEntry* a = Insert("http://host:8081/a.html");
+  TTreeEntry* b = Insert("http://host:8082/a.html");
+  EXPECT_NE(a, b);
+  EXPECT_EQ(a->Parent, tree.Root(rkExternal));
+  EXPECT_EQ(a->Caption, "http://host:8081/a.html");
+  EXPECT_EQ(b->Caption, "http://host:8082/a.html");
+  EXPECT_EQ(Insert("http://HOST:8080/a.html")->Parent, tree.SiteRoot());
+  // Without the option, other servers are listed and not checked.
+  tree.ValidateExternalURLs = false;
+  Insert("http://host:8083/a.html");
+  EXPECT_EQ(HeadURLs(), (std::vector<std::string>{"http://host:8081/a.html", "http://host:8082/a.html",
+                                                  "http://HOST:8080/a.html"}));
+  // The scheme's default port is no port: http://h:80/ is http://h/.
+  SetSite("http://h/");
+  EXPECT_EQ(Insert("http://h:80/x.html")->Parent, tree.SiteRoot());
+  EXPECT_EQ(Insert("https://h:443/y.html")->Parent, tree.SiteRoot());
+  EXPECT_EQ(Insert("http://h:443/z.html")->Parent, tree.Root(rkExternal));
+}
+
+TEST_F(SiteTreeTest, IPv6HostsAreHostsOfTheirOwn) {
+  SetSite("http://[::1]:8080/");
+  EXPECT_EQ(Insert("http://[::1]:8080/a.html")->Parent, tree.SiteRoot());
+  TTreeEntry* other = Insert("http://[::2]:8080/a.html");
+  EXPECT_EQ(other->Parent, tree.Root(rkExternal));
+  EXPECT_EQ(other->Caption, "http://[::2]:8080/a.html");
+  EXPECT_EQ(Insert("http://[::1]:8081/a.html")->Parent, tree.Root(rkExternal));
+  EXPECT_EQ(Insert("http://[::1]/a.html")->Parent, tree.Root(rkExternal));
+}
+
+struct ScopeCase {
+  const char* site;
+  const char* address;
+  bool internal;
+  bool queued;  // with "Validate External URL's" on
+};
+
+void PrintTo(const ScopeCase& c, std::ostream* os) { *os << c.site << " links to " << c.address; }
+
+class LocalFileScopeTest : public SiteTreeTest, public ::testing::WithParamInterface<ScopeCase> {};
+
+TEST_P(LocalFileScopeTest, LocalFilesAreRequestedOnlyInALocalCrawl) {
+  const ScopeCase& c = GetParam();
+  SetSite(c.site);
+  TTreeEntry* e = Insert(c.address);
+  EXPECT_EQ(e->Parent == tree.Root(rkExternal), !c.internal);
+  EXPECT_EQ(NodeOf(e)->IsInternal(), c.internal);
+  EXPECT_EQ(HeadURLs().size(), c.queued ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Addresses, LocalFileScopeTest,
+                         ::testing::Values(
+                             // A web site: local files are listed under External Links and never requested.
+                             ScopeCase{"http://host/", "file://LocalHost/etc/shadow", false, false},
+                             ScopeCase{"http://localhost/", "file://LocalHost/etc/shadow", false, false},
+                             ScopeCase{"http://localhost/", "file:///etc/shadow", false, false},
+                             ScopeCase{"http://LocalHost/", "file://LocalHost/index.html", false, false},
+                             ScopeCase{"https://localhost/", "file://localhost/", false, false},
+                             // A local crawl: its folder is internal, other local files are checked as external ones.
+                             ScopeCase{"file://LocalHost/srv/site/", "file://LocalHost/srv/site/a.html", true, true},
+                             ScopeCase{"file://LocalHost/srv/site/", "file:///srv/site/b.html", true, true},
+                             ScopeCase{"file://LocalHost/srv/site/", "file://LocalHost/etc/passwd", false, true},
+                             // Only this machine's files are local files.
+                             ScopeCase{"file://LocalHost/srv/site/", "file://server/srv/site/a.html", false, false},
+                             // Web addresses met in a local crawl are web addresses.
+                             ScopeCase{"file://LocalHost/srv/site/", "http://LocalHost/srv/site/a.html", false, true}));
 
 TEST_F(SiteTreeTest, SpecialAddressesGoToTheirCategories) {
   struct {
@@ -250,6 +319,10 @@ TEST_F(SiteTreeTest, NodeLimitSuspendsButNeverRefuses) {
   EXPECT_EQ(std::string(kNodeLimitMessage).substr(0, 48), "The maxium spider node count has been reached.\r\r");
   Insert("http://host/p0.html");
   EXPECT_EQ(queue.Suspensions.size(), 2u);  // every later insertion asks again
+  // Filing without a check, as loading a project does, is no crawl: it never suspends.
+  Insert("http://host/loaded.html", "", false);
+  EXPECT_EQ(map.Count(), kMaxSpiderNodes + 2);
+  EXPECT_EQ(queue.Suspensions.size(), 2u);
 }
 
 TEST_F(SiteTreeTest, UnComposableAddressFails) {

@@ -51,14 +51,20 @@ std::unique_ptr<TestServer> TestServer::Secure() {
 }
 
 void TestServer::Start() {
+  if (!Start("127.0.0.1")) throw std::runtime_error("test server: cannot bind a loopback port");
+}
+
+bool TestServer::Start(const std::string& address) {
   // Clients keep their connections open; stopping the server waits for each idle one up to this
   // long, so a short wait keeps every test that uses a server short.
   Server_->set_keep_alive_timeout(1);
-  Port_ = Server_->bind_to_any_port("127.0.0.1");
-  if (Port_ <= 0) throw std::runtime_error("test server: cannot bind a loopback port");
+  Port_ = Server_->bind_to_any_port(address);
+  if (Port_ <= 0) return false;
+  Host_ = address.find(':') != std::string::npos ? "[" + address + "]" : address;
   Thread_ = std::thread([this] { Server_->listen_after_bind(); });
   // The socket listens already; wait until the accept loop runs, so that Stop() can end it.
   for (int i = 0; i < 2000 && !Server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return true;
 }
 
 void TestServer::Stop() {
@@ -69,7 +75,7 @@ void TestServer::Stop() {
 }
 
 std::string TestServer::URL(const std::string& path) const {
-  return Scheme_ + "://127.0.0.1:" + std::to_string(Port_) + path;
+  return Scheme_ + "://" + Host_ + ":" + std::to_string(Port_) + path;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -27,6 +27,8 @@ class TestServer {
   httplib::Server& Http() { return *Server_; }
   // Binds 127.0.0.1 on a free port and serves on a thread of its own until destroyed.
   void Start();
+  // The same on another loopback address ("::1"); false when it cannot be bound.
+  bool Start(const std::string& address);
   void Stop();
   int Port() const { return Port_; }
   // "http://127.0.0.1:<port>" (or "https://...") followed by `path`.
@@ -38,6 +40,7 @@ class TestServer {
   TestServer(std::unique_ptr<httplib::Server> server, std::string scheme);
   std::unique_ptr<httplib::Server> Server_;
   std::string Scheme_ = "http";
+  std::string Host_ = "127.0.0.1";  // as written in addresses: "[::1]" for an IPv6 address
   std::string CertificatePEM_;
   std::thread Thread_;
   int Port_ = 0;

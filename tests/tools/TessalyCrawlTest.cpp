@@ -2,11 +2,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -74,15 +77,19 @@ TEST_P(UsageTest, ExitsWithTwoAndOneLine) {
   EXPECT_EQ(r.Err.substr(0, r.Err.find('\n')), std::string("tessaly-crawl: ") + GetParam().message);
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, UsageTest,
-                         ::testing::Values(UsageCase{{}, "give a start address or --open PROJECT"},
-                                           UsageCase{{"--bogus", "x"}, "unknown option --bogus"},
-                                           UsageCase{{"--threads", "0", "x"},
-                                                     "--threads needs a number from 1 to 64, not '0'"},
-                                           UsageCase{{"--list", "Nope", "x"}, "unknown category 'Nope' for --list"},
-                                           UsageCase{{"a", "b"}, "more than one start address: 'a' and 'b'"},
-                                           UsageCase{{"x", "--open", "p.tly"}, "give either a start address or --open"},
-                                           UsageCase{{"x", "--save"}, "--save needs a value"}));
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, UsageTest,
+    ::testing::Values(UsageCase{{}, "give a start address or --open PROJECT"},
+                      UsageCase{{"--bogus", "x"}, "unknown option --bogus"},
+                      UsageCase{{"--threads", "0", "x"}, "--threads needs a number from 1 to 64, not '0'"},
+                      UsageCase{{"--list", "Nope", "x"}, "unknown category 'Nope' for --list"},
+                      UsageCase{{"a", "b"}, "more than one start address: 'a' and 'b'"},
+                      UsageCase{{"x", "--open", "p.tly"}, "give either a start address or --open"},
+                      UsageCase{{"x", "--save"}, "--save needs a value"},
+                      UsageCase{{"--timeout", "0", "x"}, "--timeout needs a positive number of seconds, not '0'"},
+                      UsageCase{{"--timeout", "soon", "x"}, "--timeout needs a positive number of seconds, not 'soon'"},
+                      UsageCase{{"--max-page-size", "32M", "x"},
+                                "--max-page-size needs a positive number of bytes, not '32M'"}));
 
 TEST_F(TessalyCrawlTest, ReportsBrokenAddressesAndExitsWithOne) {
   Serve("/", "<title>Home</title><a href='gone.html'>gone</a> <a href='ok.html'>ok</a>");
@@ -234,11 +241,132 @@ TEST_F(TessalyCrawlTest, CtrlCStopsTheCrawlReportsAndExitsWith130) {
       << ReadFileText(err);
 }
 
+// Starts tessaly-crawl with `args`, its output into stdout.txt and stderr.txt of `dir`.
+pid_t Spawn(TempDir& dir, std::vector<std::string> args) {
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
+  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  args.insert(args.begin(), TESSALY_CRAWL);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, TESSALY_CRAWL, &files, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&files);
+  return spawned == 0 ? pid : -1;
+}
+
+// The exit status of `pid`; -1 when it did not end within a generous bound (it is then killed).
+int ExitStatusOf(pid_t pid) {
+  auto ended = std::async(std::launch::async, [pid] {
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+  });
+  if (ended.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    kill(pid, SIGKILL);
+    ended.wait();
+    return -1;
+  }
+  return ended.get();
+}
+
+// A server that never answers would hold each request for the whole time limit (60 s): Ctrl-C
+// ends the running requests at once instead, and the report follows.
+TEST_F(TessalyCrawlTest, CtrlCEndsRequestsToASilentServerAtOnce) {
+  for (const int signals : {1, 2}) {
+    SCOPED_TRACE(signals);
+    SilentTestServer silent;
+    const pid_t pid = Spawn(dir, {"--no-external", silent.URL("/")});
+    ASSERT_GT(pid, 0);
+    const bool running = silent.Requests.WaitFor(1);
+    for (int i = 0; i < signals; ++i) kill(pid, SIGINT);
+    const int code = ExitStatusOf(pid);
+    ASSERT_TRUE(running);
+    EXPECT_EQ(code, 130);
+    if (signals == 1) {
+      // The report shows the start address, not answered.
+      EXPECT_TRUE(StartsText("Site: " + silent.URL("/") + "\n", ReadFileText(dir.File("stdout.txt"))))
+          << ReadFileText(dir.File("stdout.txt"));
+      EXPECT_NE(ReadFileText(dir.File("stderr.txt")).find("tessaly-crawl: interrupted;"), std::string::npos);
+    }
+  }
+}
+
+TEST_F(TessalyCrawlTest, TimeLimitAndPageLimitFromTheCommandLine) {
+  SilentTestServer silent;
+  Result r = Run({"--no-external", "--timeout", "0.2", silent.URL("/")});
+  EXPECT_EQ(r.Code, 1) << r.Err;
+  EXPECT_NE(r.Out.find("    -1  " + silent.URL("/") + "\n        Timed out after 0.2 s\n"), std::string::npos) << r.Out;
+
+  Serve("/", "<title>Long</title><a href='a.html'>a</a>" + std::string(5000, ' ') + "<a href='b.html'>b</a>");
+  Serve("/a.html", "<title>A</title>");
+  Serve("/b.html", "<title>B</title>");
+  server.Start();
+  r = Run({"--no-external", "--max-page-size", "1000", server.URL("/")});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_NE(r.Out.find("  HTML                    2\n"), std::string::npos) << r.Out;  // b.html was cut off
+}
+
 TEST_F(TessalyCrawlTest, EmptyMapHasNothingToExport) {
   dir.Write("p.tly", "[Settings]\r\nURI=http://h/\r\nLinks=0\r\n");
   const Result r = Run({"--quiet", "--open", dir.File("p.tly"), "--export-txt", dir.File("x.txt")});
   EXPECT_EQ(r.Code, 2);
   EXPECT_NE(r.Err.find("nothing to export"), std::string::npos) << r.Err;
+}
+
+// --- Hostile input --------------------------------------------------------------------------
+
+TEST_F(TessalyCrawlTest, EscapeSequencesFromTheSiteAreShownEscaped) {
+  dir.Write("site/index.html",
+            "<title>T\x1b]0;pwned\x07</title><a href=\"gone%1B%5B2J%1B]0;x%07.html\">x</a><a href=ok.html>ok</a>");
+  dir.Write("site/ok.html", "<title>ok</title>");
+  const Result r = Run({dir.File("site/index.html")});
+  EXPECT_EQ(r.Code, 1);
+  // The address keeps its escapes; nothing the site wrote reaches the terminal raw.
+  EXPECT_NE(r.Out.find("gone%1B%5B2J%1B]0;x%07.html"), std::string::npos) << r.Out;
+  for (const std::string* text : {&r.Out, &r.Err}) {
+    EXPECT_EQ(text->find('\x1b'), std::string::npos) << *text;
+    EXPECT_EQ(text->find('\x07'), std::string::npos) << *text;
+  }
+}
+
+// A project of `nodes` pages below http://host/, none of them broken.
+std::string LargeProject(int nodes) {
+  std::string text = "[Settings]\r\nURI=http://host/\r\nLinks=" + std::to_string(nodes) + "\r\n";
+  for (int i = 0; i < nodes; ++i)
+    text += "[" + std::to_string(i) + "]\r\nRemoteFile=http%3A%2F%2Fhost%2Fp" + std::to_string(i) +
+            ".html\r\nRemoteDate=12/30/1899\r\nLastModified=12/30/1899\r\nContentType=text/html\r\n"
+            "ResponseCode=200\r\nContentLength=10\r\nSpellingErrors=0\r\n";
+  return text;
+}
+
+TEST_F(TessalyCrawlTest, LoadingALargeProjectIsNoCrawlAndNeverHitsTheLimit) {
+  const Result r = Run({"--open", dir.Write("large.tly", LargeProject(4100))});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_EQ(r.Err.find("limit"), std::string::npos) << r.Err;
+  EXPECT_EQ(r.Err.find("maxium"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Out.find("HTML                 4100"), std::string::npos) << r.Out;
+}
+
+TEST_F(TessalyCrawlTest, FilesThatAreNotFilesAreRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(dir.File("pipe.tly").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero.tly"));
+  std::filesystem::create_directory(dir.File("folder.tly"));
+  for (const char* name : {"pipe.tly", "zero.tly", "folder.tly"}) {
+    const Result r = Run({"--open", dir.File(name)});
+    EXPECT_EQ(r.Code, 2) << name;
+    EXPECT_NE(r.Err.find("Not a regular file"), std::string::npos) << r.Err;
+  }
+  // An export into an existing FIFO neither blocks nor replaces it.
+  const std::string project = dir.Write("small.tly", LargeProject(3));
+  ASSERT_EQ(::mkfifo(dir.File("pipe.htm").c_str(), 0600), 0);
+  for (const char* option : {"--export-dhtml", "--export-txt", "--csv"}) {
+    const Result r = Run({"--open", project, option, dir.File("pipe.htm")});
+    EXPECT_EQ(r.Code, 2) << option;
+    EXPECT_NE(r.Err.find("Not a regular file"), std::string::npos) << r.Err;
+  }
 }
 
 }  // namespace
