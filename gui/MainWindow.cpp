@@ -122,6 +122,7 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   OnNodeProperties = [this](TSpiderNode*) { InvokeMenuItem(Popups->TVProperties); };
   ConnectCommands();
   Qt.Ask.SetParent(this);
+  Qt.Ask.Translate = [this](const std::string& text) { return App.Translations.Translate(text, "STRING_TABLE"); };
   Qt.View.OnNavigate = [this](const std::string& target) { PanelWebBrowser->Navigate(target); };
   Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
   App.Main.OnStateChange = [this] { RefreshFromState(); };
@@ -137,6 +138,7 @@ TFormTessalyView::~TFormTessalyView() {
   Qt.View.OnNavigate = nullptr;
   Qt.View.OnShowPanel = nullptr;
   Qt.Ask.SetParent(nullptr);
+  Qt.Ask.Translate = nullptr;
 }
 
 void TFormTessalyView::BuildWidgets() {

@@ -8,6 +8,8 @@
 #include "DialogFixture.h"
 #include "gui/FormAbout.h"
 #include "gui/FormSplash.h"
+#include "gui/QtPrompter.h"
+#include <QMessageBox>
 
 namespace {
 
@@ -80,6 +82,25 @@ TEST_F(SplashTest, AboutBoxShowsTheMemoryFiguresAndClosingNoticeShows) {
   notice.ShowNotice();
   EXPECT_TRUE(notice.isVisible());
   EXPECT_EQ(notice.LabelMessage->text().toStdString(), "Please wait while closing down connections...");
+}
+
+TEST_F(SplashTest, MessagesPassThroughTheStringTable) {
+  gui::QtPrompter prompter;
+  prompter.Translate = [](const std::string& text) {
+    return text == "Spell checking is complete." ? std::string("Fertig.") : text;
+  };
+  QString shown;
+  WhenModal([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    EXPECT_TRUE(box);
+    if (box) {
+      shown = box->text();
+      box->accept();
+    }
+    return true;
+  });
+  prompter.Inform("Spell checking is complete.");
+  EXPECT_EQ(shown.toStdString(), "Fertig.");
 }
 
 }  // namespace
