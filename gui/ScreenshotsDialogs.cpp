@@ -25,6 +25,10 @@
 #include "gui/FormTransfer.h"
 #include "gui/MainMenu.h"
 #include "gui/SiteTreeModel.h"
+#include "gui/Translator.h"
+#include "Kel/KelDialogs.h"
+#include "Kel/KelTranslate.h"
+#include <QMenu>
 
 namespace gui {
 
@@ -151,10 +155,29 @@ void ShootDialogs(TDesktop& desktop, const QString& out) {
   transfer.SetAnimation(false);
   transfer.hide();
 
+  // The tree's context menu on a page.
+  if (shown) {
+    main.SelectEntry(shown->TreeNode);
+    QMenu* menu = w.Popups->PMTreeView;
+    const QRect item = w.TreeView->visualRect(w.TreeModel->IndexOf(shown->TreeNode));
+    menu->popup(w.TreeView->viewport()->mapToGlobal(item.center()));
+    Settle(400);
+    Shoot(menu, out + "/16-tree-menu.png");
+    menu->hide();
+  }
+
   // The About box.
   ShootModal(
       out + "/15-about.png", [&] { InvokeMenuItem(w.Menu->MIAbout); }, always,
       [](QWidget* d) { static_cast<QDialog*>(d)->accept(); });
+
+  // The main window in German, from the example translations shipped beside the program.
+  TTranslationStore german;
+  if (german.LoadFromFile(AppFolderFile(app.Services, "lang.de.txt"))) {
+    TranslateComponent(&w, german);
+    Settle(300);
+    Shoot(&w, out + "/17-german.png");
+  }
 }
 
 }  // namespace gui
