@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "usage: tessaly-splash-art ICON.svg OUTPUT.bmp\n");
     return 2;
   }
-  QImage image(460, 260, QImage::Format_RGB32);
+  QImage image(520, 260, QImage::Format_RGB32);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
   QLinearGradient g(0, 0, 0, image.height());
@@ -28,11 +28,11 @@ int main(int argc, char* argv[]) {
   QFont title(QStringLiteral("DejaVu Sans"), 26, QFont::Bold);
   p.setFont(title);
   p.setPen(Qt::white);
-  p.drawText(QRect(146, 54, 300, 44), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Quorlix Tessaly"));
+  p.drawText(QRect(146, 54, 350, 44), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Quorlix Tessaly"));
   QFont line(QStringLiteral("DejaVu Sans"), 11);
   p.setFont(line);
   p.setPen(QColor(0xcf, 0xe0, 0xff));
-  p.drawText(QRect(148, 100, 300, 40), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+  p.drawText(QRect(148, 100, 340, 40), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
              QStringLiteral("Maps a website, checks its links and its spelling."));
   p.setPen(QColor(255, 255, 255, 60));
   p.drawLine(30, 170, image.width() - 30, 170);
