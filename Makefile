@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS  ?= 2
 
-.PHONY: all deps configure build test run bench format clean screenshots
+.PHONY: all deps configure build test run bench fuzz format clean screenshots
 
 all: build
 
@@ -30,6 +30,15 @@ screenshots: configure
 
 bench: build
 	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# Runs every libFuzzer target for FUZZ_SECONDS on its seed corpus (what it learns stays in
+# $(BUILD)/fuzz/work); prints each target's runs and executions per second.
+FUZZ_SECONDS ?= 60
+fuzz: build
+	@for t in uri html project ini; do \
+	  echo "fuzz_$$t ($(FUZZ_SECONDS) s):"; \
+	  tests/fuzz/run-fuzzer.sh $(BUILD)/fuzz/fuzz_$$t tests/fuzz/corpus/$$t $(BUILD)/fuzz/work/$$t $(FUZZ_SECONDS) || exit 1; \
+	done
 
 # Formats every C++ source of the repository with the style in .clang-format.
 format:

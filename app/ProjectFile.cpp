@@ -45,15 +45,25 @@ TURI SavedAddress(const std::string& value) {
   return uri;
 }
 
+// A value written as it is ends before its first line feed: the rest would stand on a line of
+// its own and could read as a key or a section of its own (an answer's text comes from the
+// server). Read back, such a value keeps its first line, as it always did. The reader splits
+// lines at line feeds only, so a lone carriage return inside a value stays in it.
+std::string FirstLine(const std::string& value) {
+  std::string line = value.substr(0, value.find('\n'));
+  if (line.size() != value.size() && !line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
 }  // namespace
 
 void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
   lines.push_back("RemoteFile=" + EncodeFormText(node.URLText()));
-  lines.push_back("LocalFile=" + node.LocalFile);
+  lines.push_back("LocalFile=" + FirstLine(node.LocalFile));
   lines.push_back("RemoteDate=" + DateTimeToStr(node.RemoteDate));
   lines.push_back("LastModified=" + DateTimeToStr(node.LastModified));
-  lines.push_back("ContentType=" + node.ContentType);
-  lines.push_back("ResponseText=" + node.ResponseText);
+  lines.push_back("ContentType=" + FirstLine(node.ContentType));
+  lines.push_back("ResponseText=" + FirstLine(node.ResponseText));
   lines.push_back("ResponseCode=" + std::to_string(node.ResponseCode));
   lines.push_back("ContentLength=" + std::to_string(node.ContentLength));
   lines.push_back("SpellingErrors=" + std::to_string(node.SpellingErrors));
@@ -61,8 +71,8 @@ void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
   lines.push_back("Referers=" + IndexList(node.Referers));
   lines.push_back("Title=" + EncodeFormText(node.Title));
   lines.push_back("Description=" + EncodeFormText(node.Description));
-  lines.push_back("Location=" + node.Location);
-  lines.push_back("Server=" + node.Server);
+  lines.push_back("Location=" + FirstLine(node.Location));
+  lines.push_back("Server=" + FirstLine(node.Server));
   lines.push_back(std::string("IsInternal=") + (node.IsInternal() ? "-1" : "0"));
 }
 
@@ -91,7 +101,7 @@ std::string ProjectText(const TSiteMap& map) {
   lines.push_back("[Settings]");
   lines.push_back(std::string("Generator=") + kApplicationTitle);
   lines.push_back("Now=" + DateTimeToStr(NowDateTime()));
-  lines.push_back("URI=" + map.SiteURI.Compose());
+  lines.push_back("URI=" + FirstLine(map.SiteURI.Compose()));
   lines.push_back("Links=" + std::to_string(map.Count()));
   for (const auto& node : map.Nodes()) {
     lines.push_back(Format("[%d]", node->Index()));

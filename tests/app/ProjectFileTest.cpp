@@ -193,6 +193,26 @@ TEST_F(ProjectFileTest, EmptyMapLoadsWithoutAMessage) {
   EXPECT_EQ(progressWindow.Messages, (std::vector<std::string>{"Please wait..."}));
 }
 
+TEST_F(ProjectFileTest, ALineBreakInAnAnswerCannotAddKeysOrSections) {
+  ExampleMap();
+  TSpiderNode* home = app->Map.Node(0);
+  home->ResponseText = "HTTP/1.1 500 Oops\r\nTitle=Forged\r\n[0]\r\nRemoteFile=http%3A%2F%2Fevil%2F";
+  home->Server = "Srv\nLinks=0";
+  home->Location = "/next\nReferers=1";
+  const std::string path = dir.File("answers.tly");
+  Main().SaveProject(path);
+  const std::vector<std::string> lines = Lines(path);
+  EXPECT_EQ(lines.size(), 39u);
+  EXPECT_EQ(lines[11], "ResponseText=HTTP/1.1 500 Oops");
+  EXPECT_EQ(lines[19], "Location=/next");
+  EXPECT_EQ(lines[20], "Server=Srv");
+  Main().OpenProjectFile(path);
+  ASSERT_EQ(app->Map.Count(), 2);
+  EXPECT_EQ(app->Map.Node(0)->ResponseText, "HTTP/1.1 500 Oops");
+  EXPECT_EQ(app->Map.Node(0)->Title, "Home Page");
+  EXPECT_EQ(app->Map.Node(0)->URLText(), "http://host/");
+}
+
 TEST_F(ProjectFileTest, ARepeatedAddressDoesNotShiftTheLaterSections) {
   // Section 1 repeats section 0's address: it adds no node, so node 1 is the node of section 2.
   Open(Project("http://host/", 3,

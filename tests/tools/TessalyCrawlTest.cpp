@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Kel/KelStr.h"
+#include "support/HostileServer.h"
 #include "support/TempDir.h"
 #include "support/TestServer.h"
 
@@ -326,6 +327,29 @@ TEST_F(TessalyCrawlTest, EscapeSequencesFromTheSiteAreShownEscaped) {
   EXPECT_EQ(r.Code, 1);
   // The address keeps its escapes; nothing the site wrote reaches the terminal raw.
   EXPECT_NE(r.Out.find("gone%1B%5B2J%1B]0;x%07.html"), std::string::npos) << r.Out;
+  for (const std::string* text : {&r.Out, &r.Err}) {
+    EXPECT_EQ(text->find('\x1b'), std::string::npos) << *text;
+    EXPECT_EQ(text->find('\x07'), std::string::npos) << *text;
+  }
+  // A message that quotes a name given to the program shows its controls escaped too.
+  const Result named = Run({"--open", dir.File("x\x1b]0;pwned\x07.txt")});
+  EXPECT_EQ(named.Code, 2);
+  EXPECT_NE(named.Err.find("x\\x1b]0;pwned\\x07.txt"), std::string::npos) << named.Err;
+  EXPECT_EQ(named.Err.find('\x1b'), std::string::npos) << named.Err;
+}
+
+TEST_F(TessalyCrawlTest, EscapeSequencesInAStatusLineAndALocationAreShownEscaped) {
+  // Every address answers a broken status whose text clears the screen and retitles the
+  // terminal; the start page also redirects to an address carrying an escape.
+  HostileTestServer hostile([](HostileConnection& c) {
+    const bool start = c.Request().find(" / ") != std::string::npos;
+    const std::string head = start ? "HTTP/1.1 302 Moved\x1b[2J\r\nLocation: /next\x1b]0;pwned\x07.html\r\n"
+                                   : "HTTP/1.1 500 Bad\x1b[2J\x1b]0;pwned\x07\r\n";
+    c.Send(head + "Content-Length: 0\r\nConnection: close\r\n\r\n");
+  });
+  const Result r = Run({"--no-external", hostile.URL("/")});
+  EXPECT_EQ(r.Code, 1) << r.Err;
+  EXPECT_NE(r.Out.find("\\x1b[2J"), std::string::npos) << r.Out;
   for (const std::string* text : {&r.Out, &r.Err}) {
     EXPECT_EQ(text->find('\x1b'), std::string::npos) << *text;
     EXPECT_EQ(text->find('\x07'), std::string::npos) << *text;
