@@ -1,6 +1,7 @@
 # libFuzzer targets (tests/fuzz/libfuzzer): a project of their own, configured with clang into
 # build/fuzz as an external project, since libFuzzer needs clang's -fsanitize=fuzzer. Every
-# target runs for a few seconds on its seed corpus in tests/fuzz/corpus/<target> (label fuzz);
+# target runs for a few seconds on its seed corpus in tests/fuzz/corpus/<target> (label fuzz,
+# with a fixed random seed so that a run is repeatable);
 # `make fuzz` runs each for longer (FUZZ_SECONDS).
 find_program(TESSALY_CLANGXX NAMES clang++ clang++-14)
 find_program(TESSALY_CLANG NAMES clang clang-14)
@@ -36,7 +37,7 @@ if(TESSALY_FUZZ_TESTS)
     add_test(NAME fuzz.${target}
              COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/run-fuzzer.sh ${CMAKE_BINARY_DIR}/fuzz/fuzz_${target}
                      ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${target} ${CMAKE_BINARY_DIR}/fuzz/work/${target}
-                     ${TESSALY_FUZZ_SECONDS})
+                     ${TESSALY_FUZZ_SECONDS} 1)
     set_tests_properties(fuzz.${target} PROPERTIES LABELS fuzz TIMEOUT 120
                          ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   endforeach()
