@@ -1,6 +1,8 @@
 #include "gui/FormHTTPSettingsView.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -36,6 +38,28 @@ TFormHTTPSettingsView::TFormHTTPSettingsView(TFormHTTPSettings& settings, QWidge
   form->addRow(tr("Username:"), EditUsername);
   form->addRow(tr("Password:"), EditPassword);
   form->addRow(QString(), EditBasicAuth);
+
+  // The limits that keep a hostile or broken server from holding the crawl or its memory.
+  auto* limits = Name(new QWidget(PageControl), "TSLimits", "Limits");
+  PageControl->addTab(limits, tr("Limits"));
+  EditTimeout = Name(new QDoubleSpinBox(limits), "EditTimeout", "Time limit:");
+  EditTimeout->setRange(0.1, 86400);
+  EditTimeout->setDecimals(1);
+  EditTimeout->setSuffix(tr(" s"));
+  EditTimeout->setMaximumWidth(140);
+  EditMaxPageSize = Name(new QDoubleSpinBox(limits), "EditMaxPageSize", "Largest page:");
+  EditMaxPageSize->setRange(0.1, 4096);
+  EditMaxPageSize->setDecimals(1);
+  EditMaxPageSize->setSuffix(tr(" MiB"));
+  EditMaxPageSize->setMaximumWidth(140);
+  auto* note = new QLabel(tr("A request whose whole answer takes longer fails, and a download stops when no data "
+                             "comes for that long. A longer page is read up to the limit."),
+                          limits);
+  note->setWordWrap(true);
+  auto* limitsForm = new QFormLayout(limits);
+  limitsForm->addRow(tr("Time limit:"), EditTimeout);
+  limitsForm->addRow(tr("Largest page:"), EditMaxPageSize);
+  limitsForm->addRow(note);
   ButtonOK = Name(new QPushButton(tr("OK"), this), "ButtonOK", "OK");
   ButtonCancel = Name(new QPushButton(tr("Cancel"), this), "ButtonCancel", "Cancel");
   ButtonOK->setDefault(true);
@@ -54,15 +78,43 @@ TFormHTTPSettingsView::TFormHTTPSettingsView(TFormHTTPSettings& settings, QWidge
     connect(e, &QLineEdit::textEdited, this, &TFormHTTPSettingsView::TakeValues);
   connect(EditPort, &QSpinBox::valueChanged, this, &TFormHTTPSettingsView::TakeValues);
   connect(EditBasicAuth, &QCheckBox::toggled, this, &TFormHTTPSettingsView::TakeValues);
+  for (QDoubleSpinBox* e : {EditTimeout, EditMaxPageSize})
+    connect(e, &QDoubleSpinBox::valueChanged, this, &TFormHTTPSettingsView::TakeValues);
 }
 
+namespace {
+
+constexpr double kMiB = 1024.0 * 1024.0;
+
+// The value a spin box shows for a stored text, and the text for a value: the stored text stays
+// as it is while the box shows its value, so opening and closing the dialog changes nothing.
+double Shown(const std::string& text, double fallback, double unit) {
+  try {
+    const double v = std::stod(text);
+    return v > 0 ? v / unit : fallback;
+  } catch (const std::exception&) {
+    return fallback;
+  }
+}
+
+std::string Taken(const std::string& stored, const QDoubleSpinBox* box, double fallback, double unit) {
+  if (box->valueFromText(box->textFromValue(Shown(stored, fallback, unit))) == box->value()) return stored;
+  const double v = box->value() * unit;
+  if (v == static_cast<double>(static_cast<long long>(v))) return std::to_string(static_cast<long long>(v));
+  return QString::number(v, 'g', 12).toStdString();
+}
+
+}  // namespace
+
 void TFormHTTPSettingsView::ShowValues() {
-  const QSignalBlocker a(EditPort), b(EditBasicAuth);
+  const QSignalBlocker a(EditPort), b(EditBasicAuth), c(EditTimeout), d(EditMaxPageSize);
   EditServer->setText(QString::fromStdString(Settings.EditServer.Text));
   EditPort->setValue(StrToIntDef(Settings.EditPort.Text, 0));
   EditUsername->setText(QString::fromStdString(Settings.EditUsername.Text));
   EditPassword->setText(QString::fromStdString(Settings.EditPassword.Text));
   EditBasicAuth->setChecked(Settings.EditBasicAuth.Checked);
+  EditTimeout->setValue(Shown(Settings.EditTimeout.Text, 60, 1));
+  EditMaxPageSize->setValue(Shown(Settings.EditMaxPageSize.Text, 32, kMiB));
 }
 
 void TFormHTTPSettingsView::TakeValues() {
@@ -71,6 +123,8 @@ void TFormHTTPSettingsView::TakeValues() {
   Settings.EditUsername.Text = EditUsername->text().toStdString();
   Settings.EditPassword.Text = EditPassword->text().toStdString();
   Settings.EditBasicAuth.Checked = EditBasicAuth->isChecked();
+  Settings.EditTimeout.Text = Taken(Settings.EditTimeout.Text, EditTimeout, 60, 1);
+  Settings.EditMaxPageSize.Text = Taken(Settings.EditMaxPageSize.Text, EditMaxPageSize, 32, kMiB);
   Settings.Changed();
 }
 

@@ -1,10 +1,12 @@
-// "HTTP Settings": the proxy page (server, port, user name, password, Basic authentication) over
-// TFormHTTPSettings, which keeps the values in "Settings.ini" and hands them to every client.
+// "HTTP Settings": the proxy page (server, port, user name, password, Basic authentication) and
+// the limits page (the time a request may take, the most of a page read) over TFormHTTPSettings, which keeps the values
+// in "Settings.ini" and hands them to every client.
 #pragma once
 
 #include <QDialog>
 
 class QCheckBox;
+class QDoubleSpinBox;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -31,6 +33,8 @@ class TFormHTTPSettingsView : public QDialog {
   QLineEdit* EditUsername;
   QLineEdit* EditPassword;
   QCheckBox* EditBasicAuth;
+  QDoubleSpinBox* EditTimeout;      // seconds
+  QDoubleSpinBox* EditMaxPageSize;  // MiB
   QPushButton* ButtonOK;
   QPushButton* ButtonCancel;
 };

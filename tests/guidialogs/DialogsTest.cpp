@@ -64,6 +64,9 @@ TEST_F(DialogsTest, HTTPSettingsAreStoredOnOKAndTheProxyCarriesTheNextCrawl) {
   EXPECT_EQ(settings.ReadString("FormHTTPSettings", "EditPort.Text", "?"), std::to_string(proxy.Port()));
   EXPECT_EQ(settings.ReadString("FormHTTPSettings", "EditUsername.Text", "?"), "user");
   EXPECT_TRUE(settings.ReadBool("FormHTTPSettings", "EditBasicAuth.Checked", false));
+  // The limits' page was not touched: the stored texts stay as they were.
+  EXPECT_EQ(settings.ReadString("FormHTTPSettings", "EditTimeout.Text", "?"), "60");
+  EXPECT_EQ(settings.ReadString("FormHTTPSettings", "EditMaxPageSize.Text", "?"), "33554432");
   // The origin does not exist: only the proxy can answer.
   Crawl("http://origin.invalid/");
   {
@@ -92,6 +95,25 @@ TEST_F(DialogsTest, HTTPSettingsAreStoredOnOKAndTheProxyCarriesTheNextCrawl) {
     return true;
   });
   gui::InvokeMenuItem(window->Menu->MIHTTPSettings);
+}
+
+TEST_F(DialogsTest, TheLimitsPageStoresTheTimeLimitAndThePageLimitInForceAtOnce) {
+  OpenWindow();
+  WhenModal([&](QWidget* w) {
+    auto* view = static_cast<gui::TFormHTTPSettingsView*>(w);
+    EXPECT_DOUBLE_EQ(view->EditTimeout->value(), 60);
+    EXPECT_DOUBLE_EQ(view->EditMaxPageSize->value(), 32);
+    view->EditTimeout->setValue(2.5);
+    view->EditMaxPageSize->setValue(1);
+    view->ButtonOK->click();
+    return true;
+  });
+  ASSERT_TRUE(gui::InvokeMenuItem(window->Menu->MIHTTPSettings));
+  TIniFile settings(paths.App + "/Settings.ini");
+  EXPECT_EQ(settings.ReadString("FormHTTPSettings", "EditTimeout.Text", "?"), "2.5");
+  EXPECT_EQ(settings.ReadString("FormHTTPSettings", "EditMaxPageSize.Text", "?"), "1048576");
+  EXPECT_EQ(app->HTTPSettings.Values().Timeout, "2.5");
+  EXPECT_EQ(app->HTTPSettings.Values().MaxPageSize, "1048576");
 }
 
 TEST_F(DialogsTest, ExternalToolsAreKeptAndEditAsksForAMissingTool) {
