@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "Kel/KelDialogs.h"
 #include "Kel/KelError.h"
 
 namespace {
@@ -17,7 +18,11 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       Progress(services),
       HTTPCopy(services, &HTTPSettings),
       Download(services, &HTTPSettings),
-      Main(Map, services) {
+      Main(Map, services),
+      Spelling(services, Dictionaries),
+      ExternalTools(SettingsFiles, services) {
+  Spelling.Download = &Download;
+  Translations.LoadFromFile(AppFolderFile(services, "lang.txt"));
   Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });
   Main.Crawl.AttachPool(Pool);
   Main.Crawl.Dictionaries = &Dictionaries;
@@ -53,4 +58,10 @@ void TTessalyApp::Close() {
   if (!WritesUserFiles) return;
   Main.SaveRecentAddresses();
   Dictionaries.SaveUserList();
+  ExternalTools.Destroying();
+}
+
+void TTessalyApp::EditNode(TSpiderNode* node, bool spelling) {
+  TEditNodeServices with{Services, HTTPCopy, ExternalTools, Spelling, Dictionaries};
+  ::EditNode(with, node, spelling);
 }

@@ -7,11 +7,15 @@
 #include "Dialogs/UnitProgress.h"
 #include "Kel/KelIni.h"
 #include "Kel/KelSpelling.h"
+#include "Kel/KelTranslate.h"
 #include "app/SpiderNode.h"
 #include "app/UnitDownload.h"
+#include "app/UnitExternalTools.h"
 #include "app/UnitHTTPCopy.h"
 #include "app/UnitHTTPSettings.h"
 #include "app/UnitMain.h"
+#include "app/UnitProperties.h"
+#include "app/UnitSpelling.h"
 #include "platform/Platform.h"
 
 class TTessalyApp {
@@ -40,6 +44,9 @@ class TTessalyApp {
   void SetCheckPageResources(bool on);
 
   platform::Services& Services;
+  // The translations of "lang.txt" beside the program, read before any window exists (none:
+  // every text stays as it is).
+  TTranslationStore Translations;
   TSettingsFiles SettingsFiles;
   TFormHTTPSettings HTTPSettings;
   TSiteMap Map;
@@ -49,6 +56,12 @@ class TTessalyApp {
   TFormHTTPCopy HTTPCopy;  // the download of a document into its local file
   TFormDownload Download;  // the download of a document into the cache folder
   TFormTessaly Main;
+  TFormSpelling Spelling;            // the spelling dialog, over the program's dictionaries
+  TFormExternalTools ExternalTools;  // the external tools, restored from "Settings.ini"
+  TFormSpiderNodeProperties Properties;
+
+  // Edits a node with its external tool, or checks its spelling (raises the tools' errors).
+  void EditNode(TSpiderNode* node, bool spelling);
 
  private:
   bool Closed_ = false;

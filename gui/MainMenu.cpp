@@ -70,6 +70,9 @@ TMainMenu::TMainMenu(QMainWindow& window) : QObject(&window) {
   MISpiderLocalURL = Item(MIFile, "MISpiderLocalURL", tr("Spider Local URL..."));
   MIValidateExternalURLs = Item(MIFile, "MIValidateExternalURLs", tr("Validate External URL's"));
   MIValidateExternalURLs->setCheckable(true);
+  MICheckPageResources = Item(MIFile, "MICheckPageResources", tr("Check Page Resources"));
+  MICheckPageResources->setCheckable(true);
+  MICheckPageResources->setChecked(true);
   MIHTTPSettings = Item(MIFile, "MIHTTPSettings", tr("HTTP Settings..."));
   MISetupExternalTools = Item(MIFile, "MISetupExternalTools", tr("Setup External Tools..."));
   MIFile->addSeparator();

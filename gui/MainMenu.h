@@ -27,8 +27,8 @@ class TMainMenu : public QObject {
 
   QMenu *MIFile, *MIEdit, *MIExport, *MIView, *MIGoTo, *MIHelp;
   // File
-  QAction *MINew, *MIOpen, *MISave, *MISaveAs, *MISpiderLocalURL, *MIValidateExternalURLs, *MIHTTPSettings,
-      *MISetupExternalTools, *MIExit;
+  QAction *MINew, *MIOpen, *MISave, *MISaveAs, *MISpiderLocalURL, *MIValidateExternalURLs, *MICheckPageResources,
+      *MIHTTPSettings, *MISetupExternalTools, *MIExit;
   // Edit
   QAction *MIUndo, *MICut, *MICopy, *MIPaste, *MISelectAll, *MIEditFile, *MISpelling;
   // Export

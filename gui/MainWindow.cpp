@@ -28,7 +28,17 @@
 #include "Kel/KelStr.h"
 #include "app/Application.h"
 #include "app/UnitDownload.h"
+#include "app/MenuRules.h"
+#include "app/SpiderExport.h"
+#include "gui/ContextMenus.h"
+#include "gui/FormAbout.h"
+#include "gui/FormExternalToolsView.h"
 #include "gui/FormHTTPClientView.h"
+#include "gui/FormHTTPSettingsView.h"
+#include "gui/FormProperties.h"
+#include "gui/FormSpellingView.h"
+#include "gui/FormSplash.h"
+#include "gui/Translator.h"
 #include "gui/Icons.h"
 #include "gui/MainMenu.h"
 #include "gui/Names.h"
@@ -95,8 +105,24 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   PanelWebBrowser = new TPreviewPanel(options.WebEngine, this);
   BuildWidgets();
   FormHTTPClient = new TFormHTTPClientView(App.Pool, App.Services, this);
+  Popups = new TContextMenus(this);
+  TFormProperties::Hooks hooks;
+  hooks.Preview = [this](TSpiderNode* n, bool newWindow) { App.Main.PreviewNode(n, newWindow, true); };
+  hooks.Edit = [this](TSpiderNode* n, bool spelling) { EditNode(n, spelling); };
+  hooks.SelectInTree = [this](TSpiderNode* n) { App.Main.SelectEntry(n->TreeNode); };
+  hooks.OpenInBrowser = [this](const std::string& target) { OpenInBrowser(App.Services, target); };
+  hooks.ShowError = [this](const std::string& text) { App.Services.Ask->ShowError(text); };
+  FormProperties = new TFormProperties(App.Properties, std::move(hooks), this);
+  FormHTTPSettings = new TFormHTTPSettingsView(App.HTTPSettings, this);
+  FormExternalTools = new TFormExternalToolsView(App.ExternalTools, this);
+  FormSpelling = new TFormSpellingView(App.Spelling, options.WebEngine, this);
+  FormSplash = new TFormSplash(this);
+  FormShutDown = new TFormShutDown(this);
+  // A double-click on an entry without children shows its properties, through the tree menu.
+  OnNodeProperties = [this](TSpiderNode*) { InvokeMenuItem(Popups->TVProperties); };
   ConnectCommands();
   Qt.Ask.SetParent(this);
+  Qt.Ask.Translate = [this](const std::string& text) { return App.Translations.Translate(text, "STRING_TABLE"); };
   Qt.View.OnNavigate = [this](const std::string& target) { PanelWebBrowser->Navigate(target); };
   Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
   App.Main.OnStateChange = [this] { RefreshFromState(); };
@@ -112,6 +138,7 @@ TFormTessalyView::~TFormTessalyView() {
   Qt.View.OnNavigate = nullptr;
   Qt.View.OnShowPanel = nullptr;
   Qt.Ask.SetParent(nullptr);
+  Qt.Ask.Translate = nullptr;
 }
 
 void TFormTessalyView::BuildWidgets() {
@@ -230,7 +257,11 @@ void TFormTessalyView::ConnectCommands() {
     PressButton(ButtonSpider);
   });
   connect(m.MIValidateExternalURLs, &QAction::toggled, this, [&main](bool on) { main.Tree.ValidateExternalURLs = on; });
-  for (QAction* later : {m.MIHTTPSettings, m.MISetupExternalTools}) later->setEnabled(false);
+  connect(m.MICheckPageResources, &QAction::toggled, this, [this](bool on) {
+    if (App.CheckPageResources() != on) App.SetCheckPageResources(on);
+  });
+  command(m.MIHTTPSettings, [this] { FormHTTPSettings->Execute(); });
+  command(m.MISetupExternalTools, [this] { App.ExternalTools.Setup(); });
   connect(m.MIExit, &QAction::triggered, this, &QWidget::close);
 
   // Edit: the text items act on the address box.
@@ -241,6 +272,18 @@ void TFormTessalyView::ConnectCommands() {
   connect(m.MICopy, &QAction::triggered, edit, &QLineEdit::copy);
   connect(m.MIPaste, &QAction::triggered, edit, &QLineEdit::paste);
   connect(m.MISelectAll, &QAction::triggered, edit, &QLineEdit::selectAll);
+  auto focusedIn = [](QWidget* w) {
+    QWidget* f = QApplication::focusWidget();
+    return f && (f == w || w->isAncestorOf(f));
+  };
+  command(m.MIEditFile, [this, focusedIn] {
+    if (focusedIn(TreeView)) InvokeMenuItem(Popups->TVEdit);
+    else if (focusedIn(ListView)) InvokeMenuItem(Popups->LVEdit);
+  });
+  command(m.MISpelling, [this, focusedIn] {
+    if (focusedIn(TreeView)) InvokeMenuItem(Popups->TVSpelling);
+    else if (focusedIn(ListView)) InvokeMenuItem(Popups->LVSpelling);
+  });
   connect(m.TBEditFile, &QToolButton::clicked, this, [this] {
     if (!InvokeMenuItem(Menu->MIEditFile)) App.Services.Ask->Inform("Current selection can not be edited.");
   });
@@ -248,12 +291,77 @@ void TFormTessalyView::ConnectCommands() {
     if (!InvokeMenuItem(Menu->MISpelling)) App.Services.Ask->Inform("Current selection can not be spell checked.");
   });
 
-  // Export: the commands come with the exports' dialogs.
+  // Export: each writes through the save dialog what the core's exports write.
   connect(m.MIExport, &QMenu::aboutToShow, this, [this] {
-    for (QAction* a : Menu->MIExport->actions()) a->setEnabled(false);
+    const TExportMenuState s = ExportMenuState(App.Main.Tree, App.Main.Selected(), App.Main.List);
+    Menu->MIExportAsCSVFile->setEnabled(s.AsCSVFile);
+    for (QAction* a : {Menu->MIExportAsHTMLList, Menu->MIExportAsDHTMLTree, Menu->MIExportAsDHTMLTreeFramed,
+                       Menu->MIExportAsXMLFile, Menu->MIExportFolderAsTXTFile})
+      a->setEnabled(s.TreeExports);
   });
-  for (QAction* a : m.MIExport->actions()) a->setEnabled(false);
-  m.MIAbout->setEnabled(false);
+  using TTreeExport = bool (*)(platform::Services&, const TTreeEntry*);
+  const std::pair<QAction*, TTreeExport> treeExports[] = {{m.MIExportAsHTMLList, &ExportAsHTMLList},
+                                                          {m.MIExportAsDHTMLTree, &ExportAsDHTMLTree},
+                                                          {m.MIExportAsDHTMLTreeFramed, &ExportAsDHTMLTreeFramed},
+                                                          {m.MIExportAsXMLFile, &ExportAsXMLFile},
+                                                          {m.MIExportFolderAsTXTFile, &ExportFolderAsTXTFile}};
+  for (const auto& [item, exporter] : treeExports)
+    command(item, [this, exporter = exporter] { exporter(App.Services, App.Main.Selected()); });
+  command(m.MIExportAsCSVFile, [this] { ExportListAsCSVFile(App.Services, App.Main.List, isNone); });
+  command(m.MIAbout, [this] { ShowAbout(); });
+
+  // The context menus of the tree and the list.
+  TContextMenus& p = *Popups;
+  connect(p.PMTreeView, &QMenu::aboutToShow, this, &TFormTessalyView::RefreshTreeMenu);
+  connect(p.PMListView, &QMenu::aboutToShow, this, &TFormTessalyView::RefreshListMenu);
+  connect(p.LVExport, &QMenu::aboutToShow, this, &TFormTessalyView::RefreshListMenu);
+  auto treeNode = [this] { return TreeMenuState(App.Main.Tree, App.Main.Selected()).Node; };
+  auto listNode = [this] { return ListMenuState(App.Main.Tree, App.Main.List).Node; };
+  command(p.TVOpen, [&main, treeNode] { main.PreviewNode(treeNode(), false, true); });
+  command(p.LVOpen, [&main, listNode] { main.PreviewNode(listNode(), false, true); });
+  command(p.TVOpenInNewWindow, [&main, treeNode] { main.PreviewNode(treeNode(), true, true); });
+  command(p.LVOpenInNewWindow, [&main, listNode] { main.PreviewNode(listNode(), true, true); });
+  command(p.TVEdit, [this, treeNode] { EditNode(treeNode(), false); });
+  command(p.LVEdit, [this, listNode] { EditNode(listNode(), false); });
+  command(p.TVSpelling, [this, treeNode] { EditNode(treeNode(), true); });
+  command(p.LVSpelling, [this, listNode] { EditNode(listNode(), true); });
+  command(p.TVDownloadToLocalFile, [this, treeNode] {
+    TSpiderNode* n = treeNode();
+    if (!n) return;
+    n->DownloadToLocalFile(App.HTTPCopy, true);
+    if (App.Map.Modified) App.Main.Refresh();
+  });
+  command(p.LVDownloadToLocalFile, [this] { DownloadListSelection(); });
+  command(p.TVMaptoLocalFilename, [this, treeNode] {
+    if (TSpiderNode* n = treeNode()) n->SelectLocalFileName(*App.Services.Ask);
+  });
+  command(p.LVMaptoLocalFilename, [this, listNode] {
+    if (TSpiderNode* n = listNode()) n->SelectLocalFileName(*App.Services.Ask);
+  });
+  command(p.TVMaptoLocalPath, [this] { MapToLocalPath(App.Main.Selected()); });
+  command(p.LVMaptoLocalPath, [this] { MapToLocalPath(ListMenuState(App.Main.Tree, App.Main.List).Entry); });
+  command(p.TVClearLocalFilename, [treeNode] {
+    if (TSpiderNode* n = treeNode()) n->ClearLocalFiles();
+  });
+  command(p.LVClearLocalFilename, [listNode] {
+    if (TSpiderNode* n = listNode()) n->ClearLocalFiles();
+  });
+  command(p.LVSelectAll, [this] { SelectAllRows(); });
+  command(p.LVExportAsHTMLTable, [this] { ExportListAsHTMLTable(App.Services, App.Main.List); });
+  command(p.LVExportAsCSVFile, [this] { ExportListAsCSVFile(App.Services, App.Main.List, isSelected); });
+  command(p.TVRefresh, [&main] { main.Refresh(); });
+  command(p.LVRefresh, [&main] { main.Refresh(); });
+  command(p.TVProperties, [this, treeNode] { ShowProperties(treeNode()); });
+  command(p.LVProperties, [this, listNode] { ShowProperties(listNode()); });
+  TreeView->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(TreeView, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { Popups->PMTreeView->popup(TreeView->viewport()->mapToGlobal(at)); });
+  for (QAbstractItemView* view :
+       {static_cast<QAbstractItemView*>(ListView->Details), static_cast<QAbstractItemView*>(ListView->Icons)}) {
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this,
+            [this, view](const QPoint& at) { Popups->PMListView->popup(view->viewport()->mapToGlobal(at)); });
+  }
 
   // View
   connect(m.MIView, &QMenu::aboutToShow, this, &TFormTessalyView::RefreshViewMenu);
@@ -480,27 +588,103 @@ void TFormTessalyView::FillHistoryList(bool back) {
 
 void TFormTessalyView::RefreshFileMenu() {
   Menu->MISpiderLocalURL->setEnabled(EditURL->isEnabled());
+  Menu->MIHTTPSettings->setEnabled(EditURL->isEnabled());
   Menu->MIValidateExternalURLs->setChecked(App.Main.Tree.ValidateExternalURLs);
+  Menu->MICheckPageResources->setChecked(App.CheckPageResources());
+}
+
+void TFormTessalyView::RefreshTreeMenu() { Popups->ApplyTree(TreeMenuState(App.Main.Tree, App.Main.Selected())); }
+
+void TFormTessalyView::RefreshListMenu() { Popups->ApplyList(ListMenuState(App.Main.Tree, App.Main.List)); }
+
+void TFormTessalyView::ShowProperties(TSpiderNode* node) {
+  if (!node) return;
+  FormProperties->ShowFor(*node);
+  RefreshFromState();
+}
+
+void TFormTessalyView::EditNode(TSpiderNode* node, bool spelling) {
+  if (!node) return;
+  App.EditNode(node, spelling);
+  RefreshFromState();
+}
+
+void TFormTessalyView::DownloadListSelection() {
+  // Every selected row's document in list order; the first failure or cancellation stops.
+  TNodeList& list = App.Main.List;
+  std::vector<TSpiderNode*> nodes;
+  for (int i = 0; i < list.Count(); ++i) {
+    TListRow* row = list.Row(i);
+    TSpiderNode* n = row->Selected ? NodeOf(row->Entry) : nullptr;
+    if (n && n->IsMappable()) nodes.push_back(n);
+  }
+  for (TSpiderNode* n : nodes)
+    if (!n->DownloadToLocalFile(App.HTTPCopy, false)) break;
+  App.Main.Refresh();
+}
+
+void TFormTessalyView::MapToLocalPath(TTreeEntry* entry) {
+  TSpiderNode* first = MapToLocalPathTarget(App.Main.Tree, entry);
+  if (!first) return;
+  const std::string file = first->LocalFileName();
+  const size_t slash = file.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+  if (auto chosen = App.Services.Ask->PromptFolder(folder)) first->MapToLocalPath(*chosen);
+}
+
+void TFormTessalyView::SelectAllRows() {
+  // The preview of each newly selected row is suspended meanwhile.
+  TNodeList& list = App.Main.List;
+  ++Quiet_;
+  ListView->Current()->selectAll();
+  for (int i = 0; i < list.Count(); ++i) list.Row(i)->Selected = true;
+  --Quiet_;
+  StatusBar->SetText(0, Q(list.CountText()));
+}
+
+void TFormTessalyView::ShowAbout() {
+  const TTranslationStore& store = App.Translations;
+  TFormAboutBox box([&store](const std::string& text) { return store.Translate(text, "STRING_TABLE"); },
+                    [this](const std::string& target) { OpenInBrowser(App.Services, target); }, this);
+  TranslateComponent(&box, store);
+  box.exec();
+}
+
+void TFormTessalyView::TranslateWindows() {
+  if (Translated_) return;
+  Translated_ = true;
+  TranslateApplication(App.Translations);
 }
 
 void TFormTessalyView::RefreshEditMenu() {
+  // The context menus first, as when they are shown.
+  RefreshTreeMenu();
+  RefreshListMenu();
   QLineEdit* edit = EditURL->lineEdit();
-  const bool focused = QApplication::focusWidget() == edit || QApplication::focusWidget() == EditURL;
-  const int selected = edit->selectedText().size();
-  const QString clip = QApplication::clipboard()->text();
-  struct Rule {
-    QAction* Item;
-    bool Enabled;
-  };
-  for (const Rule& r :
-       {Rule{Menu->MIUndo, true}, Rule{Menu->MICut, selected > 0}, Rule{Menu->MICopy, selected > 0},
-        Rule{Menu->MIPaste, !clip.isEmpty()}, Rule{Menu->MISelectAll, selected < edit->text().size()}}) {
-    r.Item->setVisible(focused);
-    r.Item->setEnabled(focused && r.Enabled);
+  QWidget* focus = QApplication::focusWidget();
+  TEditMenuInput in;
+  in.AddressFocused = focus == edit || focus == EditURL;
+  in.SelectionLength = static_cast<int>(edit->selectedText().size());
+  in.TextLength = static_cast<int>(edit->text().size());
+  in.ClipboardHasText = !QApplication::clipboard()->text().isEmpty();
+  in.TreeFocused = focus && (focus == TreeView || TreeView->isAncestorOf(focus));
+  in.ListFocused = focus && (focus == ListView || ListView->isAncestorOf(focus));
+  in.TreeEdit = Popups->TVEdit->isEnabled();
+  in.TreeSpelling = Popups->TVSpelling->isEnabled();
+  in.ListEdit = Popups->LVEdit->isEnabled();
+  in.ListSpelling = Popups->LVSpelling->isEnabled();
+  const TEditMenuState s = EditMenuState(in);
+  const std::pair<QAction*, bool> rules[] = {{Menu->MIUndo, s.Undo},
+                                             {Menu->MICut, s.Cut},
+                                             {Menu->MICopy, s.Copy},
+                                             {Menu->MIPaste, s.Paste},
+                                             {Menu->MISelectAll, s.SelectAll}};
+  for (const auto& [item, enabled] : rules) {
+    item->setVisible(s.TextItemsVisible);
+    item->setEnabled(enabled);
   }
-  // Editing and spell-checking a document come with the external tools.
-  Menu->MIEditFile->setEnabled(false);
-  Menu->MISpelling->setEnabled(false);
+  Menu->MIEditFile->setEnabled(s.EditFile);
+  Menu->MISpelling->setEnabled(s.Spelling);
 }
 
 void TFormTessalyView::RefreshViewMenu() {
@@ -615,6 +799,7 @@ void TFormTessalyView::closeEvent(QCloseEvent* event) {
   // cleared and the recent addresses are written.
   Closed_ = true;
   Timer.stop();
+  FormShutDown->ShowNotice();
   App.Pool.TerminateAll();
   FormHTTPClient->hide();
   PanelWebBrowser->StopAndClear();
@@ -629,12 +814,20 @@ void TFormTessalyView::showEvent(QShowEvent* event) {
   // The start page shipped beside the program.
   PanelWebBrowser->Navigate(AppFolderFile(App.Services, "Services.htm"));
   SizeStatusPanels();
+  // The splash, unless the command line says NoSplash.
+  QTimer::singleShot(0, this, [this] {
+    FormSplash->ShowSplash(AppFolderFile(App.Services, "Setup.bmp"), kApplicationTitle,
+                           HasNoSplashSwitch(QApplication::arguments()));
+  });
 }
 
 void TFormTessalyView::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow())
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    // The first activation translates every window.
+    if (!Translated_) Command([this] { TranslateWindows(); });
     setWindowTitle(Q(WindowCaption(App.Main.ProjectFileName)));
+  }
 }
 
 bool TFormTessalyView::eventFilter(QObject* watched, QEvent* event) {

@@ -27,6 +27,13 @@ class TMainMenu;
 class TNodeListView;
 class TPreviewPanel;
 class TStatusPanels;
+class TContextMenus;
+class TFormProperties;
+class TFormHTTPSettingsView;
+class TFormExternalToolsView;
+class TFormSpellingView;
+class TFormSplash;
+class TFormShutDown;
 
 // "Tessaly Projects (*.tly)|*.tly;*.htm;*.html|" and the other filters of the commands.
 extern const char* const kProjectOpenFilter;
@@ -64,6 +71,19 @@ class TFormTessalyView : public QMainWindow {
   // folder, outside the cache folder.
   bool CanSaveInPlace(const std::string& path) const;
 
+  // The context menus' and the dialogs' commands.
+  void RefreshTreeMenu();
+  void RefreshListMenu();
+  void ShowProperties(TSpiderNode* node);
+  void EditNode(TSpiderNode* node, bool spelling);
+  void DownloadListSelection();
+  void MapToLocalPath(TTreeEntry* entry);
+  void SelectAllRows();
+  void ShowAbout();
+  // Translates every window from the translation store (once, at the first activation).
+  void TranslateWindows();
+  bool Translated() const { return Translated_; }
+
   // A double-click on a tree entry without children that has a node: the node's properties
   // (the properties dialog sets this).
   std::function<void(TSpiderNode*)> OnNodeProperties;
@@ -84,6 +104,13 @@ class TFormTessalyView : public QMainWindow {
   QSplitter* SplitterRight;  // between the list and the preview
   QTimer Timer;
   TFormHTTPClientView* FormHTTPClient;
+  TContextMenus* Popups;
+  TFormProperties* FormProperties;
+  TFormHTTPSettingsView* FormHTTPSettings;
+  TFormExternalToolsView* FormExternalTools;
+  TFormSpellingView* FormSpelling;
+  TFormSplash* FormSplash;
+  TFormShutDown* FormShutDown;
 
   SiteTreeModel* TreeModel;
   NodeListModel* ListModel;
@@ -118,6 +145,7 @@ class TFormTessalyView : public QMainWindow {
   bool ListNeedsSelection_ = false;
   bool Shown_ = false;
   bool Closed_ = false;
+  bool Translated_ = false;
   std::vector<std::string> ShownRecent_;  // what the address box's list shows, to redraw it only on change
 };
 

@@ -50,6 +50,15 @@ StartName StartNameOf(const std::string& fileName) {
 }
 
 QtPrompter::QtPrompter() = default;
+
+std::string QtPrompter::Tr(const std::string& text) const {
+  if (!Translate) return text;
+  try {
+    return Translate(text);
+  } catch (const std::exception&) {
+    return text;  // a translation that cannot be read leaves the message as it is
+  }
+}
 QtPrompter::~QtPrompter() = default;
 
 namespace {
@@ -65,12 +74,12 @@ QMessageBox::StandardButton Box(QWidget* parent, QMessageBox::Icon icon, const s
 }  // namespace
 
 bool QtPrompter::AskYesNo(const std::string& text) {
-  return Box(Parent_, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+  return Box(Parent_, QMessageBox::Question, Tr(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
          QMessageBox::Yes;
 }
 
 platform::Answer QtPrompter::AskYesNoCancel(const std::string& text) {
-  switch (Box(Parent_, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+  switch (Box(Parent_, QMessageBox::Warning, Tr(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
               QMessageBox::Yes)) {
     case QMessageBox::Yes:
       return platform::Answer::Yes;
@@ -82,15 +91,15 @@ platform::Answer QtPrompter::AskYesNoCancel(const std::string& text) {
 }
 
 void QtPrompter::Notice(const std::string& text) {
-  Box(Parent_, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+  Box(Parent_, QMessageBox::Warning, Tr(text), QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtPrompter::Inform(const std::string& text) {
-  Box(Parent_, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
+  Box(Parent_, QMessageBox::Information, Tr(text), QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtPrompter::ShowError(const std::string& text) {
-  Box(Parent_, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+  Box(Parent_, QMessageBox::Critical, Tr(text), QMessageBox::Ok, QMessageBox::Ok);
 }
 
 std::optional<std::string> QtPrompter::PromptOpenFile(const std::string& name, const std::string& filter,

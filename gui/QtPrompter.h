@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "platform/Platform.h"
@@ -31,6 +32,8 @@ class QtPrompter : public platform::Prompter {
   ~QtPrompter() override;
   // The window the boxes and dialogs belong to (the main window once it exists).
   void SetParent(QWidget* parent) { Parent_ = parent; }
+  // The translation of a message (from the "STRING_TABLE" section), when set.
+  std::function<std::string(const std::string&)> Translate;
 
   bool AskYesNo(const std::string& text) override;
   platform::Answer AskYesNoCancel(const std::string& text) override;
@@ -45,6 +48,7 @@ class QtPrompter : public platform::Prompter {
   std::optional<std::string> AskFileName(const std::string& title, const std::string& name) override;
 
  private:
+  std::string Tr(const std::string& text) const;
   QWidget* Parent_ = nullptr;
   QString OpenFolder_, SaveFolder_;  // remembered between uses
   std::unique_ptr<TFormSelectFileName> FileNameDialog_;

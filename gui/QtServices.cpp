@@ -40,6 +40,7 @@ QtServices::QtServices(platform::Network& network, platform::Paths& paths) : Net
   Services.Net = &Net;
   Services.Dirs = &Dirs;
   Services.Progress = &Progress;
+  Services.Transfer = &Transfer;
   Ui.OnError = [this](const std::string& text) { Ask.ShowError(text); };
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "gui/FormProgress.h"
+#include "gui/FormTransfer.h"
 #include "gui/QtPrompter.h"
 #include "gui/QtUiThread.h"
 #include "platform/Platform.h"
@@ -57,6 +58,7 @@ class QtServices {
   QtPreview View;
   QtLauncher Programs;
   TFormProgressWindow Progress;
+  TFormTransfer Transfer;  // the download windows
   platform::Network& Net;
   platform::Paths& Dirs;
   platform::Services Services;

@@ -12,6 +12,7 @@
 
 #include "app/Application.h"
 #include "gui/Application.h"
+#include "gui/FormSplash.h"
 #include "gui/NodeListView.h"
 
 namespace {
@@ -61,7 +62,7 @@ int main(int argc, char* argv[]) {
   bool benchmark = false;
   for (int i = 1; i < arguments.size(); ++i) {
     if (arguments[i] == QStringLiteral("--help") || arguments[i] == QStringLiteral("-h")) {
-      std::cout << "Usage: tessaly [PROJECT.tly | ADDRESS]\n"
+      std::cout << "Usage: tessaly [-NoSplash] [PROJECT.tly | ADDRESS]\n"
                    "Opens the project file, or crawls the address (a web address or a local HTML file).\n";
       return 0;
     }
@@ -69,7 +70,10 @@ int main(int argc, char* argv[]) {
       benchmark = true;
       continue;
     }
-    if (arguments[i].compare(QStringLiteral("NoSplash"), Qt::CaseInsensitive) == 0) continue;
+    // The switch "/NoSplash" or "-NoSplash" (any letter case) turns the splash off.
+    if (gui::HasNoSplashSwitch({arguments[i]}) ||
+        arguments[i].compare(QStringLiteral("NoSplash"), Qt::CaseInsensitive) == 0)
+      continue;
     argument = arguments[i];
   }
   gui::TDesktop desktop;

@@ -20,6 +20,7 @@
 #include "gui/MainMenu.h"
 #include "gui/NodeListView.h"
 #include "gui/PreviewPanel.h"
+#include "gui/ScreenshotsDialogs.h"
 #include "gui/SiteTreeModel.h"
 
 namespace {
@@ -125,6 +126,7 @@ int main(int argc, char* argv[]) {
   Settle();
   Shoot(w.FormHTTPClient, out + "/09-connection-status.png");
   w.FormHTTPClient->hide();
+  gui::ShootDialogs(desktop, out);
   desktop.App->Map.Modified = false;
   w.close();
   return 0;

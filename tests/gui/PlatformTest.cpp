@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QScreen>
 #include <QToolBar>
+#include <filesystem>
 #include <thread>
 
 #include "Dialogs/UnitProgress.h"
@@ -282,6 +283,54 @@ TEST_F(NamesTest, TheStatusWindowSitsAtTheBottomRightOfTheWorkArea) {
   EXPECT_EQ(window->FormHTTPClient->StatusBar->text(), QStringLiteral("Active Threads: 0  Total Threads: 0"));
   window->Menu->MIConnectionStatus->trigger();
   EXPECT_FALSE(window->FormHTTPClient->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+class TransferTest : public GuiFixture {};
+
+TEST_F(TransferTest, ADownloadRunsBehindTheModalWindowAndWritesTheFile) {
+  TestServer site;
+  TestGate gate;  // the answer waits until the window has been seen
+  site.Http().Get("/doc.html", [&gate](const httplib::Request&, httplib::Response& res) {
+    gate.Wait();
+    res.set_content(std::string(20000, 'd'), "text/html");
+  });
+  site.Start();
+  bool shown = false;
+  QString caption;
+  QTimer watch;
+  watch.setInterval(5);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (qt->Transfer.isVisible() && !shown) {
+      shown = true;
+      caption = qt->Transfer.windowTitle();
+      gate.Open();
+    }
+  });
+  watch.start();
+  const std::string target = dir.File("local/doc.html");
+  std::filesystem::create_directories(dir.File("local"));
+  EXPECT_TRUE(app->HTTPCopy.Execute(target, site.URL("/doc.html"), "Saving"));
+  watch.stop();
+  gate.Open();
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(caption.toStdString(), "Downloading " + site.URL("/doc.html"));
+  EXPECT_FALSE(qt->Transfer.isVisible());
+  EXPECT_EQ(std::filesystem::file_size(target), 20000u);
+}
+
+TEST_F(TransferTest, EscapeAsksTheLogicToStopInsteadOfClosing) {
+  int asked = 0;
+  qt->Transfer.OnCancel = [&] {
+    ++asked;
+    qt->Transfer.Close(platform::ModalResult::Cancel);
+  };
+  const platform::ModalResult result = qt->Transfer.RunModal([&] { QTest::keyClick(&qt->Transfer, Qt::Key_Escape); });
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(result, platform::ModalResult::Cancel);
 }
 
 }  // namespace

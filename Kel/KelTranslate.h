@@ -1,0 +1,38 @@
+// The translation store: English texts and their translations by section, read from
+// "lang.txt". Sections are the class names of windows ("TFormTessaly"), "Application" for the
+// application title and "STRING_TABLE" for texts built at run time. Keys and values are held
+// escaped (control characters, quotes and backslashes written as C escapes); keys compare
+// without regard to letter case.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+// "\a\b\t\n\v\f\r" for codes 7 to 13, \" and \\, "\xNN" for other codes below 32.
+std::string EscapeText(std::string_view text);
+// The reverse; also accepts \' and \?, one to three octal digits and one or two hex digits after
+// \x. A backslash before any other character, or at the end, stays. Raises EError "Numeric
+// constant too large." for a numeric escape above 255.
+std::string UnescapeText(std::string_view text);
+
+class TTranslationStore {
+ public:
+  // Reads "lang.txt" text line by line: "<" lines select the section, "E=" the English text,
+  // "T=" the translation, which stores the pair (unless either is empty or the translation is
+  // "*") and forgets both. Other lines are ignored.
+  void LoadFromText(std::string_view text);
+  // False (store unchanged) when the file cannot be read.
+  bool LoadFromFile(const std::string& fileName);
+  void Clear() { Sections_.clear(); }
+
+  // The translation of `text` in `section`, or `text` itself.
+  std::string Translate(const std::string& text, const std::string& section) const;
+  size_t Count() const;
+  bool Empty() const { return Count() == 0; }
+
+ private:
+  // lower-case section -> lower-case escaped English -> escaped translation
+  std::unordered_map<std::string, std::unordered_map<std::string, std::string>> Sections_;
+};

@@ -1,0 +1,28 @@
+#include "app/UnitProperties.h"
+
+#include "app/SpiderNode.h"
+
+void TFormSpiderNodeProperties::Fill(TSpiderNode& node) {
+  node.UpdateLocalFileInfo();
+  Node = &node;
+  EditTitle = node.Title.empty() ? "Unknown" : node.Title;
+  EditDesc = node.Description.empty() ? "Unknown" : node.Description;
+  EditRemote = node.URLText();
+  EditRemoteDate = DateText(node.RemoteDate);
+  EditRemoteSize = SizeText(node.ContentLength);
+  EditRemoteResponse = node.ResponseText;
+  EditLocal = node.LocalFileName();
+  EditLocalDate = DateText(node.LocalDate);
+  EditLocalSize = SizeText(node.LocalSize);
+  ButtonRemoteEnabled = !EditRemote.empty();
+  ButtonLocalEnabled = !EditLocal.empty();
+  Referers.assign(node.Referers.begin(), node.Referers.end());
+}
+
+TFormSpiderNodeProperties::TMenuState TFormSpiderNodeProperties::MenuState(const TSpiderNode* referer) {
+  TMenuState s;
+  s.Open = referer != nullptr;
+  s.Edit = referer && referer->IsMappable();
+  s.Spelling = s.Edit && referer->IsHTML();
+  return s;
+}

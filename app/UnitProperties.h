@@ -1,0 +1,31 @@
+// "URL Properties" (TFormSpiderNodeProperties) without widgets: what the dialog shows of one
+// node, its referers, and the enabling of the referers list's menu.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class TSpiderNode;
+
+class TFormSpiderNodeProperties {
+ public:
+  static constexpr const char* kCaption = "URL Properties";
+
+  // Reads the node's local file again (which sets the map's Modified) and fills the fields.
+  void Fill(TSpiderNode& node);
+
+  TSpiderNode* Node = nullptr;
+  std::string EditTitle, EditDesc;
+  std::string EditRemote, EditRemoteDate, EditRemoteSize, EditRemoteResponse;
+  std::string EditLocal, EditLocalDate, EditLocalSize;
+  bool ButtonRemoteEnabled = false, ButtonLocalEnabled = false;
+  std::vector<TSpiderNode*> Referers;  // the rows of LVReferers, in order
+
+  // The referers list's menu for the selected referer (none: nothing enabled).
+  struct TMenuState {
+    bool Open = false;  // and Open in New Window
+    bool Edit = false;
+    bool Spelling = false;
+  };
+  static TMenuState MenuState(const TSpiderNode* referer);
+};

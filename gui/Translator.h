@@ -1,0 +1,21 @@
+// Translating the windows from the translation store: each widget, menu and action is given the
+// translation of its caption and hint, in the section of the window that holds it ("T" and the
+// window's object name: "TFormTessaly"), the application's title in "Application".
+#pragma once
+
+#include <string>
+
+class QObject;
+class QString;
+class TTranslationStore;
+
+namespace gui {
+
+// The section of an object: "T" + the object name of the nearest window named "Form...".
+std::string SectionOf(const QObject* object);
+// Translates `root` and every object it owns, recursively.
+void TranslateComponent(QObject* root, const TTranslationStore& store);
+// Translates the application's title and every top-level widget.
+void TranslateApplication(const TTranslationStore& store);
+
+}  // namespace gui

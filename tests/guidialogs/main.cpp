@@ -1,0 +1,17 @@
+// The desktop program's dialogs and commands, tested on Qt's offscreen platform.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "gui/Application.h"
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  gui::PrepareApplication();
+  QApplication application(argc, argv);
+  gui::SetupApplication(application);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
