@@ -11,6 +11,13 @@ inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' -
 inline char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - ('a' - 'A')) : c; }
 inline bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 inline bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+// The value of a hexadecimal digit, either case; -1 for any other character.
+inline int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
 // Characters with codes 1..32 (control characters and the space); 0 ends a text.
 inline bool IsBlank(char c) { return static_cast<unsigned char>(c) >= 1 && static_cast<unsigned char>(c) <= 32; }
 

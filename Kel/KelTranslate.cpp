@@ -27,15 +27,6 @@ std::string EscapeText(std::string_view text) {
   return out;
 }
 
-namespace {
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-}  // namespace
-
 std::string UnescapeText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -90,8 +81,8 @@ std::string UnescapeText(std::string_view text) {
       case 'x': {
         size_t j = i + 2;
         int value = 0, digits = 0;
-        while (j < n && digits < 2 && HexValue(text[j]) >= 0) {
-          value = value * 16 + HexValue(text[j]);
+        while (j < n && digits < 2 && HexDigitValue(text[j]) >= 0) {
+          value = value * 16 + HexDigitValue(text[j]);
           ++j;
           ++digits;
         }

@@ -183,13 +183,6 @@ bool IsSchemeName(std::string_view text) {
 
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 void AppendUTF8(std::string& r, uint32_t cp) {
   if (cp < 0x80) {
     r += static_cast<char>(cp);
@@ -218,7 +211,7 @@ size_t NumericReference(std::string_view text, size_t i, uint32_t& cp) {
   const size_t digits = j;
   uint64_t value = 0;
   for (; j < text.size(); ++j) {
-    const int d = hex ? HexValue(text[j]) : (IsAsciiDigit(text[j]) ? text[j] - '0' : -1);
+    const int d = hex ? HexDigitValue(text[j]) : (IsAsciiDigit(text[j]) ? text[j] - '0' : -1);
     if (d < 0) break;
     if (value <= 0x10FFFF) value = value * (hex ? 16 : 10) + static_cast<uint64_t>(d);
   }
@@ -319,7 +312,7 @@ std::string DecodeURLText(std::string_view text) {
       continue;
     }
     if (i + 2 >= text.size()) ShortEscape(i);
-    const int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+    const int hi = HexDigitValue(text[i + 1]), lo = HexDigitValue(text[i + 2]);
     if (hi < 0 || lo < 0) BadEscape(text, i);
     const auto b = static_cast<unsigned char>(hi * 16 + lo);
     if (KeepsEscape(b)) {
@@ -417,8 +410,8 @@ std::string LocalPathOf(const TURI& uri) {
   std::string r;
   r.reserve(path.size());
   for (size_t i = 0; i < path.size(); ++i) {
-    const int hi = path[i] == '%' && i + 2 < path.size() ? HexValue(path[i + 1]) : -1;
-    const int lo = hi >= 0 ? HexValue(path[i + 2]) : -1;
+    const int hi = path[i] == '%' && i + 2 < path.size() ? HexDigitValue(path[i + 1]) : -1;
+    const int lo = hi >= 0 ? HexDigitValue(path[i + 2]) : -1;
     const int b = hi * 16 + lo;
     if (hi >= 0 && lo >= 0 && b != '/' && b != 0) {
       r += static_cast<char>(b);
@@ -505,7 +498,7 @@ std::string DecodeFormText(std::string_view text) {
       } else if (i + 2 >= text.size()) {
         throw EError(Format("Error decoding URL style (%%XX) encoded string at position %d", static_cast<int>(i + 1)));
       } else {
-        const int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+        const int hi = HexDigitValue(text[i + 1]), lo = HexDigitValue(text[i + 2]);
         if (hi < 0 || lo < 0)
           throw EError(Format("Invalid URL encoded character (%s) at position %d",
                               std::string(text.substr(i, 3)).c_str(), static_cast<int>(i + 1)));

@@ -46,8 +46,7 @@ bool RefreshTarget(std::string_view content, std::string& target) {
 
 // CSS reading. Offsets run over `css`; every scan stops at its end.
 bool CSSBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-bool IsHexDigit(char c) { return IsAsciiDigit(c) || (AsciiLower(c) >= 'a' && AsciiLower(c) <= 'f'); }
-int HexValue(char c) { return IsAsciiDigit(c) ? c - '0' : AsciiLower(c) - 'a' + 10; }
+bool IsHexDigit(char c) { return HexDigitValue(c) >= 0; }
 // A name character: what may stand right before "url(" in a longer name ("myurl(").
 bool CSSNameChar(char c) {
   return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-' || c == '_' || static_cast<unsigned char>(c) >= 0x80;
@@ -90,7 +89,7 @@ size_t ReadEscape(std::string_view css, size_t i, std::string& out) {
     return j + 1;
   }
   uint32_t cp = 0;
-  for (int k = 0; k < 6 && j < css.size() && IsHexDigit(css[j]); ++k, ++j) cp = cp * 16 + HexValue(css[j]);
+  for (int k = 0; k < 6 && j < css.size() && IsHexDigit(css[j]); ++k, ++j) cp = cp * 16 + HexDigitValue(css[j]);
   if (j < css.size() && CSSBlank(css[j])) {
     j += (css[j] == '\r' && j + 1 < css.size() && css[j + 1] == '\n') ? 2 : 1;
   }
