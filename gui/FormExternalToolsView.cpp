@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/UnitExternalTools.h"
+#include "gui/DialogButtons.h"
 #include "gui/Names.h"
 
 namespace gui {
@@ -44,18 +45,7 @@ TFormExternalToolsView::TFormExternalToolsView(TFormExternalTools& tools, QWidge
         Edit[static_cast<size_t>(i)]->setText(QString::fromStdString(Tools.Edit[static_cast<size_t>(i)]));
     });
   }
-  ButtonOK = Name(new QPushButton(tr("OK"), this), "ButtonOK", "OK");
-  ButtonCancel = Name(new QPushButton(tr("Cancel"), this), "ButtonCancel", "Cancel");
-  ButtonOK->setDefault(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ButtonOK);
-  buttons->addWidget(ButtonCancel);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(PageControl);
-  layout->addLayout(buttons);
-  connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
-  connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+  AddOKCancel(this, PageControl, ButtonOK, ButtonCancel);
   Tools.ShowModal = [this](TFormExternalTools&) { return ShowModal(); };
 }
 

@@ -13,6 +13,7 @@
 
 #include "Kel/KelStr.h"
 #include "app/UnitHTTPSettings.h"
+#include "gui/DialogButtons.h"
 #include "gui/Names.h"
 
 namespace gui {
@@ -60,19 +61,8 @@ TFormHTTPSettingsView::TFormHTTPSettingsView(TFormHTTPSettings& settings, QWidge
   limitsForm->addRow(tr("Time limit:"), EditTimeout);
   limitsForm->addRow(tr("Largest page:"), EditMaxPageSize);
   limitsForm->addRow(note);
-  ButtonOK = Name(new QPushButton(tr("OK"), this), "ButtonOK", "OK");
-  ButtonCancel = Name(new QPushButton(tr("Cancel"), this), "ButtonCancel", "Cancel");
-  ButtonOK->setDefault(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ButtonOK);
-  buttons->addWidget(ButtonCancel);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(PageControl);
-  layout->addLayout(buttons);
+  AddOKCancel(this, PageControl, ButtonOK, ButtonCancel);
   resize(380, sizeHint().height());
-  connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
-  connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
   // Every edit reaches the clients at once, as the values the workers read.
   for (QLineEdit* e : {EditServer, EditUsername, EditPassword})
     connect(e, &QLineEdit::textEdited, this, &TFormHTTPSettingsView::TakeValues);

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/DialogButtons.h"
 #include "gui/Names.h"
 #include "platform/Platform.h"
 
@@ -25,21 +26,10 @@ TFormSelectFileName::TFormSelectFileName(platform::Prompter& prompter, QWidget* 
   row->addWidget(label);
   row->addWidget(EditFileName, 1);
   row->addWidget(ButtonBrowse);
-  ButtonOK = Name(new QPushButton(tr("OK"), this), "ButtonOK", "OK");
-  ButtonCancel = Name(new QPushButton(tr("Cancel"), this), "ButtonCancel", "Cancel");
-  ButtonOK->setDefault(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ButtonOK);
-  buttons->addWidget(ButtonCancel);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(group);
-  layout->addLayout(buttons);
+  AddOKCancel(this, group, ButtonOK, ButtonCancel);
   resize(460, sizeHint().height());
 
   connect(EditFileName, &QLineEdit::textChanged, this, &TFormSelectFileName::UpdateOK);
-  connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
-  connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(ButtonBrowse, &QPushButton::clicked, this, [this] {
     if (auto chosen = Prompter_.PromptSaveFile(EditFileName->text().toStdString(), "All Files (*.*)|*.*|", ""))
       EditFileName->setText(QString::fromStdString(*chosen));
