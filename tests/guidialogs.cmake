@@ -3,7 +3,8 @@
 if(TARGET tessaly_gui)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   file(GLOB dialog_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/guidialogs/*.cpp)
-  add_executable(test_gui_dialogs ${dialog_test_sources})
+  add_executable(test_gui_dialogs ${dialog_test_sources} ${CMAKE_CURRENT_SOURCE_DIR}/gui/main.cpp
+                                  ${CMAKE_CURRENT_SOURCE_DIR}/gui/Serve.cpp)
   set_target_properties(test_gui_dialogs PROPERTIES AUTOMOC ON)
   target_compile_options(test_gui_dialogs PRIVATE ${TESSALY_WARNINGS})
   target_compile_definitions(test_gui_dialogs PRIVATE TESSALY_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

@@ -2,7 +2,6 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QTest>
@@ -14,16 +13,6 @@
 
 namespace {
 const char* const kWords = "a\nabout\nhome\nthe\nwelcome\nshop\nguide\nnews\npage\n";
-}
-
-bool ServeUntil(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-  }
-  return true;
 }
 
 void ServeSite(TestServer& server) {

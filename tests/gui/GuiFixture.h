@@ -34,11 +34,9 @@
 #include "gui/StatusPanels.h"
 #include "gui/QtServices.h"
 #include "platform/Headless.h"
+#include "gui/Serve.h"
 #include "support/TempDir.h"
 #include "support/TestServer.h"
-
-// Serves events until `done` holds or `timeoutMs` passes; returns whether it holds.
-bool ServeUntil(const std::function<bool()>& done, int timeoutMs = 30000);
 
 // The site: a home page, an about page, a folder of documents, an image and a missing page.
 //   /            links about.html, docs/guide.html, docs/manual.pdf, img/logo.png, missing.html, mailto

@@ -1,4 +1,5 @@
-// The desktop program's tests run real widgets on Qt's offscreen platform.
+// The desktop program's tests (its window, its menus and dialogs) run real widgets on Qt's
+// offscreen platform.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

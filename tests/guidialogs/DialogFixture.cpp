@@ -1,7 +1,6 @@
 #include "DialogFixture.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 #include <QPushButton>
@@ -13,16 +12,6 @@
 
 namespace {
 const char* const kWords = "a\nabout\nand\ncaf\nhome\nhtml\nthe\nsings\nword\nwelcome\npage\nguide\nnews\n";
-}
-
-bool ServeUntil(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-  }
-  return true;
 }
 
 void WhenModal(std::function<bool(QWidget*)> act) {

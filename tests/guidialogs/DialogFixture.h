@@ -13,10 +13,9 @@
 #include "gui/MainWindow.h"
 #include "gui/QtServices.h"
 #include "platform/Headless.h"
+#include "gui/Serve.h"
 #include "support/TempDir.h"
 
-// Serves events until `done` holds or `timeoutMs` passes; returns whether it holds.
-bool ServeUntil(const std::function<bool()>& done, int timeoutMs = 30000);
 // Once a modal dialog is up, calls `act` with it (again on later events while `act` returns
 // false, for a dialog that is still getting ready).
 void WhenModal(std::function<bool(QWidget*)> act);
