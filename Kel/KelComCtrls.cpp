@@ -22,6 +22,13 @@ void TLineWriter::Add(std::string_view line) {
   First_ = false;
 }
 
+void TLineStream::Add(std::string_view line) {
+  if (Separated_ && !First_) Out_ << "\r\n";
+  Out_ << line;
+  if (!Separated_) Out_ << "\r\n";
+  First_ = false;
+}
+
 namespace {
 bool StartsFormula(std::string_view field) {
   if (field.empty()) return false;
@@ -58,10 +65,7 @@ std::string CSVLine(const std::vector<std::string>& fields) {
   return line;
 }
 
-void ExportListViewCSV(const TCustomListItems& items, const std::string& fileName, TItemStates states) {
-  TFileReplacement file(fileName);
-  TFileWriter out(file);
-  TLineWriter lines(out);
+void WriteListViewCSV(const TCustomListItems& items, TLineSink& lines, TItemStates states) {
   for (int i = 0; i < items.ItemCount(); ++i) {
     if ((states & isSelected) && !items.ItemSelected(i)) continue;
     const std::string& caption = items.ItemCaption(i);
@@ -77,6 +81,13 @@ void ExportListViewCSV(const TCustomListItems& items, const std::string& fileNam
     }
     lines.Add(line);
   }
+}
+
+void ExportListViewCSV(const TCustomListItems& items, const std::string& fileName, TItemStates states) {
+  TFileReplacement file(fileName);
+  TFileWriter out(file);
+  TLineWriter lines(out);
+  WriteListViewCSV(items, lines, states);
   out.Flush();
   file.Commit();
 }

@@ -20,7 +20,8 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       Download(services, &HTTPSettings),
       Main(Map, services),
       Spelling(services, Dictionaries),
-      ExternalTools(SettingsFiles, services) {
+      ExternalTools(SettingsFiles, services),
+      Engine(*this) {
   Spelling.Download = &Download;
   Translations.LoadFromFile(AppFolderFile(services, "lang.txt"));
   Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });

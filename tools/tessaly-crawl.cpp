@@ -1,13 +1,13 @@
 // tessaly-crawl: the crawl of the desktop program from a terminal or a CI job. It runs the same
-// core on the headless platform: questions get their safe default answer, notices and errors go
-// to standard error, file dialogs are answered with the files given on the command line.
+// core on the headless platform through the crawl engine (app/CrawlEngine.h): questions get
+// their safe default answer, notices and errors go to standard error, and every export is an
+// engine function given the file named on the command line.
 #include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -16,8 +16,7 @@
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "app/Application.h"
-#include "app/SiteSummary.h"
-#include "app/SpiderExport.h"
+#include "app/CrawlEngine.h"
 #include "platform/Headless.h"
 #include "platform/HeadlessServices.h"
 #include "platform/System.h"
@@ -41,16 +40,14 @@ extern "C" void OnInterrupt(int) {
 class ProgressLine {
  public:
   ProgressLine(bool quiet, std::streambuf* raw) : Quiet_(quiet), Terminal_(isatty(STDERR_FILENO) != 0), Raw_(raw) {}
-  void Update(const TTessalyApp& app, bool force = false) {
+  void Update(const TCrawlProgress& p, bool force = false) {
     if (Quiet_) return;
     const auto now = std::chrono::steady_clock::now();
     const auto every = Terminal_ ? std::chrono::milliseconds(100) : std::chrono::milliseconds(5000);
     if (!force && now - Last_ < every) return;
     Last_ = now;
-    const int active = app.Pool.ActiveCount();
-    const std::string text =
-        TerminalText(Format("%ld done, %d active, %d pending, %d addresses  %s", app.Main.Crawl.RequestsDone(), active,
-                            app.Pool.TotalCount() - active, app.Map.Count(), app.Pool.CurrentURL.c_str()));
+    const std::string text = TerminalText(Format("%ld done, %d active, %d pending, %d addresses  %s", p.RequestsDone,
+                                                 p.Active, p.Pending, p.Addresses, p.CurrentURL.c_str()));
     if (Terminal_) {
       // Cut, then escaped again: a cut through a character leaves no stray byte.
       const std::string shown = text.size() > 150 ? TerminalText(text.substr(0, 147)) + "..." : text;
@@ -95,43 +92,6 @@ class TerminalGuard {
   TTerminalFilter Out_, Err_;
 };
 
-// Serves the pool until it has nothing left to do (or a limit stopped it). Ctrl-C ends every
-// running request at once and drops the queue; what was found stays.
-void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& progress) {
-  for (;;) {
-    ui.WaitAndProcess(std::chrono::milliseconds(50));
-    if (gInterrupted) {
-      app.Pool.TerminateAll();
-      break;
-    }
-    progress.Update(app);
-    if (app.Pool.IsIdle()) break;
-  }
-  ui.ProcessMessages();
-  progress.Clear();
-}
-
-// Runs the desktop program's export command of `option` into `file`: the site root selected
-// in the tree for the site exports, the chosen category's rows for the list exports.
-void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const CrawlOptions& o, const CrawlOption& option,
-            const std::string& file) {
-  TFormTessaly& main = app.Main;
-  if (option.Scope == CrawlExportScope::List) {
-    TTreeEntry* category = nullptr;
-    for (int k = rkAll; k <= rkInternal; ++k)
-      if (o.List == kSiteRootCaptions[k]) category = main.Tree.Root(static_cast<TSiteRootKind>(k));
-    main.SelectEntry(category);
-  } else {
-    main.SelectEntry(main.Tree.SiteRoot());
-    if (!ExportMenuState(main.Tree, main.Selected(), main.List).TreeExports)
-      throw EError("the site map is empty: nothing to export to " + file);
-  }
-  ask.QueueFile(file);
-  const bool written = option.Write(app.Services, main);
-  ask.Script.clear();
-  if (!written) throw EError("nothing was written to " + file);
-}
-
 int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   platform::SystemNetwork network;
   platform::SystemPaths paths;
@@ -145,55 +105,52 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
     std::cerr << "tessaly-crawl: the dictionary " << app.Dictionaries.MainFile << " is missing\n";
     return kFailed;
   }
-  if (o.External) app.Main.Tree.ValidateExternalURLs = *o.External;
-  if (o.ClassicLinks) app.Main.Crawl.CheckPageResources = false;
-  if (o.Timeout) app.HTTPSettings.EditTimeout.Text = *o.Timeout;
-  if (o.MaxPageSize) app.HTTPSettings.EditMaxPageSize.Text = *o.MaxPageSize;
-  app.HTTPSettings.Changed();
+  TCrawlEngine& engine = app.Engine;
+  TCrawlSettings settings;
+  settings.ValidateExternalURLs = o.External;
+  if (o.ClassicLinks) settings.CheckPageResources = false;
+  settings.Timeout = o.Timeout;
+  settings.MaxPageSize = o.MaxPageSize;
+  engine.Apply(settings);
 
   ProgressLine progress(o.Quiet, rawErr);
   bool crawled = false;
   if (!o.Open.empty()) {
     try {
-      if (!SameText(std::filesystem::path(o.Open).extension().string(), ".tly"))
-        throw EError("'" + o.Open + "' is not a project file (.tly)");
-      app.Main.OpenProjectFile(o.Open);
+      engine.Open(o.Open);
     } catch (const std::exception& e) {
       std::cerr << "tessaly-crawl: " << e.what() << "\n";
-      return kFailed;
-    }
-    if (!app.Main.LastLoadError.empty()) {
-      std::cerr << "tessaly-crawl: " << o.Open << " could not be loaded completely\n";
       return kFailed;
     }
   } else {
     // Kept to the end: a Ctrl-C after the crawl still ends with status 130, a second one at once.
     crawled = true;
     std::signal(SIGINT, OnInterrupt);
-    app.Main.Crawl.Interrupted = &gInterrupted;
-    app.Main.EditURL = o.Start;
-    app.Main.ButtonSpiderClick();
-    RunCrawl(app, headless.Ui, progress);
+    engine.SetInterrupt(&gInterrupted);
+    engine.OnProgress = [&](const TCrawlProgress& p) { progress.Update(p); };
+    engine.Start(o.Start);
+    engine.Wait([&](std::chrono::milliseconds t) { headless.Ui.WaitAndProcess(t); });
+    progress.Clear();
   }
   // Only a crawl can be suspended: a loaded project's status says what its map holds.
-  const bool suspended = crawled && (app.Pool.MessageShown() || !app.Pool.IsEmpty()) && !gInterrupted;
+  const bool suspended = crawled && engine.Suspended() && !gInterrupted;
 
   try {
-    if (!o.Save.empty()) app.Main.SaveProject(o.Save);
-    for (const auto& [option, file] : o.Exports) Export(app, headless.Ask, o, *option, file);
+    if (!o.Save.empty()) engine.SaveProject(o.Save);
+    for (const auto& [option, file] : o.Exports) option->Write(engine, o, file);
   } catch (const std::exception& e) {
     std::cerr << "tessaly-crawl: " << e.what() << "\n";
     return kFailed;
   }
 
-  const TSiteSummary summary = SummarizeSite(app.Main.Tree);
+  const TSiteSummary summary = engine.Summary();
   if (!o.Quiet) std::cout << SiteReportText(summary);
   if (gInterrupted) {
     std::cerr << "tessaly-crawl: interrupted; the map holds what was found so far\n";
     return kInterrupted;
   }
   if (suspended) {
-    std::cerr << "tessaly-crawl: a limit suspended the crawl; " << app.Pool.TotalCount()
+    std::cerr << "tessaly-crawl: a limit suspended the crawl; " << engine.RequestsLeft()
               << " requests were left unmade\n";
     return kSuspended;
   }
