@@ -76,8 +76,10 @@ void WriteListViewCSV(const TCustomListItems& items, TLineSink& lines, TItemStat
     }
     std::string line = CSVField(caption, items.ColumnIsText(0));
     for (size_t k = 0; k < sub.size(); ++k) {
+      const int column = static_cast<int>(k) + 1;
+      if (!items.ColumnIsExported(column)) continue;
       line += ',';
-      line += CSVField(sub[k], items.ColumnIsText(static_cast<int>(k) + 1));
+      line += CSVField(sub[k], items.ColumnIsText(column));
     }
     lines.Add(line);
   }

@@ -73,6 +73,8 @@ class TCustomListItems {
   // Whether a column (0 the caption) holds text from elsewhere rather than figures of the
   // program's own: such cells are kept from reading as spreadsheet formulas.
   virtual bool ColumnIsText(int /*column*/) const { return true; }
+  // Whether the exports write a column (0 the caption, which they always write).
+  virtual bool ColumnIsExported(int /*column*/) const { return true; }
 };
 
 // One CSV field: written bare, or in double quotes (inner quotes doubled) when it holds a
@@ -82,7 +84,7 @@ class TCustomListItems {
 std::string CSVField(std::string_view field, bool text = false);
 // The fields quoted and joined with ","; a lone empty field gives "\"\"".
 std::string CSVLine(const std::vector<std::string>& fields);
-// Adds one line per visited row (caption, then sub-items), no header. Text columns
+// Adds one line per visited row (caption, then the exported sub-items), no header. Text columns
 // (ColumnIsText) are written as text fields.
 void WriteListViewCSV(const TCustomListItems& items, TLineSink& lines, TItemStates states);
 // The same lines into a file, which they replace.

@@ -367,24 +367,22 @@ void ExportListHTMLTable(TLineSink& lines, TNodeList& list) {
   lines.Add("</STYLE>");
   lines.Add("<TABLE width=100% border=0 cellPadding=2 cellSpacing=0>");
   lines.Add("<TR bgColor=buttonface>");
-  for (const TListColumn& column : kNodeListColumns)
-    lines.Add(std::string("<TD align=") + AlignmentName(column.Alignment) + " style=\"border:outset;border-width:2\">" +
-              column.Caption + "</TD>");
+  for (const TListColumn& column : NodeListColumns())
+    if (column.Exported)
+      lines.Add(std::string("<TD align=") + AlignmentName(column.Alignment) +
+                " style=\"border:outset;border-width:2\">" + column.Caption + "</TD>");
   lines.Add("</TR>");
-  auto align = [](size_t column) {
-    return AlignmentName(column < std::size(kNodeListColumns) ? kNodeListColumns[column].Alignment
-                                                              : TAlignment::taLeftJustify);
+  auto cell = [&lines](int column, const std::string& text) {
+    if (column < lcCount && kNodeListColumns[column].Exported)
+      lines.Add(std::string("<TD align=") + AlignmentName(kNodeListColumns[column].Alignment) + ">" + text + "</TD>");
   };
   for (const auto& row : list.Rows()) {
     if (!row->Selected) continue;
     lines.Add("<TR>");
     const std::string address = row->Entry ? TreeNodeURL(row->Entry) : std::string();
     const std::string caption = EscapeHTMLText(row->Caption);
-    const std::string link =
-        address.empty() ? caption : "<A href=\"" + EscapeHTMLAttribute(address) + "\">" + caption + "</A>";
-    lines.Add(std::string("<TD align=") + align(0) + ">" + link + "</TD>");
-    for (size_t i = 0; i < row->Cells.size(); ++i)
-      lines.Add(std::string("<TD align=") + align(i + 1) + ">" + EscapeHTMLText(row->Cells[i]) + "</TD>");
+    cell(lcName, address.empty() ? caption : "<A href=\"" + EscapeHTMLAttribute(address) + "\">" + caption + "</A>");
+    for (size_t i = 0; i < row->Cells.size(); ++i) cell(static_cast<int>(i) + 1, EscapeHTMLText(row->Cells[i]));
     lines.Add("</TR>");
   }
   lines.Add("</TABLE>");
