@@ -93,6 +93,10 @@ class Paths {
   virtual std::string UserDataFolder() = 0;  // $XDG_DATA_HOME, else ~/.local/share
   virtual std::string ConfigFolder() = 0;    // $XDG_CONFIG_HOME, else ~/.config
   virtual std::string CacheFolder() = 0;     // $XDG_CACHE_HOME, else ~/.cache
+  // Whether the settings and recent addresses may be kept beside the shipped files (when that
+  // folder is writable): true for a copy of the program kept together with its files, false for
+  // an installed program, whose data folder is the system's.
+  virtual bool UserFilesBesideProgram() { return true; }
 };
 
 // The progress runner's window as the job sees it.

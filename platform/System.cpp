@@ -85,9 +85,22 @@ std::string ExecutableFolder() {
   return exe.parent_path().string();
 }
 
-SystemPaths::SystemPaths(std::string appFolder) : AppFolder_(std::move(appFolder)) {}
+std::string ShippedFilesFolder(const std::string& programFolder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::exists(fs::path(programFolder) / "english.txt", ec)) return programFolder;
+  const fs::path installed = fs::path(programFolder).parent_path() / "share" / "tessaly";
+  if (fs::is_directory(installed, ec)) return installed.lexically_normal().string();
+  return programFolder;
+}
 
-std::string SystemPaths::AppFolder() { return AppFolder_.empty() ? ExecutableFolder() : AppFolder_; }
+SystemPaths::SystemPaths(std::string appFolder)
+    : Given_(!appFolder.empty()),
+      AppFolder_(Given_ ? std::move(appFolder) : ShippedFilesFolder(ExecutableFolder())) {}
+
+std::string SystemPaths::AppFolder() { return AppFolder_; }
+bool SystemPaths::UserFilesBesideProgram() { return Given_ || AppFolder_ == ExecutableFolder(); }
+
 std::string SystemPaths::UserDataFolder() { return EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share"); }
 std::string SystemPaths::ConfigFolder() { return EnvOr("XDG_CONFIG_HOME", HomeFolder() + "/.config"); }
 std::string SystemPaths::CacheFolder() { return EnvOr("XDG_CACHE_HOME", HomeFolder() + "/.cache"); }
