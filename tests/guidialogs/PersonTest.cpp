@@ -93,6 +93,7 @@ TEST_F(PersonTest, TheProgramPickerOffersExecutablesThenAllFiles) {
   dir.Write("tools/notes.txt", "notes");
   dir.Write("tools/setup.exe", "MZ");
   std::vector<std::string> programs, all;
+  int polls = 0;
   WhenModal([&](QWidget* w) {
     auto* dialog = qobject_cast<QFileDialog*>(w);
     EXPECT_TRUE(dialog);
@@ -110,15 +111,19 @@ TEST_F(PersonTest, TheProgramPickerOffersExecutablesThenAllFiles) {
       std::sort(out.begin(), out.end());
       return out;
     };
-    if (programs.empty()) {
-      if (files->rowCount(files->index(QString::fromStdString(dir.File("tools")))) < 3) return false;  // still loading
+    // The folder is read, and filtered again after a change of filter, in the background: each
+    // step waits for its rows (for at most about ten seconds).
+    if (++polls < 2000 && programs.empty()) {
+      if (files->rowCount(files->index(QString::fromStdString(dir.File("tools")))) < 3) return false;
       programs = names();
       // The user picks the second filter (the dialog's combo box says so with this signal).
       const QString second = dialog->nameFilters().value(1);
       dialog->selectNameFilter(second);
       emit dialog->filterSelected(second);
-      all = names();
+      return false;
     }
+    all = names();
+    if (polls < 2000 && all.size() < 3) return false;
     dialog->reject();
     return true;
   });
