@@ -77,6 +77,7 @@ bool SystemNetwork::IsConnected() {
 std::string SystemNetwork::ProxyList() { return ParseProxyAddress(ProxyEnvironment()).HostPort; }
 std::string SystemNetwork::ProxyUsername() { return ParseProxyAddress(ProxyEnvironment()).Username; }
 std::string SystemNetwork::ProxyPassword() { return ParseProxyAddress(ProxyEnvironment()).Password; }
+std::string SystemNetwork::NoProxyList() { return EnvOr("no_proxy", EnvOr("NO_PROXY", std::string())); }
 
 std::string ExecutableFolder() {
   std::error_code ec;

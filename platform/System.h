@@ -15,6 +15,8 @@ class SystemNetwork : public Network {
   std::string ProxyList() override;
   std::string ProxyUsername() override;
   std::string ProxyPassword() override;
+  // no_proxy / NO_PROXY.
+  std::string NoProxyList() override;
 };
 
 // Folders of this user and of the running program (XDG base directories).
