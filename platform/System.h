@@ -8,7 +8,8 @@
 namespace platform {
 
 // Network state from the system: connected when an interface other than loopback is up;
-// the proxy from the http_proxy / HTTP_PROXY environment variable.
+// the proxy from the http_proxy / HTTP_PROXY environment variable (else https_proxy /
+// HTTPS_PROXY), the hosts without it from no_proxy / NO_PROXY.
 class SystemNetwork : public Network {
  public:
   bool IsConnected() override;

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "Kel/KelIdHTTP.h"
 #include "app/UnitHTTPSettings.h"
@@ -205,6 +207,26 @@ TEST_F(HTTPSettingsTest, SystemProxyFromTheEnvironment) {
   TProxyParams params;
   settings.ApplyTo(params);
   EXPECT_EQ(params.NoProxy, "localhost,.intra.example");
+}
+
+TEST_F(HTTPSettingsTest, TheSecureProxyServesWhenNoOtherIsSet) {
+  std::vector<std::pair<std::string, std::string>> saved;
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "no_proxy", "NO_PROXY"}) {
+    const char* v = std::getenv(name);
+    saved.emplace_back(name, v ? v : "\x01");
+    unsetenv(name);
+  }
+  setenv("HTTPS_PROXY", "http://secure.example:8443", 1);
+  setenv("NO_PROXY", ".intra", 1);
+  platform::SystemNetwork network;
+  TFormHTTPSettings settings(Ini, &network);
+  for (const auto& [name, value] : saved) {
+    if (value == "\x01") unsetenv(name.c_str());
+    else setenv(name.c_str(), value.c_str(), 1);
+  }
+  EXPECT_EQ(settings.EditServer.Text, "secure.example");
+  EXPECT_EQ(settings.EditPort.Text, "8443");
+  EXPECT_EQ(settings.EditNoProxy.Text, ".intra");
 }
 
 TEST_F(HTTPSettingsTest, AStoredNoProxyListWinsOverTheSystemOne) {
