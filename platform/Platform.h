@@ -83,6 +83,9 @@ class Network {
   virtual std::string ProxyList() = 0;
   virtual std::string ProxyUsername() = 0;
   virtual std::string ProxyPassword() = 0;
+  // The hosts the system reaches without its proxy, as a no_proxy list ("localhost,.intra"); none
+  // by default.
+  virtual std::string NoProxyList() { return std::string(); }
 };
 
 // Folders, each without a trailing "/".

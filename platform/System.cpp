@@ -20,10 +20,12 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 
 std::string HomeFolder() { return EnvOr("HOME", "/tmp"); }
 
+// The one proxy of every request: http_proxy, else https_proxy (a system that names only the
+// proxy of its secure requests has that one proxy), in either letter case.
 std::string ProxyEnvironment() {
-  const char* v = std::getenv("http_proxy");
-  if (!v || !*v) v = std::getenv("HTTP_PROXY");
-  return v ? std::string(v) : std::string();
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY"})
+    if (const char* v = std::getenv(name); v && *v) return std::string(v);
+  return std::string();
 }
 
 std::string DecodeOrKeep(const std::string& text) {
@@ -77,6 +79,7 @@ bool SystemNetwork::IsConnected() {
 std::string SystemNetwork::ProxyList() { return ParseProxyAddress(ProxyEnvironment()).HostPort; }
 std::string SystemNetwork::ProxyUsername() { return ParseProxyAddress(ProxyEnvironment()).Username; }
 std::string SystemNetwork::ProxyPassword() { return ParseProxyAddress(ProxyEnvironment()).Password; }
+std::string SystemNetwork::NoProxyList() { return EnvOr("no_proxy", EnvOr("NO_PROXY", std::string())); }
 
 std::string ExecutableFolder() {
   std::error_code ec;

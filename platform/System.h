@@ -8,13 +8,16 @@
 namespace platform {
 
 // Network state from the system: connected when an interface other than loopback is up;
-// the proxy from the http_proxy / HTTP_PROXY environment variable.
+// the proxy from the http_proxy / HTTP_PROXY environment variable (else https_proxy /
+// HTTPS_PROXY), the hosts without it from no_proxy / NO_PROXY.
 class SystemNetwork : public Network {
  public:
   bool IsConnected() override;
   std::string ProxyList() override;
   std::string ProxyUsername() override;
   std::string ProxyPassword() override;
+  // no_proxy / NO_PROXY.
+  std::string NoProxyList() override;
 };
 
 // Folders of this user and of the running program (XDG base directories).
