@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QToolBar>
@@ -398,6 +399,27 @@ void TFormTessalyView::ConnectCommands() {
   // The address bar.
   connect(edit, &QLineEdit::textEdited, this, &TFormTessalyView::AddressEdited);
   connect(EditURL, &QComboBox::activated, this, [this] { AddressEdited(EditURL->currentText()); });
+  // The standard keys of a desktop program. Each runs its menu item as a click would (its
+  // enabling rule computed first); the menus show the keys.
+  const std::pair<QAction*, QKeySequence> keys[] = {
+      {m.MINew, QKeySequence::New},       {m.MIOpen, QKeySequence::Open},
+      {m.MIExit, QKeySequence(QStringLiteral("Ctrl+Q"))},     {m.MIRefresh, QKeySequence(Qt::Key_F5)},
+      {m.MIBack, QKeySequence::Back},     {m.MIForward, QKeySequence::Forward},
+  };
+  for (const auto& [item, key] : keys) {
+    item->setShortcut(key);
+    item->setShortcutContext(Qt::WidgetShortcut);  // the window's shortcut below acts
+    auto* shortcut = new QShortcut(key, this);
+    shortcut->setObjectName(item->objectName() + QStringLiteral("Key"));
+    connect(shortcut, &QShortcut::activated, this, [item] { InvokeMenuItem(item); });
+  }
+  // Escape stops a running crawl.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setObjectName(QStringLiteral("StopKey"));
+  connect(escape, &QShortcut::activated, this, [this, &main] {
+    if (main.ButtonSpiderStops) PressButton(ButtonSpider);
+  });
+
   // Enter presses Start, whether the combo box (it hands keys to its line edit without asking
   // the filters) or its line edit has the focus.
   EditURL->installEventFilter(this);

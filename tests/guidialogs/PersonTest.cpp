@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <QWindow>
 
 #include "DialogFixture.h"
 #include "app/UnitExternalTools.h"
@@ -130,4 +131,43 @@ TEST_F(PersonTest, TheProgramPickerOffersExecutablesThenAllFiles) {
   EXPECT_FALSE(qt->Ask.PromptOpenFile(dir.File("tools/"), TFormExternalTools::kProgramFilter, ""));
   EXPECT_EQ(programs, std::vector<std::string>({"checker"}));
   EXPECT_EQ(all, std::vector<std::string>({"checker", "notes.txt", "setup.exe"}));
+}
+
+// The standard keys, typed into the window as a keyboard would: Ctrl+N clears the map, F5
+// refreshes, Alt+Left and Alt+Right move through the history, Escape stops a crawl, Ctrl+O asks
+// for a project and Ctrl+Q closes the window.
+TEST_F(PersonTest, TheStandardKeysRunTheirCommands) {
+  const std::string index = dir.Write("site/index.html", "<title>Home</title><a href='a.html'>a</a>");
+  dir.Write("site/a.html", "<title>A</title>");
+  OpenWindow();
+  Crawl(index);
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QWindow* keys = window->windowHandle();
+  TTreeEntry* home = Node("file://LocalHost" + index)->TreeNode;
+  TTreeEntry* a = Node("file://LocalHost" + dir.File("site/a.html"))->TreeNode;
+  Select(home);
+  Select(a);
+  window->TreeView->setFocus();
+  QTest::keyClick(keys, Qt::Key_Left, Qt::AltModifier);
+  EXPECT_EQ(app->Main.Selected(), home);
+  QTest::keyClick(keys, Qt::Key_Right, Qt::AltModifier);
+  EXPECT_EQ(app->Main.Selected(), a);
+  QTest::keyClick(keys, Qt::Key_F5);
+  EXPECT_EQ(app->Main.Selected(), a);
+
+  // Ctrl+O asks for a project file (answered with Cancel here).
+  ask.QueueFile(std::nullopt);
+  QTest::keyClick(keys, Qt::Key_O, Qt::ControlModifier);
+  EXPECT_TRUE(ask.Script.empty());
+
+  // Ctrl+N clears the map (the unsaved crawl is given up when asked).
+  ask.QueueAnswer(platform::Answer::Yes);
+  QTest::keyClick(keys, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(app->Map.Count(), 0);
+
+  // Ctrl+Q closes the window.
+  app->Map.Modified = false;
+  QTest::keyClick(keys, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_TRUE(ServeUntil([this] { return !window->isVisible(); }));
 }
