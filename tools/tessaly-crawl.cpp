@@ -143,7 +143,9 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
     return kFailed;
   }
 
-  const TSiteSummary summary = engine.Summary();
+  TSiteSummary summary = engine.Summary();
+  summary.Incomplete = suspended;
+  summary.RequestsLeft = suspended ? engine.RequestsLeft() : 0;
   if (!o.Quiet) std::cout << SiteReportText(summary);
   if (gInterrupted) {
     std::cerr << "tessaly-crawl: interrupted; the map holds what was found so far\n";
