@@ -64,7 +64,7 @@ namespace {
 // A missing entry would leave a zero entry at the end: every id must sit at its own place.
 constexpr bool EveryColumnInPlace() {
   for (int i = 0; i < lcCount; ++i)
-    if (kNodeListColumns[i].Id != i || !kNodeListColumns[i].Compare) return false;
+    if (kNodeListColumns[i].Id != i) return false;
   return true;
 }
 static_assert(EveryColumnInPlace(), "one entry per column id, entry i for id i");
