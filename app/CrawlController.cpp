@@ -36,6 +36,9 @@ void Guarded(F&& f) {
 
 // A stylesheet of the site answered with 200: with page resources on, it is fetched in full and
 // read for its own links.
+// A page cut off at the most bytes kept was not read whole: its anchors are not judged.
+bool IsCutOff(const std::string& responseText) { return responseText.find(" (page cut off at ") != std::string::npos; }
+
 bool IsSiteStyleSheet(const TSpiderNode& node) {
   return node.ResponseCode == 200 && !node.IsHTML() && ContainsText(node.ContentType, "text/css") && node.IsInternal();
 }
@@ -141,10 +144,11 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
   const TWordList* mainWords = Dictionaries ? &Dictionaries->MainList : nullptr;
   std::shared_ptr<const TWordList> userWords = Dictionaries ? UserWords() : nullptr;
   const bool resources = CheckPageResources;
+  const bool anchors = CheckAnchors;
   const std::atomic<bool>* interrupted = Interrupted;
   Pool_->AddGetRequest(
       url, referer, std::make_unique<std::string>(), [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
-      [work, site, mainWords, userWords, resources, interrupted](THTTPClient& c) {
+      [work, site, mainWords, userWords, resources, anchors, interrupted](THTTPClient& c) {
         // Only what the completion will parse: an answer 200 with an HTML page (or, with page
         // resources, a stylesheet) inside the site.
         auto stopped = [&c, interrupted] { return c.Closed() || (interrupted && interrupted->load()); };
@@ -157,7 +161,7 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
           work->StyleSheet = true;
           return;
         }
-        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, stopped, resources);
+        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, stopped, resources, anchors && !IsCutOff(r.ResponseText));
         work->Scanned = !stopped();
         if (work->Scanned && mainWords && userWords) {
           work->SpellingErrors = CountSpellingErrors(*r.ContentStream, *mainWords, *userWords);
@@ -166,14 +170,16 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
       });
 }
 
-void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
+void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work, TSpiderNode* redirectFrom) {
   ++RequestsDone_;
   Guarded([&] {
     // The answer is filed first: a redirect target that cannot be checked takes nothing from it.
     const bool hasBody = sender.Response.ContentStream != nullptr;
     TSpiderNode* node = AcceptResponse(sender);
     const int32_t code = sender.Response.ResponseCode();
-    if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender); });
+    // Links to a fragment of the redirecting address are judged where this answer leads.
+    if (redirectFrom && CheckAnchors) Main_.Map.Anchors.Redirected(redirectFrom, node);
+    if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender, node); });
     if (!node->IsSpiderable()) {
       if (hasBody && CheckPageResources && IsSiteStyleSheet(*node)) {
         if (work && work->Scanned && work->StyleSheet)
@@ -212,7 +218,7 @@ void TCrawlController::ParseStyleSheet(TSpiderNode* node, const std::string& bod
   ApplyStyleSheetLinks(Main_.Tree, node, sheet, found, stopped);
 }
 
-void TCrawlController::CheckRedirect(THTTPClient& sender) {
+void TCrawlController::CheckRedirect(THTTPClient& sender, TSpiderNode* fromNode) {
   TURI target;
   ResolveLink(target, sender.Response.Location, &sender.URL);
   const std::string from = sender.URL.Compose();
@@ -220,22 +226,30 @@ void TCrawlController::CheckRedirect(THTTPClient& sender) {
   // A mail, script or news target is filed like such a link; a target that is never requested
   // here (another scheme, a local file met on a web site) is filed by link insertion's rules.
   if (IsSpecialScheme(target.Protocol) || !Main_.Map.IsRequestable(target)) {
-    Main_.Tree.InsertURL(target, &referer, true);
+    TSpiderNode* to = NodeOf(Main_.Tree.InsertURL(target, &referer, true));
+    if (CheckAnchors) Main_.Map.Anchors.Redirected(fromNode, to);
     return;
   }
   const std::string address = target.Compose();
   if (RedirectChecks_.insert({address, from}).second) {
-    Pool_->AddHeadRequest(address, from, [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
+    // The redirecting node by its number: the answer finds it again in the same map.
+    const int fromIndex = fromNode->Index();
+    Pool_->AddHeadRequest(address, from, [this, fromIndex](THTTPClient& c) {
+      TSpiderNode* redirecting = fromIndex < Main_.Map.Count() ? Main_.Map.Node(fromIndex) : nullptr;
+      FullCompletion(c, nullptr, redirecting);
+    });
   } else {
     // This redirect was checked before in this crawl: the addresses redirect in a loop.
     // Its referer is still recorded, without another request.
-    Main_.Tree.InsertURL(target, &referer, true);
+    TSpiderNode* to = NodeOf(Main_.Tree.InsertURL(target, &referer, true));
+    if (CheckAnchors) Main_.Map.Anchors.Redirected(fromNode, to);
   }
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
   auto stopped = [this] { return Stopping(); };
-  TPageLinks found = ExtractPageLinks(body, page, stopped, CheckPageResources);
+  TPageLinks found =
+      ExtractPageLinks(body, page, stopped, CheckPageResources, CheckAnchors && !IsCutOff(node->ResponseText));
   ApplyPageLinks(Main_.Tree, node, page, found, stopped);
   node->RefreshIcon();
   if (Dictionaries && !Stopping()) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);

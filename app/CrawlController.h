@@ -37,6 +37,10 @@ class TCrawlController {
   // data and CSS url() targets too, and the site's stylesheets are fetched in full and read for
   // theirs. Off: only the eight classic tag/attribute pairs of pages count.
   bool CheckPageResources = true;
+  // "Check Anchors": the pages read keep the names they offer as fragment targets, and every link
+  // carrying a fragment to a page of the site is judged there (the site map's Anchors). Off: no
+  // name is collected and no link judged.
+  bool CheckAnchors = true;
   // Set from any thread, or from a signal handler (Ctrl-C), to end the crawl at once: a page
   // being walked or filed stops between two links, and its spelling is not counted. None: pages
   // stop only when their request is terminated.
@@ -52,7 +56,8 @@ class TCrawlController {
   void HeaderCompletion(THTTPClient& sender);
   // Completion of a full request or of a redirect check: redirects are checked, pages parsed.
   // `work`: what the worker found in the page already (none: the page is read here).
-  void FullCompletion(THTTPClient& sender, TPageWork* work = nullptr);
+  // `redirectFrom`: the answer is that of the Location target of this node's redirect.
+  void FullCompletion(THTTPClient& sender, TPageWork* work = nullptr, TSpiderNode* redirectFrom = nullptr);
   // Title, description and links of a fetched page, then its spelling count.
   void ParsePage(TSpiderNode* node, const std::string& body, const TURI& page);
   // The @import and url() targets of a fetched stylesheet, held in its node's Links.
@@ -69,7 +74,7 @@ class TCrawlController {
   void AddPageRequest(const std::string& url, const std::string& referer);
   // Checks the Location target of a 301 or 302 answer with a header request whose answer goes to
   // the full completion; a target that is not requested is filed without a request.
-  void CheckRedirect(THTTPClient& sender);
+  void CheckRedirect(THTTPClient& sender, TSpiderNode* from);
   // Interrupted is set.
   bool Stopping() const;
   // The user word list as it is now, copied when it has changed: what workers read.

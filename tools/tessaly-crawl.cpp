@@ -147,6 +147,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   }
   if (o.External) app.Main.Tree.ValidateExternalURLs = *o.External;
   if (o.ClassicLinks) app.Main.Crawl.CheckPageResources = false;
+  if (o.NoAnchors) app.Main.Crawl.CheckAnchors = false;
   if (o.Timeout) app.HTTPSettings.EditTimeout.Text = *o.Timeout;
   if (o.MaxPageSize) app.HTTPSettings.EditMaxPageSize.Text = *o.MaxPageSize;
   app.HTTPSettings.Changed();
@@ -197,7 +198,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
               << " requests were left unmade\n";
     return kSuspended;
   }
-  return summary.AnyBroken() ? kBroken : kClean;
+  return summary.AnyBroken() || (o.FailOnAnchors && summary.AnyBrokenAnchors()) ? kBroken : kClean;
 }
 
 }  // namespace
