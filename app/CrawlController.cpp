@@ -34,11 +34,11 @@ void Guarded(F&& f) {
   }
 }
 
-// A stylesheet of the site answered with 200: with page resources on, it is fetched in full and
-// read for its own links.
 // A page cut off at the most bytes kept was not read whole: its anchors are not judged.
 bool IsCutOff(const std::string& responseText) { return responseText.find(" (page cut off at ") != std::string::npos; }
 
+// A stylesheet of the site answered with 200: with page resources on, it is fetched in full and
+// read for its own links.
 bool IsSiteStyleSheet(const TSpiderNode& node) {
   return node.ResponseCode == 200 && !node.IsHTML() && ContainsText(node.ContentType, "text/css") && node.IsInternal();
 }

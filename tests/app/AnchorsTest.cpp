@@ -259,6 +259,21 @@ TEST_F(AnchorCrawlTest, TheSettingOffLeavesTheMapAsWithoutTheCheck) {
   EXPECT_EQ(SiteReportText(SummarizeSite(app->Main.Tree)).find("Broken anchors"), std::string::npos);
 }
 
+TEST_F(AnchorCrawlTest, APageCutOffIsNotJudged) {
+  // The id stands past the most bytes kept: the page was not read whole, so its anchors are not
+  // judged; a page read whole is.
+  Page(site, "/", "<a href='big.html#end'>a</a><a href='small.html#gone'>b</a>");
+  Page(site, "/big.html", "<title>Big</title>" + std::string(4000, ' ') + "<p id='end'>");
+  Page(site, "/small.html", "<p id='here'>");
+  site.Start();
+  app->HTTPSettings.EditMaxPageSize.Text = "1024";
+  app->HTTPSettings.Changed();
+  Crawl(site.URL("/"));
+  ASSERT_NE(Node(site.URL("/big.html")), nullptr);
+  EXPECT_NE(Node(site.URL("/big.html"))->ResponseText.find("cut off"), std::string::npos);
+  EXPECT_EQ(Broken(), (std::set<std::string>{site.URL("/small.html") + "#gone <- " + site.URL("/")}));
+}
+
 TEST_F(AnchorCrawlTest, TheSettingIsKeptInSettingsIni) {
   EXPECT_TRUE(app->CheckAnchors());
   app->SetCheckAnchors(false);
