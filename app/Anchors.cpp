@@ -73,6 +73,7 @@ TSpiderNode* TAnchorMap::FinalTarget(TSpiderNode* page) const {
 void TAnchorMap::PageRead(TSpiderNode* page, std::vector<uint64_t> names) {
   if (!page) return;
   Forward_.erase(page);
+  if (!std::is_sorted(names.begin(), names.end())) CompactAnchorHashes(names);
   Offered_[page] = std::move(names);
   const auto waiting = Pending_.find(page);
   if (waiting == Pending_.end()) return;

@@ -42,7 +42,8 @@ struct TMissingAnchor {
 
 class TAnchorMap {
  public:
-  // `page` was read whole; `names` are the hashes of the names it offers (sorted, no repeats).
+  // `page` was read whole; `names` are the hashes of the names it offers (sorted here when they
+  // are not).
   // The links that waited for it are judged now.
   void PageRead(TSpiderNode* page, std::vector<uint64_t> names);
   // A link from `referer` to `target` carrying `fragment` (as the resolved address holds it;

@@ -91,6 +91,91 @@ TEST(AnchorNamesTest, FragmentsAreDecodedAndTopAlwaysExists) {
   EXPECT_FALSE(IsTopFragment("topic"));
 }
 
+// The judging itself, on nodes whose answers are set by hand: every order of events.
+class AnchorMapTest : public ::testing::Test {
+ protected:
+  AnchorMapTest() : tree(map) { map.SiteURI.Parse("http://host/"); }
+  // A node of the map; `code` and `type` its answer.
+  TSpiderNode* Add(const std::string& address, int32_t code = 200, const std::string& type = "text/html") {
+    TURI uri(address);
+    TSpiderNode* node = NodeOf(tree.InsertURL(uri, nullptr, false));
+    node->ResponseCode = code;
+    node->ContentType = type;
+    return node;
+  }
+  // The missing fragments of `page` as "fragment<-referer count".
+  std::vector<std::string> Missing(const TSpiderNode* page) {
+    std::vector<std::string> out;
+    for (const TMissingAnchor& m : map.Anchors.MissingOf(*page))
+      out.push_back(m.Fragment + "<-" + std::to_string(m.Referers.size()));
+    return out;
+  }
+  TSiteMap map;
+  TSiteTree tree;
+};
+
+TEST_F(AnchorMapTest, EveryOrderOfLinksPagesAndRedirects) {
+  TAnchorMap& anchors = map.Anchors;
+  TSpiderNode* from = Add("http://host/from.html");
+  TSpiderNode* page = Add("http://host/page.html", 0, "");  // not answered yet
+  TSpiderNode* a = Add("http://host/a.html", 301, "");
+  TSpiderNode* b = Add("http://host/b.html", 302, "");
+  TSpiderNode* c = Add("http://host/c.html");
+  TSpiderNode* gone = Add("http://host/gone.html", 404);
+  TSpiderNode* pdf = Add("http://host/doc.pdf", 200, "application/pdf");
+  TSpiderNode* other = Add("http://other/x.html");
+
+  // Found before the page is read: judged when it is.
+  anchors.LinkFound(from, page, "later");
+  anchors.LinkFound(from, page, "kept");
+  anchors.LinkFound(from, page, "later");  // the same link twice counts once
+  EXPECT_EQ(anchors.PendingCount(), 3u);
+  anchors.PageRead(page, {AnchorHash("kept")});
+  EXPECT_EQ(Missing(page), std::vector<std::string>{"later<-1"});
+  // Found after: judged at once, percent escapes decoded, "#top" and "#" always there.
+  anchors.LinkFound(c, page, "k%65pt");
+  anchors.LinkFound(c, page, "TOP");
+  anchors.LinkFound(c, page, "");
+  anchors.LinkFound(c, page, "later");
+  EXPECT_EQ(Missing(page), std::vector<std::string>{"later<-2"});
+
+  // Through two redirects: a -> b -> c, the links waiting on a and b move on to c.
+  anchors.LinkFound(from, a, "on-c");
+  anchors.LinkFound(from, a, "not-on-c");
+  anchors.Redirected(a, b);
+  anchors.LinkFound(from, b, "via-b");
+  anchors.Redirected(b, c);
+  EXPECT_EQ(anchors.PendingCount(), 3u);
+  anchors.PageRead(c, {AnchorHash("on-c"), AnchorHash("via-b")});
+  EXPECT_EQ(Missing(c), std::vector<std::string>{"not-on-c<-1"});
+  anchors.LinkFound(page, a, "again");  // a link to a after the redirect is known
+  EXPECT_EQ(Missing(c), (std::vector<std::string>{"not-on-c<-1", "again<-1"}));
+  EXPECT_TRUE(Missing(a).empty());
+  EXPECT_TRUE(Missing(b).empty());
+
+  // Pages that are never read are not judged: broken, not HTML, external.
+  anchors.LinkFound(from, gone, "x");
+  anchors.LinkFound(from, pdf, "page=2");
+  anchors.LinkFound(from, other, "x");
+  EXPECT_EQ(anchors.PendingCount(), 0u);
+  EXPECT_EQ(anchors.Count(), 3);
+  EXPECT_EQ(anchors.PageCount(), 2);
+
+  // A redirect loop ends: the links stay where they were.
+  TSpiderNode* loop1 = Add("http://host/loop1.html", 302, "");
+  TSpiderNode* loop2 = Add("http://host/loop2.html", 302, "");
+  anchors.LinkFound(from, loop1, "x");
+  anchors.Redirected(loop1, loop2);
+  anchors.Redirected(loop2, loop1);
+  anchors.LinkFound(from, loop2, "y");
+  EXPECT_EQ(anchors.PendingCount(), 2u);
+
+  anchors.Clear();
+  EXPECT_EQ(anchors.Count(), 0);
+  EXPECT_EQ(anchors.PendingCount(), 0u);
+  EXPECT_FALSE(anchors.IsRead(*c));
+}
+
 // The crawl of a site whose links name places that exist and places that do not.
 class AnchorCrawlTest : public AppFixture {
  protected:
