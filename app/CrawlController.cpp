@@ -1,7 +1,9 @@
 #include "app/CrawlController.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "Dialogs/UnitHTTPClient.h"
 #include "Kel/KelError.h"
@@ -45,6 +47,25 @@ bool IsSiteStyleSheet(const TSpiderNode& node) {
 
 }  // namespace
 
+// The addresses of one chain of redirects, from the address first answered with a redirect to
+// the target being checked, each as ChainKey gives it.
+struct TRedirectChain {
+  std::vector<std::string> Addresses;
+  int From = -1;  // the number of the node whose redirect this check follows
+};
+
+namespace {
+
+// An address as a chain compares it: its fragment and its scheme's default port left out.
+std::string ChainKey(const TURI& uri) {
+  TURI u(uri);
+  u.Bookmark.clear();
+  DropDefaultPort(u);
+  return u.Compose();
+}
+
+}  // namespace
+
 // What the worker that fetched a page found in it, handed to the page's completion.
 struct TPageWork {
   bool Scanned = false;     // the page was walked: Found holds its links, title and description
@@ -72,7 +93,6 @@ void TCrawlController::AttachPool(TFormHTTPClient& pool) {
 bool TCrawlController::Stopping() const { return Interrupted && Interrupted->load(); }
 
 void TCrawlController::Reset() {
-  RedirectChecks_.clear();
   FoldedFetches_.clear();
   RequestsDone_ = 0;
 }
@@ -170,7 +190,8 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
       });
 }
 
-void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work, TSpiderNode* redirectFrom) {
+void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work,
+                                      const std::shared_ptr<const TRedirectChain>& chain) {
   ++RequestsDone_;
   Guarded([&] {
     // The answer is filed first: a redirect target that cannot be checked takes nothing from it.
@@ -178,8 +199,9 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work, TSpi
     TSpiderNode* node = AcceptResponse(sender);
     const int32_t code = sender.Response.ResponseCode();
     // Links to a fragment of the redirecting address are judged where this answer leads.
-    if (redirectFrom && CheckAnchors) Main_.Map.Anchors.Redirected(redirectFrom, node);
-    if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender, node); });
+    if (chain && chain->From >= 0 && chain->From < Main_.Map.Count() && CheckAnchors)
+      Main_.Map.Anchors.Redirected(Main_.Map.Node(chain->From), node);
+    if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender, chain, node); });
     if (!node->IsSpiderable()) {
       if (hasBody && CheckPageResources && IsSiteStyleSheet(*node)) {
         if (work && work->Scanned && work->StyleSheet)
@@ -218,7 +240,8 @@ void TCrawlController::ParseStyleSheet(TSpiderNode* node, const std::string& bod
   ApplyStyleSheetLinks(Main_.Tree, node, sheet, found, stopped);
 }
 
-void TCrawlController::CheckRedirect(THTTPClient& sender, TSpiderNode* fromNode) {
+void TCrawlController::CheckRedirect(THTTPClient& sender, const std::shared_ptr<const TRedirectChain>& chain,
+                                     TSpiderNode* fromNode) {
   TURI target;
   ResolveLink(target, sender.Response.Location, &sender.URL);
   const std::string from = sender.URL.Compose();
@@ -231,19 +254,28 @@ void TCrawlController::CheckRedirect(THTTPClient& sender, TSpiderNode* fromNode)
     return;
   }
   const std::string address = target.Compose();
-  if (RedirectChecks_.insert({address, from}).second) {
-    // The redirecting node by its number: the answer finds it again in the same map.
-    const int fromIndex = fromNode->Index();
-    Pool_->AddHeadRequest(address, from, [this, fromIndex](THTTPClient& c) {
-      TSpiderNode* redirecting = fromIndex < Main_.Map.Count() ? Main_.Map.Node(fromIndex) : nullptr;
-      FullCompletion(c, nullptr, redirecting);
-    });
-  } else {
-    // This redirect was checked before in this crawl: the addresses redirect in a loop.
-    // Its referer is still recorded, without another request.
+  auto next = std::make_shared<TRedirectChain>();
+  if (chain) next->Addresses = chain->Addresses;
+  else next->Addresses.push_back(ChainKey(sender.URL));
+  const std::string key = ChainKey(target);
+  const bool loop = std::find(next->Addresses.begin(), next->Addresses.end(), key) != next->Addresses.end();
+  // Each address of the chain but the last has redirected once: this is hop number size().
+  if (loop || next->Addresses.size() > kMaxRedirects) {
+    // The chain never reaches a page: its first address is broken. The target's referer is
+    // still recorded, without another request.
     TSpiderNode* to = NodeOf(Main_.Tree.InsertURL(target, &referer, true));
     if (CheckAnchors) Main_.Map.Anchors.Redirected(fromNode, to);
+    TURI first(next->Addresses.front());
+    if (TSpiderNode* node = NodeOf(Main_.Tree.InsertURL(first, nullptr, false))) {
+      node->ResponseText = loop ? kRedirectLoopText : kTooManyRedirectsText;
+      node->Map().Modified = true;
+      node->RefreshIcon();
+    }
+    return;
   }
+  next->Addresses.push_back(key);
+  next->From = fromNode->Index();
+  Pool_->AddHeadRequest(address, from, [this, next](THTTPClient& c) { FullCompletion(c, nullptr, next); });
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
