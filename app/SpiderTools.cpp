@@ -12,6 +12,7 @@ const char* const kNodeLimitMessage =
 
 const char* const kSiteRootCaptions[rkCount] = {"All",
                                                 "Broken Links",
+                                                "Broken Anchors",
                                                 "Redirected Links",
                                                 "HTML",
                                                 "Images",
@@ -90,6 +91,8 @@ bool TSiteTree::PassesFilter(const TTreeEntry* root, const TSpiderNode& node) co
       return true;
     case rkBroken:
       return node.IsBroken();
+    case rkBrokenAnchors:
+      return node.Map().Anchors.HasMissing(node);
     case rkRedirected:
       return node.IsRedirected();
     case rkHTML:

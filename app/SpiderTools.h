@@ -1,5 +1,5 @@
 // The site tree: an ordered tree of entries (caption, children in insertion order, optional
-// spider node) with sixteen top-level entries, and link insertion, the one way addresses
+// spider node) with seventeen top-level entries, and link insertion, the one way addresses
 // enter the model.
 #pragma once
 
@@ -71,6 +71,7 @@ class TSiteTreeObserver {
 enum TSiteRootKind : int {
   rkAll,
   rkBroken,
+  rkBrokenAnchors,  // pages lacking a fragment that a link names
   rkRedirected,
   rkHTML,
   rkImages,
@@ -134,7 +135,7 @@ class TSiteTree {
   std::string TreePathOf(const TURI& uri) const;
 
   // Terminates all requests, resets the site root, empties the list and the tree (freeing
-  // every node) and creates the sixteen top-level entries; clears Modified.
+  // every node) and creates the seventeen top-level entries; clears Modified.
   void ResetSiteTree();
   // Fills `list` with a row for every entry, depth-first, whose node passes `predicate`
   // (every node when it is empty).

@@ -265,6 +265,9 @@ void TFormTessalyView::ConnectCommands() {
   connect(m.MICheckPageResources, &QAction::toggled, this, [this](bool on) {
     if (App.CheckPageResources() != on) App.SetCheckPageResources(on);
   });
+  connect(m.MICheckAnchors, &QAction::toggled, this, [this](bool on) {
+    if (App.CheckAnchors() != on) App.SetCheckAnchors(on);
+  });
   command(m.MIHTTPSettings, [this] { FormHTTPSettings->Execute(); });
   command(m.MISetupExternalTools, [this] { App.ExternalTools.Setup(); });
   connect(m.MIExit, &QAction::triggered, this, &QWidget::close);
@@ -620,6 +623,7 @@ void TFormTessalyView::RefreshFileMenu() {
   Menu->MIHTTPSettings->setEnabled(EditURL->isEnabled());
   Menu->MIValidateExternalURLs->setChecked(App.Main.Tree.ValidateExternalURLs);
   Menu->MICheckPageResources->setChecked(App.CheckPageResources());
+  Menu->MICheckAnchors->setChecked(App.CheckAnchors());
 }
 
 void TFormTessalyView::RefreshTreeMenu() { Popups->ApplyTree(TreeMenuState(App.Main.Tree, App.Main.Selected())); }

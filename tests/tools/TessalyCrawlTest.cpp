@@ -120,6 +120,29 @@ TEST_F(TessalyCrawlTest, BrokenPageResourcesAreReportedUnlessClassicLinks) {
   EXPECT_EQ(r.Code, 0) << r.Err;
 }
 
+TEST_F(TessalyCrawlTest, BrokenAnchorsAreReportedAndFailOnlyWhenAsked) {
+  Serve("/", "<title>Home</title><h1 id='top-title'>x</h1><a href='ok.html#install'>a</a>"
+             "<a href='ok.html#setup'>b</a><a href='#top-title'>c</a><a href='#nowhere'>d</a>");
+  Serve("/ok.html", "<title>Fine</title><h2 id='setup'>Setup</h2><a href='ok.html#setup'>self</a>");
+  server.Start();
+  Result r = Run({"--no-external", server.URL("/")});
+  EXPECT_EQ(r.Code, 0) << r.Err;  // broken anchors alone do not fail the crawl
+  EXPECT_NE(r.Out.find("  Broken Anchors          2\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("\nBroken anchors: 2\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("\n  " + server.URL("/ok.html") + "#install\n        from " + server.URL("/") + "\n"),
+            std::string::npos)
+      << r.Out;
+  EXPECT_NE(r.Out.find("\n  " + server.URL("/") + "#nowhere\n        from " + server.URL("/") + "\n"),
+            std::string::npos)
+      << r.Out;
+  r = Run({"--quiet", "--no-external", "--fail-on-anchors", server.URL("/")});
+  EXPECT_EQ(r.Code, 1) << r.Err;
+  r = Run({"--no-external", "--no-anchors", "--fail-on-anchors", server.URL("/")});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_NE(r.Out.find("  Broken Anchors          0\n"), std::string::npos) << r.Out;
+  EXPECT_EQ(r.Out.find("Broken anchors:"), std::string::npos) << r.Out;
+}
+
 TEST_F(TessalyCrawlTest, CleanSiteExitsWithZeroAndQuietPrintsNothing) {
   Serve("/", "<title>Home</title><a href='ok.html'>ok</a>");
   Serve("/ok.html", "<title>Fine</title>");
