@@ -1,7 +1,7 @@
 #include "app/UnitMain.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "Dialogs/UnitHTTPClient.h"
 #include "Dialogs/UnitProgress.h"
@@ -90,8 +90,16 @@ void TFormTessaly::UpOneLevel() {
   if (Selected_ && Selected_->Parent) SelectEntry(Selected_->Parent);
 }
 
+bool IsRecentAddressKept(std::string_view address) {
+  if (address.empty() || address.size() > kMaxRecentAddressLength) return false;
+  return std::none_of(address.begin(), address.end(), [](char c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    return b < 32 || b == 127;
+  });
+}
+
 void TFormTessaly::AddRecentAddress() {
-  if (EditURL.empty()) return;
+  if (!IsRecentAddressKept(EditURL)) return;
   for (size_t i = 0; i < RecentAddresses.size(); ++i) {
     if (SameText(RecentAddresses[i], EditURL)) {
       const std::string kept = RecentAddresses[i];
@@ -101,23 +109,42 @@ void TFormTessaly::AddRecentAddress() {
     }
   }
   RecentAddresses.insert(RecentAddresses.begin(), EditURL);
+  if (RecentAddresses.size() > kMaxRecentAddresses) RecentAddresses.resize(kMaxRecentAddresses);
 }
 
 void TFormTessaly::LoadRecentAddresses() {
   RecentAddresses.clear();
   if (!Services.Dirs) return;
-  std::ifstream in(Services.Dirs->AppFolder() + "/MRU.txt", std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) RecentAddresses.push_back(line);
+  std::string text;
+  try {
+    // Only the head of the file is read: it holds the few entries that are kept.
+    text = LoadTextFromFile(Services.Dirs->AppFolder() + "/MRU.txt", kMaxRecentFileBytes);
+  } catch (const EError&) {
+    return;  // missing, unreadable or not a regular file: no recent addresses
+  }
+  // A line cut off by the read's limit is not an entry.
+  const bool cut = text.size() >= kMaxRecentFileBytes;
+  size_t start = 0;
+  while (start < text.size() && RecentAddresses.size() < kMaxRecentAddresses) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string::npos && cut) break;
+    std::string_view line = std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (IsRecentAddressKept(line)) RecentAddresses.emplace_back(line);
+    if (end == std::string::npos) break;
+    start = end + 1;
   }
 }
 
 void TFormTessaly::SaveRecentAddresses() const {
   if (!Services.Dirs) return;
   std::string text;
-  for (size_t i = 0; i < RecentAddresses.size() && i < 10; ++i) text += RecentAddresses[i] + "\r\n";
+  size_t written = 0;
+  for (size_t i = 0; i < RecentAddresses.size() && written < kMaxRecentAddresses; ++i) {
+    if (!IsRecentAddressKept(RecentAddresses[i])) continue;
+    text += RecentAddresses[i] + "\r\n";
+    ++written;
+  }
   TrySaveTextToFile(Services.Dirs->AppFolder() + "/MRU.txt", text);
 }
 

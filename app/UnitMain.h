@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,14 @@ class TFormProgress;
 class THTTPClient;
 class TIniText;
 class TSpellingDictionaries;
+
+// The recent addresses: how many are kept, the longest kept, and how much of "MRU.txt" is read.
+constexpr size_t kMaxRecentAddresses = 10;
+constexpr size_t kMaxRecentAddressLength = 2048;
+constexpr size_t kMaxRecentFileBytes = 64 * 1024;
+// Whether an address may stand in the recent list: not empty, at most kMaxRecentAddressLength
+// bytes, no control characters.
+bool IsRecentAddressKept(std::string_view address);
 
 class TFormTessaly {
  public:
@@ -114,7 +123,8 @@ class TFormTessaly {
   // Moves the address box's text to the top of the recent addresses (an equal entry, ignoring
   // case, keeps its own spelling), or inserts it there.
   void AddRecentAddress();
-  // "MRU.txt" beside the program: read at creation, written (first 10) at destruction.
+  // "MRU.txt" beside the program: read at creation (its first 10 valid lines within its first
+  // 64 KiB), written (first 10) at destruction.
   void LoadRecentAddresses();
   void SaveRecentAddresses() const;
   // Puts `text` into the address box and shows it in the preview.
