@@ -154,8 +154,50 @@ void TFormTessaly::SetAddress(const std::string& text) {
   Changed();
 }
 
+const char* const kForeignFileQuestion =
+    "\"%s\" is a file on this computer that a web site links to.\r\rShow it anyway?";
+
+bool TFormTessaly::MayShowAddress(const TURI& uri) {
+  if (!SameText(uri.Protocol, "file") || Map.IsRequestable(uri)) return true;
+  // A file that a web site names: shown only when the user says so.
+  return Services.Ask && Services.Ask->AskYesNo(Format(kForeignFileQuestion, URLText(uri).c_str()));
+}
+
+const char* const kOpenOutsideQuestion = "\"%s\" is not in the site map.\r\rOpen it in the browser?";
+
+void TFormTessaly::PreviewLinkClicked(const std::string& address) {
+  // The address as the tree files it: no bookmark, no default port, normalised.
+  TURI uri;
+  std::string text;
+  try {
+    ResolveLink(uri, address, nullptr);
+    DropDefaultPort(uri);
+    uri.Bookmark.clear();
+    if (!IsSpecialScheme(uri.Protocol)) NormalizeURI(uri);
+    text = URLText(uri);
+  } catch (const EError&) {
+    return;  // not an address the map could hold, nor one to hand on
+  }
+  for (const auto& node : Map.Nodes()) {
+    // Letter case aside, as the tree files addresses.
+    if (node->TreeNode && SameText(node->URLText(), text)) {
+      SelectEntry(node->TreeNode);
+      return;
+    }
+  }
+  const bool web = SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https");
+  const bool localCrawl = SameText(uri.Protocol, "file") && Map.IsRequestable(uri);
+  if (!web && !localCrawl) return;  // mailto:, ssh:, a file a web site names: never handed on
+  if (Services.Ask && Services.Ask->AskYesNo(Format(kOpenOutsideQuestion, text.c_str()))) OpenInBrowser(Services, text);
+}
+
 void TFormTessaly::PreviewNode(TSpiderNode* node, bool newWindow, bool force) {
   if (!node) return;
+  // A file that a web site names is never shown on a mere selection, and on a command only
+  // when the user says so.
+  const bool foreignFile = SameText(node->URI.Protocol, "file") && !Map.IsRequestable(node->URI);
+  if (foreignFile && !(newWindow || force)) return;
+  if (foreignFile && !MayShowAddress(node->URI)) return;
   if (newWindow) {
     OpenInBrowser(Services, node->PreviewTarget());
     return;

@@ -25,6 +25,8 @@ class TIniText;
 class TSpellingDictionaries;
 
 // The recent addresses: how many are kept, the longest kept, and how much of "MRU.txt" is read.
+extern const char* const kForeignFileQuestion;
+extern const char* const kOpenOutsideQuestion;
 constexpr size_t kMaxRecentAddresses = 10;
 constexpr size_t kMaxRecentAddressLength = 2048;
 constexpr size_t kMaxRecentFileBytes = 64 * 1024;
@@ -129,6 +131,13 @@ class TFormTessaly {
   void SaveRecentAddresses() const;
   // Puts `text` into the address box and shows it in the preview.
   void SetAddress(const std::string& text);
+  // Whether an address may be shown in the preview or the browser: a file address from a web
+  // site (not the local file of a local crawl) only when the user says yes (kForeignFileQuestion).
+  bool MayShowAddress(const TURI& uri);
+  // A link clicked in the preview: its address is selected in the tree when it is in the map;
+  // otherwise a web address (or a file of a local crawl) is offered to the browser
+  // (kOpenOutsideQuestion), and any other address is never handed to the desktop.
+  void PreviewLinkClicked(const std::string& address);
   // Shows a node in the preview (or in the external browser with `newWindow`).
   void PreviewNode(TSpiderNode* node, bool newWindow, bool force);
 
