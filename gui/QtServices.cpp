@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QUrl>
 
+#include "Kel/KelDialogs.h"
+
 namespace gui {
 
 QString UrlTextOf(const std::string& target) {
@@ -16,6 +18,7 @@ QString UrlTextOf(const std::string& target) {
 }
 
 void QtBrowser::Show(const std::string& target) {
+  if (!IsBrowsableTarget(target)) return;  // no other scheme reaches the desktop's handlers
   if (Override) {
     Override(target);
     return;

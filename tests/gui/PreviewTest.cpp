@@ -1,6 +1,10 @@
 // The preview browser with the real web engine: pages load, their scripts never run, and the
 // title bar shows the page's title.
+#include <QDesktopServices>
+#include <QWebEngineScript>
 #include <QWebEngineView>
+
+#include "gui/PreviewPage.h"
 
 #include "GuiFixture.h"
 
@@ -42,4 +46,97 @@ TEST_F(PreviewTest, PagesLoadWithoutTheirScriptsAndTitleTheBar) {
   app->Map.Modified = false;
 }
 
+
+// Records every address the desktop's URL handlers are given (none should be).
+class UrlRecorder : public QObject {
+  Q_OBJECT
+ public:
+  QStringList Opened;
+ public slots:
+  void Open(const QUrl& url) { Opened << url.toString(); }
+};
+
+// A hostile page in the preview: it refreshes to another host, posts a form, links to mailto:,
+// ssh: and file: and frames a local file. The preview stays on it and nothing reaches the
+// desktop; a click on a link of the map selects it in the tree.
+TEST_F(PreviewTest, AHostilePageCannotMoveThePreviewOrReachTheDesktop) {
+  ASSERT_TRUE(Loaded(QStringLiteral("Start page")));
+  UrlRecorder recorder;
+  const QStringList schemes = {"mailto", "ssh", "file", "http", "https"};
+  for (const QString& scheme : schemes) QDesktopServices::setUrlHandler(scheme, &recorder, "Open");
+  std::vector<std::string> browser;
+  qt->Web.Override = [&](const std::string& target) { browser.push_back(target); };
+
+  TestServer site;
+  site.Http().Get("/", [&site](const httplib::Request&, httplib::Response& res) {
+    // Another host name for the same server.
+    const std::string elsewhere = "http://localhost:" + std::to_string(site.Port()) + "/elsewhere.html";
+    res.set_content("<html><head><title>Hostile</title><meta http-equiv=refresh content=\"0; url=" + elsewhere +
+                        "\"></head><body>"
+                        "<form method=post action=/posted><input name=q value=1></form>"
+                        "<a id=mail href='mailto:x@example.com'>mail</a> <a id=ssh href='ssh://host/'>ssh</a> "
+                        "<a id=file href='file:///etc/passwd'>file</a> <a id=about href='about.html'>about</a>"
+                        "<iframe src='file:///etc/passwd'></iframe></body></html>",
+                    "text/html");
+  });
+  site.Http().Get("/about.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<title>About</title>about", "text/html");
+  });
+  int posted = 0;
+  site.Http().Post("/posted", [&posted](const httplib::Request&, httplib::Response& res) {
+    ++posted;
+    res.set_content("<title>Posted</title>", "text/html");
+  });
+  site.Start();
+  CrawlFromAddressBox(site.URL("/"));
+  gui::TPreviewPage* page = window->PanelWebBrowser->Page;
+  ASSERT_NE(page, nullptr);
+  const QUrl home(QString::fromStdString(site.URL("/")));
+  ClickTreeEntry(Entry("index.html"));
+  ASSERT_TRUE(Loaded(QStringLiteral("Hostile")));
+  // The refresh was asked for and refused.
+  ASSERT_TRUE(ServeUntil([&] { return page->Refused() >= 1; }));
+
+  int clicks = 0;
+  QObject::connect(page, &gui::TPreviewPage::LinkClicked, window.get(), [&clicks] { ++clicks; });
+  auto run = [&](const QString& script) {
+    page->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+  };
+  const int refusedBefore = page->Refused();
+  run(QStringLiteral("document.forms[0].submit()"));
+  ASSERT_TRUE(ServeUntil([&] { return page->Refused() > refusedBefore; }));
+  const struct {
+    const char* Id;
+    std::string Selected;  // the address selected in the tree afterwards
+  } links[] = {
+      {"mail", "mailto:x@example.com"},
+      {"ssh", "ssh://host/"},
+      {"file", "file:///etc/passwd"},
+  };
+  for (const auto& link : links) {
+    SCOPED_TRACE(link.Id);
+    const int before = clicks;
+    run(QStringLiteral("document.getElementById('%1').click()").arg(QLatin1String(link.Id)));
+    ASSERT_TRUE(ServeUntil([&] { return clicks > before; }));
+    const TSpiderNode* selected = NodeOf(app->Main.Selected());
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->URLText(), link.Selected);
+    EXPECT_EQ(page->url(), home);
+    EXPECT_EQ(window->PanelWebBrowser->Title(), QStringLiteral("Hostile"));
+  }
+  EXPECT_EQ(posted, 0);
+  EXPECT_TRUE(browser.empty());
+  EXPECT_TRUE(recorder.Opened.isEmpty()) << recorder.Opened.join(' ').toStdString();
+
+  // A link inside the map: selected in the tree and previewed there.
+  run(QStringLiteral("document.getElementById('about').click()"));
+  ASSERT_TRUE(Loaded(QStringLiteral("About")));
+  EXPECT_EQ(app->Main.Selected(), Entry("about.html"));
+  EXPECT_TRUE(browser.empty());
+  for (const QString& scheme : schemes) QDesktopServices::unsetUrlHandler(scheme);
+  app->Map.Modified = false;
+}
+
 }  // namespace
+
+#include "PreviewTest.moc"
