@@ -1,7 +1,10 @@
 // The preview browser with the real web engine: pages load, their scripts never run, and the
 // title bar shows the page's title.
 #include <QDesktopServices>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include "gui/FormSpellingView.h"
 
 #include "gui/PreviewPage.h"
 
@@ -146,6 +149,31 @@ TEST_F(PreviewTest, AHostilePageCannotMoveThePreviewOrReachTheDesktop) {
   EXPECT_TRUE(recorder.Opened.isEmpty()) << recorder.Opened.join(' ').toStdString();
   for (const QString& scheme : schemes) QDesktopServices::unsetUrlHandler(scheme);
   app->Map.Modified = false;
+}
+
+
+// The spelling dialog's preview follows the same rules: a web page's copy neither moves the
+// preview nor shows a local file, and nothing reaches the desktop.
+TEST_F(PreviewTest, TheSpellingPreviewShowsOnlyItsDocument) {
+  UrlRecorder recorder;
+  const QStringList schemes = {"mailto", "ssh", "file", "http", "https"};
+  for (const QString& scheme : schemes) QDesktopServices::setUrlHandler(scheme, &recorder, "Open");
+  dir.Write("secret.txt", "SECRET");
+  gui::TFormSpellingView view(app->Spelling, true, window.get());
+  ASSERT_NE(view.WebBrowser, nullptr);
+  auto* page = qobject_cast<gui::TPreviewPage*>(view.WebBrowser->page());
+  ASSERT_NE(page, nullptr);
+  app->Spelling.DocumentName = "http://127.0.0.1:1/page.html";
+  view.ShowPreview("<html><head><title>Spelling copy</title><meta http-equiv=refresh content=\"0; url=http://"
+                   "localhost:1/elsewhere.html\"></head><body><span id=idFocus>Teh</span>"
+                   "<iframe src='file://" + dir.File("secret.txt") + "'></iframe></body></html>");
+  const QUrl shown = page->Expected();
+  ASSERT_TRUE(ServeUntil([&] { return view.WebBrowser->title() == QStringLiteral("Spelling copy"); }));
+  ASSERT_TRUE(ServeUntil([&] { return page->Refused() >= 1; }));  // the refresh
+  EXPECT_EQ(page->url().adjusted(QUrl::RemoveFragment), shown.adjusted(QUrl::RemoveFragment));
+  EXPECT_FALSE(view.WebBrowser->settings()->testAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls));
+  EXPECT_TRUE(recorder.Opened.isEmpty()) << recorder.Opened.join(' ').toStdString();
+  for (const QString& scheme : schemes) QDesktopServices::unsetUrlHandler(scheme);
 }
 
 }  // namespace
