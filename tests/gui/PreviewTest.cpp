@@ -1,6 +1,5 @@
 // The preview browser with the real web engine: pages load, their scripts never run, and the
 // title bar shows the page's title.
-#include <QDesktopServices>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -9,6 +8,7 @@
 #include "gui/PreviewPage.h"
 
 #include "GuiFixture.h"
+#include "UrlRecorder.h"
 
 namespace {
 
@@ -49,23 +49,13 @@ TEST_F(PreviewTest, PagesLoadWithoutTheirScriptsAndTitleTheBar) {
 }
 
 
-// Records every address the desktop's URL handlers are given (none should be).
-class UrlRecorder : public QObject {
-  Q_OBJECT
- public:
-  QStringList Opened;
- public slots:
-  void Open(const QUrl& url) { Opened << url.toString(); }
-};
 
 // A hostile page in the preview: it refreshes to another host, posts a form, links to mailto:,
 // ssh: and file: and frames a local file. The preview stays on it and nothing reaches the
 // desktop; a click on a link of the map selects it in the tree.
 TEST_F(PreviewTest, AHostilePageCannotMoveThePreviewOrReachTheDesktop) {
   ASSERT_TRUE(Loaded(QStringLiteral("Start page")));
-  UrlRecorder recorder;
-  const QStringList schemes = {"mailto", "ssh", "file", "http", "https"};
-  for (const QString& scheme : schemes) QDesktopServices::setUrlHandler(scheme, &recorder, "Open");
+  UrlRecorder recorder({"mailto", "ssh", "file", "http", "https"});
   std::vector<std::string> browser;
   qt->Web.Override = [&](const std::string& target) { browser.push_back(target); };
 
@@ -147,7 +137,6 @@ TEST_F(PreviewTest, AHostilePageCannotMoveThePreviewOrReachTheDesktop) {
   EXPECT_EQ(posted, 0);
   EXPECT_TRUE(browser.empty());
   EXPECT_TRUE(recorder.Opened.isEmpty()) << recorder.Opened.join(' ').toStdString();
-  for (const QString& scheme : schemes) QDesktopServices::unsetUrlHandler(scheme);
   app->Map.Modified = false;
 }
 
@@ -155,9 +144,7 @@ TEST_F(PreviewTest, AHostilePageCannotMoveThePreviewOrReachTheDesktop) {
 // The spelling dialog's preview follows the same rules: a web page's copy neither moves the
 // preview nor shows a local file, and nothing reaches the desktop.
 TEST_F(PreviewTest, TheSpellingPreviewShowsOnlyItsDocument) {
-  UrlRecorder recorder;
-  const QStringList schemes = {"mailto", "ssh", "file", "http", "https"};
-  for (const QString& scheme : schemes) QDesktopServices::setUrlHandler(scheme, &recorder, "Open");
+  UrlRecorder recorder({"mailto", "ssh", "file", "http", "https"});
   dir.Write("secret.txt", "SECRET");
   gui::TFormSpellingView view(app->Spelling, true, window.get());
   ASSERT_NE(view.WebBrowser, nullptr);
@@ -173,9 +160,7 @@ TEST_F(PreviewTest, TheSpellingPreviewShowsOnlyItsDocument) {
   EXPECT_EQ(page->url().adjusted(QUrl::RemoveFragment), shown.adjusted(QUrl::RemoveFragment));
   EXPECT_FALSE(view.WebBrowser->settings()->testAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls));
   EXPECT_TRUE(recorder.Opened.isEmpty()) << recorder.Opened.join(' ').toStdString();
-  for (const QString& scheme : schemes) QDesktopServices::unsetUrlHandler(scheme);
 }
 
 }  // namespace
 
-#include "PreviewTest.moc"
