@@ -109,7 +109,6 @@ void TFormTessaly::AddRecentAddress() {
     }
   }
   RecentAddresses.insert(RecentAddresses.begin(), EditURL);
-  if (RecentAddresses.size() > kMaxRecentAddresses) RecentAddresses.resize(kMaxRecentAddresses);
 }
 
 void TFormTessaly::LoadRecentAddresses() {
