@@ -12,7 +12,8 @@ platform::Services& Checked(platform::Services& services) {
 
 TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
     : Services(Checked(services)),
-      SettingsFiles(services.Dirs->AppFolder(), services.Dirs->ConfigFolder()),
+      SettingsFiles(services.Dirs->UserFilesBesideProgram() ? services.Dirs->AppFolder() : std::string(),
+                    services.Dirs->ConfigFolder()),
       HTTPSettings(SettingsFiles.Settings(), services.Net),
       Pool(*services.Ui, services.Ask, maxThreads),
       Progress(services),

@@ -33,6 +33,7 @@ class TFormHTTPSettingsView : public QDialog {
   QLineEdit* EditUsername;
   QLineEdit* EditPassword;
   QCheckBox* EditBasicAuth;
+  QLineEdit* EditNoProxy;  // hosts reached without the proxy
   QDoubleSpinBox* EditTimeout;      // seconds
   QDoubleSpinBox* EditMaxPageSize;  // MiB
   QPushButton* ButtonOK;

@@ -105,6 +105,10 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   PanelWebBrowser = new TPreviewPanel(options.WebEngine, this);
   BuildWidgets();
   FormHTTPClient = new TFormHTTPClientView(App.Pool, App.Services, this);
+  connect(FormHTTPClient, &TFormHTTPClientView::VisibilityChanged, this, [this](bool visible) {
+    Menu->TBStatus->setChecked(visible);
+    Menu->MIConnectionStatus->setChecked(visible);
+  });
   Popups = new TContextMenus(this);
   TFormProperties::Hooks hooks;
   hooks.Preview = [this](TSpiderNode* n, bool newWindow) { App.Main.PreviewNode(n, newWindow, true); };
@@ -409,7 +413,10 @@ void TFormTessalyView::ConnectCommands() {
   // The address bar.
   connect(edit, &QLineEdit::textEdited, this, &TFormTessalyView::AddressEdited);
   connect(EditURL, &QComboBox::activated, this, [this] { AddressEdited(EditURL->currentText()); });
-  edit->installEventFilter(this);  // Enter presses Start
+  // Enter presses Start, whether the combo box (it hands keys to its line edit without asking
+  // the filters) or its line edit has the focus.
+  EditURL->installEventFilter(this);
+  edit->installEventFilter(this);
   connect(ButtonSpider, &QPushButton::clicked, this, [this, &main] { Command([&main] { main.ButtonSpiderPress(); }); });
   connect(ButtonBrowse, &QPushButton::clicked, this, [this, &main] {
     Command([this, &main] {
@@ -850,7 +857,7 @@ void TFormTessalyView::changeEvent(QEvent* event) {
 
 bool TFormTessalyView::eventFilter(QObject* watched, QEvent* event) {
   // Enter in the address box is swallowed and presses Start.
-  if (watched == EditURL->lineEdit() && event->type() == QEvent::KeyPress) {
+  if ((watched == EditURL || watched == EditURL->lineEdit()) && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       PressButton(ButtonSpider);

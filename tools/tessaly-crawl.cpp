@@ -186,7 +186,9 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
     return kFailed;
   }
 
-  const TSiteSummary summary = SummarizeSite(app.Main.Tree);
+  TSiteSummary summary = SummarizeSite(app.Main.Tree);
+  summary.Incomplete = suspended;
+  summary.RequestsLeft = suspended ? app.Pool.TotalCount() : 0;
   if (!o.Quiet) std::cout << SiteReportText(summary);
   if (gInterrupted) {
     std::cerr << "tessaly-crawl: interrupted; the map holds what was found so far\n";
