@@ -92,6 +92,10 @@ enum TSiteRootKind : int {
 // "The maxium spider node count has been reached..." (lines separated by "\r").
 extern const char* const kNodeLimitMessage;
 constexpr int kMaxSpiderNodes = 4000;
+// The deepest path the tree shows below an entry: the levels past it become one entry whose
+// caption is the rest of the path, so that a view, a walk or an export of the tree costs at most
+// this many levels per address. Addresses and nodes keep the whole path.
+constexpr int kMaxTreeDepth = 256;
 
 class TSiteTree {
  public:
@@ -117,7 +121,8 @@ class TSiteTree {
   // The first child of `parent` (top level when none) whose caption equals `caption`
   // ignoring case, else a new last child with that caption.
   TTreeEntry* FindOrAddChild(TTreeEntry* parent, std::string_view caption);
-  // Walks or builds the path of `text`, split at any of `delimiters`, below `start`.
+  // Walks or builds the path of `text`, split at any of `delimiters`, below `start`: at most
+  // kMaxTreeDepth levels, the last of which holds the rest of the text when it is deeper.
   TTreeEntry* FindOrAddPath(TTreeEntry* start, std::string_view text, std::string_view delimiters);
   // NodeOf(entry), or a new spider node for `uri` attached to `entry`.
   TSpiderNode* EnsureNode(TTreeEntry* entry, const TURI& uri);
