@@ -168,6 +168,58 @@ void TFileWriter::Flush() {
   Buffer_.clear();
 }
 
+namespace {
+constexpr size_t kStreamBufferSize = 1 << 16;
+}
+
+TReplacementStream::TBuffer::TBuffer(TFileReplacement& file)
+    : File_(file), Space_(std::make_unique<char[]>(kStreamBufferSize)) {
+  setp(Space_.get(), Space_.get() + kStreamBufferSize);
+}
+
+void TReplacementStream::TBuffer::Drain() {
+  const auto pending = static_cast<size_t>(pptr() - pbase());
+  setp(Space_.get(), Space_.get() + kStreamBufferSize);
+  if (pending) File_.Write(Space_.get(), pending);
+}
+
+TReplacementStream::TBuffer::int_type TReplacementStream::TBuffer::overflow(int_type ch) {
+  Drain();
+  if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+    *pptr() = traits_type::to_char_type(ch);
+    pbump(1);
+  }
+  return traits_type::not_eof(ch);
+}
+
+std::streamsize TReplacementStream::TBuffer::xsputn(const char* data, std::streamsize size) {
+  if (size >= static_cast<std::streamsize>(kStreamBufferSize)) {
+    Drain();
+    File_.Write(data, static_cast<size_t>(size));
+    return size;
+  }
+  return std::streambuf::xsputn(data, size);
+}
+
+int TReplacementStream::TBuffer::sync() {
+  Drain();
+  return 0;
+}
+
+TReplacementStream::TReplacementStream(std::string fileName)
+    : std::ostream(nullptr), File_(std::move(fileName)), Buffer_(File_) {
+  rdbuf(&Buffer_);
+  // A failed write leaves its EError to the caller rather than a quiet bad bit.
+  exceptions(std::ios::badbit);
+}
+
+TReplacementStream::~TReplacementStream() = default;
+
+void TReplacementStream::Commit() {
+  Buffer_.Drain();
+  File_.Commit();
+}
+
 const char* const kTempFilePrefix = ".tessaly-";
 
 int OpenRegularFile(const std::string& fileName, struct stat& info, int& error) {

@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <string_view>
 
@@ -66,6 +69,35 @@ class TFileWriter {
  private:
   TFileReplacement& File_;
   std::string Buffer_;
+};
+
+// A TFileReplacement written as a std::ostream, through a buffer: writers that produce text
+// piece by piece (the reports) stream into it. A write that fails throws the EError of
+// TFileReplacement out of the stream operation; the target changes only on Commit.
+class TReplacementStream : public std::ostream {
+ public:
+  explicit TReplacementStream(std::string fileName);
+  ~TReplacementStream() override;
+  // Flushes and renames the file over its target. Fails with EError.
+  void Commit();
+
+ private:
+  class TBuffer : public std::streambuf {
+   public:
+    explicit TBuffer(TFileReplacement& file);
+    void Drain();
+
+   protected:
+    int_type overflow(int_type ch) override;
+    std::streamsize xsputn(const char* data, std::streamsize size) override;
+    int sync() override;
+
+   private:
+    TFileReplacement& File_;
+    std::unique_ptr<char[]> Space_;
+  };
+  TFileReplacement File_;
+  TBuffer Buffer_;
 };
 
 // Creates or replaces `fileName` with `content`, byte for byte. A replaced file keeps its

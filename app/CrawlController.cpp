@@ -95,6 +95,8 @@ bool TCrawlController::Stopping() const { return Interrupted && Interrupted->loa
 void TCrawlController::Reset() {
   FoldedFetches_.clear();
   RequestsDone_ = 0;
+  Started_ = 0;
+  LastAnswer_ = 0;
 }
 
 void TCrawlController::Start() {
@@ -104,6 +106,7 @@ void TCrawlController::Start() {
   if (!fresh) fresh = !(main.Services.Ask && main.Services.Ask->AskYesNo("Do you want to resume the current spider?"));
   if (fresh) {
     if (!main.NewProject()) return;
+    Started_ = std::time(nullptr);
     TURI& site = main.Map.SiteURI;
     const std::string file = ExistingFile(main.EditURL);
     if (!file.empty()) {
@@ -137,6 +140,7 @@ TSpiderNode* TCrawlController::AcceptResponse(THTTPClient& client) {
 
 void TCrawlController::HeaderCompletion(THTTPClient& sender) {
   ++RequestsDone_;
+  LastAnswer_ = std::time(nullptr);
   Guarded([&] {
     TSpiderNode* node = AcceptResponse(sender);
     const int32_t code = sender.Response.ResponseCode();
@@ -193,6 +197,7 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
 void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work,
                                       const std::shared_ptr<const TRedirectChain>& chain) {
   ++RequestsDone_;
+  LastAnswer_ = std::time(nullptr);
   Guarded([&] {
     // The answer is filed first: a redirect target that cannot be checked takes nothing from it.
     const bool hasBody = sender.Response.ContentStream != nullptr;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <ctime>
 #include <memory>
 #include <set>
 #include <string>
@@ -72,6 +73,10 @@ class TCrawlController {
   void Reset();
   // Requests whose completion has run since the last reset.
   long RequestsDone() const { return RequestsDone_; }
+  // When the current crawl started, and when its last answer was handled (0: none since the
+  // last reset, as after loading a project).
+  std::time_t Started() const { return Started_; }
+  std::time_t LastAnswer() const { return LastAnswer_; }
 
  private:
   // Queues the full request of a page: its walk and spelling count run on the worker that
@@ -94,6 +99,8 @@ class TCrawlController {
   int UserWordCount_ = -1;
   TFormHTTPClient* Pool_ = nullptr;
   long RequestsDone_ = 0;
+  std::time_t Started_ = 0;
+  std::time_t LastAnswer_ = 0;
   // Pages fetched in full under another scheme than their node's (http moved to https).
   std::set<std::string> FoldedFetches_;
 };

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "Kel/KelError.h"
+#include "Kel/KelFiles.h"
 #include "Kel/KelStr.h"
 #include "app/Application.h"
 #include "app/ProjectFile.h"
@@ -175,3 +176,63 @@ void TCrawlEngine::ExportHTMLTable(std::ostream& out, TNodeList& list, TItemStat
   TLineStream lines(out);
   ::ExportListHTMLTable(lines, list);
 }
+
+TReportCrawl TCrawlEngine::ReportCrawl() const {
+  TReportCrawl r;
+  const TSiteMap& map = App_.Map;
+  if (map.Count() > 0) r.Start = map.Node(0)->URLText();
+  r.Started = App_.Main.Crawl.Started();
+  r.Finished = App_.Main.Crawl.LastAnswer();
+  r.CheckExternal = App_.Main.Tree.ValidateExternalURLs;
+  r.CheckPageResources = App_.Main.Crawl.CheckPageResources;
+  r.CheckAnchors = App_.Main.Crawl.CheckAnchors;
+  r.Timeout = App_.HTTPSettings.EditTimeout.Text;
+  r.MaxPageSize = App_.HTTPSettings.EditMaxPageSize.Text;
+  r.RequestsAtATime = App_.Pool.MaxThreads();
+  r.Summary = Summary();
+  if (r.Started > 0 && Suspended()) {
+    r.Summary.Incomplete = true;
+    r.Summary.RequestsLeft = RequestsLeft();
+  }
+  return r;
+}
+
+std::vector<std::string> TCrawlEngine::ExportSitemap(const std::string& path, const TSitemapLimits& limits) const {
+  return WriteSitemapFiles(path, App_.Map, limits);
+}
+
+bool TCrawlEngine::SaveSitemapAs() const {
+  const auto file = App_.Services.Ask->PromptSaveFile("sitemap.xml", kXMLFilter, "xml");
+  if (!file) return false;
+  const std::vector<std::string> written = ExportSitemap(*file);
+  if (written.size() > 1)
+    App_.Services.Ask->Inform(
+        "The sitemap has more pages than one file may hold: the file is their index, and the numbered files "
+        "beside it hold the pages.");
+  return true;
+}
+
+bool TCrawlEngine::SaveJSONReportAs() const {
+  const auto file = App_.Services.Ask->PromptSaveFile("report.json", kJSONFilter, "json");
+  if (!file) return false;
+  ExportJSON(*file);
+  return true;
+}
+
+void TCrawlEngine::ExportSitemap(std::ostream& out) const { WriteSitemap(out, App_.Map); }
+
+void TCrawlEngine::ExportJSON(const std::string& path) const {
+  TReplacementStream out(path);
+  ExportJSON(out);
+  out.Commit();
+}
+
+void TCrawlEngine::ExportJSON(std::ostream& out) const { WriteJSONReport(out, App_.Map, ReportCrawl()); }
+
+void TCrawlEngine::ExportJUnit(const std::string& path) const {
+  TReplacementStream out(path);
+  ExportJUnit(out);
+  out.Commit();
+}
+
+void TCrawlEngine::ExportJUnit(std::ostream& out) const { WriteJUnitReport(out, App_.Map, ReportCrawl()); }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "Kel/KelComCtrls.h"
+#include "app/Reports.h"
 #include "app/SiteSummary.h"
 #include "app/SpiderTools.h"
 
@@ -119,6 +120,23 @@ class TCrawlEngine {
   void ExportCSV(std::ostream& out, TNodeList& list, TItemStates states = isNone) const;
   void ExportHTMLTable(const std::string& path, TNodeList& list, TItemStates states = isNone) const;
   void ExportHTMLTable(std::ostream& out, TNodeList& list, TItemStates states = isNone) const;
+
+  // The reports for other programs, of the whole map. The sitemap to a path is split into
+  // numbered files under a sitemap index when it passes the protocol's limits (the files
+  // written are returned); to a stream it is one file.
+  std::vector<std::string> ExportSitemap(const std::string& path, const TSitemapLimits& limits = {}) const;
+  void ExportSitemap(std::ostream& out) const;
+  void ExportJSON(const std::string& path) const;
+  void ExportJSON(std::ostream& out) const;
+  void ExportJUnit(const std::string& path) const;
+  void ExportJUnit(std::ostream& out) const;
+  // The Export menu's reports: ask for the file (a save dialog proposing "sitemap.xml" or
+  // "report.json"), then write it. False when the user cancelled; errors are EError.
+  bool SaveSitemapAs() const;
+  bool SaveJSONReportAs() const;
+  // What the reports say of the crawl: its start, times, settings and figures. A crawl that a
+  // limit suspended is marked incomplete.
+  TReportCrawl ReportCrawl() const;
 
  private:
   // `root`, or the site root; throws when `path`'s export would be empty.

@@ -16,6 +16,7 @@
 
 const char* const kHTMLFilter = "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|";
 const char* const kXMLFilter = "XML Files (*.xml)|*.xml|";
+const char* const kJSONFilter = "JSON Files (*.json)|*.json|";
 const char* const kTXTFilter = "Text Files (*.txt)|*.txt|";
 const char* const kCSVFilter = "CSV Files (*.csv)|*.csv|";
 const char* const kTreeImages[3] = {"images\\treeview_item.gif", "images\\treeview_open.gif",

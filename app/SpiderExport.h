@@ -26,6 +26,7 @@ using TLineList = std::vector<std::string>;
 // Save dialog filters and default extensions.
 extern const char* const kHTMLFilter;  // "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|"
 extern const char* const kXMLFilter;   // "XML Files (*.xml)|*.xml|"
+extern const char* const kJSONFilter;  // "JSON Files (*.json)|*.json|"
 extern const char* const kTXTFilter;   // "Text Files (*.txt)|*.txt|"
 extern const char* const kCSVFilter;   // "CSV Files (*.csv)|*.csv|"
 

@@ -106,6 +106,9 @@ TMainMenu::TMainMenu(QMainWindow& window) : QObject(&window) {
   MIExportAsXMLFile = Item(MIExport, "MIExportAsXMLFile", tr("as XML File..."));
   MIExportFolderAsTXTFile = Item(MIExport, "MIExportFolderAsTXTFile", tr("as TXT File..."));
   MIExportAsCSVFile = Item(MIExport, "MIExportAsCSVFile", tr("as CSV Table... (Excel Compatible)"));
+  MIExport->addSeparator();
+  MIExportSitemap = Item(MIExport, "MIExportSitemap", tr("Sitemap (sitemap.xml)..."));
+  MIExportJSONReport = Item(MIExport, "MIExportJSONReport", tr("JSON Report..."));
 
   MIView = Name(bar->addMenu(tr("&View")), "MIView", tr("&View"));
   auto* styles = new QActionGroup(this);

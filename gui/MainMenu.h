@@ -34,6 +34,8 @@ class TMainMenu : public QObject {
   // Export
   QAction *MIExportAsHTMLList, *MIExportAsDHTMLTree, *MIExportAsDHTMLTreeFramed, *MIExportAsXMLFile,
       *MIExportFolderAsTXTFile, *MIExportAsCSVFile;
+  // Export: the reports for other programs, of the whole map
+  QAction *MIExportSitemap, *MIExportJSONReport;
   // View
   QAction *MILargeIcons, *MISmallIcons, *MIList, *MIDetail, *MIConnectionStatus, *MIViewFolders, *MIWebBrowser,
       *MIStatusBar, *MIBack, *MIForward, *MIUpOneLevel, *MIRefresh;

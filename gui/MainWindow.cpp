@@ -321,6 +321,7 @@ void TFormTessalyView::ConnectCommands() {
     for (QAction* a : {Menu->MIExportAsHTMLList, Menu->MIExportAsDHTMLTree, Menu->MIExportAsDHTMLTreeFramed,
                        Menu->MIExportAsXMLFile, Menu->MIExportFolderAsTXTFile})
       a->setEnabled(s.TreeExports);
+    for (QAction* a : {Menu->MIExportSitemap, Menu->MIExportJSONReport}) a->setEnabled(App.Map.Count() > 0);
   });
   using TTreeExport = bool (*)(platform::Services&, const TTreeEntry*);
   const std::pair<QAction*, TTreeExport> treeExports[] = {{m.MIExportAsHTMLList, &ExportAsHTMLList},
@@ -331,6 +332,8 @@ void TFormTessalyView::ConnectCommands() {
   for (const auto& [item, exporter] : treeExports)
     command(item, [this, exporter = exporter] { exporter(App.Services, App.Main.Selected()); });
   command(m.MIExportAsCSVFile, [this] { ExportListAsCSVFile(App.Services, App.Main.List, isNone); });
+  command(m.MIExportSitemap, [this] { App.Engine.SaveSitemapAs(); });
+  command(m.MIExportJSONReport, [this] { App.Engine.SaveJSONReportAs(); });
   command(m.MIAbout, [this] { ShowAbout(); });
 
   // The context menus of the tree and the list.

@@ -1,5 +1,7 @@
 #include "tools/CrawlOptions.h"
 
+#include <iostream>
+
 #include "Kel/KelHTTPTypes.h"
 #include "Kel/KelStr.h"
 #include "app/CrawlEngine.h"
@@ -41,6 +43,14 @@ void WriteCSV(TCrawlEngine& engine, const CrawlOptions& o, const std::string& fi
 
 void WriteHTMLTable(TCrawlEngine& engine, const CrawlOptions& o, const std::string& file) {
   engine.ExportHTMLTable(file, ListOf(engine, o));
+}
+
+// A report to `file`, or to standard output for "-".
+template <typename ToFile, typename ToStream>
+void WriteReport(const std::string& file, ToFile toFile, ToStream toStream) {
+  if (file != "-") return toFile(file);
+  toStream(std::cout);
+  std::cout.flush();
 }
 
 using Scope = CrawlExportScope;
@@ -88,6 +98,22 @@ const CrawlOption kOptions[] = {
      [](TCrawlEngine& e, const CrawlOptions&, const std::string& f) { e.ExportXML(f); }},
     {"--export-txt", "", "FILE", "the site as indented text", nullptr, Scope::Site,
      [](TCrawlEngine& e, const CrawlOptions&, const std::string& f) { e.ExportTXT(f); }},
+    {"--sitemap", "", "FILE",
+     "write the site's sitemap.xml for search engines (past 50,000\n"
+     "pages or 50 MB: numbered files under a sitemap index in FILE)",
+     nullptr, Scope::Report, [](TCrawlEngine& e, const CrawlOptions&, const std::string& f) {
+       WriteReport(f, [&](const std::string& path) { e.ExportSitemap(path); }, [&](std::ostream& out) { e.ExportSitemap(out); });
+     }},
+    {"--json", "", "FILE",
+     "write the JSON report: the crawl and every address (\"-\":\n"
+     "standard output, which then holds nothing else)",
+     nullptr, Scope::Report, [](TCrawlEngine& e, const CrawlOptions&, const std::string& f) {
+       WriteReport(f, [&](const std::string& path) { e.ExportJSON(path); }, [&](std::ostream& out) { e.ExportJSON(out); });
+     }},
+    {"--junit", "", "FILE", "write the crawl as JUnit XML test results for CI servers (\"-\" as\n--json)",
+     nullptr, Scope::Report, [](TCrawlEngine& e, const CrawlOptions&, const std::string& f) {
+       WriteReport(f, [&](const std::string& path) { e.ExportJUnit(path); }, [&](std::ostream& out) { e.ExportJUnit(out); });
+     }},
     {"--quiet", "-q", "", "no progress and no report (warnings and errors still show)",
      [](CrawlOptions& o, const std::string&) { o.Quiet = true; }},
     {"--help", "-h", "", "this text", [](CrawlOptions& o, const std::string&) { o.Help = true; }},
@@ -138,6 +164,10 @@ CrawlOptions ParseCrawlArguments(const std::vector<std::string>& args) {
     if (!option->Argument.empty()) {
       if (i + 1 >= args.size()) throw CrawlUsageError{a + " needs a value"};
       value = args[++i];
+    }
+    if (option->Scope == CrawlExportScope::Report && value == "-") {
+      if (o.ReportToStdout) throw CrawlUsageError{"only one report can go to standard output"};
+      o.ReportToStdout = true;
     }
     if (option->IsExport()) o.Exports.emplace_back(option, value);
     else option->Apply(o, value);

@@ -33,6 +33,7 @@ struct CrawlOptions {
   std::optional<std::string> MaxPageSize;  // bytes
   std::string List = "All";
   bool Quiet = false;
+  bool ReportToStdout = false;  // a report goes to standard output ("-"), the text report not
   bool Help = false;     // print the usage and end
   bool Version = false;  // print the version and end
   // The export options with their files, in the order given.
@@ -41,7 +42,9 @@ struct CrawlOptions {
 
 // What an export option writes: the rows of the category chosen with --list, or the branch of
 // the site root.
-enum class CrawlExportScope { None, List, Site };
+// the site root, or the whole map (the reports for other programs, which may also go to
+// standard output as "-").
+enum class CrawlExportScope { None, List, Site, Report };
 
 struct CrawlOption {
   std::string_view Name;      // "--open"

@@ -147,7 +147,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   TSiteSummary summary = engine.Summary();
   summary.Incomplete = suspended;
   summary.RequestsLeft = suspended ? engine.RequestsLeft() : 0;
-  if (!o.Quiet) std::cout << SiteReportText(summary);
+  if (!o.Quiet && !o.ReportToStdout) std::cout << SiteReportText(summary);
   if (gInterrupted) {
     std::cerr << "tessaly-crawl: interrupted; the map holds what was found so far\n";
     return kInterrupted;

@@ -231,6 +231,8 @@ TEST_F(NamesTest, EveryWidgetAndItemCarriesItsNameAndCaption) {
                            "MIExportAsXMLFile",
                            "MIExportFolderAsTXTFile",
                            "MIExportAsCSVFile",
+                           "MIExportSitemap",
+                           "MIExportJSONReport",
                            "MILargeIcons",
                            "MISmallIcons",
                            "MIList",

@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include "DialogFixture.h"
+#include "Kel/KelStr.h"
 #include "app/SpiderTools.h"
 #include "gui/ContextMenus.h"
 #include "gui/MainMenu.h"
@@ -150,6 +151,30 @@ TEST_F(MenusTest, FileMenuFollowsTheAddressBoxAndExportsWriteTheirFiles) {
   ask.QueueFile(csv);
   ASSERT_TRUE(gui::InvokeMenuItem(m.MIExportAsCSVFile));
   EXPECT_NE(ReadFileText(csv).find("a.html"), std::string::npos);
+
+  // The reports of the whole map, whatever is selected; the dialog proposes their usual names.
+  emit m.MIExport->aboutToShow();
+  ASSERT_TRUE(m.MIExportSitemap->isEnabled());
+  const std::string sitemap = dir.File("out/sitemap.xml");
+  ask.QueueFile(sitemap);
+  ASSERT_TRUE(gui::InvokeMenuItem(m.MIExportSitemap));
+  EXPECT_EQ(ask.Log.back().Kind, "Save");
+  EXPECT_EQ(ask.Log.back().Text, "sitemap.xml");
+  EXPECT_NE(ReadFileText(sitemap).find("guide.html</loc>"), std::string::npos);
+  const std::string json = dir.File("out/report.json");
+  ask.QueueFile(json);
+  ASSERT_TRUE(gui::InvokeMenuItem(m.MIExportJSONReport));
+  EXPECT_EQ(ask.Log.back().Text, "report.json");
+  EXPECT_TRUE(StartsText("{\n\"report\":\"tessaly\"", ReadFileText(json)));
+}
+
+TEST_F(MenusTest, TheReportsAreDisabledForAnEmptyMap) {
+  gui::TMainMenu& m = *window->Menu;
+  app->Main.Reset();
+  ASSERT_EQ(app->Map.Count(), 0);
+  emit m.MIExport->aboutToShow();
+  EXPECT_FALSE(m.MIExportSitemap->isEnabled());
+  EXPECT_FALSE(m.MIExportJSONReport->isEnabled());
 }
 
 TEST_F(MenusTest, ACommandsErrorIsShownAndTheWindowStaysUsable) {

@@ -91,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{{"--timeout", "0", "x"}, "--timeout needs a positive number of seconds, not '0'"},
                       UsageCase{{"--timeout", "soon", "x"}, "--timeout needs a positive number of seconds, not 'soon'"},
                       UsageCase{{"--max-page-size", "32M", "x"},
-                                "--max-page-size needs a positive number of bytes, not '32M'"}));
+                                "--max-page-size needs a positive number of bytes, not '32M'"},
+                      UsageCase{{"--json", "-", "--junit", "-", "x"}, "only one report can go to standard output"}));
 
 TEST_F(TessalyCrawlTest, ReportsBrokenAddressesAndExitsWithOne) {
   Serve("/", "<title>Home</title><a href='gone.html'>gone</a> <a href='ok.html'>ok</a>");
@@ -274,6 +275,40 @@ TEST_F(TessalyCrawlTest, ListAndSiteExports) {
   EXPECT_TRUE(std::filesystem::exists(dir.File("treeview_fold.gif")));
   EXPECT_TRUE(std::filesystem::exists(dir.File("treeview_framed.htm")));
   EXPECT_TRUE(StartsText("<FRAMESET cols=256,*>", ReadFileText(framed)));
+}
+
+// The reports for other programs, as a CI job writes them: the JSON report follows its schema,
+// the JUnit XML and the sitemap agree with it (checked by a script with python3-jsonschema).
+TEST_F(TessalyCrawlTest, ReportsForOtherProgramsFollowTheirFormats) {
+  Serve("/", "<title>Home \"&amp;\" caf\xC3\xA9</title><a href='gone.html'>gone</a> <a href='docs/a.html#nope'>a</a>"
+             "<a href='mailto:me@example.com'>mail</a><img src='i.gif'>");
+  Serve("/docs/a.html", "<title>A</title><a href='../'>home</a>");
+  Serve("/i.gif", "GIF89a", "image/gif");
+  server.Start();
+  const std::string json = dir.File("report.json"), junit = dir.File("junit.xml"), sitemap = dir.File("sitemap.xml");
+  const Result r = Run({"--no-external", "--json", json, "--junit", junit, "--sitemap", sitemap, server.URL("/")});
+  EXPECT_EQ(r.Code, 1) << r.Err;
+  EXPECT_NE(r.Out.find("Broken addresses:"), std::string::npos) << r.Out;
+  const std::string check = Quote(TESSALY_SOURCE_DIR "/tests/tools/reports/check-reports.py") + " " +
+                            Quote(TESSALY_SOURCE_DIR "/docs/report.schema.json") + " " + Quote(json) + " " +
+                            Quote(junit) + " " + Quote(sitemap);
+  EXPECT_EQ(std::system(("python3 " + check + " >" + Quote(dir.File("check.txt")) + " 2>&1").c_str()), 0)
+      << ReadFileText(dir.File("check.txt"));
+  EXPECT_NE(ReadFileText(junit).find("name=\"" + server.URL("/docs/a.html") + "#nope\""), std::string::npos);
+}
+
+// "-" sends a report to standard output, which then holds it alone: no text report.
+TEST_F(TessalyCrawlTest, AReportToStandardOutputIsAllItHolds) {
+  Serve("/", "<title>Home</title><a href='gone.html'>gone</a>");
+  server.Start();
+  for (const char* option : {"--json", "--junit", "--sitemap"}) {
+    const Result r = Run({"--no-external", option, "-", server.URL("/")});
+    EXPECT_EQ(r.Code, 1) << option << r.Err;
+    EXPECT_EQ(r.Out.find("Broken addresses:"), std::string::npos) << option;
+    EXPECT_TRUE(StartsText(std::string(option) == "--json" ? "{\n\"report\":\"tessaly\"" : "<?xml ", r.Out))
+        << option << r.Out;
+    EXPECT_FALSE(std::filesystem::exists("-"));
+  }
 }
 
 TEST_F(TessalyCrawlTest, CtrlCStopsTheCrawlReportsAndExitsWith130) {
