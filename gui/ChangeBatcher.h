@@ -53,6 +53,20 @@ class ChangeBatcher {
     Timer_.stop();
     Keys_.clear();
   }
+  // A reset announced by the core: drops what was collected and calls `begin` (the model's
+  // beginResetModel), once however often the core announces it before it ends.
+  void BeginReset(const std::function<void()>& begin) {
+    Clear();
+    if (Resetting_) return;
+    Resetting_ = true;
+    begin();
+  }
+  // The end of that reset: calls `end` (endResetModel) when a reset was begun.
+  void EndReset(const std::function<void()>& end) {
+    if (!Resetting_) return;
+    Resetting_ = false;
+    end();
+  }
   // How long changes are collected before they are told (0: at once).
   void SetInterval(int milliseconds) { Timer_.setInterval(milliseconds); }
   int Interval() const { return Timer_.interval(); }
@@ -62,6 +76,7 @@ class ChangeBatcher {
  private:
   Tell Tell_;
   std::unordered_set<Key> Keys_;
+  bool Resetting_ = false;
   QTimer Timer_;
 };
 

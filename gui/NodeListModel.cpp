@@ -84,18 +84,11 @@ Qt::ItemFlags NodeListModel::flags(const QModelIndex& index) const {
 }
 
 void NodeListModel::ListAboutToReset() {
-  Changes_.Clear();
-  if (!Resetting_) {
-    Resetting_ = true;
-    beginResetModel();
-  }
+  Changes_.BeginReset([this] { beginResetModel(); });
 }
 
 void NodeListModel::ListReset() {
-  if (Resetting_) {
-    Resetting_ = false;
-    endResetModel();
-  }
+  Changes_.EndReset([this] { endResetModel(); });
 }
 
 void NodeListModel::RowChanged(TListRow* row, int index) {

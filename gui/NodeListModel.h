@@ -39,7 +39,6 @@ class NodeListModel : public QAbstractTableModel, private TNodeListObserver {
   TNodeList& List_;
   const TTranslationStore* Translations_ = nullptr;
   ChangeBatcher<int> Changes_;  // row positions
-  bool Resetting_ = false;
 };
 
 }  // namespace gui

@@ -91,18 +91,11 @@ void PoolModel::RowRemoved(int) {
 }
 
 void PoolModel::ListAboutToReset() {
-  Changes_.Clear();
-  if (!Resetting_) {
-    Resetting_ = true;
-    beginResetModel();
-  }
+  Changes_.BeginReset([this] { beginResetModel(); });
 }
 
 void PoolModel::ListReset() {
-  if (Resetting_) {
-    Resetting_ = false;
-    endResetModel();
-  }
+  Changes_.EndReset([this] { endResetModel(); });
   emit DisplayChanged();
 }
 

@@ -39,7 +39,6 @@ class PoolModel : public QAbstractTableModel, private TRequestListObserver {
 
   TFormHTTPClient& Pool_;
   ChangeBatcher<int> Changes_;  // row positions
-  bool Resetting_ = false;
 };
 
 }  // namespace gui

@@ -80,18 +80,11 @@ Qt::ItemFlags SiteTreeModel::flags(const QModelIndex& index) const {
 
 void SiteTreeModel::TreeAboutToReset() {
   // Entries are about to go: collected changes would point at freed entries.
-  Changes_.Clear();
-  if (!Resetting_) {
-    Resetting_ = true;
-    beginResetModel();
-  }
+  Changes_.BeginReset([this] { beginResetModel(); });
 }
 
 void SiteTreeModel::TreeReset() {
-  if (Resetting_) {
-    Resetting_ = false;
-    endResetModel();
-  }
+  Changes_.EndReset([this] { endResetModel(); });
 }
 
 void SiteTreeModel::EntryAboutToBeAdded(TTreeEntry* parent, int row) { beginInsertRows(IndexOf(parent), row, row); }

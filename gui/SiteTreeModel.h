@@ -43,7 +43,6 @@ class SiteTreeModel : public QAbstractItemModel, private TSiteTreeObserver {
 
   TSiteTree& Tree_;
   ChangeBatcher<TTreeEntry*> Changes_;
-  bool Resetting_ = false;
 };
 
 }  // namespace gui

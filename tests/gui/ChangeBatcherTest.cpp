@@ -1,5 +1,5 @@
 // Change notices in batches: what is collected is told once, each change once, in order; an
-// interval of 0 tells at once; a reset drops what was collected. The node list model's header
+// interval of 0 tells at once; a reset drops what was collected and is told once. The node list model's header
 // reads the column table and its translation.
 #include "gui/ChangeBatcher.h"
 
@@ -71,6 +71,23 @@ TEST(ChangeBatcherTest, ClearDropsWhatWasCollected) {
   batcher.Add(4);
   batcher.Flush();
   EXPECT_EQ(told, (Batches{{4}}));
+}
+
+TEST(ChangeBatcherTest, AResetDropsTheBatchAndBeginsAndEndsOnce) {
+  Batches told;
+  int begun = 0, ended = 0;
+  gui::ChangeBatcher<int> batcher([&](const std::vector<int>& rows) { told.push_back(rows); });
+  batcher.EndReset([&] { ++ended; });  // no reset begun: nothing to end
+  batcher.Add(3);
+  batcher.BeginReset([&] { ++begun; });
+  batcher.BeginReset([&] { ++begun; });  // announced twice before it ends
+  EXPECT_EQ(batcher.Pending(), 0u);
+  batcher.EndReset([&] { ++ended; });
+  batcher.EndReset([&] { ++ended; });
+  EXPECT_EQ(begun, 1);
+  EXPECT_EQ(ended, 1);
+  batcher.Flush();
+  EXPECT_TRUE(told.empty());
 }
 
 TEST(ChangeBatcherTest, RowRunsLeaveOutRowsThatAreGone) {
