@@ -2,6 +2,7 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelText.h"
 
 const char* AlignmentName(TAlignment alignment) {
   switch (alignment) {
@@ -27,42 +28,6 @@ void TLineStream::Add(std::string_view line) {
   Out_ << line;
   if (!Separated_) Out_ << "\r\n";
   First_ = false;
-}
-
-namespace {
-bool StartsFormula(std::string_view field) {
-  if (field.empty()) return false;
-  const char c = field.front();
-  return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
-}
-}  // namespace
-
-std::string CSVField(std::string_view field, bool text) {
-  if (text && StartsFormula(field)) return CSVField("'" + std::string(field), false);
-  bool quote = false;
-  for (char c : field)
-    if (IsBlank(c) || c == '"' || c == ',') {
-      quote = true;
-      break;
-    }
-  if (!quote) return std::string(field);
-  std::string r = "\"";
-  for (char c : field) {
-    if (c == '"') r += '"';
-    r += c;
-  }
-  r += '"';
-  return r;
-}
-
-std::string CSVLine(const std::vector<std::string>& fields) {
-  if (fields.size() == 1 && fields[0].empty()) return "\"\"";
-  std::string line;
-  for (size_t i = 0; i < fields.size(); ++i) {
-    if (i > 0) line += ',';
-    line += CSVField(fields[i]);
-  }
-  return line;
 }
 
 void WriteListViewCSV(const TCustomListItems& items, TLineSink& lines, TItemStates states) {

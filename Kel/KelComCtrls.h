@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Kel/KelFiles.h"
+#include "Kel/KelText.h"
 
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 
@@ -77,15 +78,8 @@ class TCustomListItems {
   virtual bool ColumnIsExported(int /*column*/) const { return true; }
 };
 
-// One CSV field: written bare, or in double quotes (inner quotes doubled) when it holds a
-// blank or control character (codes 1..32), a double quote or a comma. A `text` field that
-// begins with a character a spreadsheet reads as the start of a formula ("=", "+", "-", "@",
-// tab, carriage return) gets the spreadsheet's text prefix "'" first.
-std::string CSVField(std::string_view field, bool text = false);
-// The fields quoted and joined with ","; a lone empty field gives "\"\"".
-std::string CSVLine(const std::vector<std::string>& fields);
-// Adds one line per visited row (caption, then the exported sub-items), no header. Text columns
-// (ColumnIsText) are written as text fields.
+// Adds one line per visited row (caption, then the exported sub-items, each a CSVField of
+// Kel/KelText.h), no header. Text columns (ColumnIsText) are written as text fields.
 void WriteListViewCSV(const TCustomListItems& items, TLineSink& lines, TItemStates states);
 // The same lines into a file, which they replace.
 void ExportListViewCSV(const TCustomListItems& items, const std::string& fileName, TItemStates states);

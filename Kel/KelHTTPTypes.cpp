@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "Kel/KelText.h"
+
 const char* const kHTTPAccept = "text/html, */*";
 const char* const kHTTPUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
 
@@ -34,7 +36,6 @@ int32_t ResponseCodeOf(std::string_view text) {
 }
 
 std::string EncodeRequestTarget(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string r;
   r.reserve(text.size());
   for (const char c : text) {
@@ -55,13 +56,8 @@ std::string EncodeRequestTarget(std::string_view text) {
       default:
         break;
     }
-    if (escape) {
-      r += '%';
-      r += kHex[b >> 4];
-      r += kHex[b & 15];
-    } else {
-      r += c;
-    }
+    if (escape) AppendPercentEscape(r, b);
+    else r += c;
   }
   return r;
 }

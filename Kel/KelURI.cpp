@@ -2,6 +2,7 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelText.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -184,24 +185,6 @@ bool IsSchemeName(std::string_view text) {
 
 namespace {
 
-void AppendUTF8(std::string& r, uint32_t cp) {
-  if (cp < 0x80) {
-    r += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    r += static_cast<char>(0xC0 | (cp >> 6));
-    r += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    r += static_cast<char>(0xE0 | (cp >> 12));
-    r += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    r += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    r += static_cast<char>(0xF0 | (cp >> 18));
-    r += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    r += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    r += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // A numeric character reference at text[i] ("&#64;", "&#x40;", the ";" optional): its length,
 // with its code point in `cp`; 0 when there is none.
 size_t NumericReference(std::string_view text, size_t i, uint32_t& cp) {
@@ -298,7 +281,6 @@ std::string DecodeCharacterReferences(std::string_view text) {
 }
 
 std::string DecodeURLText(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string r;
   r.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -317,9 +299,7 @@ std::string DecodeURLText(std::string_view text) {
     if (hi < 0 || lo < 0) BadEscape(text, i);
     const auto b = static_cast<unsigned char>(hi * 16 + lo);
     if (KeepsEscape(b)) {
-      r += '%';
-      r += kHex[hi];
-      r += kHex[lo];
+      AppendPercentEscape(r, b);
     } else {
       r += static_cast<char>(b);
     }
@@ -486,7 +466,6 @@ std::string EscapeLocalPath(std::string_view path) {
 std::string DocumentOf(std::string_view text) { return TURI(text).Document; }
 
 std::string EncodeFormText(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string r;
   r.reserve(text.size() * 3);
   for (const char c : text) {
@@ -511,9 +490,7 @@ std::string EncodeFormText(std::string_view text) {
           r += '+';
           break;
         default:
-          r += '%';
-          r += kHex[b >> 4];
-          r += kHex[b & 15];
+          AppendPercentEscape(r, b);
       }
     }
   }

@@ -4,6 +4,7 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelText.h"
 #include "app/Anchors.h"
 #include "app/SpiderNode.h"
 #include "app/SpiderTools.h"
@@ -62,25 +63,6 @@ bool HasWordAt(std::string_view css, size_t i, std::string_view word) {
   for (size_t k = 0; k < word.size(); ++k)
     if (AsciiLower(css[i + k]) != word[k]) return false;
   return true;
-}
-
-void AppendUTF8(std::string& out, uint32_t cp) {
-  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // An escape whose backslash is at `i` (not the last character): appends what it stands for and

@@ -1,5 +1,7 @@
 // Local file mapping: explicit local file names, the names derived from them through the site
 // tree, the local status (date and size) of every node, and downloads into local files.
+#include "app/LocalFiles.h"
+
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -29,40 +31,6 @@ bool IsMapped(const TTreeEntry* entry) {
   return node && !node->LocalFile.empty();
 }
 
-// The first mapped entry among `e` and its siblings: `e`, then its previous siblings towards
-// the first, then its next siblings towards the last.
-const TTreeEntry* FindAnchor(const TTreeEntry* e) {
-  if (IsMapped(e)) return e;
-  for (const TTreeEntry* s = e->PrevSibling(); s; s = s->PrevSibling())
-    if (IsMapped(s)) return s;
-  for (const TTreeEntry* s = e->NextSibling(); s; s = s->NextSibling())
-    if (IsMapped(s)) return s;
-  return nullptr;
-}
-
-// A file name as given, made absolute against the current directory when it is relative, so
-// that the names derived from it do not depend on where the program runs later.
-std::string AbsolutePath(const std::string& path) {
-  if (path.empty() || path.front() == '/') return path;
-  std::error_code ec;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-  return ec ? path : absolute.string();
-}
-
-bool IsExistingFile(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
-
-// The entry below which mapping `node` changes local file names: its folder, or, when the node
-// is the folder's "index.html" and so stands for the folder, the folder above, whose other
-// entries may find the folder as their anchor.
-const TTreeEntry* AffectedLevel(const TSpiderNode& node) {
-  const TTreeEntry* parent = node.TreeNode ? node.TreeNode->Parent : nullptr;
-  if (parent && parent->Parent && NodeOf(parent) == &node) return parent->Parent;
-  return parent;
-}
-
 void ForEachBelow(const TTreeEntry* entry, const std::function<void(TSpiderNode&)>& action) {
   ForEachInBranch(entry, [&](const TTreeEntry* e) {
     if (e == entry) return;
@@ -72,24 +40,52 @@ void ForEachBelow(const TTreeEntry* entry, const std::function<void(TSpiderNode&
 
 }  // namespace
 
+std::string AbsoluteLocalPath(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.string();
+}
+
+bool IsExistingLocalFile(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+const TTreeEntry* LocalFileAnchor(const TTreeEntry* e) {
+  if (!e) return nullptr;
+  if (IsMapped(e)) return e;
+  for (const TTreeEntry* s = e->PrevSibling(); s; s = s->PrevSibling())
+    if (IsMapped(s)) return s;
+  for (const TTreeEntry* s = e->NextSibling(); s; s = s->NextSibling())
+    if (IsMapped(s)) return s;
+  return nullptr;
+}
+
+const TTreeEntry* LocalMappingLevel(const TSpiderNode& node) {
+  const TTreeEntry* parent = node.TreeNode ? node.TreeNode->Parent : nullptr;
+  if (parent && parent->Parent && NodeOf(parent) == &node) return parent->Parent;
+  return parent;
+}
+
 std::string TSpiderNode::LocalFileName() const {
   // A local file is its own local copy, in a crawl of local files; one that a web site names is
   // never looked at.
   if (SameText(URI.Protocol, "file")) return Map_->IsRequestable(URI) ? LocalPathOf(URI) : std::string();
-  if (!LocalFile.empty() || !TreeNode) return AbsolutePath(LocalFile);
+  if (!LocalFile.empty() || !TreeNode) return AbsoluteLocalPath(LocalFile);
   // The captions from the entry upwards; joined in reverse once the anchor is found, so a deep
   // entry costs the length of its path, not its square.
   std::vector<const std::string*> relative;
   // The top-level entries are categories, not folders: an entry never takes its name from a
   // mapping in another category, so the walk ends below them.
   for (const TTreeEntry* e = TreeNode; e && e->Parent; e = e->Parent) {
-    const TTreeEntry* anchor = FindAnchor(e);
+    const TTreeEntry* anchor = LocalFileAnchor(e);
     // An anchor beside `e` shares e's directory, so e keeps its own caption. A folder anchor
     // stands for its "index.html", whose file lies inside the folder: one directory up.
     const bool sibling = anchor && anchor != e;
     if (!anchor || !anchor->HasChildren() || sibling) relative.push_back(&e->Caption);
     if (anchor) {
-      std::string path = DirectoryOf(AbsolutePath(NodeOf(anchor)->LocalFile));
+      std::string path = DirectoryOf(AbsoluteLocalPath(NodeOf(anchor)->LocalFile));
       if (sibling && anchor->HasChildren() && anchor->Node == nullptr) path = DirectoryOf(path);
       for (auto it = relative.rbegin(); it != relative.rend(); ++it) {
         path += '/';
@@ -103,7 +99,7 @@ std::string TSpiderNode::LocalFileName() const {
 
 std::string TSpiderNode::PreviewTarget() const {
   const std::string file = LocalFileName();
-  return IsExistingFile(file) ? file : URLText();
+  return IsExistingLocalFile(file) ? file : URLText();
 }
 
 void TSpiderNode::ClearLocalFiles() {
@@ -111,7 +107,7 @@ void TSpiderNode::ClearLocalFiles() {
   if (TreeNode) Map_->ClearLocalFilesBelow(TreeNode->Parent);
   LocalFile.clear();
   // The names below changed (or are gone): their dates and sizes with them.
-  if (const TTreeEntry* level = AffectedLevel(*this)) Map_->RefreshLocalStatusBelow(level);
+  if (const TTreeEntry* level = LocalMappingLevel(*this)) Map_->RefreshLocalStatusBelow(level);
   else UpdateLocalFileInfo();
   RefreshIcon();
 }
@@ -119,8 +115,8 @@ void TSpiderNode::ClearLocalFiles() {
 void TSpiderNode::SetLocalFile(const std::string& path) {
   Map_->Modified = true;
   if (TreeNode) Map_->ClearLocalFilesBelow(TreeNode->Parent);
-  LocalFile = AbsolutePath(path);
-  if (const TTreeEntry* level = AffectedLevel(*this)) Map_->RefreshLocalStatusBelow(level);
+  LocalFile = AbsoluteLocalPath(path);
+  if (const TTreeEntry* level = LocalMappingLevel(*this)) Map_->RefreshLocalStatusBelow(level);
   else UpdateLocalFileInfo();
   RefreshIcon();
 }
@@ -197,7 +193,7 @@ bool TSpiderNode::DownloadToLocalFile(TFormHTTPCopy& dialog, bool refresh) {
 }
 
 bool TSpiderNode::EnsureLocalCopy(TFormHTTPCopy& dialog, bool refresh) {
-  const bool result = IsExistingFile(LocalFileName()) || DownloadToLocalFile(dialog, false);
+  const bool result = IsExistingLocalFile(LocalFileName()) || DownloadToLocalFile(dialog, false);
   if (refresh) RefreshIcon();
   return result;
 }

@@ -9,6 +9,7 @@
 #include "Kel/KelDialogs.h"
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelText.h"
 #include "Kel/KelURI.h"
 #include "app/NodeList.h"
 #include "app/SpiderTools.h"
@@ -23,28 +24,6 @@ const char* const kTreeImages[3] = {"images\\treeview_item.gif", "images\\treevi
                                     "images\\treeview_fold.gif"};
 
 namespace {
-
-const char kHex[] = "0123456789ABCDEF";
-
-void AppendPercent(std::string& out, unsigned char c) {
-  out += '%';
-  out += kHex[c >> 4];
-  out += kHex[c & 15];
-}
-
-// Page text (titles, descriptions, captions, addresses) is escaped wherever it goes into
-// markup, so that a page cannot plant elements or scripts in an exported file.
-std::string EscapeMarkup(std::string_view text, bool quotes) {
-  std::string r;
-  r.reserve(text.size());
-  for (char c : text) {
-    if (c == '<') r += "&lt;";
-    else if (c == '>') r += "&gt;";
-    else if (quotes && c == '"') r += "&quot;";
-    else r += c;
-  }
-  return r;
-}
 
 bool IsUnsafeURLChar(unsigned char c) {
   if (c <= 32 || c >= 127) return true;  // controls, space, DEL and bytes from 128 up
@@ -126,7 +105,7 @@ std::string FolderOf(const std::string& path) {
 std::string RelativeFileLink(const std::string& name) {
   std::string r;
   for (char c : name) {
-    if (c == '%' || c == '#' || c == '?') AppendPercent(r, static_cast<unsigned char>(c));
+    if (c == '%' || c == '#' || c == '?') AppendPercentEscape(r, static_cast<unsigned char>(c));
     else r += c;
   }
   return r;
@@ -146,7 +125,7 @@ std::string EncodeControls(std::string_view text) {
   r.reserve(text.size());
   for (char ch : text) {
     const unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 32 || c == 127) AppendPercent(r, c);
+    if (c < 32 || c == 127) AppendPercentEscape(r, c);
     else r += ch;
   }
   return r;
@@ -167,40 +146,13 @@ void CopyTreeImages(platform::Services& services, const std::string& target) {
 
 }  // namespace
 
-std::string EscapeHTMLText(std::string_view text) { return EscapeMarkup(text, false); }
-
-std::string EscapeHTMLAttribute(std::string_view text) { return EscapeMarkup(text, true); }
-
-std::string QuoteAttribute(std::string_view text) {
-  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
-    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-' || c == '.' || c == '_';
-  });
-  if (plain) return std::string(text);
-  return "\"" + EscapeHTMLAttribute(text) + "\"";
-}
-
 std::string CanonicalizeURL(std::string_view text) {
   const std::string trimmed = CollapseAddressPath(TrimRight(text));
   std::string r;
   r.reserve(trimmed.size());
   for (char ch : trimmed) {
     const unsigned char c = static_cast<unsigned char>(ch);
-    if (IsUnsafeURLChar(c)) AppendPercent(r, c);
-    else r += ch;
-  }
-  return r;
-}
-
-std::string EscapeXMLText(std::string_view text) {
-  std::string r;
-  r.reserve(text.size());
-  for (char ch : text) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (ch == '&') r += "&amp;";
-    else if (ch == '<') r += "&lt;";
-    else if (ch == '>') r += "&gt;";
-    // The declaration promises UTF-8: keep to ASCII, and XML 1.0 allows no other controls.
-    else if ((c < 32 && ch != '\t' && ch != '\n' && ch != '\r') || c >= 128) AppendPercent(r, c);
+    if (IsUnsafeURLChar(c)) AppendPercentEscape(r, c);
     else r += ch;
   }
   return r;

@@ -14,6 +14,7 @@
 
 #include "Kel/KelComCtrls.h"
 #include "Kel/KelDialogs.h"
+#include "Kel/KelText.h"
 #include "app/TagBlock.h"
 #include "platform/Platform.h"
 
@@ -33,21 +34,12 @@ extern const char* const kCSVFilter;   // "CSV Files (*.csv)|*.csv|"
 // The three tree images shipped in the "images" folder beside the program, in copy order.
 extern const char* const kTreeImages[3];
 
-// --- Text helpers --------------------------------------------------------------------------
+// --- Text helpers (the markup escapes are in Kel/KelText.h) ------------------------------
 
-// Text for HTML content: "<" and ">" become "&lt;" and "&gt;"; entities stay as they are.
-std::string EscapeHTMLText(std::string_view text);
-// A value for a double-quoted HTML attribute: also '"' becomes "&quot;".
-std::string EscapeHTMLAttribute(std::string_view text);
-// The text unchanged when it holds only ASCII letters, digits, "-", "." and "_" (an empty text
-// too), otherwise in double quotes, escaped so that it cannot end the attribute early.
-std::string QuoteAttribute(std::string_view text);
 // The text canonicalised as a URL: characters that RFC 1738 calls unsafe (except "%"), spaces,
 // control characters and bytes from 128 up become "%XX"; "." and ".." path segments of an
 // address are collapsed; trailing white space is removed.
 std::string CanonicalizeURL(std::string_view text);
-// Text for XML content: "&", "<" and ">" escaped; bytes that XML 1.0 forbids become "%XX".
-std::string EscapeXMLText(std::string_view text);
 
 // --- Generators: each adds the lines of `node` at `level` (0 for the export root) -----------
 //

@@ -157,9 +157,3 @@ void TSiteMap::Clear() {
   SiteURI.Parse("http://LocalHost/");
 }
 
-void TSiteMap::ReleaseNode(TSpiderNode* node) {
-  auto it = std::find_if(Nodes_.begin(), Nodes_.end(), [&](const auto& p) { return p.get() == node; });
-  if (it == Nodes_.end()) return;
-  it = Nodes_.erase(it);
-  for (; it != Nodes_.end(); ++it) (*it)->Index_ = static_cast<int>(it - Nodes_.begin());
-}

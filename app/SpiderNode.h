@@ -181,10 +181,9 @@ class TSiteMap {
 
   // Appends a node for `uri` (or none) attached to `treeNode`, which is required.
   TSpiderNode* CreateNode(const TURI* uri, TTreeEntry* treeNode);
-  // Frees every node and resets the site root to http://LocalHost/.
+  // Frees every node and resets the site root to http://LocalHost/. Nodes are freed only all
+  // together: other nodes' Links and Referers and the list rows point at them.
   void Clear();
-  // Frees one node (the tree calls this when the node's entry is deleted).
-  void ReleaseNode(TSpiderNode* node);
 
   // UpdateLocalFileInfo of every node in index order, showing the index in `progress` (if any).
   void RefreshAllLocalStatus(TFormProgress* progress);

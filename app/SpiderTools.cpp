@@ -180,16 +180,6 @@ TSpiderNode* TSiteTree::EnsureNode(TTreeEntry* entry, const TURI& uri) {
   return entry->Node;
 }
 
-void TSiteTree::ReleaseNode(TTreeEntry* entry) {
-  if (!entry || !entry->Node) return;
-  TSpiderNode* node = entry->Node;
-  entry->Node = nullptr;
-  if (node->TreeNode == entry) {
-    node->TreeNode = nullptr;
-    Map.ReleaseNode(node);
-  }
-}
-
 std::string TSiteTree::TreePathOf(const TURI& uri) const {
   std::string path = uri.Path.substr(std::min(uri.Path.size(), Map.SiteURI.Path.size()));
   path += uri.Document.empty() ? std::string("index.html") : uri.Document;

@@ -126,8 +126,6 @@ class TSiteTree {
   TTreeEntry* FindOrAddPath(TTreeEntry* start, std::string_view text, std::string_view delimiters);
   // NodeOf(entry), or a new spider node for `uri` attached to `entry`.
   TSpiderNode* EnsureNode(TTreeEntry* entry, const TURI& uri);
-  // Detaches and frees the spider node of a deleted entry.
-  void ReleaseNode(TTreeEntry* entry);
 
   // Files an address in the tree; creates its spider node when new and queues its header check.
   // Changes `uri` (bookmark and default port emptied, text normalised) and `referer` likewise.

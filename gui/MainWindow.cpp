@@ -605,7 +605,7 @@ void TFormTessalyView::ApplyListSelection() {
   QModelIndex first;
   for (int i = 0; i < list.Count(); ++i) {
     if (!list.Row(i)->Selected) continue;
-    selection.select(ListModel->index(i, 0), ListModel->index(i, lcCount - 1));
+    selection.select(ListModel->index(i, 0), ListModel->index(i, ListModel->columnCount() - 1));
     if (!first.isValid()) first = ListModel->index(i, 0);
   }
   ListView->Selection()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -708,6 +708,7 @@ void TFormTessalyView::TranslateWindows() {
   if (Translated_) return;
   Translated_ = true;
   TranslateApplication(App.Translations);
+  ListModel->SetTranslations(&App.Translations);
 }
 
 void TFormTessalyView::RefreshEditMenu() {

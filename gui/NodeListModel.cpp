@@ -1,23 +1,43 @@
 #include "gui/NodeListModel.h"
 
 #include <QString>
-#include <algorithm>
 #include <vector>
 
+#include "Kel/KelTranslate.h"
 #include "gui/Icons.h"
 
 namespace gui {
 
-NodeListModel::NodeListModel(TNodeList& list, QObject* parent) : QAbstractTableModel(parent), List_(list) {
-  Flush_.setSingleShot(true);
-  Flush_.setInterval(50);
-  connect(&Flush_, &QTimer::timeout, this, &NodeListModel::FlushChanges);
+namespace {
+int ColumnCount() { return static_cast<int>(NodeListColumns().size()); }
+
+QVariant AlignmentOf(int column) {
+  return static_cast<int>(
+      (NodeListColumns()[column].Alignment == TAlignment::taRightJustify ? Qt::AlignRight : Qt::AlignLeft) |
+      Qt::AlignVCenter);
+}
+}  // namespace
+
+NodeListModel::NodeListModel(TNodeList& list, QObject* parent)
+    : QAbstractTableModel(parent), List_(list), Changes_([this](const std::vector<int>& rows) {
+        // One change per run of neighbouring rows.
+        ForEachRowRun(rows, List_.Count(), [this](int first, int last) {
+          emit dataChanged(index(first, 0), index(last, ColumnCount() - 1));
+        });
+      }) {
   List_.AddObserver(this);
 }
 
 NodeListModel::~NodeListModel() { List_.RemoveObserver(this); }
 
-void NodeListModel::SetCoalesceInterval(int milliseconds) { Flush_.setInterval(milliseconds); }
+void NodeListModel::SetCoalesceInterval(int milliseconds) { Changes_.SetInterval(milliseconds); }
+
+void NodeListModel::FlushChanges() { Changes_.Flush(); }
+
+void NodeListModel::SetTranslations(const TTranslationStore* store) {
+  Translations_ = store;
+  emit headerDataChanged(Qt::Horizontal, 0, ColumnCount() - 1);
+}
 
 TListRow* NodeListModel::RowOf(const QModelIndex& index) const {
   if (!index.isValid() || index.row() >= List_.Count()) return nullptr;
@@ -26,11 +46,11 @@ TListRow* NodeListModel::RowOf(const QModelIndex& index) const {
 
 int NodeListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : List_.Count(); }
 
-int NodeListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : lcCount; }
+int NodeListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount(); }
 
 QVariant NodeListModel::data(const QModelIndex& index, int role) const {
   TListRow* row = RowOf(index);
-  if (!row || index.column() >= lcCount) return {};
+  if (!row || index.column() >= ColumnCount()) return {};
   switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
@@ -44,21 +64,17 @@ QVariant NodeListModel::data(const QModelIndex& index, int role) const {
       return tip.empty() ? QVariant() : QVariant(QString::fromStdString(tip));
     }
     case Qt::TextAlignmentRole:
-      return static_cast<int>(
-          (kNodeListColumns[index.column()].Alignment == TAlignment::taRightJustify ? Qt::AlignRight : Qt::AlignLeft) |
-          Qt::AlignVCenter);
+      return AlignmentOf(index.column());
     default:
       return {};
   }
 }
 
 QVariant NodeListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || section < 0 || section >= lcCount) return {};
-  if (role == Qt::DisplayRole) return QString::fromLatin1(kNodeListColumns[section].Caption);
-  if (role == Qt::TextAlignmentRole)
-    return static_cast<int>(
-        (kNodeListColumns[section].Alignment == TAlignment::taRightJustify ? Qt::AlignRight : Qt::AlignLeft) |
-        Qt::AlignVCenter);
+  if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount()) return {};
+  if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+    return QString::fromStdString(ColumnCaption(NodeListColumns()[section], Translations_));
+  if (role == Qt::TextAlignmentRole) return AlignmentOf(section);
   return {};
 }
 
@@ -68,46 +84,15 @@ Qt::ItemFlags NodeListModel::flags(const QModelIndex& index) const {
 }
 
 void NodeListModel::ListAboutToReset() {
-  Changed_.clear();
-  Flush_.stop();
-  if (!Resetting_) {
-    Resetting_ = true;
-    beginResetModel();
-  }
+  Changes_.BeginReset([this] { beginResetModel(); });
 }
 
 void NodeListModel::ListReset() {
-  if (Resetting_) {
-    Resetting_ = false;
-    endResetModel();
-  }
+  Changes_.EndReset([this] { endResetModel(); });
 }
 
 void NodeListModel::RowChanged(TListRow* row, int index) {
-  if (!row || index < 0) return;
-  if (Flush_.interval() == 0) {
-    emit dataChanged(this->index(index, 0), this->index(index, lcCount - 1));
-    return;
-  }
-  Changed_.insert(index);
-  if (!Flush_.isActive()) Flush_.start();
-}
-
-void NodeListModel::FlushChanges() {
-  Flush_.stop();
-  if (Changed_.empty()) return;
-  const auto changed = std::move(Changed_);
-  Changed_.clear();
-  // One change per run of neighbouring rows.
-  std::vector<int> rows(changed.begin(), changed.end());
-  std::sort(rows.begin(), rows.end());
-  rows.erase(std::remove_if(rows.begin(), rows.end(), [this](int r) { return r >= List_.Count(); }), rows.end());
-  for (size_t i = 0; i < rows.size();) {
-    size_t j = i;
-    while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
-    emit dataChanged(index(rows[i], 0), index(rows[j], lcCount - 1));
-    i = j + 1;
-  }
+  if (row && index >= 0) Changes_.Add(index);
 }
 
 }  // namespace gui

@@ -1,13 +1,14 @@
-// The node list as a Qt table model: an adapter over the core's rows. A row's cells are filled
-// by the core's own rule the first time the row is drawn; a row refreshed by the core is told
-// as a change (coalesced during a crawl); a refill or a sort is a reset.
+// The node list as a Qt table model: an adapter over the core's rows. The columns are the core's
+// column table (captions translated by the translation store once it is given); a row's cells
+// are filled by the core's own rule the first time the row is drawn; a row refreshed by the core
+// is told as a change (batched during a crawl); a refill or a sort is a reset.
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QTimer>
-#include <unordered_set>
-
 #include "app/NodeList.h"
+#include "gui/ChangeBatcher.h"
+
+class TTranslationStore;
 
 namespace gui {
 
@@ -27,6 +28,8 @@ class NodeListModel : public QAbstractTableModel, private TNodeListObserver {
   TNodeList& List() const { return List_; }
   void FlushChanges();
   void SetCoalesceInterval(int milliseconds);
+  // The store the column captions are translated by (none: the captions as the table has them).
+  void SetTranslations(const TTranslationStore* store);
 
  private:
   void ListAboutToReset() override;
@@ -34,9 +37,8 @@ class NodeListModel : public QAbstractTableModel, private TNodeListObserver {
   void RowChanged(TListRow* row, int index) override;
 
   TNodeList& List_;
-  std::unordered_set<int> Changed_;  // row positions
-  QTimer Flush_;
-  bool Resetting_ = false;
+  const TTranslationStore* Translations_ = nullptr;
+  ChangeBatcher<int> Changes_;  // row positions
 };
 
 }  // namespace gui

@@ -33,21 +33,29 @@ TNodeListView::TNodeListView(NodeListModel& model, QWidget* parent) : QStackedWi
   header->setSectionsClickable(true);
   header->setSectionsMovable(false);
   header->setStretchLastSection(true);
-  // The design widths, widened where this font needs more room for a header or a date.
-  const QFontMetrics metrics = Details->fontMetrics();
-  const int dateWidth = metrics.horizontalAdvance(QStringLiteral("12/31/2026 12:59:59 PM")) + 14;
-  for (int c = 0; c < lcCount; ++c) {
-    int width = std::max(kNodeListColumns[c].Width,
-                         metrics.horizontalAdvance(QString::fromLatin1(kNodeListColumns[c].Caption)) + 22);
-    if (c == lcLocalDate || c == lcRemoteDate) width = std::max(width, dateWidth);
-    header->resizeSection(c, width);
-  }
+  FitColumns(false);
+  // Translated captions may need more room.
+  connect(&model, &QAbstractItemModel::headerDataChanged, this, [this] { FitColumns(true); });
   connect(header, &QHeaderView::sectionClicked, this, &TNodeListView::ColumnClicked);
   Icons->setUniformItemSizes(true);
   Icons->setResizeMode(QListView::Adjust);
   addWidget(Details);
   addWidget(Icons);
   SetViewStyle(vsDetails);
+}
+
+void TNodeListView::FitColumns(bool widenOnly) {
+  // The design widths, widened where this font needs more room for a header or a date.
+  QHeaderView* header = Details->header();
+  const QFontMetrics metrics = Details->fontMetrics();
+  const int dateWidth = metrics.horizontalAdvance(QStringLiteral("12/31/2026 12:59:59 PM")) + 14;
+  const auto columns = NodeListColumns();
+  for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
+    const QString caption = Model_.headerData(c, Qt::Horizontal).toString();
+    int width = std::max(columns[c].Width, metrics.horizontalAdvance(caption) + 22);
+    if (c == lcLocalDate || c == lcRemoteDate) width = std::max(width, dateWidth);
+    header->resizeSection(c, widenOnly ? std::max(width, header->sectionSize(c)) : width);
+  }
 }
 
 QAbstractItemView* TNodeListView::Current() const {

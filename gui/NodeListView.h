@@ -33,6 +33,9 @@ class TNodeListView : public QStackedWidget {
   void RowDoubleClicked(int row);
 
  private:
+  // Sizes the columns for their captions (after a translation: widening only, keeping what the
+  // user widened).
+  void FitColumns(bool widenOnly);
   NodeListModel& Model_;
   QItemSelectionModel* Selection_;
   int Style_ = vsDetails;

@@ -10,16 +10,18 @@ namespace {
 const char* const kColumns[] = {"Address", "Status", "%"};
 }
 
-PoolModel::PoolModel(TFormHTTPClient& pool, QObject* parent) : QAbstractTableModel(parent), Pool_(pool) {
-  Flush_.setSingleShot(true);
-  Flush_.setInterval(50);
-  connect(&Flush_, &QTimer::timeout, this, &PoolModel::FlushChanges);
+PoolModel::PoolModel(TFormHTTPClient& pool, QObject* parent)
+    : QAbstractTableModel(parent), Pool_(pool), Changes_([this](const std::vector<int>& rows) {
+        ForEachRowRun(rows, Pool_.RowCount(), [this](int first, int last) { emit dataChanged(index(first, 0), index(last, 2)); });
+      }) {
   Pool_.AddObserver(this);
 }
 
 PoolModel::~PoolModel() { Pool_.RemoveObserver(this); }
 
-void PoolModel::SetCoalesceInterval(int milliseconds) { Flush_.setInterval(milliseconds); }
+void PoolModel::SetCoalesceInterval(int milliseconds) { Changes_.SetInterval(milliseconds); }
+
+void PoolModel::FlushChanges() { Changes_.Flush(); }
 
 int PoolModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Pool_.RowCount(); }
 
@@ -75,14 +77,7 @@ void PoolModel::RowAdded(int) {
   emit DisplayChanged();
 }
 
-void PoolModel::RowChanged(int row) {
-  if (Flush_.interval() == 0) {
-    emit dataChanged(index(row, 0), index(row, 2));
-    return;
-  }
-  Changed_.insert(row);
-  if (!Flush_.isActive()) Flush_.start();
-}
+void PoolModel::RowChanged(int row) { Changes_.Add(row); }
 
 void PoolModel::RowAboutToBeRemoved(int row) {
   // Positions collected so far refer to the rows before the removal.
@@ -96,34 +91,12 @@ void PoolModel::RowRemoved(int) {
 }
 
 void PoolModel::ListAboutToReset() {
-  Changed_.clear();
-  Flush_.stop();
-  if (!Resetting_) {
-    Resetting_ = true;
-    beginResetModel();
-  }
+  Changes_.BeginReset([this] { beginResetModel(); });
 }
 
 void PoolModel::ListReset() {
-  if (Resetting_) {
-    Resetting_ = false;
-    endResetModel();
-  }
+  Changes_.EndReset([this] { endResetModel(); });
   emit DisplayChanged();
-}
-
-void PoolModel::FlushChanges() {
-  Flush_.stop();
-  if (Changed_.empty()) return;
-  const std::set<int> changed = std::move(Changed_);
-  Changed_.clear();
-  const int count = Pool_.RowCount();
-  for (auto it = changed.begin(); it != changed.end();) {
-    int first = *it, last = *it;
-    for (++it; it != changed.end() && *it == last + 1; ++it) last = *it;
-    if (first >= count) break;
-    emit dataChanged(index(first, 0), index(std::min(last, count - 1), 2));
-  }
 }
 
 }  // namespace gui

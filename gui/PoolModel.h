@@ -1,12 +1,10 @@
 // The request pool's rows as a Qt table model (Address, Status, %): an adapter over the pool's
-// queue list. Additions and removals are told exactly; row changes are coalesced.
+// queue list. Additions and removals are told exactly; row changes are batched.
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QTimer>
-#include <set>
-
 #include "Dialogs/UnitHTTPClient.h"
+#include "gui/ChangeBatcher.h"
 
 namespace gui {
 
@@ -40,9 +38,7 @@ class PoolModel : public QAbstractTableModel, private TRequestListObserver {
   void CountsChanged() override { emit DisplayChanged(); }
 
   TFormHTTPClient& Pool_;
-  std::set<int> Changed_;
-  QTimer Flush_;
-  bool Resetting_ = false;
+  ChangeBatcher<int> Changes_;  // row positions
 };
 
 }  // namespace gui

@@ -7,16 +7,21 @@
 
 namespace gui {
 
-SiteTreeModel::SiteTreeModel(TSiteTree& tree, QObject* parent) : QAbstractItemModel(parent), Tree_(tree) {
-  Flush_.setSingleShot(true);
-  Flush_.setInterval(50);
-  connect(&Flush_, &QTimer::timeout, this, &SiteTreeModel::FlushChanges);
+SiteTreeModel::SiteTreeModel(TSiteTree& tree, QObject* parent)
+    : QAbstractItemModel(parent), Tree_(tree), Changes_([this](const std::vector<TTreeEntry*>& entries) {
+        for (TTreeEntry* entry : entries) {
+          const QModelIndex i = IndexOf(entry);
+          emit dataChanged(i, i, {Qt::DisplayRole, Qt::DecorationRole});
+        }
+      }) {
   Tree_.AddObserver(this);
 }
 
 SiteTreeModel::~SiteTreeModel() { Tree_.RemoveObserver(this); }
 
-void SiteTreeModel::SetCoalesceInterval(int milliseconds) { Flush_.setInterval(milliseconds); }
+void SiteTreeModel::SetCoalesceInterval(int milliseconds) { Changes_.SetInterval(milliseconds); }
+
+void SiteTreeModel::FlushChanges() { Changes_.Flush(); }
 
 TTreeEntry* SiteTreeModel::EntryOf(const QModelIndex& index) {
   return index.isValid() ? static_cast<TTreeEntry*>(index.internalPointer()) : nullptr;
@@ -87,19 +92,11 @@ Qt::ItemFlags SiteTreeModel::flags(const QModelIndex& index) const {
 
 void SiteTreeModel::TreeAboutToReset() {
   // Entries are about to go: collected changes would point at freed entries.
-  Changed_.clear();
-  Flush_.stop();
-  if (!Resetting_) {
-    Resetting_ = true;
-    beginResetModel();
-  }
+  Changes_.BeginReset([this] { beginResetModel(); });
 }
 
 void SiteTreeModel::TreeReset() {
-  if (Resetting_) {
-    Resetting_ = false;
-    endResetModel();
-  }
+  Changes_.EndReset([this] { endResetModel(); });
 }
 
 void SiteTreeModel::EntryAboutToBeAdded(TTreeEntry* parent, int row) { beginInsertRows(IndexOf(parent), row, row); }
@@ -117,25 +114,6 @@ void SiteTreeModel::EntryChanged(TTreeEntry* entry) {
   MarkChanged(entry);
 }
 
-void SiteTreeModel::MarkChanged(TTreeEntry* entry) {
-  if (Flush_.interval() == 0) {
-    const QModelIndex i = IndexOf(entry);
-    emit dataChanged(i, i);
-    return;
-  }
-  Changed_.insert(entry);
-  if (!Flush_.isActive()) Flush_.start();
-}
-
-void SiteTreeModel::FlushChanges() {
-  Flush_.stop();
-  if (Changed_.empty()) return;
-  const auto changed = std::move(Changed_);
-  Changed_.clear();
-  for (TTreeEntry* entry : changed) {
-    const QModelIndex i = IndexOf(entry);
-    emit dataChanged(i, i, {Qt::DisplayRole, Qt::DecorationRole});
-  }
-}
+void SiteTreeModel::MarkChanged(TTreeEntry* entry) { Changes_.Add(entry); }
 
 }  // namespace gui

@@ -1,13 +1,11 @@
 // The site tree as a Qt item model: an adapter over the core's tree, not a copy. An index
 // carries its tree entry; captions and icons are read from the entries; the tree's
-// notifications map one to one onto Qt's (insertions exact, resets whole, changes coalesced).
+// notifications map one to one onto Qt's (insertions exact, resets whole, changes batched).
 #pragma once
 
 #include <QAbstractItemModel>
-#include <QTimer>
-#include <unordered_set>
-
 #include "app/SpiderTools.h"
+#include "gui/ChangeBatcher.h"
 
 namespace gui {
 
@@ -48,9 +46,7 @@ class SiteTreeModel : public QAbstractItemModel, private TSiteTreeObserver {
   void MarkChanged(TTreeEntry* entry);
 
   TSiteTree& Tree_;
-  std::unordered_set<TTreeEntry*> Changed_;
-  QTimer Flush_;
-  bool Resetting_ = false;
+  ChangeBatcher<TTreeEntry*> Changes_;
 };
 
 }  // namespace gui

@@ -2,7 +2,8 @@
 # build/fuzz as an external project, since libFuzzer needs clang's -fsanitize=fuzzer. Every
 # target runs for a few seconds on its seed corpus in tests/fuzz/corpus/<target> (label fuzz,
 # with a fixed random seed so that a run is repeatable);
-# `make fuzz` runs each for longer (FUZZ_SECONDS).
+# `make fuzz` runs each for longer (FUZZ_SECONDS), walking build/fuzz-targets.txt, which is
+# written here from the one list of targets (tests/fuzz/targets.cmake).
 find_program(TESSALY_CLANGXX NAMES clang++ clang++-14)
 find_program(TESSALY_CLANG NAMES clang clang-14)
 set(TESSALY_FUZZ_DEFAULT OFF)
@@ -33,7 +34,11 @@ if(TESSALY_FUZZ_TESTS)
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     USES_TERMINAL_BUILD ON)
-  foreach(target uri html project ini lang)
+  include(${CMAKE_CURRENT_SOURCE_DIR}/fuzz/targets.cmake)
+  set(fuzz_names)
+  foreach(name ${TESSALY_FUZZ_TARGETS})
+    string(TOLOWER ${name} target)
+    string(APPEND fuzz_names "${target}\n")
     add_test(NAME fuzz.${target}
              COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/run-fuzzer.sh ${CMAKE_BINARY_DIR}/fuzz/fuzz_${target}
                      ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${target} ${CMAKE_BINARY_DIR}/fuzz/work/${target}
@@ -41,4 +46,7 @@ if(TESSALY_FUZZ_TESTS)
     set_tests_properties(fuzz.${target} PROPERTIES LABELS fuzz TIMEOUT 120
                          ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   endforeach()
+  file(WRITE ${CMAKE_BINARY_DIR}/fuzz-targets.txt "${fuzz_names}")
+else()
+  file(REMOVE ${CMAKE_BINARY_DIR}/fuzz-targets.txt)
 endif()

@@ -15,13 +15,13 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelText.h"
 #include "app/Application.h"
 #include "app/CrawlEngine.h"
 #include "platform/Headless.h"
 #include "platform/HeadlessServices.h"
 #include "platform/System.h"
 #include "tools/CrawlOptions.h"
-#include "tools/TerminalText.h"
 
 namespace {
 

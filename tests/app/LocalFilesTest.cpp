@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "Dialogs/UnitProgress.h"
+#include "app/LocalFiles.h"
 #include "app/SpiderTools.h"
 #include "platform/Headless.h"
 #include "support/TempDir.h"
@@ -25,6 +26,34 @@ class LocalFilesTest : public ::testing::Test {
   TSiteMap map;
   TSiteTree tree;
 };
+
+TEST_F(LocalFilesTest, TheSharedRulesAnchorLevelAndAbsoluteNames) {
+  TSpiderNode* index = Add("http://host/docs/index.html");
+  TSpiderNode* a = Add("http://host/docs/a.html");
+  TSpiderNode* b = Add("http://host/docs/b.html");
+  TSpiderNode* c = Add("http://host/docs/c.html");
+  TTreeEntry* docs = index->TreeNode->Parent;
+  // No mapping: no anchor. A mapped sibling anchors the others, the nearest before first.
+  EXPECT_EQ(LocalFileAnchor(b->TreeNode), nullptr);
+  EXPECT_EQ(LocalFileAnchor(nullptr), nullptr);
+  c->LocalFile = "/x/c.html";
+  EXPECT_EQ(LocalFileAnchor(b->TreeNode), c->TreeNode);  // only one after it
+  a->LocalFile = "/x/a.html";
+  EXPECT_EQ(LocalFileAnchor(b->TreeNode), a->TreeNode);  // one before it wins
+  EXPECT_EQ(LocalFileAnchor(c->TreeNode), c->TreeNode);  // a mapped entry is its own anchor
+  // A document's mapping changes its folder; a folder's index.html changes the folder above.
+  EXPECT_EQ(LocalMappingLevel(*a), docs);
+  ASSERT_EQ(NodeOf(docs), index);  // a folder stands for its index.html
+  EXPECT_EQ(LocalMappingLevel(*index), docs->Parent);
+  // Relative names are made absolute against the current folder; others stay.
+  EXPECT_EQ(AbsoluteLocalPath(""), "");
+  EXPECT_EQ(AbsoluteLocalPath("/site/a.html"), "/site/a.html");
+  EXPECT_EQ(AbsoluteLocalPath("site/a.html"), (std::filesystem::current_path() / "site/a.html").string());
+  TempDir dir;
+  EXPECT_TRUE(IsExistingLocalFile(dir.Write("page.html", "x")));
+  EXPECT_FALSE(IsExistingLocalFile(dir.Str()));
+  EXPECT_FALSE(IsExistingLocalFile(""));
+}
 
 TEST_F(LocalFilesTest, NamesFollowTheTreeBelowTheMappedDocument) {
   TSpiderNode* index = Add("http://host/docs/index.html");

@@ -8,7 +8,10 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/TempDir.h"
@@ -17,28 +20,60 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The layers, bottom to top, and what each may include besides itself.
-const std::map<std::string, std::set<std::string>> kAllowed = {
-    {"platform", {}},
-    {"Kel", {"platform"}},
-    {"Dialogs", {"platform", "Kel"}},
-    {"app", {"platform", "Kel", "Dialogs"}},
-    {"headless", {"platform", "Kel", "Dialogs", "app"}},
-    {"gui", {"platform", "Kel", "Dialogs", "app", "headless"}},
-    {"tools", {"platform", "Kel", "Dialogs", "app", "headless"}},
-    {"bench", {"platform", "Kel", "Dialogs", "app", "headless", "tests"}},
-    {"tests", {"platform", "Kel", "Dialogs", "app", "headless", "gui", "tools"}},
-};
-const std::set<std::string> kCore = {"platform", "Kel", "Dialogs", "app", "headless"};
+// The layer table (cmake/Layers.txt), as the build reads it: what each layer may include
+// besides itself, which layers are the core, and which path prefixes belong to which layer.
+struct Layers {
+  std::map<std::string, std::set<std::string>> Allowed;
+  std::set<std::string> Core;
+  std::vector<std::string> Order;  // bottom to top
+  std::vector<std::pair<std::string, std::string>> Files;  // path prefix, layer
 
-// The layer of a file, by its path relative to the source root; empty when it belongs to none.
-std::string LayerOf(const fs::path& relative) {
-  const std::string top = relative.begin() == relative.end() ? std::string() : relative.begin()->string();
-  if (top == "platform") {
-    const std::string name = relative.filename().string();
-    return name.rfind("Headless", 0) == 0 || name.rfind("System", 0) == 0 ? "headless" : "platform";
+  // The layer of a file, by its path relative to the source root (the longest prefix that
+  // names one); empty when it belongs to none.
+  std::string LayerOf(const fs::path& relative) const {
+    const std::string path = relative.generic_string();
+    std::string layer;
+    size_t longest = 0;
+    for (const auto& [prefix, name] : Files)
+      if (path.rfind(prefix, 0) == 0 && prefix.size() > longest) {
+        longest = prefix.size();
+        layer = name;
+      }
+    return layer;
   }
-  return kAllowed.count(top) ? top : std::string();
+};
+
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+Layers ReadLayers(const fs::path& table) {
+  Layers layers;
+  std::ifstream in(table);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    std::istringstream row(line);
+    for (std::string field; std::getline(row, field, '|');) fields.push_back(field);
+    fields.resize(5);
+    const std::vector<std::string> name = Words(fields[0]), kind = Words(fields[1]);
+    if (name.size() != 1 || kind.size() != 1) throw std::runtime_error("a malformed line in the layer table: " + line);
+    const std::vector<std::string> uses = Words(fields[4]);
+    layers.Allowed[name[0]] = {uses.begin(), uses.end()};
+    layers.Order.push_back(name[0]);
+    if (kind[0] == "core") layers.Core.insert(name[0]);
+    for (const std::string& prefix : Words(fields[3])) layers.Files.emplace_back(prefix, name[0]);
+  }
+  return layers;
+}
+
+const Layers& TheLayers() {
+  static const Layers layers = ReadLayers(fs::path(TESSALY_SOURCE_DIR) / "cmake" / "Layers.txt");
+  return layers;
 }
 
 struct Violation {
@@ -49,8 +84,9 @@ struct Violation {
 
 // The includes of one file that break the rules.
 void CheckFile(const fs::path& root, const fs::path& file, std::vector<Violation>& out) {
+  const Layers& layers = TheLayers();
   const fs::path relative = fs::relative(file, root);
-  const std::string layer = LayerOf(relative);
+  const std::string layer = layers.LayerOf(relative);
   if (layer.empty()) return;
   std::ifstream in(file);
   std::string line;
@@ -72,8 +108,8 @@ void CheckFile(const fs::path& root, const fs::path& file, std::vector<Violation
     };
     if (close == '>') {
       const bool qt = target.rfind("Q", 0) == 0 || target.rfind("qt", 0) == 0;
-      if (qt && kCore.count(layer)) report("the core does not use Qt");
-      if (target.rfind("curl/", 0) == 0 && kCore.count(layer) && layer != "Kel")
+      if (qt && layers.Core.count(layer)) report("the core does not use Qt");
+      if (target.rfind("curl/", 0) == 0 && layers.Core.count(layer) && layer != "Kel")
         report("libcurl is used inside Kel/ only");
       continue;
     }
@@ -90,15 +126,20 @@ void CheckFile(const fs::path& root, const fs::path& file, std::vector<Violation
       report("no such file in the sources");
       continue;
     }
-    const std::string other = LayerOf(resolved);
+    const std::string other = layers.LayerOf(resolved);
     if (other.empty() || other == layer) continue;
-    if (!kAllowed.at(layer).count(other)) report(layer + " may not include " + other);
+    if (!layers.Allowed.at(layer).count(other)) report(layer + " may not include " + other);
   }
 }
 
 std::vector<Violation> CheckTree(const fs::path& root) {
   std::vector<Violation> out;
-  for (const auto& top : {"platform", "Kel", "Dialogs", "app", "gui", "tools", "tests", "bench"}) {
+  std::vector<std::string> tops;  // the top folders the table names, bottom to top
+  for (const auto& file : TheLayers().Files) {
+    const std::string top = fs::path(file.first).begin()->string();
+    if (std::find(tops.begin(), tops.end(), top) == tops.end()) tops.push_back(top);
+  }
+  for (const std::string& top : tops) {
     if (!fs::is_directory(root / top)) continue;
     std::vector<fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(root / top)) {
@@ -120,6 +161,21 @@ std::string Describe(const std::vector<Violation>& violations) {
 TEST(LayersTest, TheSourcesKeepTheirLayers) {
   const std::vector<Violation> violations = CheckTree(TESSALY_SOURCE_DIR);
   EXPECT_TRUE(violations.empty()) << Describe(violations);
+}
+
+TEST(LayersTest, TheTableRunsBottomToTop) {
+  const Layers& layers = TheLayers();
+  ASSERT_FALSE(layers.Order.empty());
+  std::set<std::string> below;
+  for (const std::string& layer : layers.Order) {
+    for (const std::string& used : layers.Allowed.at(layer))
+      EXPECT_TRUE(below.count(used)) << layer << " uses " << used << ", which is not a layer below it";
+    EXPECT_TRUE(below.insert(layer).second) << layer << " is listed twice";
+  }
+  for (const char* core : {"platform", "Kel", "Dialogs", "app", "headless"}) EXPECT_TRUE(layers.Core.count(core)) << core;
+  EXPECT_EQ(layers.LayerOf("platform/HeadlessServices.cpp"), "headless");
+  EXPECT_EQ(layers.LayerOf("platform/Platform.h"), "platform");
+  EXPECT_EQ(layers.LayerOf("README.md"), "");
 }
 
 TEST(LayersTest, EveryKindOfCrossingIsNamedWithItsFileAndLine) {
