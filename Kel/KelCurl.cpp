@@ -97,7 +97,10 @@ void TCurlShare::Unlock(CURL*, curl_lock_data data, void* self) {
 
 CURLSH* ConnectionShare() {
   // Kept until the process ends: requests may still run while static objects are destroyed.
-  static TCurlShare* share = new TCurlShare({CURL_LOCK_DATA_CONNECT, CURL_LOCK_DATA_DNS});
+  // Names only: libcurl's connection cache may not be shared by transfers on several threads
+  // (a connection closed on one thread while another takes it frees it twice); each thread's
+  // session keeps its own connections instead.
+  static TCurlShare* share = new TCurlShare({CURL_LOCK_DATA_DNS});
   return share->Handle();
 }
 

@@ -75,8 +75,8 @@ class TCurlShare {
   std::mutex Mutexes_[CURL_LOCK_DATA_LAST];
 };
 
-// Open connections and resolved names, shared by every crawl request of the process, so that a
-// crawl does not open and tear down a connection per request.
+// Resolved names, shared by every crawl request of the process. Connections are not shared
+// between threads: a thread's session (KelIdHTTP) keeps its own open across its requests.
 CURLSH* ConnectionShare();
 
 // What every transfer of the program sets: no signals, a connection that cannot be made in 30 s

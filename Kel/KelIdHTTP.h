@@ -12,8 +12,9 @@
 #include "Kel/KelURI.h"
 
 // The libcurl handles of one thread, kept across its requests: a request made with a session
-// costs no new handle, no new wake-up socket pair of the transfer loop and, through the shared
-// connection cache, no new connection. A session serves one request at a time.
+// costs no new handle, no new wake-up socket pair of the transfer loop and, through the
+// session's own connection cache, no new connection. A session serves one request at a time;
+// sessions on different threads never share a connection.
 class THTTPSession {
  public:
   THTTPSession();

@@ -13,6 +13,7 @@
 #include "Kel/KelDialogs.h"
 #include "gui/Icons.h"
 #include "gui/Names.h"
+#include "gui/PaintThrottle.h"
 #include "gui/PoolModel.h"
 
 namespace gui {
@@ -30,6 +31,9 @@ TFormHTTPClientView::TFormHTTPClientView(TFormHTTPClient& pool, platform::Servic
   ListView->setAllColumnsShowFocus(true);
   ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  // The rows come and go all the time: the list takes the focus only when clicked, so that no
+  // current row has to be moved on at every removal.
+  ListView->setFocusPolicy(Qt::ClickFocus);
   ListView->header()->resizeSection(0, 190);
   ListView->header()->resizeSection(1, 110);
   ListView->header()->resizeSection(2, 40);
@@ -60,7 +64,11 @@ TFormHTTPClientView::TFormHTTPClientView(TFormHTTPClient& pool, platform::Servic
   layout->addWidget(StatusBar);
   resize(400, 260);
 
-  connect(Model, &PoolModel::DisplayChanged, this, &TFormHTTPClientView::UpdateDisplay);
+  PaintLimit_ = new TPaintThrottle(this);
+  DisplayLater_.setSingleShot(true);
+  DisplayLater_.setInterval(100);
+  connect(&DisplayLater_, &QTimer::timeout, this, &TFormHTTPClientView::UpdateDisplay);
+  connect(Model, &PoolModel::DisplayChanged, this, &TFormHTTPClientView::DisplayChanged);
   connect(ButtonSuspend, &QPushButton::clicked, this, [this] { Pool_.ButtonSuspendClick(); });
   connect(ButtonTerminate, &QPushButton::clicked, this, [this] { Pool_.ButtonTerminateClick(); });
   connect(ListView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -69,7 +77,23 @@ TFormHTTPClientView::TFormHTTPClientView(TFormHTTPClient& pool, platform::Servic
   UpdateDisplay();
 }
 
+void TFormHTTPClientView::SetPaintLimit(bool on) {
+  Limited_ = on;
+  PaintLimit_->SetEnabled(on);
+  if (!on && DisplayLater_.isActive()) UpdateDisplay();
+}
+
+void TFormHTTPClientView::DisplayChanged() {
+  // An empty pool is shown at once; the counts of a running crawl at most ten times a second.
+  if (Limited_ && Pool_.TotalCount() > 0) {
+    if (!DisplayLater_.isActive()) DisplayLater_.start();
+    return;
+  }
+  UpdateDisplay();
+}
+
 void TFormHTTPClientView::UpdateDisplay() {
+  DisplayLater_.stop();
   const TPoolDisplay& d = Pool_.Display();
   ButtonSuspend->setText(QString::fromStdString(d.SuspendCaption));
   ButtonSuspend->setAccessibleName(QString::fromStdString(d.SuspendCaption));

@@ -3,6 +3,7 @@
 // active and pending counts, the status text, and the Suspend/Resume and Terminate buttons.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 
 #include "platform/Platform.h"
@@ -15,6 +16,7 @@ class TFormHTTPClient;
 namespace gui {
 
 class PoolModel;
+class TPaintThrottle;
 
 class TFormHTTPClientView : public QWidget {
   Q_OBJECT
@@ -24,6 +26,8 @@ class TFormHTTPClientView : public QWidget {
   void ShowWindow();
   // The display fields of the pool, shown again.
   void UpdateDisplay();
+  // While a crawl runs: the window paints and shows its counts at most ten times a second.
+  void SetPaintLimit(bool on);
 
   PoolModel* Model;
   QTreeView* ListView;
@@ -44,7 +48,11 @@ class TFormHTTPClientView : public QWidget {
  private:
   TFormHTTPClient& Pool_;
   platform::Services& Services_;
+  void DisplayChanged();
   bool Placed_ = false;
+  bool Limited_ = false;
+  TPaintThrottle* PaintLimit_;
+  QTimer DisplayLater_;
 };
 
 }  // namespace gui

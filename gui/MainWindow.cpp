@@ -45,6 +45,7 @@
 #include "gui/Names.h"
 #include "gui/NodeListModel.h"
 #include "gui/NodeListView.h"
+#include "gui/PaintThrottle.h"
 #include "gui/PreviewPanel.h"
 #include "gui/QtServices.h"
 #include "gui/SiteTreeModel.h"
@@ -137,7 +138,11 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
     Command([this, address] { App.Main.PreviewLinkClicked(address); });
   });
   Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
-  App.Main.OnStateChange = [this] { RefreshFromState(); };
+  PaintLimit = new TPaintThrottle(this);
+  RefreshLater_.setSingleShot(true);
+  RefreshLater_.setInterval(100);
+  connect(&RefreshLater_, &QTimer::timeout, this, &TFormTessalyView::RefreshFromState);
+  App.Main.OnStateChange = [this] { StateChanged(); };
   App.Main.OnShowPool = [this] { FormHTTPClient->ShowWindow(); };
   Menu->MIValidateExternalURLs->setChecked(App.Main.Tree.ValidateExternalURLs);
   resize(980, 700);
@@ -483,6 +488,11 @@ void TFormTessalyView::ConnectCommands() {
 }
 
 bool TFormTessalyView::Command(const std::function<void()>& command) {
+  struct Running {
+    int& Depth;
+    explicit Running(int& depth) : Depth(depth) { ++Depth; }
+    ~Running() { --Depth; }
+  } running(InCommand_);
   try {
     command();
     return true;
@@ -493,8 +503,18 @@ bool TFormTessalyView::Command(const std::function<void()>& command) {
   return false;
 }
 
+void TFormTessalyView::StateChanged() {
+  if (InCommand_ == 0 && App.Main.Busy && ShownBusy_) {
+    if (!RefreshLater_.isActive()) RefreshLater_.start();
+    return;
+  }
+  RefreshFromState();
+}
+
 void TFormTessalyView::RefreshFromState() {
   TFormTessaly& main = App.Main;
+  RefreshLater_.stop();
+  ShownBusy_ = main.Busy;
   ++Quiet_;
   const QString caption = Q(main.Caption.empty() ? WindowCaption(main.ProjectFileName) : main.Caption);
   if (windowTitle() != caption) setWindowTitle(caption);
@@ -548,6 +568,8 @@ void TFormTessalyView::RefreshFromState() {
   if (main.TimerRunning && !Timer.isActive()) Timer.start();
   if (!main.TimerRunning && Timer.isActive()) Timer.stop();
   SyncCheckButtons();
+  if (PaintLimit) PaintLimit->SetEnabled(main.Busy);
+  if (FormHTTPClient) FormHTTPClient->SetPaintLimit(main.Busy);
   --Quiet_;
 }
 

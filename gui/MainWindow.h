@@ -34,6 +34,7 @@ class TFormExternalToolsView;
 class TFormSpellingView;
 class TFormSplash;
 class TFormShutDown;
+class TPaintThrottle;
 
 // "Tessaly Projects (*.tly)|*.tly;*.htm;*.html|" and the other filters of the commands.
 extern const char* const kProjectOpenFilter;
@@ -103,7 +104,7 @@ class TFormTessalyView : public QMainWindow {
   QSplitter* SplitterLeft;   // between the tree panel and the right side
   QSplitter* SplitterRight;  // between the list and the preview
   QTimer Timer;
-  TFormHTTPClientView* FormHTTPClient;
+  TFormHTTPClientView* FormHTTPClient = nullptr;
   TContextMenus* Popups;
   TFormProperties* FormProperties;
   TFormHTTPSettingsView* FormHTTPSettings;
@@ -114,6 +115,8 @@ class TFormTessalyView : public QMainWindow {
 
   SiteTreeModel* TreeModel;
   NodeListModel* ListModel;
+  // While a crawl runs, the window paints at most ten times a second.
+  TPaintThrottle* PaintLimit = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -140,12 +143,18 @@ class TFormTessalyView : public QMainWindow {
   void SyncCheckButtons();
   void SizeStatusPanels();
   void TimerTimer();
+  // The logic's change notification: redrawn at once after a command or when busy turns on or
+  // off; during a crawl the pool's many notifications are redrawn together, ten times a second.
+  void StateChanged();
 
   int Quiet_ = 0;  // the window is writing the views itself: their signals are not commands
   bool ListNeedsSelection_ = false;
   bool Shown_ = false;
   bool Closed_ = false;
   bool Translated_ = false;
+  int InCommand_ = 0;       // a command of the person is running
+  bool ShownBusy_ = false;  // the busy state the window last drew
+  QTimer RefreshLater_;
   std::vector<std::string> ShownRecent_;  // what the address box's list shows, to redraw it only on change
 };
 

@@ -5,13 +5,19 @@ option(TESSALY_ASAN_TESTS "Build and run the sanitizer tests" ON)
 if(TESSALY_ASAN_TESTS)
   set(TESSALY_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   file(GLOB asan_fuzz_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/*.cpp)
+  # The core compiled once with the sanitizers, for this test program and the desktop crawl's
+  # (asan_desktop.cmake).
+  add_library(tessaly_core_asan OBJECT ${TESSALY_CORE_SOURCES})
+  target_include_directories(tessaly_core_asan PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_options(tessaly_core_asan PRIVATE ${TESSALY_WARNINGS} ${TESSALY_SANITIZE})
+  target_link_libraries(tessaly_core_asan PRIVATE PkgConfig::CURL)
   add_executable(test_asan
     ${asan_fuzz_tests}
     ${CMAKE_CURRENT_SOURCE_DIR}/Kel/KelHTMLWalkTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/app/LinkExtractorTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/app/TagBlockTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/app/SpellCheckTest.cpp
-    ${TESSALY_CORE_SOURCES})
+    $<TARGET_OBJECTS:tessaly_core_asan>)
   target_include_directories(test_asan PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_options(test_asan PRIVATE ${TESSALY_WARNINGS} ${TESSALY_SANITIZE})
   target_link_options(test_asan PRIVATE ${TESSALY_SANITIZE})

@@ -326,6 +326,41 @@ TEST(FetchAbort, CloseEndsARequestToASilentServerAtOnce) {
   EXPECT_THROW(Fetch(closedEarly, THTTPMethod::Head, silent.URL("/x"), nullptr, nullptr), EAbort);
 }
 
+// Each thread's session keeps its connection for its next request, and no session takes over
+// the idle connection of another thread's: libcurl cannot share a connection across threads
+// safely (it would free it twice).
+TEST(FetchSessions, ConnectionsStayWithTheSessionOfTheirThread) {
+  std::mutex mutex;
+  std::vector<int> ports;  // the client's port of each request, in order
+  TestServer server;
+  server.Http().Get("/.*", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(mutex);
+    ports.push_back(req.remote_port);
+    res.set_content("x", "text/plain");
+  });
+  server.Http().set_keep_alive_max_count(100);
+  server.Start();
+  THTTPSession first, second;
+  auto fetchOnItsOwnThread = [&](THTTPSession& session, const std::string& path) {
+    std::async(std::launch::async, [&] {
+      THTTPClient client;
+      client.Session = &session;
+      std::string body;
+      Fetch(client, THTTPMethod::Get, server.URL(path), nullptr, &body);
+      EXPECT_EQ(body, "x");
+    }).get();
+  };
+  fetchOnItsOwnThread(first, "/a");    // leaves its connection idle
+  fetchOnItsOwnThread(second, "/b");   // another thread: a connection of its own
+  fetchOnItsOwnThread(first, "/c");    // the first session's connection again
+  fetchOnItsOwnThread(second, "/d");
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(ports.size(), 4u);
+  EXPECT_NE(ports[0], ports[1]);
+  EXPECT_EQ(ports[0], ports[2]);
+  EXPECT_EQ(ports[1], ports[3]);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Local files
 
