@@ -199,7 +199,7 @@ void TFormTessaly::TimerTick() {
 // Project files
 
 void TFormTessaly::SaveProject(const std::string& path) {
-  SaveTextToFile(path, ProjectText(Map));
+  SaveProjectFile(Map, path);
   Map.Modified = false;
   ProjectFileName = path;
   Refresh();

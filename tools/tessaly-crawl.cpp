@@ -16,6 +16,7 @@
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "app/Application.h"
+#include "app/ProjectFile.h"
 #include "app/SiteSummary.h"
 #include "app/SpiderExport.h"
 #include "platform/Headless.h"
@@ -96,8 +97,12 @@ class TerminalGuard {
 };
 
 // Serves the pool until it has nothing left to do (or a limit stopped it). Ctrl-C ends every
-// running request at once and drops the queue; what was found stays.
-void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& progress) {
+// running request at once and drops the queue; what was found stays. With `saveFile`, the
+// project is written there every `saveEvery` seconds while the crawl runs, so that a crawl that
+// is killed can go on from its last save (--resume).
+void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& progress, const std::string& saveFile,
+              int saveEvery) {
+  auto lastSave = std::chrono::steady_clock::now();
   for (;;) {
     ui.WaitAndProcess(std::chrono::milliseconds(50));
     if (gInterrupted) {
@@ -106,6 +111,15 @@ void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& pr
     }
     progress.Update(app);
     if (app.Pool.IsIdle()) break;
+    if (!saveFile.empty() && std::chrono::steady_clock::now() - lastSave >= std::chrono::seconds(saveEvery)) {
+      try {
+        SaveProjectFile(app.Map, saveFile);
+      } catch (const std::exception& e) {
+        progress.Clear();
+        std::cerr << "tessaly-crawl: " << e.what() << "\n";
+      }
+      lastSave = std::chrono::steady_clock::now();
+    }
   }
   ui.ProcessMessages();
   progress.Clear();
@@ -149,37 +163,49 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   if (o.ClassicLinks) app.Main.Crawl.CheckPageResources = false;
   if (o.Timeout) app.HTTPSettings.EditTimeout.Text = *o.Timeout;
   if (o.MaxPageSize) app.HTTPSettings.EditMaxPageSize.Text = *o.MaxPageSize;
+  if (o.MaxAddresses) app.HTTPSettings.EditMaxAddresses.Text = *o.MaxAddresses;
+  if (o.MaxQueue) app.HTTPSettings.EditMaxQueue.Text = *o.MaxQueue;
   app.HTTPSettings.Changed();
 
   ProgressLine progress(o.Quiet, rawErr);
   bool crawled = false;
-  if (!o.Open.empty()) {
+  const std::string project = o.Open.empty() ? o.Resume : o.Open;
+  // --resume saves back into its project unless --save names another file.
+  const std::string save = o.Save.empty() ? o.Resume : o.Save;
+  if (!project.empty()) {
     try {
-      if (!SameText(std::filesystem::path(o.Open).extension().string(), ".tly"))
-        throw EError("'" + o.Open + "' is not a project file (.tly)");
-      app.Main.OpenProjectFile(o.Open);
+      if (!SameText(std::filesystem::path(project).extension().string(), ".tly"))
+        throw EError("'" + project + "' is not a project file (.tly)");
+      app.Main.OpenProjectFile(project);
     } catch (const std::exception& e) {
       std::cerr << "tessaly-crawl: " << e.what() << "\n";
       return kFailed;
     }
     if (!app.Main.LastLoadError.empty()) {
-      std::cerr << "tessaly-crawl: " << o.Open << " could not be loaded completely\n";
+      std::cerr << "tessaly-crawl: " << project << " could not be loaded completely\n";
       return kFailed;
     }
-  } else {
+  }
+  if (o.Open.empty()) {
     // Kept to the end: a Ctrl-C after the crawl still ends with status 130, a second one at once.
     crawled = true;
     std::signal(SIGINT, OnInterrupt);
     app.Main.Crawl.Interrupted = &gInterrupted;
-    app.Main.EditURL = o.Start;
-    app.Main.ButtonSpiderClick();
-    RunCrawl(app, headless.Ui, progress);
+    if (o.Resume.empty()) {
+      app.Main.EditURL = o.Start;
+      app.Main.ButtonSpiderClick();
+    } else {
+      const size_t queued = app.Main.Crawl.Continue();
+      if (!o.Quiet && queued == 0) std::cerr << "tessaly-crawl: the crawl of " << project << " is complete\n";
+    }
+    RunCrawl(app, headless.Ui, progress, save, o.SaveEvery);
   }
-  // Only a crawl can be suspended: a loaded project's status says what its map holds.
-  const bool suspended = crawled && (app.Pool.MessageShown() || !app.Pool.IsEmpty()) && !gInterrupted;
+  // Only a crawl can be suspended, and only a limit that still holds makes it so: one that was
+  // resumed past no longer counts.
+  const bool suspended = crawled && app.Pool.LimitHolds() && !gInterrupted;
 
   try {
-    if (!o.Save.empty()) app.Main.SaveProject(o.Save);
+    if (!save.empty()) app.Main.SaveProject(save);
     for (const auto& [option, file] : o.Exports) Export(app, headless.Ask, o, *option, file);
   } catch (const std::exception& e) {
     std::cerr << "tessaly-crawl: " << e.what() << "\n";

@@ -87,6 +87,12 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{{"a", "b"}, "more than one start address: 'a' and 'b'"},
                       UsageCase{{"x", "--open", "p.tly"}, "give either a start address or --open"},
                       UsageCase{{"x", "--save"}, "--save needs a value"},
+                      UsageCase{{"x", "--resume", "p.tly"}, "give either a start address, --open or --resume"},
+                      UsageCase{{"--max-addresses", "-1", "x"},
+                                "--max-addresses needs a number from 0 up (0: no limit), not '-1'"},
+                      UsageCase{{"--max-queue", "lots", "x"},
+                                "--max-queue needs a number from 0 up (0: no limit), not 'lots'"},
+                      UsageCase{{"--save-every", "0", "x"}, "--save-every needs a positive number of seconds, not '0'"},
                       UsageCase{{"--timeout", "0", "x"}, "--timeout needs a positive number of seconds, not '0'"},
                       UsageCase{{"--timeout", "soon", "x"}, "--timeout needs a positive number of seconds, not 'soon'"},
                       UsageCase{{"--max-page-size", "32M", "x"},
@@ -191,6 +197,62 @@ TEST_F(TessalyCrawlTest, NodeLimitExitsWithThree) {
   EXPECT_EQ(r.Code, 3) << r.Err;
   EXPECT_NE(r.Err.find("The maxium spider node count has been reached."), std::string::npos);
   EXPECT_NE(r.Err.find("a limit suspended the crawl"), std::string::npos);
+}
+
+// A site of 81 addresses: "/" links to 40 pages and their 40 images; each page links home, to
+// the next page and to its image.
+void ServeLimitSite(TestServer& server) {
+  server.Http().Get("/", [](const httplib::Request&, httplib::Response& res) {
+    std::string body = "<title>Home</title>";
+    for (int i = 0; i < 40; ++i)
+      body += "<a href='p" + std::to_string(i) + ".html'>p</a><img src='i" + std::to_string(i) + ".gif'>";
+    res.set_content(body, "text/html");
+  });
+  server.Http().Get(R"(/p(\d+)\.html)", [](const httplib::Request& req, httplib::Response& res) {
+    const int i = std::stoi(req.matches[1]);
+    res.set_content("<title>P</title><a href='/'>home</a><a href='p" + std::to_string((i + 1) % 40) +
+                        ".html'>next</a><img src='i" + std::to_string(i) + ".gif'>",
+                    "text/html");
+  });
+  server.Http().Get(R"(/i\d+\.gif)",
+                    [](const httplib::Request&, httplib::Response& res) { res.set_content("GIF89a", "image/gif"); });
+}
+
+// The limits from the command line: status 3 and a message that names the setting and the
+// option while a limit holds; 0 lifts a limit.
+TEST_F(TessalyCrawlTest, LimitsFromTheCommandLine) {
+  ServeLimitSite(server);
+  server.Start();
+  struct Case {
+    std::vector<std::string> Args;
+    int Code;
+    const char* Message;  // in standard error, or none
+    const char* Html;     // the report's line of HTML pages
+  };
+  const Case cases[] = {
+      {{"--max-addresses", "60"}, 3, "\"Largest site (addresses)\" on the Limits page", nullptr},
+      {{"--max-addresses", "60"}, 3, "--max-addresses N", nullptr},
+      {{"--max-queue", "30"}, 3, "\"Largest queue (requests)\" on the Limits page", nullptr},
+      {{"--max-queue", "30"}, 3, "--max-queue N", nullptr},
+      {{"--max-addresses", "0", "--max-queue", "0"}, 0, nullptr, "All                    81"},
+      {{"--max-addresses", "81"}, 0, nullptr, "All                    81"},
+      {{}, 0, nullptr, "All                    81"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--no-external"};
+    args.insert(args.end(), c.Args.begin(), c.Args.end());
+    args.push_back(server.URL("/"));
+    const Result r = Run(args);
+    SCOPED_TRACE(::testing::PrintToString(c.Args));
+    EXPECT_EQ(r.Code, c.Code) << r.Err;
+    if (c.Message) {
+      EXPECT_NE(r.Err.find(c.Message), std::string::npos) << r.Err;
+      EXPECT_NE(r.Err.find("a limit suspended the crawl"), std::string::npos) << r.Err;
+    } else {
+      EXPECT_EQ(r.Err.find("limit"), std::string::npos) << r.Err;
+    }
+    if (c.Html) EXPECT_NE(r.Out.find(c.Html), std::string::npos) << r.Out;
+  }
 }
 
 TEST_F(TessalyCrawlTest, ListAndSiteExports) {
