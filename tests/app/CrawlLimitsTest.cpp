@@ -3,6 +3,8 @@
 // goes on to the end of the site; a fresh Start restores the limit.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "app/SpiderTools.h"
@@ -16,7 +18,21 @@ namespace {
 constexpr int kPages = 40;
 constexpr int kAddresses = 1 + 2 * kPages;
 
-void ServeSite(TestServer& server) {
+struct TRequestCount {
+  std::mutex Mutex;
+  std::map<std::string, int> Count;  // "GET /p1.html": 1
+  void Add(const httplib::Request& req) {
+    std::lock_guard lock(Mutex);
+    ++Count[req.method + " " + req.path];
+  }
+};
+
+void ServeSite(TestServer& server, TRequestCount* count = nullptr) {
+  if (count)
+    server.Http().set_pre_routing_handler([count](const httplib::Request& req, httplib::Response&) {
+      count->Add(req);
+      return httplib::Server::HandlerResponse::Unhandled;
+    });
   server.Http().Get("/", [](const httplib::Request&, httplib::Response& res) {
     std::string body = "<title>Home</title>";
     for (int i = 0; i < kPages; ++i)
@@ -136,6 +152,49 @@ TEST_F(CrawlLimitsTest, ZeroMeansNoLimit) {
   EXPECT_TRUE(ask.TextsOf("Notice").empty());
   EXPECT_EQ(app->Map.Count(), kAddresses);
   EXPECT_FALSE(app->Pool.LimitHolds());
+}
+
+// A crawl stopped by a limit, saved and opened again: Start offers to resume it and goes on with
+// the addresses never checked and the pages never read, reading no page twice.
+TEST_F(CrawlLimitsTest, StartOnAnOpenedUnfinishedProjectContinuesIt) {
+  TestServer site;
+  TRequestCount count;
+  ServeSite(site, &count);
+  site.Start();
+  app->Main.Tree.ValidateExternalURLs = false;
+  app->HTTPSettings.EditMaxAddresses.Text = "60";
+  app->HTTPSettings.Changed();
+  Crawl(site.URL("/"));
+  ASSERT_TRUE(app->Pool.LimitHolds(TCrawlLimit::Addresses));
+  const std::string project = dir.File("site.tly");
+  app->Main.SaveProject(project);
+  ASSERT_TRUE(app->Main.OpenProjectFile(project));
+  EXPECT_TRUE(app->Pool.IsEmpty());
+  EXPECT_GT(Unchecked(), 0u);
+
+  ask.QueueAnswer(platform::Answer::Yes);  // "Do you want to resume the current spider?"
+  app->Main.ButtonSpiderClick();
+  EXPECT_EQ(ask.TextsOf("YesNo").back(), "Do you want to resume the current spider?");
+  WaitIdle();
+  EXPECT_EQ(app->Map.Count(), kAddresses);
+  EXPECT_EQ(Unchecked(), 0u);
+  EXPECT_EQ(ask.TextsOf("Notice").size(), 1u);  // the map was past the limit already: lifted
+  for (const auto& node : app->Map.Nodes())
+    if (node->IsHTML()) EXPECT_FALSE(node->Title.empty()) << node->URLText();
+  {
+    std::lock_guard lock(count.Mutex);
+    for (const auto& [request, n] : count.Count) EXPECT_EQ(n, 1) << request;
+  }
+
+  // The crawl is complete: Start begins afresh without asking to resume.
+  app->Main.SaveProject(project);
+  ASSERT_TRUE(app->Main.OpenProjectFile(project));
+  const size_t questions = ask.TextsOf("YesNo").size();
+  app->HTTPSettings.EditMaxAddresses.Text = "0";
+  app->HTTPSettings.Changed();
+  Crawl(site.URL("/"));
+  EXPECT_EQ(ask.TextsOf("YesNo").size(), questions);
+  EXPECT_EQ(app->Map.Count(), kAddresses);
 }
 
 TEST(CrawlLimitSettings, TextsThatAreNotCountsGiveTheDefaults) {
