@@ -3,8 +3,11 @@
 #   make test  installs what is missing, builds, runs every test
 BUILD ?= build
 JOBS  ?= 2
+# What `make run` needs: the programs and their shipped files (dictionary, start page, splash,
+# translations, export images).
+PROGRAMS = tessaly-crawl tessaly tessaly_dictionary tessaly_start_page tessaly_images
 
-.PHONY: all deps configure build test run bench fuzz format clean screenshots
+.PHONY: all deps configure build programs test run package bench fuzz format clean screenshots
 
 all: build
 
@@ -17,11 +20,21 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
+# Only what `make run` runs: the two programs and the files they ship with.
+programs: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target $(PROGRAMS)
+
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
-run: build
+run: programs
 	@scripts/run.sh $(BUILD)
+
+# The Debian package, written into $(BUILD)/package/.
+package: programs
+	@cmake --build $(BUILD) -j$(JOBS) --target tessaly_package_files
+	@cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/package/*.deb
 
 # Pictures of the desktop program after a crawl of the demo site, in $(BUILD)/screenshots/.
 screenshots: configure

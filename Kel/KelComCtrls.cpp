@@ -22,6 +22,13 @@ void TLineWriter::Add(std::string_view line) {
   First_ = false;
 }
 
+void TLineStream::Add(std::string_view line) {
+  if (Separated_ && !First_) Out_ << "\r\n";
+  Out_ << line;
+  if (!Separated_) Out_ << "\r\n";
+  First_ = false;
+}
+
 namespace {
 bool StartsFormula(std::string_view field) {
   if (field.empty()) return false;
@@ -58,10 +65,7 @@ std::string CSVLine(const std::vector<std::string>& fields) {
   return line;
 }
 
-void ExportListViewCSV(const TCustomListItems& items, const std::string& fileName, TItemStates states) {
-  TFileReplacement file(fileName);
-  TFileWriter out(file);
-  TLineWriter lines(out);
+void WriteListViewCSV(const TCustomListItems& items, TLineSink& lines, TItemStates states) {
   for (int i = 0; i < items.ItemCount(); ++i) {
     if ((states & isSelected) && !items.ItemSelected(i)) continue;
     const std::string& caption = items.ItemCaption(i);
@@ -72,11 +76,20 @@ void ExportListViewCSV(const TCustomListItems& items, const std::string& fileNam
     }
     std::string line = CSVField(caption, items.ColumnIsText(0));
     for (size_t k = 0; k < sub.size(); ++k) {
+      const int column = static_cast<int>(k) + 1;
+      if (!items.ColumnIsExported(column)) continue;
       line += ',';
-      line += CSVField(sub[k], items.ColumnIsText(static_cast<int>(k) + 1));
+      line += CSVField(sub[k], items.ColumnIsText(column));
     }
     lines.Add(line);
   }
+}
+
+void ExportListViewCSV(const TCustomListItems& items, const std::string& fileName, TItemStates states) {
+  TFileReplacement file(fileName);
+  TFileWriter out(file);
+  TLineWriter lines(out);
+  WriteListViewCSV(items, lines, states);
   out.Flush();
   file.Commit();
 }

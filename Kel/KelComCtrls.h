@@ -2,6 +2,7 @@
 // and writing a text file whole.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,18 @@ class TLineWriter : public TLineSink {
   bool First_ = true;
 };
 
+// Lines written to a stream as they come, ended or separated by CR LF as TLineWriter does.
+class TLineStream : public TLineSink {
+ public:
+  explicit TLineStream(std::ostream& out, bool separated = false) : Out_(out), Separated_(separated) {}
+  void Add(std::string_view line) override;
+
+ private:
+  std::ostream& Out_;
+  bool Separated_;
+  bool First_ = true;
+};
+
 // A list view as its exports see it: rows of a caption and sub-item texts, each maybe selected,
 // in the list's current order.
 class TCustomListItems {
@@ -60,6 +73,8 @@ class TCustomListItems {
   // Whether a column (0 the caption) holds text from elsewhere rather than figures of the
   // program's own: such cells are kept from reading as spreadsheet formulas.
   virtual bool ColumnIsText(int /*column*/) const { return true; }
+  // Whether the exports write a column (0 the caption, which they always write).
+  virtual bool ColumnIsExported(int /*column*/) const { return true; }
 };
 
 // One CSV field: written bare, or in double quotes (inner quotes doubled) when it holds a
@@ -69,8 +84,10 @@ class TCustomListItems {
 std::string CSVField(std::string_view field, bool text = false);
 // The fields quoted and joined with ","; a lone empty field gives "\"\"".
 std::string CSVLine(const std::vector<std::string>& fields);
-// Writes one line per visited row (caption, then sub-items), no header; replaces the file.
-// Text columns (ColumnIsText) are written as text fields.
+// Adds one line per visited row (caption, then the exported sub-items), no header. Text columns
+// (ColumnIsText) are written as text fields.
+void WriteListViewCSV(const TCustomListItems& items, TLineSink& lines, TItemStates states);
+// The same lines into a file, which they replace.
 void ExportListViewCSV(const TCustomListItems& items, const std::string& fileName, TItemStates states);
 
 // The lines joined, each followed by CR LF.

@@ -101,14 +101,16 @@ CURLSH* ConnectionShare() {
   return share->Handle();
 }
 
-void ConfigureTransport(CURL* easy, const TProxyParams& proxy, TCurlList& proxyHeaders) {
+void ConfigureTransport(CURL* easy, const TProxyParams& proxy, TCurlList& proxyHeaders, const std::string& address) {
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) curl_easy_setopt(easy, CURLOPT_CAINFO, file);
   if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir) curl_easy_setopt(easy, CURLOPT_CAPATH, dir);
 
   curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
-  if (proxy.ProxyServer.empty()) {
+  const TURI target(address);
+  const std::string port = target.Port.empty() ? DefaultPortOf(target.Protocol) : target.Port;
+  if (proxy.ProxyServer.empty() || BypassesProxy(target.Host, port, proxy.NoProxy, proxy.ProxyServer)) {
     curl_easy_setopt(easy, CURLOPT_PROXY, "");
     return;
   }

@@ -82,8 +82,9 @@ CURLSH* ConnectionShare();
 // What every transfer of the program sets: no signals, a connection that cannot be made in 30 s
 // fails (the run loop keeps the other time limits), certificates checked against the
 // system's authorities or those SSL_CERT_FILE / SSL_CERT_DIR name, and the proxy of the HTTP
-// settings only, never one from the environment.
-void ConfigureTransport(CURL* easy, const TProxyParams& proxy, TCurlList& proxyHeaders);
+// settings only, never one from the environment: none for an `address` its NoProxy list names
+// or on loopback (BypassesProxy).
+void ConfigureTransport(CURL* easy, const TProxyParams& proxy, TCurlList& proxyHeaders, const std::string& address);
 
 // A status line begins a new answer (an interim or redirect answer may come first, only the last
 // counts): the record is emptied and takes the line. Returns whether `line` was one.

@@ -77,7 +77,7 @@ void TDownloadTransfer::Configure(CURL* easy, const std::string& url, TCurlList&
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-  ConfigureTransport(easy, D_.Proxy, proxyHeaders);
+  ConfigureTransport(easy, D_.Proxy, proxyHeaders, url);
 
   // The crawl's headers, without credentials; libcurl's own Expect / Connection headers removed.
   headers.Add(std::string("Accept: ") + kHTTPAccept);

@@ -1,7 +1,9 @@
 #include "Kel/KelHTTPTypes.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -177,4 +179,121 @@ int64_t BytesOf(std::string_view text) {
     if (v > (int64_t{1} << 50)) return 0;
   }
   return v;
+}
+
+namespace {
+
+std::string LowerText(std::string_view s) {
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return r;
+}
+
+// An IP address as 16 bytes (IPv4 mapped into IPv6), with how many of its leading bits a block
+// compares: 128 for an address, the prefix (plus 96 for IPv4) for "a.b.c.d/n". False for a name.
+bool ParseIPBlock(std::string_view text, unsigned char (&bytes)[16], int& bits) {
+  std::string address(text);
+  bits = -1;
+  const size_t slash = address.find('/');
+  if (slash != std::string::npos) {
+    const std::string prefix = address.substr(slash + 1);
+    address.resize(slash);
+    if (prefix.empty() || prefix.size() > 3) return false;
+    bits = 0;
+    for (char c : prefix) {
+      if (c < '0' || c > '9') return false;
+      bits = bits * 10 + (c - '0');
+    }
+  }
+  if (address.size() > 2 && address.front() == '[' && address.back() == ']') address = address.substr(1, address.size() - 2);
+  unsigned char v4[4];
+  if (inet_pton(AF_INET, address.c_str(), v4) == 1) {
+    if (bits > 32) return false;
+    for (int k = 0; k < 10; ++k) bytes[k] = 0;
+    bytes[10] = bytes[11] = 0xFF;
+    for (int k = 0; k < 4; ++k) bytes[12 + k] = v4[k];
+    bits = bits < 0 ? 128 : bits + 96;
+    return true;
+  }
+  if (inet_pton(AF_INET6, address.c_str(), bytes) == 1) {
+    if (bits > 128) return false;
+    if (bits < 0) bits = 128;
+    return true;
+  }
+  return false;
+}
+
+bool InBlock(const unsigned char (&address)[16], const unsigned char (&block)[16], int bits) {
+  for (int k = 0; k < 16 && bits > 0; ++k, bits -= 8) {
+    const unsigned mask = bits >= 8 ? 0xFFu : (0xFFu << (8 - bits)) & 0xFFu;
+    if ((address[k] & mask) != (block[k] & mask)) return false;
+  }
+  return true;
+}
+
+bool IsLoopbackHost(const std::string& host) {
+  if (host == "localhost" || (host.size() > 10 && host.ends_with(".localhost"))) return true;
+  unsigned char bytes[16];
+  int bits = 0;
+  if (!ParseIPBlock(host, bytes, bits) || bits != 128) return false;
+  static const unsigned char kV4Loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 127, 0, 0, 0};
+  static const unsigned char kV6Loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  return InBlock(bytes, kV4Loopback, 104) || InBlock(bytes, kV6Loopback, 128);
+}
+
+// One no_proxy entry against a host (lower case, brackets removed) and its port.
+bool EntryMatches(std::string entry, const std::string& host, std::string_view port) {
+  // The entry's port: after "]:" for a bracketed IPv6 address, else after its only ":".
+  std::string entryPort;
+  if (!entry.empty() && entry.front() == '[') {
+    const size_t close = entry.find(']');
+    if (close == std::string::npos) return false;
+    std::string address = entry.substr(1, close - 1);
+    const std::string rest = entry.substr(close + 1);
+    if (!rest.empty()) {
+      if (rest.front() == ':') entryPort = rest.substr(1);
+      else if (rest.front() == '/') address += rest;
+      else return false;
+    }
+    entry = address;
+  } else if (std::count(entry.begin(), entry.end(), ':') == 1) {
+    const size_t colon = entry.find(':');
+    entryPort = entry.substr(colon + 1);
+    entry.resize(colon);
+  }
+  if (!entryPort.empty() && entryPort != port) return false;
+  if (entry == "*") return true;
+  unsigned char block[16], address[16];
+  int bits = 0, hostBits = 0;
+  if (ParseIPBlock(entry, block, bits))
+    return ParseIPBlock(host, address, hostBits) && hostBits == 128 && InBlock(address, block, bits);
+  // A name: itself and every name below it.
+  if (entry.starts_with("*.")) entry.erase(0, 2);
+  else if (entry.starts_with(".")) entry.erase(0, 1);
+  while (!entry.empty() && entry.back() == '.') entry.pop_back();
+  if (entry.empty()) return false;
+  return host == entry || (host.size() > entry.size() && host.ends_with(entry) &&
+                           host[host.size() - entry.size() - 1] == '.');
+}
+
+}  // namespace
+
+bool BypassesProxy(std::string_view hostText, std::string_view port, std::string_view noProxy,
+                   std::string_view proxyHost) {
+  std::string host = LowerText(hostText);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  while (!host.empty() && host.back() == '.') host.pop_back();
+  std::string proxy = LowerText(proxyHost);
+  if (proxy.size() > 2 && proxy.front() == '[' && proxy.back() == ']') proxy = proxy.substr(1, proxy.size() - 2);
+  if (IsLoopbackHost(host) && !IsLoopbackHost(proxy)) return true;
+  size_t start = 0;
+  while (start < noProxy.size()) {
+    size_t stop = noProxy.find_first_of(", \t\r\n", start);
+    if (stop == std::string_view::npos) stop = noProxy.size();
+    const std::string entry = LowerText(noProxy.substr(start, stop - start));
+    if (!entry.empty() && EntryMatches(entry, host, port)) return true;
+    start = stop + 1;
+  }
+  return false;
 }

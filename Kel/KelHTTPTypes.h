@@ -51,7 +51,18 @@ struct TProxyParams {
   std::string ProxyUsername;
   std::string ProxyPassword;
   bool BasicAuthentication = false;  // send "Proxy-Authorization: Basic" with the user name and password
+  // Hosts reached directly, as no_proxy lists them: "example.org, .intra, 10.0.0.0/8, host:8080, *".
+  std::string NoProxy;
 };
+
+// Whether a request to `host` (a name, an IPv4 address or a bracketed IPv6 one) on `port` (the
+// scheme's default filled in) goes around the proxy `proxyHost`. `noProxy` lists entries split
+// by commas or blanks: "*" (every host), a name that matches itself and every name below it
+// (".example.org" and "*.example.org" alike), an IP address or a CIDR block, each with an
+// optional ":port" ("[::1]:8080" for IPv6). Letter case is ignored. A loopback host (localhost,
+// 127.0.0.0/8, ::1) always goes direct, unless the proxy itself is on loopback.
+bool BypassesProxy(std::string_view host, std::string_view port, std::string_view noProxy,
+                   std::string_view proxyHost);
 
 // How long a transfer may take and how much of a page it keeps.
 struct TTransferLimits {

@@ -71,7 +71,7 @@ void THTTPTransfer::Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHe
   if (Method_ == THTTPMethod::Head) curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
   else curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
 
-  ConfigureTransport(easy, proxy, proxyHeaders);
+  ConfigureTransport(easy, proxy, proxyHeaders, URL_);
 
   // Exactly the headers of this program; libcurl's own Expect / Connection headers are removed.
   headers.Add(std::string("Accept: ") + kHTTPAccept);

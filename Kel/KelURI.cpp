@@ -105,8 +105,9 @@ std::string TURI::Compose() const {
 }
 
 bool IsSpecialScheme(std::string_view protocol) {
-  return SameText(protocol, "mailto") || SameText(protocol, "javascript") || SameText(protocol, "news") ||
-         SameText(protocol, "about");
+  if (!IsSchemeName(protocol)) return false;
+  return !SameText(protocol, "http") && !SameText(protocol, "https") && !SameText(protocol, "file") &&
+         !SameText(protocol, "ftp");
 }
 
 std::string URLText(const TURI& uri) {
@@ -338,6 +339,34 @@ void NormalizeURI(TURI& uri) {
   uri.Path = NormalizeURLPath(uri.Path);
 }
 
+namespace {
+
+// `text` is empty, or begins with "#" or "?": the base's own document with the link's query
+// (or the base's, for a fragment or nothing) and the link's fragment.
+void ResolveSamePage(TURI& target, std::string_view text, const TURI& base) {
+  std::string_view query, fragment;
+  const size_t hash = text.find('#');
+  if (hash != std::string_view::npos) {
+    fragment = text.substr(hash + 1);
+    text = text.substr(0, hash);
+  }
+  query = text;  // empty, or "?..."
+  target = base;
+  target.Username.clear();
+  target.Password.clear();
+  target.Bookmark = std::string(fragment);
+  if (!query.empty()) {
+    // Params that begin with "=" hold the rest of the path ("/a/b=c/d.html"): only the query goes.
+    const size_t q = target.Params.find('?');
+    if (!target.Params.empty() && target.Params.front() == '=')
+      target.Params = target.Params.substr(0, q) + std::string(query);
+    else target.Params = std::string(query);
+  }
+  NormalizeURI(target);
+}
+
+}  // namespace
+
 void ResolveAddress(TURI& target, std::string_view address, const TURI* base) {
   std::string text(address);
   const size_t colon = text.find(':');
@@ -357,6 +386,13 @@ void ResolveAddress(TURI& target, std::string_view address, const TURI* base) {
   // "//host/path" names a host under the page's scheme.
   if (base && !base->Protocol.empty() && text.size() > 2 && text[0] == '/' && text[1] == '/' && text[2] != '/')
     text = base->Protocol + ":" + text;
+  // A link that is only a fragment, only a query, or nothing names the page itself: its
+  // document, and for a fragment its query too.
+  if (base && !base->Protocol.empty() && !base->Host.empty() &&
+      (text.empty() || text.front() == '#' || text.front() == '?')) {
+    ResolveSamePage(target, text, *base);
+    return;
+  }
   target.Parse(text);
   // "file:///path" is a local file like "file://LocalHost/path".
   if (target.Host.empty() && SameText(target.Protocol, "file")) target.Host = "LocalHost";

@@ -29,7 +29,8 @@ class TURI {
   bool operator==(const TURI&) const = default;
 };
 
-// "mailto", "javascript", "news" and "about", in any letter case: addresses never requested.
+// Every scheme name but "http", "https", "file" and "ftp", in any letter case ("mailto",
+// "javascript", "news", "about", "data", "tel", ...): addresses filed without a request.
 bool IsSpecialScheme(std::string_view protocol);
 // Protocol + ":" + Document for a special scheme, otherwise Compose().
 std::string URLText(const TURI& uri);
@@ -40,7 +41,9 @@ std::string URLText(const TURI& uri);
 void ResolveLink(TURI& target, std::string_view link, const TURI* base);
 // Fills `target` with the absolute address of an address text that is decoded already (a saved
 // address): no decoding and no trimming. Without a base a path is a local file. The result is
-// in the one form NormalizeURI gives, however the address was written.
+// in the one form NormalizeURI gives, however the address was written. Against a base, a text
+// that is empty, only a fragment or only a query names the base's own document (for a fragment
+// or nothing, with the base's query): "#top" on /d/p.html?x=1 is /d/p.html?x=1#top.
 void ResolveAddress(TURI& target, std::string_view address, const TURI* base);
 // The one form of an address: the scheme's default port emptied, the text split again, the
 // path's "." and ".." segments resolved and runs of "/" collapsed. Composing and resolving the

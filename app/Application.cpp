@@ -12,7 +12,8 @@ platform::Services& Checked(platform::Services& services) {
 
 TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
     : Services(Checked(services)),
-      SettingsFiles(services.Dirs->AppFolder(), services.Dirs->ConfigFolder()),
+      SettingsFiles(services.Dirs->UserFilesBesideProgram() ? services.Dirs->AppFolder() : std::string(),
+                    services.Dirs->ConfigFolder()),
       HTTPSettings(SettingsFiles.Settings(), services.Net),
       Pool(*services.Ui, services.Ask, maxThreads),
       Progress(services),
@@ -20,7 +21,8 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       Download(services, &HTTPSettings),
       Main(Map, services),
       Spelling(services, Dictionaries),
-      ExternalTools(SettingsFiles, services) {
+      ExternalTools(SettingsFiles, services),
+      Engine(*this) {
   Spelling.Download = &Download;
   Translations.LoadFromFile(AppFolderFile(services, "lang.txt"));
   Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });

@@ -8,6 +8,7 @@
 #include "Kel/KelIni.h"
 #include "Kel/KelSpelling.h"
 #include "Kel/KelTranslate.h"
+#include "app/CrawlEngine.h"
 #include "app/SpiderNode.h"
 #include "app/UnitDownload.h"
 #include "app/UnitExternalTools.h"
@@ -59,6 +60,8 @@ class TTessalyApp {
   TFormSpelling Spelling;            // the spelling dialog, over the program's dictionaries
   TFormExternalTools ExternalTools;  // the external tools, restored from "Settings.ini"
   TFormSpiderNodeProperties Properties;
+  // The crawl engine over these objects: what tessaly-crawl drives and the exports write through.
+  TCrawlEngine Engine;
 
   // Edits a node with its external tool, or checks its spelling (raises the tools' errors).
   void EditNode(TSpiderNode* node, bool spelling);

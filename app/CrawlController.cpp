@@ -1,7 +1,9 @@
 #include "app/CrawlController.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "Dialogs/UnitHTTPClient.h"
 #include "Kel/KelError.h"
@@ -44,6 +46,24 @@ bool IsSiteStyleSheet(const TSpiderNode& node) {
 
 }  // namespace
 
+// The addresses of one chain of redirects, from the address first answered with a redirect to
+// the target being checked, each as ChainKey gives it.
+struct TRedirectChain {
+  std::vector<std::string> Addresses;
+};
+
+namespace {
+
+// An address as a chain compares it: its fragment and its scheme's default port left out.
+std::string ChainKey(const TURI& uri) {
+  TURI u(uri);
+  u.Bookmark.clear();
+  DropDefaultPort(u);
+  return u.Compose();
+}
+
+}  // namespace
+
 // What the worker that fetched a page found in it, handed to the page's completion.
 struct TPageWork {
   bool Scanned = false;     // the page was walked: Found holds its links, title and description
@@ -71,7 +91,6 @@ void TCrawlController::AttachPool(TFormHTTPClient& pool) {
 bool TCrawlController::Stopping() const { return Interrupted && Interrupted->load(); }
 
 void TCrawlController::Reset() {
-  RedirectChecks_.clear();
   FoldedFetches_.clear();
   RequestsDone_ = 0;
 }
@@ -213,14 +232,15 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
       });
 }
 
-void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work) {
+void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work,
+                                      const std::shared_ptr<const TRedirectChain>& chain) {
   ++RequestsDone_;
   Guarded([&] {
     // The answer is filed first: a redirect target that cannot be checked takes nothing from it.
     const bool hasBody = sender.Response.ContentStream != nullptr;
     TSpiderNode* node = AcceptResponse(sender);
     const int32_t code = sender.Response.ResponseCode();
-    if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender); });
+    if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender, chain); });
     if (!node->IsSpiderable()) {
       if (hasBody && CheckPageResources && IsSiteStyleSheet(*node)) {
         if (work && work->Scanned && work->StyleSheet)
@@ -259,7 +279,7 @@ void TCrawlController::ParseStyleSheet(TSpiderNode* node, const std::string& bod
   ApplyStyleSheetLinks(Main_.Tree, node, sheet, found, stopped);
 }
 
-void TCrawlController::CheckRedirect(THTTPClient& sender) {
+void TCrawlController::CheckRedirect(THTTPClient& sender, const std::shared_ptr<const TRedirectChain>& chain) {
   TURI target;
   ResolveLink(target, sender.Response.Location, &sender.URL);
   const std::string from = sender.URL.Compose();
@@ -271,13 +291,26 @@ void TCrawlController::CheckRedirect(THTTPClient& sender) {
     return;
   }
   const std::string address = target.Compose();
-  if (RedirectChecks_.insert({address, from}).second) {
-    Pool_->AddHeadRequest(address, from, [this](THTTPClient& c) { Main_.ButtonCallBackGETClick(c); });
-  } else {
-    // This redirect was checked before in this crawl: the addresses redirect in a loop.
-    // Its referer is still recorded, without another request.
+  auto next = std::make_shared<TRedirectChain>();
+  if (chain) next->Addresses = chain->Addresses;
+  else next->Addresses.push_back(ChainKey(sender.URL));
+  const std::string key = ChainKey(target);
+  const bool loop = std::find(next->Addresses.begin(), next->Addresses.end(), key) != next->Addresses.end();
+  // Each address of the chain but the last has redirected once: this is hop number size().
+  if (loop || next->Addresses.size() > kMaxRedirects) {
+    // The chain never reaches a page: its first address is broken. The target's referer is
+    // still recorded, without another request.
     Main_.Tree.InsertURL(target, &referer, true);
+    TURI first(next->Addresses.front());
+    if (TSpiderNode* node = NodeOf(Main_.Tree.InsertURL(first, nullptr, false))) {
+      node->ResponseText = loop ? kRedirectLoopText : kTooManyRedirectsText;
+      node->Map().Modified = true;
+      node->RefreshIcon();
+    }
+    return;
   }
+  next->Addresses.push_back(key);
+  Pool_->AddHeadRequest(address, from, [this, next](THTTPClient& c) { FullCompletion(c, nullptr, next); });
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {

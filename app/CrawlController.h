@@ -21,9 +21,13 @@ class TSpiderNode;
 class TURI;
 class TWordList;
 struct TPageWork;
+struct TRedirectChain;
 
 class TCrawlController {
  public:
+  // The most redirects followed from one address, as browsers follow them.
+  static constexpr size_t kMaxRedirects = 20;
+
   explicit TCrawlController(TFormTessaly& main);
   TCrawlController(const TCrawlController&) = delete;
   TCrawlController& operator=(const TCrawlController&) = delete;
@@ -63,8 +67,10 @@ class TCrawlController {
   // Completion of a header request: a page of the site, or an unclear answer, is fetched in full.
   void HeaderCompletion(THTTPClient& sender);
   // Completion of a full request or of a redirect check: redirects are checked, pages parsed.
-  // `work`: what the worker found in the page already (none: the page is read here).
-  void FullCompletion(THTTPClient& sender, TPageWork* work = nullptr);
+  // `work`: what the worker found in the page already (none: the page is read here). `chain`:
+  // for a redirect check, the addresses of its chain of redirects so far.
+  void FullCompletion(THTTPClient& sender, TPageWork* work = nullptr,
+                      const std::shared_ptr<const TRedirectChain>& chain = nullptr);
   // Title, description and links of a fetched page, then its spelling count.
   void ParsePage(TSpiderNode* node, const std::string& body, const TURI& page);
   // The @import and url() targets of a fetched stylesheet, held in its node's Links.
@@ -80,8 +86,10 @@ class TCrawlController {
   // fetches it, against the site root and the word lists as they are now.
   void AddPageRequest(const std::string& url, const std::string& referer);
   // Checks the Location target of a 301 or 302 answer with a header request whose answer goes to
-  // the full completion; a target that is not requested is filed without a request.
-  void CheckRedirect(THTTPClient& sender);
+  // the full completion; a target that is not requested is filed without a request. A target
+  // already in the chain, or a chain of more than kMaxRedirects hops, ends the chain: its first
+  // address is marked broken ("Redirect loop", "Too many redirects").
+  void CheckRedirect(THTTPClient& sender, const std::shared_ptr<const TRedirectChain>& chain);
   // Interrupted is set.
   bool Stopping() const;
   // The limits of Settings into the tree and the pool.
@@ -94,9 +102,6 @@ class TCrawlController {
   int UserWordCount_ = -1;
   TFormHTTPClient* Pool_ = nullptr;
   long RequestsDone_ = 0;
-  // Redirect checks made in this crawl, as (target, redirecting address): a loop of redirects
-  // repeats a pair and is not followed again.
-  std::set<std::pair<std::string, std::string>> RedirectChecks_;
   // Pages fetched in full under another scheme than their node's (http moved to https).
   std::set<std::string> FoldedFetches_;
 };

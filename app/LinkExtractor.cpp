@@ -11,10 +11,11 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\f'; }
 
-// The address named by the content of a refresh META element: the first ";"-separated part
-// that reads "URL", "=", address, with blanks around "URL" and "=" and quotes around the address
-// ignored ("0; url=next.html", "0;URL='next.html'"). CR and LF separate parts as well. False
-// when no part names an address ("30"): the element then has no link.
+// The address named by the content of a refresh META element (its character references
+// decoded): the first ";"-separated part that begins "URL", "=", whose address runs to the end
+// of its line, ";" included ("0; url=a.php?x=1;y=2"); blanks around "URL" and "=" and quotes
+// around the address are ignored ("0; url=next.html", "0;URL='next.html'"). CR and LF separate
+// parts as well. False when no part names an address ("30"): the element then has no link.
 bool RefreshTarget(std::string_view content, std::string& target) {
   size_t start = 0;
   for (;;) {
@@ -22,6 +23,8 @@ bool RefreshTarget(std::string_view content, std::string& target) {
     std::string_view part = content.substr(start, stop == std::string_view::npos ? stop : stop - start);
     while (!part.empty() && IsBlank(part.front())) part.remove_prefix(1);
     if (part.size() >= 3 && SameText(part.substr(0, 3), "URL")) {
+      const size_t from = static_cast<size_t>(part.data() - content.data());
+      part = content.substr(from, content.find_first_of("\r\n", from) - from);
       part.remove_prefix(3);
       while (!part.empty() && IsBlank(part.front())) part.remove_prefix(1);
       if (!part.empty() && part.front() == '=') {
@@ -225,7 +228,25 @@ void ForEachSrcsetLink(std::string_view srcset, const std::function<void(std::st
 }
 
 THTMLLinkExtractor::THTMLLinkExtractor(const TURI& baseURI, bool pageResources)
-    : PageResources(pageResources), BaseURI(baseURI) {}
+    : PageResources(pageResources), BaseURI(baseURI), LinkBase_(baseURI) {}
+
+void THTMLLinkExtractor::TakeBase(std::string_view href) {
+  // Only the first base element with an address counts, whatever it names.
+  if (BaseTaken_) return;
+  BaseTaken_ = true;
+  TURI base;
+  try {
+    ResolveLink(base, href, &BaseURI);
+  } catch (const EError&) {
+    return;  // a malformed escape: the page's own address stays the base
+  }
+  // A base of another kind (javascript:, data:, mailto:) cannot hold pages: it is ignored.
+  if (IsSpecialScheme(base.Protocol) || base.Protocol.empty() || base.Host.empty()) return;
+  base.Bookmark.clear();
+  LinkBase_ = std::move(base);
+  // The same text may now name another address.
+  Seen_.clear();
+}
 
 void THTMLLinkExtractor::AddCSSLinks(std::string_view css) {
   ForEachCSSLink(css, [this](std::string_view link) { AddLink(link); });
@@ -244,7 +265,7 @@ void THTMLLinkExtractor::AddLink(std::string_view link) {
   if (!Seen_.emplace(link).second) return;
   TURI target;
   try {
-    ResolveLink(target, link, &BaseURI);
+    ResolveLink(target, link, &LinkBase_);
   } catch (const EError&) {
     // A malformed percent escape spoils this link only; the page's other links still count.
     return;
@@ -280,10 +301,24 @@ void THTMLLinkExtractor::DoAttributeValue() {
     else if (SameText(AttrName, "http-equiv")) MetaHttpEquiv = AttrValue;
   }
   if (InScript || InStyle) return;
-  // Names are compared in lower case; the longest link-bearing tag and attribute have six letters.
-  char attrBuffer[6], tagBuffer[6];
+  // Names are compared in lower case; the longest link-bearing tag has six letters, the longest
+  // attribute ten ("xlink:href").
+  char attrBuffer[10], tagBuffer[6];
   const std::string_view attr = LowerName(AttrName, attrBuffer);
   if (attr.empty()) return;
+  if (attr == "href" || attr == "xlink:href") {
+    if (attr == "href" && IsTag("base")) {
+      TakeBase(AttrValue);
+      return;
+    }
+    // SVG drawn inline in the page: its images and the sprite sheets its "use" elements draw
+    // from. A reference to the page's own element ("#icon") loads nothing.
+    if (PageResources && SVGDepth_ > 0 && (IsTag("image") || IsTag("use"))) {
+      if (!AttrValue.empty() && AttrValue.front() != '#') AddLink(AttrValue);
+      return;
+    }
+    if (attr != "href") return;
+  }
   if (PageResources && attr == "style") {
     AddCSSLinks(AttrValue);
     return;
@@ -312,13 +347,18 @@ void THTMLLinkExtractor::DoEndTag() {
   // Tag names compared by length first: most tags are none of these.
   switch (TagName.size()) {
     case 4:
-      if (IsTag("META")) {
+      if (SVGDepth_ > 0 && IsTag("/SVG")) {
+        --SVGDepth_;
+      } else if (IsTag("META")) {
         if (SameText(MetaName, "description")) {
           Found_.HasDescription = true;
           Found_.Description = MetaContent;
         }
-        if (std::string target; SameText(MetaHttpEquiv, "refresh") && RefreshTarget(MetaContent, target))
-          AddLink(target);
+        // Character references are decoded first ("url=a.php?x=1&amp;y=2" keeps "y=2"); the
+        // address's own "&" then stays itself when the link is decoded again.
+        if (std::string target;
+            SameText(MetaHttpEquiv, "refresh") && RefreshTarget(DecodeCharacterReferences(MetaContent), target))
+          AddLink(ReplaceAll(target, "&", "&amp;"));
       }
       break;
     case 5:
@@ -329,6 +369,9 @@ void THTMLLinkExtractor::DoEndTag() {
         InStyle = true;
         StyleStart_ = Cursor;
       }
+      break;
+    case 3:
+      if (PageResources && IsTag("SVG")) ++SVGDepth_;
       break;
     case 6:
       if (IsTag("/TITLE")) {

@@ -1,8 +1,11 @@
 // Reads one fetched HTML page for the crawl: its links in document order, its title and its
 // description. With page resources on (the default), the links include what the page loads
 // besides its anchors and frames: stylesheets and icons (link href), srcset candidates, media
-// sources and posters, object data, image buttons, and url() and @import in style blocks and
-// style attributes; off, only the eight classic tag/attribute pairs count. A stylesheet of the
+// sources and posters, object data, image buttons, url() and @import in style blocks and
+// style attributes, and the images and sprite sheets of inline SVG (image and use with href or
+// xlink:href); off, only the eight classic tag/attribute pairs count. Links are resolved against
+// the page's first base element with an address, from that element on; a base that cannot hold
+// pages (javascript:, data:) is ignored. A stylesheet of the
 // site is read the same way for its @import and url() targets (ExtractStyleSheetLinks). The walk touches no model, so
 // that the worker thread that fetched the page can make it; the user-interface thread then files what it found
 // (ApplyPageLinks): every link in the site tree with the page as referer (which may queue a header check), each target
@@ -63,7 +66,7 @@ class THTMLLinkExtractor : public THTMLWalk {
   bool InScript = false;  // between a SCRIPT tag and the next /SCRIPT tag
   bool InStyle = false;   // between a STYLE tag and the next /STYLE tag (page resources only)
   const bool PageResources;
-  const TURI BaseURI;     // the page's address; relative links are resolved against it
+  const TURI BaseURI;     // the page's address; the page's base element is resolved against it
   std::string TitleText;  // the title text collected so far
   // Values of the current META tag's attributes; emptied at the beginning of every tag.
   std::string MetaContent;
@@ -77,7 +80,14 @@ class THTMLLinkExtractor : public THTMLWalk {
   void DoAttributeValue() override;
 
  private:
+  // The first base element with an address (one that can hold pages) becomes the base of the
+  // links after it.
+  void TakeBase(std::string_view href);
+
   TPageLinks Found_;
+  TURI LinkBase_;           // what links are resolved against: the page's address or its base
+  bool BaseTaken_ = false;  // a base element with an href was met
+  int SVGDepth_ = 0;        // open svg elements (page resources only)
   std::unordered_set<std::string> Seen_;  // link texts taken already
   const char* StyleStart_ = nullptr;      // first character of the open style block's content
 };

@@ -3,14 +3,76 @@
 #include <algorithm>
 
 #include "Kel/KelStr.h"
+#include "Kel/KelTranslate.h"
 #include "app/SpiderTools.h"
 
-const TListColumn kNodeListColumns[lcCount] = {
-    {"Name", 180, TAlignment::taLeftJustify},        {"Size", 60, TAlignment::taRightJustify},
-    {"Type", 70, TAlignment::taLeftJustify},         {"Local Date", 130, TAlignment::taLeftJustify},
-    {"Remote Date", 130, TAlignment::taLeftJustify}, {"Code", 45, TAlignment::taRightJustify},
-    {"Spelling", 50, TAlignment::taRightJustify},    {"Address", 128, TAlignment::taLeftJustify},
+namespace {
+
+template <class T>
+int Sign(T a, T b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// Cells of the program's figures: empty until the address is answered.
+template <std::string (*Text)(const TSpiderNode&)>
+std::string Answered(const TSpiderNode* node, bool answered) {
+  return node && answered ? Text(*node) : std::string();
+}
+
+// Numbers compare by sign, never by a difference that could overflow.
+template <class T, T TSpiderNode::*Field>
+int ByField(const TListRow&, const TSpiderNode& a, const TListRow&, const TSpiderNode& b) {
+  return Sign(a.*Field, b.*Field);
+}
+
+}  // namespace
+
+// Each column once: what it shows, how it sorts, whether it is exported.
+constexpr TListColumn kNodeListColumns[lcCount] = {
+    {lcName, "Name", 180, TAlignment::taLeftJustify, true, true, nullptr,
+     [](const TListRow& ra, const TSpiderNode&, const TListRow& rb, const TSpiderNode&) {
+       return CompareText(ra.Caption, rb.Caption);
+     }},
+    {lcSize, "Size", 60, TAlignment::taRightJustify, true, false,
+     Answered<[](const TSpiderNode& n) { return SizeText(n.ContentLength); }>,
+     ByField<int32_t, &TSpiderNode::ContentLength>},
+    {lcType, "Type", 70, TAlignment::taLeftJustify, true, true,
+     // Known before the answer; a folder row says what it is.
+     [](const TSpiderNode* node, bool) { return node ? node->ContentType : std::string("File Folder"); },
+     [](const TListRow&, const TSpiderNode& a, const TListRow&, const TSpiderNode& b) {
+       return CompareText(a.ContentType, b.ContentType);
+     }},
+    {lcLocalDate, "Local Date", 130, TAlignment::taLeftJustify, true, false,
+     Answered<[](const TSpiderNode& n) { return DateText(n.LocalDate); }>, ByField<TDateTime, &TSpiderNode::LocalDate>},
+    {lcRemoteDate, "Remote Date", 130, TAlignment::taLeftJustify, true, false,
+     Answered<[](const TSpiderNode& n) { return DateText(n.RemoteDate); }>,
+     ByField<TDateTime, &TSpiderNode::RemoteDate>},
+    {lcCode, "Code", 45, TAlignment::taRightJustify, true, false,
+     Answered<[](const TSpiderNode& n) { return IntToStr(n.ResponseCode); }>,
+     ByField<int32_t, &TSpiderNode::ResponseCode>},
+    {lcSpelling, "Spelling", 50, TAlignment::taRightJustify, true, false,
+     Answered<[](const TSpiderNode& n) { return IntToStr(n.SpellingErrors); }>,
+     ByField<int32_t, &TSpiderNode::SpellingErrors>},
+    {lcAddress, "Address", 128, TAlignment::taLeftJustify, true, true,
+     Answered<[](const TSpiderNode& n) { return n.URLText(); }>,
+     [](const TListRow&, const TSpiderNode& a, const TListRow&, const TSpiderNode& b) {
+       return CompareText(a.URLText(), b.URLText());
+     }},
 };
+
+namespace {
+// A missing entry would leave a zero entry at the end: every id must sit at its own place.
+constexpr bool EveryColumnInPlace() {
+  for (int i = 0; i < lcCount; ++i)
+    if (kNodeListColumns[i].Id != i) return false;
+  return true;
+}
+static_assert(EveryColumnInPlace(), "one entry per column id, entry i for id i");
+}  // namespace
+
+std::string ColumnCaption(const TListColumn& column, const TTranslationStore* store) {
+  return store ? store->Translate(column.Caption, kNodeListColumnSection) : std::string(column.Caption);
+}
 
 TNodeList::~TNodeList() {
   // While the tree lives, its nodes must not keep links to rows that are gone.
@@ -72,27 +134,15 @@ int TNodeList::RowImageIndex(TListRow* row) {
 void TNodeList::FillRow(TListRow* row) {
   if (!row || !row->Entry || row->Filled()) return;
   const TSpiderNode* node = NodeOf(row->Entry);
-  if (!node) {
-    // A folder without a page of its own.
-    row->Cells = {"", "File Folder", "", "", "", "", ""};
-    row->ImageIndex = TreeIconIndex(row->Entry);
-    row->StateIndex = -1;
-    return;
-  }
-  row->ImageIndex = node->TypeIconIndex();
-  row->StateIndex = node->StatusIndex();
-  if (node->ResponseCode > 0 && !IsSpecialScheme(node->URI.Protocol)) {
-    row->Cells = {SizeText(node->ContentLength),
-                  node->ContentType,
-                  DateText(node->LocalDate),
-                  DateText(node->RemoteDate),
-                  IntToStr(node->ResponseCode),
-                  IntToStr(node->SpellingErrors),
-                  node->URLText()};
-  } else {
-    // Not answered (yet), or an address that is never requested.
-    row->Cells = {"", node->ContentType, "", "", "", "", ""};
-  }
+  // A folder without a page of its own gets the folder's icon and no mark.
+  row->ImageIndex = node ? node->TypeIconIndex() : TreeIconIndex(row->Entry);
+  row->StateIndex = node ? node->StatusIndex() : -1;
+  // Not answered (yet), or an address that is never requested: only the type is known.
+  const bool answered = node && node->ResponseCode > 0 && !IsSpecialScheme(node->URI.Protocol);
+  row->Cells.clear();
+  row->Cells.reserve(lcCount - 1);
+  for (const TListColumn& column : NodeListColumns())
+    if (column.Cell) row->Cells.push_back(column.Cell(node, answered));
 }
 
 void TNodeList::FillAllRows() {
@@ -127,49 +177,12 @@ void TNodeList::Sort() {
   EndUpdate();
 }
 
-namespace {
-
-template <class T>
-int Sign(T a, T b) {
-  return a < b ? -1 : (b < a ? 1 : 0);
-}
-
-}  // namespace
-
 int TNodeList::CompareRows(const TListRow& ra, const TListRow& rb, int column, int direction) {
   const TSpiderNode* a = NodeOf(ra.Entry);
   const TSpiderNode* b = NodeOf(rb.Entry);
   int result = 0;
   if (a && b) {
-    // Numbers compare by sign, never by a difference that could overflow.
-    switch (column) {
-      case lcName:
-        result = CompareText(ra.Caption, rb.Caption);
-        break;
-      case lcSize:
-        result = Sign(a->ContentLength, b->ContentLength);
-        break;
-      case lcType:
-        result = CompareText(a->ContentType, b->ContentType);
-        break;
-      case lcLocalDate:
-        result = Sign(a->LocalDate, b->LocalDate);
-        break;
-      case lcRemoteDate:
-        result = Sign(a->RemoteDate, b->RemoteDate);
-        break;
-      case lcCode:
-        result = Sign(a->ResponseCode, b->ResponseCode);
-        break;
-      case lcSpelling:
-        result = Sign(a->SpellingErrors, b->SpellingErrors);
-        break;
-      case lcAddress:
-        result = CompareText(a->URLText(), b->URLText());
-        break;
-      default:
-        break;
-    }
+    if (column >= 0 && column < lcCount) result = kNodeListColumns[column].Compare(ra, *a, rb, *b);
   } else if (a) {
     result = 1;  // rows without a node, the folders, come first
   } else if (b) {
@@ -178,6 +191,14 @@ int TNodeList::CompareRows(const TListRow& ra, const TListRow& rb, int column, i
     result = CompareText(ra.Caption, rb.Caption);
   }
   return result * direction;
+}
+
+bool TNodeList::ColumnIsText(int column) const {
+  return column >= 0 && column < lcCount && kNodeListColumns[column].SiteText;
+}
+
+bool TNodeList::ColumnIsExported(int column) const {
+  return column >= 0 && column < lcCount && kNodeListColumns[column].Exported;
 }
 
 int TNodeList::SelectedCount() const {

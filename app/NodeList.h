@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ class TListRow {
       : Caption(std::move(caption)), Entry(entry), List(list) {}
   std::string Caption;             // the entry's caption when the row was added
   TTreeEntry* Entry;               // never the node directly
-  std::vector<std::string> Cells;  // columns 1..7; empty until the row is filled
+  std::vector<std::string> Cells;  // the columns after the name (column c at c - 1); empty until filled
   int ImageIndex = -1;
   int StateIndex = -1;  // status mark, -1 for none
   bool Selected = false;
@@ -36,13 +37,10 @@ class TNodeListObserver {
   virtual void RowChanged(TListRow* /*row*/, int /*index*/) {}
 };
 
-struct TListColumn {
-  const char* Caption;
-  int Width;  // pixels
-  TAlignment Alignment;
-};
+class TSpiderNode;
+class TTranslationStore;
 
-// The columns of the node list, in order.
+// The columns of the node list, by id; their order on screen is the order of NodeListColumns().
 enum TNodeListColumn : int {
   lcName,
   lcSize,
@@ -54,7 +52,35 @@ enum TNodeListColumn : int {
   lcAddress,
   lcCount
 };
+
+// One column of the node list, as everything that shows, sorts, translates or exports the list
+// reads it. A new column is one entry of the table in NodeList.cpp (and an id above).
+struct TListColumn {
+  TNodeListColumn Id;
+  const char* Caption;  // the header; also the text its translation is looked up by
+  int Width;            // pixels
+  TAlignment Alignment;
+  // Written by the list exports (CSV and HTML table). Their eight columns are fixed: a column
+  // added for the screen is not exported.
+  bool Exported;
+  // The cell holds text from the site (name, type, address) rather than the program's own
+  // figures: CSV keeps such cells from reading as spreadsheet formulas.
+  bool SiteText;
+  // The cell of a row: `node` null for a folder without a page; `answered` false for an address
+  // not answered yet or never requested. Null for the name column, which shows the caption.
+  std::string (*Cell)(const TSpiderNode* node, bool answered);
+  // The sort key: negative when `a` comes first (ascending). Rows without a node never reach it.
+  int (*Compare)(const TListRow& ra, const TSpiderNode& a, const TListRow& rb, const TSpiderNode& b);
+};
+
+// The section of "lang.txt" the column captions are translated in.
+inline constexpr const char* kNodeListColumnSection = "TFormTessaly";
+
+// Every column, in order (the id of entry i is i).
 extern const TListColumn kNodeListColumns[lcCount];
+inline std::span<const TListColumn> NodeListColumns() { return kNodeListColumns; }
+// A column's caption, translated by `store` when there is one.
+std::string ColumnCaption(const TListColumn& column, const TTranslationStore* store);
 
 class TNodeList : public TCustomListItems {
  public:
@@ -114,8 +140,10 @@ class TNodeList : public TCustomListItems {
   const std::string& ItemCaption(int index) const override { return Row(index)->Caption; }
   const std::vector<std::string>& ItemSubItems(int index) const override { return Row(index)->Cells; }
   bool ItemSelected(int index) const override { return Row(index)->Selected; }
-  // Name, type and address come from the site; sizes, dates, codes and counts are the program's.
-  bool ColumnIsText(int column) const override { return column == lcName || column == lcType || column == lcAddress; }
+  // By the column table: name, type and address come from the site; sizes, dates, codes and
+  // counts are the program's. Only the exported columns are written.
+  bool ColumnIsText(int column) const override;
+  bool ColumnIsExported(int column) const override;
 
   void AddObserver(TNodeListObserver* observer);
   void RemoveObserver(TNodeListObserver* observer);

@@ -29,7 +29,11 @@ TSiteSummary SummarizeSite(const TSiteTree& tree) {
 }
 
 std::string SiteReportText(const TSiteSummary& summary) {
-  std::string out = "Site: " + summary.Site + "\n";
+  std::string out;
+  if (summary.Incomplete)
+    out += Format("Incomplete crawl: a limit suspended it with %d request%s left unmade.\n", summary.RequestsLeft,
+                  summary.RequestsLeft == 1 ? "" : "s");
+  out += "Site: " + summary.Site + "\n";
   for (int k = rkAll; k < rkSiteRoot; ++k)
     out += Format("  %-18s %6d\n", kSiteRootCaptions[k], summary.Count(static_cast<TSiteRootKind>(k)));
   if (!summary.Broken.empty()) out += "\nBroken addresses:\n";

@@ -23,6 +23,10 @@ struct TSiteSummary {
   // entries of a container root.
   std::array<int, rkSiteRoot> Counts{};
   std::vector<TBrokenAddress> Broken;  // the broken nodes, in the map's order
+  // A limit suspended the crawl before it was done: the map holds what was found so far, and
+  // RequestsLeft requests were still waiting. Set by whoever ran the crawl.
+  bool Incomplete = false;
+  int RequestsLeft = 0;
 
   int Count(TSiteRootKind kind) const { return Counts.at(static_cast<size_t>(kind)); }
   bool AnyBroken() const { return !Broken.empty(); }
@@ -32,7 +36,9 @@ struct TSiteSummary {
 // counts nothing.
 TSiteSummary SummarizeSite(const TSiteTree& tree);
 
-// The report: "Site: " and the site's address, one line per category with its caption and
+// The report: for an incomplete crawl first a line saying so with the number of requests left
+// ("Incomplete crawl: a limit suspended it with 12 requests left unmade."), then
+// "Site: " and the site's address, one line per category with its caption and
 // count, then, when any address is broken, "Broken addresses:" and for each its code and
 // address, its answer on one line, and a "from" line per referring page.
 std::string SiteReportText(const TSiteSummary& summary);

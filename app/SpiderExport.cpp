@@ -367,24 +367,22 @@ void ExportListHTMLTable(TLineSink& lines, TNodeList& list) {
   lines.Add("</STYLE>");
   lines.Add("<TABLE width=100% border=0 cellPadding=2 cellSpacing=0>");
   lines.Add("<TR bgColor=buttonface>");
-  for (const TListColumn& column : kNodeListColumns)
-    lines.Add(std::string("<TD align=") + AlignmentName(column.Alignment) + " style=\"border:outset;border-width:2\">" +
-              column.Caption + "</TD>");
+  for (const TListColumn& column : NodeListColumns())
+    if (column.Exported)
+      lines.Add(std::string("<TD align=") + AlignmentName(column.Alignment) +
+                " style=\"border:outset;border-width:2\">" + column.Caption + "</TD>");
   lines.Add("</TR>");
-  auto align = [](size_t column) {
-    return AlignmentName(column < std::size(kNodeListColumns) ? kNodeListColumns[column].Alignment
-                                                              : TAlignment::taLeftJustify);
+  auto cell = [&lines](int column, const std::string& text) {
+    if (column < lcCount && kNodeListColumns[column].Exported)
+      lines.Add(std::string("<TD align=") + AlignmentName(kNodeListColumns[column].Alignment) + ">" + text + "</TD>");
   };
   for (const auto& row : list.Rows()) {
     if (!row->Selected) continue;
     lines.Add("<TR>");
     const std::string address = row->Entry ? TreeNodeURL(row->Entry) : std::string();
     const std::string caption = EscapeHTMLText(row->Caption);
-    const std::string link =
-        address.empty() ? caption : "<A href=\"" + EscapeHTMLAttribute(address) + "\">" + caption + "</A>";
-    lines.Add(std::string("<TD align=") + align(0) + ">" + link + "</TD>");
-    for (size_t i = 0; i < row->Cells.size(); ++i)
-      lines.Add(std::string("<TD align=") + align(i + 1) + ">" + EscapeHTMLText(row->Cells[i]) + "</TD>");
+    cell(lcName, address.empty() ? caption : "<A href=\"" + EscapeHTMLAttribute(address) + "\">" + caption + "</A>");
+    for (size_t i = 0; i < row->Cells.size(); ++i) cell(static_cast<int>(i) + 1, EscapeHTMLText(row->Cells[i]));
     lines.Add("</TR>");
   }
   lines.Add("</TABLE>");
@@ -462,15 +460,6 @@ std::optional<std::string> SaveIntoTemplate(platform::Services& services, const 
   return file;
 }
 
-std::optional<std::string> SaveIntoTemplate(platform::Services& services,
-                                            const std::function<void(TLineSink&)>& generate, const std::string& filter,
-                                            const std::string& defaultExt) {
-  auto file = AskOf(services).PromptSaveFile(std::string(), filter, defaultExt);
-  if (!file) return std::nullopt;
-  WriteIntoTemplate(*file, generate);
-  return file;
-}
-
 bool CopyAppFile(platform::Services& services, const std::string& source, const std::string& target) {
   std::error_code ec;
   const std::string from = AppFolderFile(services, source);
@@ -492,73 +481,101 @@ TExportMenuState ExportMenuState(const TSiteTree& tree, const TTreeEntry* select
 
 bool CanExportListSelection(const TNodeList& list) { return list.SelectedCount() > 0; }
 
+// --- Writers ------------------------------------------------------------------------------
+
+void WriteHTMLListFile(const std::string& fileName, const TTreeEntry* root) {
+  KelAssert(root, "an export needs its root");
+  WriteIntoTemplate(fileName, [&](TLineSink& lines) { ExportHTMLTable(lines, root, 0); });
+}
+
+void WriteDHTMLTreeFile(platform::Services& services, const std::string& fileName, const TTreeEntry* root) {
+  KelAssert(root, "an export needs its root");
+  WriteIntoTemplate(fileName, [&](TLineSink& lines) { ExportDHTMLTree(lines, root, 0); });
+  CopyTreeImages(services, fileName);
+}
+
+void WriteDHTMLTreeFramedFile(platform::Services& services, const std::string& fileName, const TTreeEntry* root) {
+  WriteDHTMLTreeFile(services, fileName, root);
+  // The named file becomes the tree page; the name gets the frameset.
+  const std::string treeFile = TreeFileNameOf(fileName);
+  std::error_code ec;
+  std::filesystem::remove(treeFile, ec);
+  std::filesystem::rename(fileName, treeFile, ec);
+  if (ec) throw EError(Format("Cannot create file \"%s\". %s", treeFile.c_str(), ec.message().c_str()));
+  SaveTextToFile(fileName, JoinLines(FramesetLines(FileNameOf(treeFile), TreeNodeURL(root))));
+}
+
+void WriteXMLFile(const std::string& fileName, const TTreeEntry* root) {
+  KelAssert(root, "an export needs its root");
+  WriteLinesToFile(fileName, [&](TLineSink& lines) { ExportXML(lines, root, 0); });
+}
+
+void WriteTXTFile(const std::string& fileName, const TTreeEntry* root) {
+  KelAssert(root, "an export needs its root");
+  WriteLinesToFile(fileName, [&](TLineSink& lines) { ExportTXT(lines, root, 0); });
+}
+
+void WriteListHTMLTableFile(const std::string& fileName, TNodeList& list) {
+  list.FillAllRows();
+  WriteLinesToFile(fileName, [&](TLineSink& lines) { ExportListHTMLTable(lines, list); });
+}
+
+void WriteListCSVFile(const std::string& fileName, TNodeList& list, TItemStates states) {
+  list.FillAllRows();
+  ExportListViewCSV(list, fileName, states);
+}
+
+// --- Commands ------------------------------------------------------------------------------
+
+namespace {
+
+// Asks for the file with `filter` and `ext`, then writes it with `write`, then opens it in the
+// browser when `open`. False when the user cancelled.
+bool SaveAs(platform::Services& services, const char* filter, const char* ext, bool open,
+            const std::function<void(const std::string&)>& write) {
+  const auto file = PromptSaveFile(services, filter, ext);
+  if (!file) return false;
+  write(*file);
+  if (open) OpenInBrowser(services, *file);
+  return true;
+}
+
+}  // namespace
+
 bool ExportAsHTMLList(platform::Services& services, const TTreeEntry* root) {
   KelAssert(root, "an export needs its root");
-  const auto file = SaveIntoTemplate(
-      services, [&](TLineSink& lines) { ExportHTMLTable(lines, root, 0); }, kHTMLFilter, "htm");
-  if (!file) return false;
-  OpenInBrowser(services, *file);
-  return true;
+  return SaveAs(services, kHTMLFilter, "htm", true, [&](const std::string& f) { WriteHTMLListFile(f, root); });
 }
 
 bool ExportAsDHTMLTree(platform::Services& services, const TTreeEntry* root) {
   KelAssert(root, "an export needs its root");
-  const auto file = SaveIntoTemplate(
-      services, [&](TLineSink& lines) { ExportDHTMLTree(lines, root, 0); }, kHTMLFilter, "htm");
-  if (!file) return false;
-  CopyTreeImages(services, *file);
-  OpenInBrowser(services, *file);
-  return true;
+  return SaveAs(services, kHTMLFilter, "htm", true,
+                [&](const std::string& f) { WriteDHTMLTreeFile(services, f, root); });
 }
 
 bool ExportAsDHTMLTreeFramed(platform::Services& services, const TTreeEntry* root) {
   KelAssert(root, "an export needs its root");
-  const auto file = SaveIntoTemplate(
-      services, [&](TLineSink& lines) { ExportDHTMLTree(lines, root, 0); }, kHTMLFilter, "htm");
-  if (!file) return false;
-  CopyTreeImages(services, *file);
-  // The chosen file becomes the tree page; the chosen name gets the frameset.
-  const std::string treeFile = TreeFileNameOf(*file);
-  std::error_code ec;
-  std::filesystem::remove(treeFile, ec);
-  std::filesystem::rename(*file, treeFile, ec);
-  if (ec) throw EError(Format("Cannot create file \"%s\". %s", treeFile.c_str(), ec.message().c_str()));
-  SaveTextToFile(*file, JoinLines(FramesetLines(FileNameOf(treeFile), TreeNodeURL(root))));
-  OpenInBrowser(services, *file);
-  return true;
+  return SaveAs(services, kHTMLFilter, "htm", true,
+                [&](const std::string& f) { WriteDHTMLTreeFramedFile(services, f, root); });
 }
 
 bool ExportAsXMLFile(platform::Services& services, const TTreeEntry* root) {
   KelAssert(root, "an export needs its root");
-  const auto file = PromptSaveFile(services, kXMLFilter, "xml");
-  if (!file) return false;
-  WriteLinesToFile(*file, [&](TLineSink& lines) { ExportXML(lines, root, 0); });
-  OpenInBrowser(services, *file);
-  return true;
+  return SaveAs(services, kXMLFilter, "xml", true, [&](const std::string& f) { WriteXMLFile(f, root); });
 }
 
 bool ExportFolderAsTXTFile(platform::Services& services, const TTreeEntry* root) {
   KelAssert(root, "an export needs its root");
-  const auto file = PromptSaveFile(services, kTXTFilter, "txt");
-  if (!file) return false;
-  WriteLinesToFile(*file, [&](TLineSink& lines) { ExportTXT(lines, root, 0); });
-  OpenInBrowser(services, *file);
-  return true;
+  return SaveAs(services, kTXTFilter, "txt", true, [&](const std::string& f) { WriteTXTFile(f, root); });
 }
 
 bool ExportListAsHTMLTable(platform::Services& services, TNodeList& list) {
   list.FillAllRows();
-  const auto file = PromptSaveFile(services, kHTMLFilter, "htm");
-  if (!file) return false;
-  WriteLinesToFile(*file, [&](TLineSink& lines) { ExportListHTMLTable(lines, list); });
-  OpenInBrowser(services, *file);
-  return true;
+  return SaveAs(services, kHTMLFilter, "htm", true, [&](const std::string& f) { WriteListHTMLTableFile(f, list); });
 }
 
 bool ExportListAsCSVFile(platform::Services& services, TNodeList& list, TItemStates states) {
   list.FillAllRows();
-  const auto file = PromptSaveFile(services, kCSVFilter, "csv");
-  if (!file) return false;
-  ExportListViewCSV(list, *file, states);
-  return true;
+  return SaveAs(services, kCSVFilter, "csv", false,
+                [&](const std::string& f) { WriteListCSVFile(f, list, states); });
 }

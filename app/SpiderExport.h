@@ -87,17 +87,30 @@ void WriteLinesToFile(const std::string& fileName, const std::function<void(TLin
 // Returns the chosen file, or none when the user cancelled (nothing is written).
 std::optional<std::string> SaveIntoTemplate(platform::Services& services, const std::string& block,
                                             const std::string& filter, const std::string& defaultExt);
-// The same with the block's lines made by `generate` while the file is written.
-std::optional<std::string> SaveIntoTemplate(platform::Services& services,
-                                            const std::function<void(TLineSink&)>& generate, const std::string& filter,
-                                            const std::string& defaultExt);
 // Copies the program's file `source` next to `target` under the source's file name. An existing
 // file there is kept; returns whether the copy was made.
 bool CopyAppFile(platform::Services& services, const std::string& source, const std::string& target);
 // "treeview_" in front of the file name: "/x/map.htm" gives "/x/treeview_map.htm".
 std::string TreeFileNameOf(const std::string& fileName);
 
-// --- Commands ------------------------------------------------------------------------------
+// --- Writers: each export into the named file, asking nothing ---------------------------------
+//
+// The commands below and the crawl engine (app/CrawlEngine.h) both write through these.
+
+// The branch's pages as an HTML table, merged into the file.
+void WriteHTMLListFile(const std::string& fileName, const TTreeEntry* root);
+// The branch as a DHTML tree, merged into the file; the tree images copied beside it.
+void WriteDHTMLTreeFile(platform::Services& services, const std::string& fileName, const TTreeEntry* root);
+// The same tree in "treeview_" + the file's name, and the file a two-frame page.
+void WriteDHTMLTreeFramedFile(platform::Services& services, const std::string& fileName, const TTreeEntry* root);
+void WriteXMLFile(const std::string& fileName, const TTreeEntry* root);
+void WriteTXTFile(const std::string& fileName, const TTreeEntry* root);
+// The list's selected rows as an HTML table; every row is filled first.
+void WriteListHTMLTableFile(const std::string& fileName, TNodeList& list);
+// The list's rows (all: isNone, or the selected ones) as CSV; every row is filled first.
+void WriteListCSVFile(const std::string& fileName, TNodeList& list, TItemStates states);
+
+// --- Commands: ask for the file, then write it through a writer ------------------------------
 
 // The Export menu's enabling rules.
 struct TExportMenuState {

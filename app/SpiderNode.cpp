@@ -17,9 +17,15 @@ TSpiderNode::TSpiderNode(TSiteMap& map, const TURI* uri, TTreeEntry* treeNode, i
   }
 }
 
+const char* const kRedirectLoopText = "Redirect loop";
+const char* const kTooManyRedirectsText = "Too many redirects";
+
 void TSpiderNode::RecordResponse(const THTTPResponse& response) {
-  ResponseCode = response.ResponseCode();
-  ResponseText = response.ResponseText;
+  const int32_t code = response.ResponseCode();
+  // Another check of a redirect already found to loop answers the same: the finding stays.
+  const bool keepFailure = IsRedirectFailure() && code == ResponseCode && response.Location == Location;
+  ResponseCode = code;
+  if (!keepFailure) ResponseText = response.ResponseText;
   ContentLength = response.ContentLength;
   ContentType = response.ContentType;
   RemoteDate = response.Date;
@@ -45,8 +51,14 @@ void TSpiderNode::RefreshIcon() {
   if (TreeNode && TreeNode->Tree) TreeNode->Tree->RefreshEntry(TreeNode);
 }
 
-bool TSpiderNode::IsRedirected() const { return ResponseCode == 301 || ResponseCode == 302; }
-bool TSpiderNode::IsBroken() const { return !IsRedirected() && ResponseCode != 0 && ResponseCode != 200; }
+bool TSpiderNode::IsRedirectFailure() const {
+  return (ResponseCode == 301 || ResponseCode == 302) &&
+         (ResponseText == kRedirectLoopText || ResponseText == kTooManyRedirectsText);
+}
+bool TSpiderNode::IsRedirected() const { return (ResponseCode == 301 || ResponseCode == 302) && !IsRedirectFailure(); }
+bool TSpiderNode::IsBroken() const {
+  return IsRedirectFailure() || (!IsRedirected() && ResponseCode != 0 && ResponseCode != 200);
+}
 bool TSpiderNode::IsHTML() const { return ContainsText(ContentType, "text/html"); }
 bool TSpiderNode::IsImage() const { return ContainsText(ContentType, "image"); }
 bool TSpiderNode::IsAudio() const { return ContainsText(ContentType, "audio"); }

@@ -47,6 +47,10 @@ enum TIconIndex : int {
   iiAudio = 18,
 };
 
+// The answer texts of a redirect that never reaches a page.
+extern const char* const kRedirectLoopText;      // "Redirect loop"
+extern const char* const kTooManyRedirectsText;  // "Too many redirects"
+
 class TSpiderNode {
  public:
   // Nodes are created by TSiteMap::CreateNode only.
@@ -78,7 +82,8 @@ class TSpiderNode {
   // Position in the site map's node list: the node's number in project files.
   int Index() const { return Index_; }
 
-  // Copies the answer of one request; sets the map's Modified.
+  // Copies the answer of one request; sets the map's Modified. A redirect failure stays marked
+  // when the same redirect is answered again.
   void RecordResponse(const THTTPResponse& response);
   void AddToLinks(TSpiderNode* target);
   void AddToReferers(TSpiderNode* source);
@@ -114,6 +119,9 @@ class TSpiderNode {
   // `refresh`: then refresh the node's icon and row.
   bool EnsureLocalCopy(TFormHTTPCopy& dialog, bool refresh);
 
+  // A 301 or 302 answer whose chain of redirects never reaches a page (ResponseText
+  // "Redirect loop" or "Too many redirects"): broken, not redirected.
+  bool IsRedirectFailure() const;
   bool IsRedirected() const;
   bool IsBroken() const;
   bool IsHTML() const;

@@ -271,7 +271,28 @@ TTreeEntry* TSiteTree::InsertURL(TURI& uri, TURI* referer, bool check) {
   return node;
 }
 
+namespace {
+
+// A "data:" address holds its content, often kilobytes of it: it is filed and shown by its first
+// characters only, kDataAddressShown of them in all, the last three "...". A shortened address
+// reads back as itself, so a saved project files it in the same entry again.
+constexpr size_t kDataAddressShown = 64;
+
+void ShortenDataAddress(TURI& uri) {
+  if (!SameText(uri.Protocol, "data")) return;
+  const size_t room = kDataAddressShown - std::min(kDataAddressShown - 3, uri.Protocol.size() + 1);
+  if (uri.Document.size() <= room) return;
+  size_t keep = room - 3;
+  // Never cut through a character of several bytes.
+  while (keep > 0 && (static_cast<unsigned char>(uri.Document[keep]) & 0xC0) == 0x80) --keep;
+  uri.Document.resize(keep);
+  uri.Document += "...";
+}
+
+}  // namespace
+
 TTreeEntry* TSiteTree::InsertSpecialURL(TURI& uri, TTreeEntry* root) {
+  ShortenDataAddress(uri);
   TTreeEntry* node = FindOrAddPath(root, URLText(uri), "");
   KelAssert(node, "a special address always has a tree entry");
   if (!HasNode(node)) {

@@ -134,6 +134,9 @@ class TSiteTree {
   // Files an address in the tree; creates its spider node when new and queues its header check.
   // Changes `uri` (bookmark and default port emptied, text normalised) and `referer` likewise.
   TTreeEntry* InsertURL(TURI& uri, TURI* referer, bool check);
+  // Files a special address (mail, script, news, data, tel, ... : no request is ever made) under
+  // `root`, answered 200 with its scheme as content type. A "data:" address longer than 64
+  // characters is cut to 61 and "...".
   TTreeEntry* InsertSpecialURL(TURI& uri, TTreeEntry* root);
   // The entry InsertURL would file `uri` under, when it exists; changes nothing.
   TTreeEntry* FindURL(const TURI& uri) const;

@@ -55,6 +55,7 @@ void TFormHTTPSettings::DefaultsFromSystem(platform::Network& network) {
   if (EditServer.Text.empty()) EditServer.Text = system.Host;
   // The port field is a number: "0" (or nothing readable as a number) means not set.
   if (StrToIntDef(EditPort.Text, 0) == 0 && !system.Port.empty()) EditPort.Text = system.Port;
+  if (EditNoProxy.Text.empty()) EditNoProxy.Text = query([&] { return network.NoProxyList(); });
   Changed();
 }
 
@@ -65,6 +66,7 @@ void TFormHTTPSettings::Changed() {
   v.Username = EditUsername.Text;
   v.Password = EditPassword.Text;
   v.BasicAuth = EditBasicAuth.Checked;
+  v.NoProxy = EditNoProxy.Text;
   v.Timeout = EditTimeout.Text;
   v.MaxPageSize = EditMaxPageSize.Text;
   v.MaxAddresses = EditMaxAddresses.Text;
@@ -79,6 +81,7 @@ void TFormHTTPSettings::SetValues(const THTTPSettingsValues& values) {
   EditUsername.Text = values.Username;
   EditPassword.Text = values.Password;
   EditBasicAuth.Checked = values.BasicAuth;
+  EditNoProxy.Text = values.NoProxy;
   EditTimeout.Text = values.Timeout;
   EditMaxPageSize.Text = values.MaxPageSize;
   EditMaxAddresses.Text = values.MaxAddresses;
@@ -102,6 +105,7 @@ std::vector<TControlBinding> TFormHTTPSettings::Controls() {
       TControlBinding::Text("EditMaxPageSize", EditMaxPageSize.Text),
       TControlBinding::Text("EditMaxAddresses", EditMaxAddresses.Text),
       TControlBinding::Text("EditMaxQueue", EditMaxQueue.Text),
+      TControlBinding::Text("EditNoProxy", EditNoProxy.Text),
   };
 }
 
@@ -127,6 +131,7 @@ void TFormHTTPSettings::ApplyTo(TProxyParams& params) const {
   params.ProxyUsername = v.Username;
   params.ProxyPassword = v.Password;
   params.BasicAuthentication = v.BasicAuth;
+  params.NoProxy = v.NoProxy;
 }
 
 TTransferLimits TFormHTTPSettings::Limits() const {

@@ -32,6 +32,9 @@ struct THTTPSettingsValues {
   std::string Username;    // EditUsername.Text
   std::string Password;    // EditPassword.Text
   bool BasicAuth = false;  // EditBasicAuth.Checked
+  // EditNoProxy.Text: the hosts reached without the proxy, as a no_proxy list
+  // ("localhost, .intra, 10.0.0.0/8, host:8080"); loopback is always reached directly.
+  std::string NoProxy;
   // EditTimeout.Text: seconds a crawl request's whole answer may take, and a download may wait
   // for data. Anything but a positive number gives the default, 60.
   std::string Timeout = "60";
@@ -53,7 +56,8 @@ class TFormHTTPSettings {
   static constexpr const char* kCaption = "HTTP Settings";
 
   // Creation: restores the controls from `settings` ("Settings.ini"), then fills the empty ones
-  // from the system's proxy (`network` may be null: no system proxy).
+  // from the system's proxy and its list of hosts without it (`network` may be null: no system
+  // proxy).
   TFormHTTPSettings(TIniFile& settings, platform::Network* network);
   TFormHTTPSettings(const TFormHTTPSettings&) = delete;
   TFormHTTPSettings& operator=(const TFormHTTPSettings&) = delete;
@@ -71,6 +75,7 @@ class TFormHTTPSettings {
   TEdit EditUsername;
   TEdit EditPassword;
   TCheckBox EditBasicAuth;
+  TEdit EditNoProxy;
   TEdit EditTimeout{"60"};
   TEdit EditMaxPageSize{"33554432"};
   TEdit EditMaxAddresses{"4000"};

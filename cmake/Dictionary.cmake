@@ -44,5 +44,3 @@ add_custom_command(
   COMMENT "Making the spelling dictionary english.txt"
   VERBATIM)
 add_custom_target(tessaly_dictionary ALL DEPENDS ${TESSALY_DICTIONARY})
-# Whatever links the core (the programs, the tests, the benchmarks) finds the dictionary beside it.
-add_dependencies(tessaly_app tessaly_dictionary)

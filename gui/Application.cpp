@@ -25,9 +25,10 @@ void PrepareApplication() {
 void SetupApplication(QApplication& application) {
   InitResources();
   QApplication::setApplicationName(QStringLiteral("tessaly"));
-  QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+  // No application display name: Qt would append it to every window title, and the titles are
+  // exactly the program's own ("Quorlix Tessaly - [untitled.tly]").
   QApplication::setOrganizationName(QStringLiteral("Quorlix"));
-  QApplication::setDesktopFileName(QStringLiteral("tessaly"));
+  QApplication::setDesktopFileName(QStringLiteral("com.quorlix.Tessaly"));
   QApplication::setWindowIcon(ApplicationIcon());
   (void)application;
 }

@@ -95,4 +95,14 @@ void TFormHTTPClientView::ShowWindow() {
   raise();
 }
 
+void TFormHTTPClientView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  emit VisibilityChanged(true);
+}
+
+void TFormHTTPClientView::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  emit VisibilityChanged(false);
+}
+
 }  // namespace gui

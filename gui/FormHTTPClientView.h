@@ -33,6 +33,14 @@ class TFormHTTPClientView : public QWidget {
   QPushButton* ButtonSuspend;
   QPushButton* ButtonTerminate;
 
+ signals:
+  // The window was shown or hidden (its close box too): the Status button follows it.
+  void VisibilityChanged(bool visible);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
  private:
   TFormHTTPClient& Pool_;
   platform::Services& Services_;

@@ -33,12 +33,18 @@ TFormHTTPSettingsView::TFormHTTPSettingsView(TFormHTTPSettings& settings, QWidge
   EditPassword = Name(new QLineEdit(page), "EditPassword", "Password:");
   EditPassword->setEchoMode(QLineEdit::Password);
   EditBasicAuth = Name(new QCheckBox(tr("Basic Authentication"), page), "EditBasicAuth", "Basic Authentication");
+  EditNoProxy = Name(new QLineEdit(page), "EditNoProxy", "No proxy for:");
+  EditNoProxy->setPlaceholderText(tr("localhost, .intranet.example, 10.0.0.0/8"));
+  EditNoProxy->setToolTip(tr("Hosts reached without the proxy, separated by commas: a name stands for itself and "
+                             "every name below it, an address or block of addresses may be given, a port after "
+                             "\":\", \"*\" for every host. Loopback is always reached directly."));
   auto* form = new QFormLayout(page);
   form->addRow(tr("Server:"), EditServer);
   form->addRow(tr("Port:"), EditPort);
   form->addRow(tr("Username:"), EditUsername);
   form->addRow(tr("Password:"), EditPassword);
   form->addRow(QString(), EditBasicAuth);
+  form->addRow(tr("No proxy for:"), EditNoProxy);
 
   // The limits that keep a hostile or broken server from holding the crawl or its memory.
   auto* limits = Name(new QWidget(PageControl), "TSLimits", "Limits");
@@ -78,7 +84,7 @@ TFormHTTPSettingsView::TFormHTTPSettingsView(TFormHTTPSettings& settings, QWidge
   AddOKCancel(this, PageControl, ButtonOK, ButtonCancel);
   resize(380, sizeHint().height());
   // Every edit reaches the clients at once, as the values the workers read.
-  for (QLineEdit* e : {EditServer, EditUsername, EditPassword})
+  for (QLineEdit* e : {EditServer, EditUsername, EditPassword, EditNoProxy})
     connect(e, &QLineEdit::textEdited, this, &TFormHTTPSettingsView::TakeValues);
   connect(EditPort, &QSpinBox::valueChanged, this, &TFormHTTPSettingsView::TakeValues);
   connect(EditBasicAuth, &QCheckBox::toggled, this, &TFormHTTPSettingsView::TakeValues);
@@ -120,6 +126,7 @@ void TFormHTTPSettingsView::ShowValues() {
   EditUsername->setText(QString::fromStdString(Settings.EditUsername.Text));
   EditPassword->setText(QString::fromStdString(Settings.EditPassword.Text));
   EditBasicAuth->setChecked(Settings.EditBasicAuth.Checked);
+  EditNoProxy->setText(QString::fromStdString(Settings.EditNoProxy.Text));
   EditTimeout->setValue(Shown(Settings.EditTimeout.Text, 60, 1));
   EditMaxPageSize->setValue(Shown(Settings.EditMaxPageSize.Text, 32, kMiB));
   EditMaxAddresses->setValue(Settings.MaxAddresses());
@@ -132,6 +139,7 @@ void TFormHTTPSettingsView::TakeValues() {
   Settings.EditUsername.Text = EditUsername->text().toStdString();
   Settings.EditPassword.Text = EditPassword->text().toStdString();
   Settings.EditBasicAuth.Checked = EditBasicAuth->isChecked();
+  Settings.EditNoProxy.Text = EditNoProxy->text().toStdString();
   Settings.EditTimeout.Text = Taken(Settings.EditTimeout.Text, EditTimeout, 60, 1);
   Settings.EditMaxPageSize.Text = Taken(Settings.EditMaxPageSize.Text, EditMaxPageSize, 32, kMiB);
   // A stored text the box shows as it is stays as it is (opening and closing changes nothing).

@@ -34,6 +34,7 @@ class TFormHTTPSettingsView : public QDialog {
   QLineEdit* EditUsername;
   QLineEdit* EditPassword;
   QCheckBox* EditBasicAuth;
+  QLineEdit* EditNoProxy;  // hosts reached without the proxy
   QDoubleSpinBox* EditTimeout;      // seconds
   QDoubleSpinBox* EditMaxPageSize;  // MiB
   QSpinBox* EditMaxAddresses;       // "Largest site (addresses)", 0: no limit

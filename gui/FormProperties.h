@@ -45,6 +45,9 @@ class TFormProperties : public QDialog {
   QMenu* PMReferers;
   QAction *LVOpen, *LVOpeninNewWindow, *LVEdit, *LVSpelling;
 
+  // Escape and the close box end the dialog as Close does: with OK.
+  void reject() override { accept(); }
+
  private:
   void Run(const std::function<void()>& command);
   Hooks Hooks_;

@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QToolBar>
@@ -105,6 +106,10 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   PanelWebBrowser = new TPreviewPanel(options.WebEngine, this);
   BuildWidgets();
   FormHTTPClient = new TFormHTTPClientView(App.Pool, App.Services, this);
+  connect(FormHTTPClient, &TFormHTTPClientView::VisibilityChanged, this, [this](bool visible) {
+    Menu->TBStatus->setChecked(visible);
+    Menu->MIConnectionStatus->setChecked(visible);
+  });
   Popups = new TContextMenus(this);
   TFormProperties::Hooks hooks;
   hooks.Preview = [this](TSpiderNode* n, bool newWindow) { App.Main.PreviewNode(n, newWindow, true); };
@@ -394,7 +399,31 @@ void TFormTessalyView::ConnectCommands() {
   // The address bar.
   connect(edit, &QLineEdit::textEdited, this, &TFormTessalyView::AddressEdited);
   connect(EditURL, &QComboBox::activated, this, [this] { AddressEdited(EditURL->currentText()); });
-  edit->installEventFilter(this);  // Enter presses Start
+  // The standard keys of a desktop program. Each runs its menu item as a click would (its
+  // enabling rule computed first); the menus show the keys.
+  const std::pair<QAction*, QKeySequence> keys[] = {
+      {m.MINew, QKeySequence::New},       {m.MIOpen, QKeySequence::Open},
+      {m.MIExit, QKeySequence(QStringLiteral("Ctrl+Q"))},     {m.MIRefresh, QKeySequence(Qt::Key_F5)},
+      {m.MIBack, QKeySequence::Back},     {m.MIForward, QKeySequence::Forward},
+  };
+  for (const auto& [item, key] : keys) {
+    item->setShortcut(key);
+    item->setShortcutContext(Qt::WidgetShortcut);  // the window's shortcut below acts
+    auto* shortcut = new QShortcut(key, this);
+    shortcut->setObjectName(item->objectName() + QStringLiteral("Key"));
+    connect(shortcut, &QShortcut::activated, this, [item] { InvokeMenuItem(item); });
+  }
+  // Escape stops a running crawl.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setObjectName(QStringLiteral("StopKey"));
+  connect(escape, &QShortcut::activated, this, [this, &main] {
+    if (main.ButtonSpiderStops) PressButton(ButtonSpider);
+  });
+
+  // Enter presses Start, whether the combo box (it hands keys to its line edit without asking
+  // the filters) or its line edit has the focus.
+  EditURL->installEventFilter(this);
+  edit->installEventFilter(this);
   connect(ButtonSpider, &QPushButton::clicked, this, [this, &main] { Command([&main] { main.ButtonSpiderPress(); }); });
   connect(ButtonBrowse, &QPushButton::clicked, this, [this, &main] {
     Command([this, &main] {
@@ -832,7 +861,7 @@ void TFormTessalyView::changeEvent(QEvent* event) {
 
 bool TFormTessalyView::eventFilter(QObject* watched, QEvent* event) {
   // Enter in the address box is swallowed and presses Start.
-  if (watched == EditURL->lineEdit() && event->type() == QEvent::KeyPress) {
+  if ((watched == EditURL || watched == EditURL->lineEdit()) && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       PressButton(ButtonSpider);

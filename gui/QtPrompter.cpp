@@ -1,8 +1,11 @@
 #include "gui/QtPrompter.h"
+#include "gui/Translator.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QSortFilterProxyModel>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -28,6 +31,36 @@ QString QtFilterOf(const std::string& filter) {
     description.remove(trailing);
     out << QStringLiteral("%1 (%2)").arg(description, patterns);
   }
+  return out.join(QStringLiteral(";;"));
+}
+
+// The programs filter ("*.exe" names programs on the system the filter texts come from): here a
+// program is any file with the execute bit, which no name pattern can say. The dialog lists only
+// folders and executable files while that filter is chosen.
+const QString kProgramsFilter = QStringLiteral("Programs (*)");
+
+class ExecutableFilter : public QSortFilterProxyModel {
+ public:
+  bool Active = true;
+
+ protected:
+  bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+    if (!Active) return true;
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (!files) return true;
+    const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+    return info.isDir() || (info.isFile() && info.isExecutable());
+  }
+};
+
+// The Qt filter text of `filter`, with the programs filter of this system in place of "*.exe".
+QString OpenFilterOf(const std::string& filter, bool& programs) {
+  QString text = QtFilterOf(filter);
+  const QStringList list = text.split(QStringLiteral(";;"));
+  programs = !list.isEmpty() && list.first().endsWith(QStringLiteral("(*.exe)"), Qt::CaseInsensitive);
+  if (!programs) return text;
+  QStringList out = list;
+  out.first() = kProgramsFilter;
   return out.join(QStringLiteral(";;"));
 }
 
@@ -65,7 +98,7 @@ namespace {
 
 QMessageBox::StandardButton Box(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
                                 QMessageBox::StandardButtons buttons, QMessageBox::StandardButton standard) {
-  QMessageBox box(icon, QString::fromUtf8(kApplicationTitle), MessageText(text), buttons, parent);
+  QMessageBox box(icon, ApplicationTitle(), MessageText(text), buttons, parent);
   box.setObjectName(QStringLiteral("MessageBox"));
   box.setDefaultButton(standard);
   return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -106,9 +139,20 @@ std::optional<std::string> QtPrompter::PromptOpenFile(const std::string& name, c
                                                       const std::string& defaultExt) {
   const StartName start = StartNameOf(name);
   if (!start.Folder.isEmpty()) OpenFolder_ = start.Folder;
-  QFileDialog dialog(Parent_, QString(), OpenFolder_.isEmpty() ? QDir::currentPath() : OpenFolder_,
-                     QtFilterOf(filter.empty() ? "All Files (*.*)|*.*|" : filter));
+  bool programs = false;
+  const QString filters = OpenFilterOf(filter.empty() ? "All Files (*.*)|*.*|" : filter, programs);
+  QFileDialog dialog(Parent_, QString(), OpenFolder_.isEmpty() ? QDir::currentPath() : OpenFolder_, filters);
   dialog.setObjectName(QStringLiteral("OpenDialog"));
+  if (programs) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* executables = new ExecutableFilter;
+    executables->setObjectName(QStringLiteral("ExecutableFilter"));
+    dialog.setProxyModel(executables);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [executables](const QString& chosen) {
+      executables->Active = chosen == kProgramsFilter;
+      executables->invalidate();
+    });
+  }
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setDefaultSuffix(QString::fromStdString(defaultExt));

@@ -1,6 +1,7 @@
 #include "gui/QtServices.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QProcess>
 #include <QUrl>
 
@@ -24,7 +25,9 @@ void QtBrowser::Show(const std::string& target) {
 }
 
 bool QtLauncher::OpenWith(const std::string& program, const std::string& file) {
-  return QProcess::startDetached(QString::fromStdString(program), {QString::fromStdString(file)});
+  // The tool starts in its own folder, as it would from a file manager.
+  const QString tool = QString::fromStdString(program);
+  return QProcess::startDetached(tool, {QString::fromStdString(file)}, QFileInfo(tool).absolutePath());
 }
 
 bool QtLauncher::EditDocument(const std::string& file) {

@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QWidget>
 
+#include "Kel/KelDialogs.h"
 #include "Kel/KelTranslate.h"
 
 namespace gui {
@@ -91,10 +92,20 @@ void TranslateComponent(QObject* root, const TTranslationStore& store) {
   TranslateTree(root, store);
 }
 
+namespace {
+QString& TranslatedTitle() {
+  static QString title;
+  return title;
+}
+}  // namespace
+
+QString ApplicationTitle() {
+  return TranslatedTitle().isEmpty() ? QString::fromUtf8(kApplicationTitle) : TranslatedTitle();
+}
+
 void TranslateApplication(const TTranslationStore& store) {
   if (store.Empty()) return;
-  const QString title = QApplication::applicationDisplayName();
-  QApplication::setApplicationDisplayName(QString::fromStdString(store.Translate(title.toStdString(), "Application")));
+  TranslatedTitle() = QString::fromStdString(store.Translate(kApplicationTitle, "Application"));
   for (QWidget* w : QApplication::topLevelWidgets())
     if (!w->parentWidget()) TranslateComponent(w, store);
 }

@@ -17,5 +17,8 @@ std::string SectionOf(const QObject* object);
 void TranslateComponent(QObject* root, const TTranslationStore& store);
 // Translates the application's title and every top-level widget.
 void TranslateApplication(const TTranslationStore& store);
+// The application title ("Quorlix Tessaly"), translated once the translation has run. It is not
+// Qt's application display name: Qt would append that to every window's title.
+QString ApplicationTitle();
 
 }  // namespace gui

@@ -1,5 +1,5 @@
 // Draws the splash picture "Setup.bmp" that ships beside the program: the program's icon, its
-// name and a line on what it does, on a blue gradient.
+// name and a line on what it does, on a blue gradient. With --icon, the icon at one size.
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
@@ -8,12 +8,26 @@
 #include <QSvgRenderer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 int main(int argc, char* argv[]) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QGuiApplication app(argc, argv);
+  // The program's icon at one size of the icon theme.
+  if (argc == 5 && std::strcmp(argv[1], "--icon") == 0) {
+    const int size = std::atoi(argv[3]);
+    if (size < 1 || size > 1024) return 2;
+    QImage icon(size, size, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    QSvgRenderer(QString::fromLocal8Bit(argv[2])).render(&p, QRectF(0, 0, size, size));
+    p.end();
+    return icon.save(QString::fromLocal8Bit(argv[4]), "PNG") ? 0 : 1;
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: tessaly-splash-art ICON.svg OUTPUT.bmp\n");
+    std::fprintf(stderr, "usage: tessaly-splash-art ICON.svg OUTPUT.bmp\n"
+                         "       tessaly-splash-art --icon ICON.svg SIZE OUTPUT.png\n");
     return 2;
   }
   QImage image(520, 260, QImage::Format_RGB32);

@@ -133,8 +133,9 @@ class FixedNetwork : public Network {
   std::string ProxyList() override { return List; }
   std::string ProxyUsername() override { return Username; }
   std::string ProxyPassword() override { return Password; }
+  std::string NoProxyList() override { return NoProxy; }
   bool Connected = false;
-  std::string List, Username, Password;
+  std::string List, Username, Password, NoProxy;
 };
 
 // Fixed folders, for tests.

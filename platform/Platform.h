@@ -83,6 +83,9 @@ class Network {
   virtual std::string ProxyList() = 0;
   virtual std::string ProxyUsername() = 0;
   virtual std::string ProxyPassword() = 0;
+  // The hosts the system reaches without its proxy, as a no_proxy list ("localhost,.intra"); none
+  // by default.
+  virtual std::string NoProxyList() { return std::string(); }
 };
 
 // Folders, each without a trailing "/".
@@ -93,6 +96,10 @@ class Paths {
   virtual std::string UserDataFolder() = 0;  // $XDG_DATA_HOME, else ~/.local/share
   virtual std::string ConfigFolder() = 0;    // $XDG_CONFIG_HOME, else ~/.config
   virtual std::string CacheFolder() = 0;     // $XDG_CACHE_HOME, else ~/.cache
+  // Whether the settings and recent addresses may be kept beside the shipped files (when that
+  // folder is writable): true for a copy of the program kept together with its files, false for
+  // an installed program, whose data folder is the system's.
+  virtual bool UserFilesBesideProgram() { return true; }
 };
 
 // The progress runner's window as the job sees it.

@@ -20,10 +20,12 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 
 std::string HomeFolder() { return EnvOr("HOME", "/tmp"); }
 
+// The one proxy of every request: http_proxy, else https_proxy (a system that names only the
+// proxy of its secure requests has that one proxy), in either letter case.
 std::string ProxyEnvironment() {
-  const char* v = std::getenv("http_proxy");
-  if (!v || !*v) v = std::getenv("HTTP_PROXY");
-  return v ? std::string(v) : std::string();
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY"})
+    if (const char* v = std::getenv(name); v && *v) return std::string(v);
+  return std::string();
 }
 
 std::string DecodeOrKeep(const std::string& text) {
@@ -77,6 +79,7 @@ bool SystemNetwork::IsConnected() {
 std::string SystemNetwork::ProxyList() { return ParseProxyAddress(ProxyEnvironment()).HostPort; }
 std::string SystemNetwork::ProxyUsername() { return ParseProxyAddress(ProxyEnvironment()).Username; }
 std::string SystemNetwork::ProxyPassword() { return ParseProxyAddress(ProxyEnvironment()).Password; }
+std::string SystemNetwork::NoProxyList() { return EnvOr("no_proxy", EnvOr("NO_PROXY", std::string())); }
 
 std::string ExecutableFolder() {
   std::error_code ec;
@@ -85,9 +88,22 @@ std::string ExecutableFolder() {
   return exe.parent_path().string();
 }
 
-SystemPaths::SystemPaths(std::string appFolder) : AppFolder_(std::move(appFolder)) {}
+std::string ShippedFilesFolder(const std::string& programFolder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::exists(fs::path(programFolder) / "english.txt", ec)) return programFolder;
+  const fs::path installed = fs::path(programFolder).parent_path() / "share" / "tessaly";
+  if (fs::is_directory(installed, ec)) return installed.lexically_normal().string();
+  return programFolder;
+}
 
-std::string SystemPaths::AppFolder() { return AppFolder_.empty() ? ExecutableFolder() : AppFolder_; }
+SystemPaths::SystemPaths(std::string appFolder)
+    : Given_(!appFolder.empty()),
+      AppFolder_(Given_ ? std::move(appFolder) : ShippedFilesFolder(ExecutableFolder())) {}
+
+std::string SystemPaths::AppFolder() { return AppFolder_; }
+bool SystemPaths::UserFilesBesideProgram() { return Given_ || AppFolder_ == ExecutableFolder(); }
+
 std::string SystemPaths::UserDataFolder() { return EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share"); }
 std::string SystemPaths::ConfigFolder() { return EnvOr("XDG_CONFIG_HOME", HomeFolder() + "/.config"); }
 std::string SystemPaths::CacheFolder() { return EnvOr("XDG_CACHE_HOME", HomeFolder() + "/.cache"); }

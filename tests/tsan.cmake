@@ -18,7 +18,7 @@ if(TESSALY_TSAN_TESTS)
   target_link_options(test_tsan PRIVATE ${TESSALY_TSAN})
   target_link_libraries(test_tsan PRIVATE GTest::gtest_main Threads::Threads PkgConfig::CURL PkgConfig::HTTPLIB
                                           OpenSSL::SSL OpenSSL::Crypto ZLIB::ZLIB)
-  add_dependencies(test_tsan tessaly_dictionary tessaly_images)
+  tessaly_runtime_files(test_tsan)
   gtest_discover_tests(test_tsan
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DISCOVERY_TIMEOUT 120

@@ -2,17 +2,10 @@
 
 #include "Kel/KelHTTPTypes.h"
 #include "Kel/KelStr.h"
-#include "app/SpiderExport.h"
-#include "app/SpiderTools.h"
-#include "app/UnitMain.h"
+#include "app/CrawlEngine.h"
+#include "app/NodeList.h"
 
 namespace {
-
-bool IsFilterCaption(const std::string& caption) {
-  for (int k = rkAll; k <= rkInternal; ++k)
-    if (caption == kSiteRootCaptions[k]) return true;
-  return false;
-}
 
 void SetThreads(CrawlOptions& o, const std::string& n) {
   const int32_t threads = StrToIntDef(n, 0);
@@ -54,16 +47,20 @@ void SetSaveEvery(CrawlOptions& o, const std::string& n) {
 
 void SetList(CrawlOptions& o, const std::string& category) {
   o.List = category;
-  if (!IsFilterCaption(o.List)) throw CrawlUsageError{"unknown category '" + o.List + "' for --list"};
+  if (!TCrawlEngine::CategoryByCaption(o.List)) throw CrawlUsageError{"unknown category '" + o.List + "' for --list"};
 }
 
-bool WriteCSV(platform::Services& services, TFormTessaly& main) {
-  return ExportListAsCSVFile(services, main.List, isNone);
+// The rows of the category chosen with --list.
+TNodeList& ListOf(TCrawlEngine& engine, const CrawlOptions& o) {
+  return engine.ListCategory(*TCrawlEngine::CategoryByCaption(o.List));
 }
 
-bool WriteHTMLTable(platform::Services& services, TFormTessaly& main) {
-  for (const auto& row : main.List.Rows()) row->Selected = true;
-  return ExportListAsHTMLTable(services, main.List);
+void WriteCSV(TCrawlEngine& engine, const CrawlOptions& o, const std::string& file) {
+  engine.ExportCSV(file, ListOf(engine, o));
+}
+
+void WriteHTMLTable(TCrawlEngine& engine, const CrawlOptions& o, const std::string& file) {
+  engine.ExportHTMLTable(file, ListOf(engine, o));
 }
 
 using Scope = CrawlExportScope;
@@ -114,15 +111,15 @@ const CrawlOption kOptions[] = {
     {"--csv", "", "FILE", "write the category's rows as CSV", nullptr, Scope::List, WriteCSV},
     {"--html-table", "", "FILE", "write the category's rows as an HTML table", nullptr, Scope::List, WriteHTMLTable},
     {"--export-html", "", "FILE", "the site as an HTML table of its pages (merged into FILE)", nullptr, Scope::Site,
-     [](platform::Services& s, TFormTessaly& main) { return ExportAsHTMLList(s, main.Selected()); }},
+     [](TCrawlEngine& e, const CrawlOptions&, const std::string& f) { e.ExportHTMLList(f); }},
     {"--export-dhtml", "", "FILE", "the site as a collapsible tree (merged into FILE)", nullptr, Scope::Site,
-     [](platform::Services& s, TFormTessaly& main) { return ExportAsDHTMLTree(s, main.Selected()); }},
+     [](TCrawlEngine& e, const CrawlOptions&, const std::string& f) { e.ExportDHTMLTree(f); }},
     {"--export-dhtml-framed", "", "FILE", "the same tree beside the pages, in two frames", nullptr, Scope::Site,
-     [](platform::Services& s, TFormTessaly& main) { return ExportAsDHTMLTreeFramed(s, main.Selected()); }},
+     [](TCrawlEngine& e, const CrawlOptions&, const std::string& f) { e.ExportDHTMLTreeFramed(f); }},
     {"--export-xml", "", "FILE", "the site as XML", nullptr, Scope::Site,
-     [](platform::Services& s, TFormTessaly& main) { return ExportAsXMLFile(s, main.Selected()); }},
+     [](TCrawlEngine& e, const CrawlOptions&, const std::string& f) { e.ExportXML(f); }},
     {"--export-txt", "", "FILE", "the site as indented text", nullptr, Scope::Site,
-     [](platform::Services& s, TFormTessaly& main) { return ExportFolderAsTXTFile(s, main.Selected()); }},
+     [](TCrawlEngine& e, const CrawlOptions&, const std::string& f) { e.ExportTXT(f); }},
     {"--quiet", "-q", "", "no progress and no report (warnings and errors still show)",
      [](CrawlOptions& o, const std::string&) { o.Quiet = true; }},
     {"--help", "-h", "", "this text", [](CrawlOptions& o, const std::string&) { o.Help = true; }},

@@ -11,10 +11,7 @@
 
 #include "Dialogs/UnitHTTPClient.h"
 
-class TFormTessaly;
-namespace platform {
-struct Services;
-}
+class TCrawlEngine;
 
 enum CrawlExit : int { kClean = 0, kBroken = 1, kFailed = 2, kSuspended = 3, kInterrupted = 130 };
 inline constexpr CrawlExit kCrawlExits[] = {kClean, kBroken, kFailed, kSuspended, kInterrupted};
@@ -59,9 +56,9 @@ struct CrawlOption {
   // CrawlUsageError on a bad value. Null for the exports, which the parser collects.
   void (*Apply)(CrawlOptions& options, const std::string& value) = nullptr;
   CrawlExportScope Scope = CrawlExportScope::None;
-  // An export: runs the desktop program's export command on the selected entry or the list;
-  // the file name is the answer to its file dialog. False when nothing was written.
-  bool (*Write)(platform::Services& services, TFormTessaly& main) = nullptr;
+  // An export: writes `file` through the crawl engine, from the branch of the site root or the
+  // rows of the category chosen with --list. Throws EError when it cannot.
+  void (*Write)(TCrawlEngine& engine, const CrawlOptions& options, const std::string& file) = nullptr;
 
   bool IsExport() const { return Scope != CrawlExportScope::None; }
 };

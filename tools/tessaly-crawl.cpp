@@ -1,13 +1,13 @@
 // tessaly-crawl: the crawl of the desktop program from a terminal or a CI job. It runs the same
-// core on the headless platform: questions get their safe default answer, notices and errors go
-// to standard error, file dialogs are answered with the files given on the command line.
+// core on the headless platform through the crawl engine (app/CrawlEngine.h): questions get
+// their safe default answer, notices and errors go to standard error, and every export is an
+// engine function given the file named on the command line.
 #include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -16,9 +16,7 @@
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "app/Application.h"
-#include "app/ProjectFile.h"
-#include "app/SiteSummary.h"
-#include "app/SpiderExport.h"
+#include "app/CrawlEngine.h"
 #include "platform/Headless.h"
 #include "platform/HeadlessServices.h"
 #include "platform/System.h"
@@ -42,16 +40,14 @@ extern "C" void OnInterrupt(int) {
 class ProgressLine {
  public:
   ProgressLine(bool quiet, std::streambuf* raw) : Quiet_(quiet), Terminal_(isatty(STDERR_FILENO) != 0), Raw_(raw) {}
-  void Update(const TTessalyApp& app, bool force = false) {
+  void Update(const TCrawlProgress& p, bool force = false) {
     if (Quiet_) return;
     const auto now = std::chrono::steady_clock::now();
     const auto every = Terminal_ ? std::chrono::milliseconds(100) : std::chrono::milliseconds(5000);
     if (!force && now - Last_ < every) return;
     Last_ = now;
-    const int active = app.Pool.ActiveCount();
-    const std::string text =
-        TerminalText(Format("%ld done, %d active, %d pending, %d addresses  %s", app.Main.Crawl.RequestsDone(), active,
-                            app.Pool.TotalCount() - active, app.Map.Count(), app.Pool.CurrentURL.c_str()));
+    const std::string text = TerminalText(Format("%ld done, %d active, %d pending, %d addresses  %s", p.RequestsDone,
+                                                 p.Active, p.Pending, p.Addresses, p.CurrentURL.c_str()));
     if (Terminal_) {
       // Cut, then escaped again: a cut through a character leaves no stray byte.
       const std::string shown = text.size() > 150 ? TerminalText(text.substr(0, 147)) + "..." : text;
@@ -96,56 +92,6 @@ class TerminalGuard {
   TTerminalFilter Out_, Err_;
 };
 
-// Serves the pool until it has nothing left to do (or a limit stopped it). Ctrl-C ends every
-// running request at once and drops the queue; what was found stays. With `saveFile`, the
-// project is written there every `saveEvery` seconds while the crawl runs, so that a crawl that
-// is killed can go on from its last save (--resume).
-void RunCrawl(TTessalyApp& app, platform::HeadlessUiThread& ui, ProgressLine& progress, const std::string& saveFile,
-              int saveEvery) {
-  auto lastSave = std::chrono::steady_clock::now();
-  for (;;) {
-    ui.WaitAndProcess(std::chrono::milliseconds(50));
-    if (gInterrupted) {
-      app.Pool.TerminateAll();
-      break;
-    }
-    progress.Update(app);
-    if (app.Pool.IsIdle()) break;
-    if (!saveFile.empty() && std::chrono::steady_clock::now() - lastSave >= std::chrono::seconds(saveEvery)) {
-      try {
-        SaveProjectFile(app.Map, saveFile);
-      } catch (const std::exception& e) {
-        progress.Clear();
-        std::cerr << "tessaly-crawl: " << e.what() << "\n";
-      }
-      lastSave = std::chrono::steady_clock::now();
-    }
-  }
-  ui.ProcessMessages();
-  progress.Clear();
-}
-
-// Runs the desktop program's export command of `option` into `file`: the site root selected
-// in the tree for the site exports, the chosen category's rows for the list exports.
-void Export(TTessalyApp& app, platform::HeadlessPrompter& ask, const CrawlOptions& o, const CrawlOption& option,
-            const std::string& file) {
-  TFormTessaly& main = app.Main;
-  if (option.Scope == CrawlExportScope::List) {
-    TTreeEntry* category = nullptr;
-    for (int k = rkAll; k <= rkInternal; ++k)
-      if (o.List == kSiteRootCaptions[k]) category = main.Tree.Root(static_cast<TSiteRootKind>(k));
-    main.SelectEntry(category);
-  } else {
-    main.SelectEntry(main.Tree.SiteRoot());
-    if (!ExportMenuState(main.Tree, main.Selected(), main.List).TreeExports)
-      throw EError("the site map is empty: nothing to export to " + file);
-  }
-  ask.QueueFile(file);
-  const bool written = option.Write(app.Services, main);
-  ask.Script.clear();
-  if (!written) throw EError("nothing was written to " + file);
-}
-
 int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   platform::SystemNetwork network;
   platform::SystemPaths paths;
@@ -159,13 +105,15 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
     std::cerr << "tessaly-crawl: the dictionary " << app.Dictionaries.MainFile << " is missing\n";
     return kFailed;
   }
-  if (o.External) app.Main.Tree.ValidateExternalURLs = *o.External;
-  if (o.ClassicLinks) app.Main.Crawl.CheckPageResources = false;
-  if (o.Timeout) app.HTTPSettings.EditTimeout.Text = *o.Timeout;
-  if (o.MaxPageSize) app.HTTPSettings.EditMaxPageSize.Text = *o.MaxPageSize;
-  if (o.MaxAddresses) app.HTTPSettings.EditMaxAddresses.Text = *o.MaxAddresses;
-  if (o.MaxQueue) app.HTTPSettings.EditMaxQueue.Text = *o.MaxQueue;
-  app.HTTPSettings.Changed();
+  TCrawlEngine& engine = app.Engine;
+  TCrawlSettings settings;
+  settings.ValidateExternalURLs = o.External;
+  if (o.ClassicLinks) settings.CheckPageResources = false;
+  settings.Timeout = o.Timeout;
+  settings.MaxPageSize = o.MaxPageSize;
+  settings.MaxAddresses = o.MaxAddresses;
+  settings.MaxQueue = o.MaxQueue;
+  engine.Apply(settings);
 
   ProgressLine progress(o.Quiet, rawErr);
   bool crawled = false;
@@ -174,15 +122,9 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   const std::string save = o.Save.empty() ? o.Resume : o.Save;
   if (!project.empty()) {
     try {
-      if (!SameText(std::filesystem::path(project).extension().string(), ".tly"))
-        throw EError("'" + project + "' is not a project file (.tly)");
-      app.Main.OpenProjectFile(project);
+      engine.Open(project);
     } catch (const std::exception& e) {
       std::cerr << "tessaly-crawl: " << e.what() << "\n";
-      return kFailed;
-    }
-    if (!app.Main.LastLoadError.empty()) {
-      std::cerr << "tessaly-crawl: " << project << " could not be loaded completely\n";
       return kFailed;
     }
   }
@@ -190,36 +132,51 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
     // Kept to the end: a Ctrl-C after the crawl still ends with status 130, a second one at once.
     crawled = true;
     std::signal(SIGINT, OnInterrupt);
-    app.Main.Crawl.Interrupted = &gInterrupted;
+    engine.SetInterrupt(&gInterrupted);
+    // With a file to save into, the project is also written every SaveEvery seconds while the
+    // crawl runs, so that a crawl that is killed can go on from its last save (--resume).
+    auto lastSave = std::chrono::steady_clock::now();
+    engine.OnProgress = [&](const TCrawlProgress& p) {
+      progress.Update(p);
+      if (save.empty() || std::chrono::steady_clock::now() - lastSave < std::chrono::seconds(o.SaveEvery)) return;
+      try {
+        engine.SaveProject(save);
+      } catch (const std::exception& e) {
+        progress.Clear();
+        std::cerr << "tessaly-crawl: " << e.what() << "\n";
+      }
+      lastSave = std::chrono::steady_clock::now();
+    };
     if (o.Resume.empty()) {
-      app.Main.EditURL = o.Start;
-      app.Main.ButtonSpiderClick();
-    } else {
-      const size_t queued = app.Main.Crawl.Continue();
-      if (!o.Quiet && queued == 0) std::cerr << "tessaly-crawl: the crawl of " << project << " is complete\n";
+      engine.Start(o.Start);
+    } else if (engine.Continue() == 0 && !o.Quiet) {
+      std::cerr << "tessaly-crawl: the crawl of " << project << " is complete\n";
     }
-    RunCrawl(app, headless.Ui, progress, save, o.SaveEvery);
+    engine.Wait([&](std::chrono::milliseconds t) { headless.Ui.WaitAndProcess(t); });
+    progress.Clear();
   }
   // Only a crawl can be suspended, and only a limit that still holds makes it so: one that was
   // resumed past no longer counts.
-  const bool suspended = crawled && app.Pool.LimitHolds() && !gInterrupted;
+  const bool suspended = crawled && engine.Suspended() && !gInterrupted;
 
   try {
-    if (!save.empty()) app.Main.SaveProject(save);
-    for (const auto& [option, file] : o.Exports) Export(app, headless.Ask, o, *option, file);
+    if (!save.empty()) engine.SaveProject(save);
+    for (const auto& [option, file] : o.Exports) option->Write(engine, o, file);
   } catch (const std::exception& e) {
     std::cerr << "tessaly-crawl: " << e.what() << "\n";
     return kFailed;
   }
 
-  const TSiteSummary summary = SummarizeSite(app.Main.Tree);
+  TSiteSummary summary = engine.Summary();
+  summary.Incomplete = suspended;
+  summary.RequestsLeft = suspended ? engine.RequestsLeft() : 0;
   if (!o.Quiet) std::cout << SiteReportText(summary);
   if (gInterrupted) {
     std::cerr << "tessaly-crawl: interrupted; the map holds what was found so far\n";
     return kInterrupted;
   }
   if (suspended) {
-    std::cerr << "tessaly-crawl: a limit suspended the crawl; " << app.Pool.TotalCount()
+    std::cerr << "tessaly-crawl: a limit suspended the crawl; " << engine.RequestsLeft()
               << " requests were left unmade\n";
     return kSuspended;
   }

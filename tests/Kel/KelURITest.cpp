@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Kel/KelError.h"
+#include "Kel/KelStr.h"
 #include "support/Random.h"
 
 // Fields by name in failure messages.
@@ -119,8 +120,10 @@ INSTANTIATE_TEST_SUITE_P(
         ResolveCase{"operator+.html", "http://host/dir/sub/operator+.html"},
         ResolveCase{"x%20y.html", "http://host/dir/sub/x y.html"},
         ResolveCase{"a&amp;b.html", "http://host/dir/sub/a&b.html"},
-        ResolveCase{"&amp;lt;", "http://host/dir/sub/&lt;"}, ResolveCase{"#top", "http://host/dir/sub/#top"},
-        ResolveCase{"?p=1", "http://host/dir/sub/?p=1"}, ResolveCase{"", "http://host/dir/sub/"},
+        ResolveCase{"&amp;lt;", "http://host/dir/sub/&lt;"},
+        // A fragment, a query or nothing names the page itself, not its folder.
+        ResolveCase{"#top", "http://host/dir/sub/page.html#top"},
+        ResolveCase{"?p=1", "http://host/dir/sub/page.html?p=1"}, ResolveCase{"", "http://host/dir/sub/page.html"},
         ResolveCase{"  b.html\t", "http://host/dir/sub/b.html"}, ResolveCase{"//cdn/lib.js", "http://cdn/lib.js"},
         ResolveCase{"JavaScript:void(0)", "JavaScript:void(0)"}, ResolveCase{"mailto:webmaster", "mailto:webmaster"},
         ResolveCase{"http://Other:8080/x/../y/./z.html", "http://Other:8080/y/z.html"},
@@ -158,6 +161,91 @@ INSTANTIATE_TEST_SUITE_P(
         ResolveCase{"file://LocalHost//", "file://LocalHost/"},
         ResolveCase{"file:///etc/x.html", "file://LocalHost/etc/x.html"},
         ResolveCase{"a%3F#b", "http://host/dir/sub/a%3F#b"}));
+
+// Links that name the page they stand on, against a page with a query, and the links to its
+// folder, which stay links to the folder.
+struct SamePageCase {
+  const char* base;
+  const char* link;
+  const char* expected;
+};
+
+void PrintTo(const SamePageCase& c, std::ostream* os) { *os << '"' << c.link << "\" on " << c.base; }
+
+class SamePageTest : public ::testing::TestWithParam<SamePageCase> {};
+
+TEST_P(SamePageTest, FragmentsAndQueriesNameThePage) {
+  const TURI base(GetParam().base);
+  TURI target;
+  ResolveLink(target, GetParam().link, &base);
+  EXPECT_EQ(URLText(target), GetParam().expected);
+}
+
+const char* const kQueryPage = "http://host/dir/page.php?id=7";
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, SamePageTest,
+    ::testing::Values(SamePageCase{kQueryPage, "#top", "http://host/dir/page.php?id=7#top"},
+                      SamePageCase{kQueryPage, "#", "http://host/dir/page.php?id=7"},
+                      SamePageCase{kQueryPage, "", "http://host/dir/page.php?id=7"},
+                      SamePageCase{kQueryPage, " \t", "http://host/dir/page.php?id=7"},
+                      SamePageCase{kQueryPage, "?page=2", "http://host/dir/page.php?page=2"},
+                      SamePageCase{kQueryPage, "?page=2#list", "http://host/dir/page.php?page=2#list"},
+                      SamePageCase{kQueryPage, "?", "http://host/dir/page.php?"},
+                      SamePageCase{kQueryPage, "&#35;x", "http://host/dir/page.php?id=7#x"},
+                      SamePageCase{kQueryPage, "?a=1&amp;b=2", "http://host/dir/page.php?a=1&b=2"},
+                      // Links to the folder written as such are unchanged.
+                      SamePageCase{kQueryPage, "./", "http://host/dir/"},
+                      SamePageCase{kQueryPage, ".", "http://host/dir/"},
+                      SamePageCase{kQueryPage, "../dir/", "http://host/dir/"},
+                      SamePageCase{kQueryPage, "./?x=1", "http://host/dir/?x=1"},
+                      SamePageCase{kQueryPage, "./#f", "http://host/dir/#f"},
+                      // A folder's own address, the root, another port, a local file.
+                      SamePageCase{"http://host/dir/", "#f", "http://host/dir/#f"},
+                      SamePageCase{"http://host/", "?q", "http://host/?q"},
+                      SamePageCase{"http://host:8080/a.html", "#f", "http://host:8080/a.html#f"},
+                      SamePageCase{"file://LocalHost/srv/site/a.html", "#f", "file://LocalHost/srv/site/a.html#f"},
+                      // Credentials of the page are not taken over, as for every relative link.
+                      SamePageCase{"http://me:pw@host/a.html", "#f", "http://host/a.html#f"},
+                      // Params that hold the rest of the path keep it; only the query changes.
+                      SamePageCase{"http://host/a/b=c/d.html", "#f", "http://host/a/b=c/d.html#f"},
+                      SamePageCase{"http://host/a/b=c/d.html", "?q=1", "http://host/a/b=c/d.html?q=1"},
+                      SamePageCase{"http://host/a/b=c/d.html?x", "?q=1", "http://host/a/b=c/d.html?q=1"}));
+
+// Schemes that are never fetched: the whole text after the scheme kept, nothing resolved against
+// the page. http, https, file and ftp addresses stay addresses.
+class OtherSchemeTest : public ::testing::TestWithParam<ResolveCase> {};
+
+TEST_P(OtherSchemeTest, FiledAsWritten) {
+  const TURI base("http://host/dir/sub/page.html");
+  TURI target;
+  ResolveLink(target, GetParam().link, &base);
+  EXPECT_EQ(URLText(target), GetParam().expected);
+  const std::string text = GetParam().link;
+  const std::string scheme = text.substr(0, text.find(':'));
+  EXPECT_EQ(IsSpecialScheme(target.Protocol), !SameText(scheme, "ftp") && !SameText(scheme, "https")) << text;
+  if (IsSpecialScheme(target.Protocol)) {
+    EXPECT_TRUE(target.Host.empty());
+    EXPECT_TRUE(target.Path.empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, OtherSchemeTest,
+    ::testing::Values(ResolveCase{"data:text/plain,hello", "data:text/plain,hello"},
+                      ResolveCase{"data:image/png;base64,iVBORw0KGgo=", "data:image/png;base64,iVBORw0KGgo="},
+                      ResolveCase{"data:text/html,%3Ca%3E", "data:text/html,<a>"},
+                      ResolveCase{"tel:+1-555-0100", "tel:+1-555-0100"}, ResolveCase{"TEL:+123", "TEL:+123"},
+                      ResolveCase{"sms:+15550100?body=hi", "sms:+15550100?body=hi"},
+                      ResolveCase{"callto:someone", "callto:someone"}, ResolveCase{"geo:37.78,-122.4", "geo:37.78,-122.4"},
+                      ResolveCase{"blob:https://host/5c1d-77", "blob:https://host/5c1d-77"},
+                      ResolveCase{"about:blank", "about:blank"},
+                      ResolveCase{"chrome://settings/", "chrome://settings/"},
+                      ResolveCase{"view-source:http://host/a.html", "view-source:http://host/a.html"},
+                      ResolveCase{"ssh://git@host/repo.git", "ssh://git@host/repo.git"},
+                      ResolveCase{"  skype:me?call ", "skype:me?call"},
+                      ResolveCase{"ftp://files.host/pub/a.zip", "ftp://files.host/pub/a.zip"},
+                      ResolveCase{"https://host/a/../b.html", "https://host/b.html"}));
 
 TEST(ResolveLink, AbsoluteLinkFields) {
   const TURI base("http://host/dir/sub/page.html");
@@ -403,8 +491,10 @@ TEST(FormText, EveryByteRoundTrips) {
 }
 
 TEST(KelURI, SpecialSchemes) {
-  for (const char* s : {"mailto", "JavaScript", "NEWS", "about"}) EXPECT_TRUE(IsSpecialScheme(s)) << s;
-  for (const char* s : {"http", "file", "", "mail"}) EXPECT_FALSE(IsSpecialScheme(s)) << s;
+  for (const char* s : {"mailto", "JavaScript", "NEWS", "about", "data", "tel", "mail", "view-source", "ssh"})
+    EXPECT_TRUE(IsSpecialScheme(s)) << s;
+  // The schemes of addresses that are requested or listed as addresses; a drive letter; no scheme.
+  for (const char* s : {"http", "HTTPS", "file", "ftp", "", "c", "a b", "1x"}) EXPECT_FALSE(IsSpecialScheme(s)) << s;
 }
 
 TEST(KelURI, URLTextAndDocumentOf) {

@@ -3,6 +3,7 @@
 // projects that reopen node for node whatever the links of the crawled pages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -176,6 +177,168 @@ TEST_F(AddressTest, RedirectHopsToSpecialSchemesKeepEveryAnswer) {
   EXPECT_EQ(file->ResponseCode, 0);
   EXPECT_FALSE(file->IsInternal());
 }
+
+// A site whose server logs every request, method and target: links that name the page itself,
+// a base element, schemes that are never fetched, a refresh with a character reference, an SVG
+// sprite, a redirect loop and a chain of more redirects than a browser follows.
+class ResolvedSiteTest : public AddressTest {
+ protected:
+  struct TRoute {
+    int Status;
+    std::string Text;  // the page, or the Location of a redirect
+    std::string Type = "text/html";
+  };
+  void Serve(TestServer& server) {
+    server.Http().Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+      {
+        std::lock_guard lock(countMutex);
+        log.push_back(req.method + " " + req.target);
+      }
+      const auto found = routes.find(req.path);
+      if (found == routes.end()) {
+        res.status = 404;
+        return;
+      }
+      res.status = found->second.Status;
+      if (res.status == 301 || res.status == 302) res.set_header("Location", found->second.Text);
+      else res.set_content(found->second.Text, found->second.Type.c_str());
+    });
+  }
+  std::vector<std::string> Log() {
+    std::lock_guard lock(countMutex);
+    return log;
+  }
+  bool Requested(const std::string& target) {
+    for (const std::string& line : Log())
+      if (line.substr(line.find(' ') + 1) == target) return true;
+    return false;
+  }
+  std::map<std::string, TRoute> routes;
+  std::vector<std::string> log;
+};
+
+TEST_F(ResolvedSiteTest, NoFalseBrokenLinks) {
+  routes["/"] = {200, "<a href='dir/page.html'>p</a><a href='dir/based.html'>b</a><a href='loop/a'>l</a>"
+                      "<a href='chain/0'>c</a><a href='chain/1'>c1</a>"};
+  routes["/dir/page.html"] = {
+      200,
+      "<title>P</title><a href='#'>t</a><a href='#top'>t</a><a href='?page=2'>2</a><a href=''>self</a>"
+      "<a href='data:text/plain,hello'>d</a><a href='tel:+123'>t</a><a href='sms:+1'>s</a>"
+      "<img src='data:image/gif;base64,R0lGODlh'><svg><use href='sprite.svg#i'/></svg>"
+      "<meta http-equiv='refresh' content='5; url=next.php?a=1&amp;b=2'>"};
+  routes["/dir/sprite.svg"] = {200, "<svg/>", "image/svg+xml"};
+  routes["/dir/next.php"] = {200, "next", "text/plain"};
+  routes["/dir/based.html"] = {200, "<title>B</title><base href='/other/'><a href='target.html'>t</a>"};
+  routes["/other/target.html"] = {200, "<title>T</title>"};
+  routes["/loop/a"] = {302, "/loop/b"};
+  routes["/loop/b"] = {301, "/loop/a"};
+  // /chain/0 needs 21 redirects to reach a page, /chain/1 the 20 a browser follows.
+  for (int k = 0; k <= 20; ++k) routes["/chain/" + std::to_string(k)] = {302, "/chain/" + std::to_string(k + 1)};
+  routes["/chain/21"] = {200, "<title>End</title>"};
+  TestServer site;
+  Serve(site);
+  site.Start();
+  Crawl(site.URL("/"));
+
+  // No request for a folder that no link names, nor for a data:, tel: or sms: path; the page
+  // itself is fetched once, not again for its fragment and query links.
+  for (const std::string& line : Log()) {
+    const std::string target = line.substr(line.find(' ') + 1);
+    EXPECT_TRUE(target == "/" || target.back() != '/') << line;
+    for (const char* scheme : {"data:", "tel:", "sms:"}) EXPECT_EQ(target.find(scheme), std::string::npos) << line;
+    EXPECT_EQ(target.find("page=2"), std::string::npos) << line;
+  }
+  int pageFetches = 0;
+  for (const std::string& line : Log()) pageFetches += line == "GET /dir/page.html" ? 1 : 0;
+  EXPECT_EQ(pageFetches, 1);
+  TSpiderNode* page = Node(site.URL("/dir/page.html"));
+  ASSERT_NE(page, nullptr);
+  EXPECT_NE(std::find(page->Links.begin(), page->Links.end(), page), page->Links.end());
+  // Filed without a request, never broken.
+  for (const char* other : {"data:text/plain,hello", "tel:+123", "sms:+1", "data:image/gif;base64,R0lGODlh"}) {
+    TSpiderNode* n = Node(other);
+    ASSERT_NE(n, nullptr) << other;
+    EXPECT_EQ(Place(n), std::string("Other\\") + other + "\\");
+    EXPECT_FALSE(n->IsBroken()) << other;
+  }
+  // The refresh target keeps its second parameter; the sprite sheet is checked without its fragment.
+  EXPECT_TRUE(Requested("/dir/next.php?a=1&b=2"));
+  EXPECT_TRUE(Requested("/dir/sprite.svg"));
+  // The base-resolved page is requested and read; the page-relative one is not.
+  EXPECT_TRUE(Requested("/other/target.html"));
+  EXPECT_FALSE(Requested("/dir/target.html"));
+  ASSERT_NE(Node(site.URL("/other/target.html")), nullptr);
+  EXPECT_EQ(Node(site.URL("/other/target.html"))->Title, "T");
+  // The loop is broken at both of its addresses, their codes kept.
+  for (const auto& [path, code] : {std::pair<const char*, int>{"/loop/a", 302}, {"/loop/b", 301}}) {
+    TSpiderNode* n = Node(site.URL(path));
+    ASSERT_NE(n, nullptr) << path;
+    EXPECT_EQ(n->ResponseCode, code) << path;
+    EXPECT_EQ(n->ResponseText, "Redirect loop") << path;
+    EXPECT_TRUE(n->IsBroken()) << path;
+    EXPECT_FALSE(n->IsRedirected()) << path;
+  }
+  TSpiderNode* tooLong = Node(site.URL("/chain/0"));
+  ASSERT_NE(tooLong, nullptr);
+  EXPECT_EQ(tooLong->ResponseCode, 302);
+  EXPECT_EQ(tooLong->ResponseText, "Too many redirects");
+  EXPECT_TRUE(tooLong->IsBroken());
+  TSpiderNode* twenty = Node(site.URL("/chain/1"));
+  ASSERT_NE(twenty, nullptr);
+  EXPECT_TRUE(twenty->IsRedirected());
+  EXPECT_FALSE(twenty->IsBroken());
+  EXPECT_EQ(Node(site.URL("/chain/21"))->ResponseCode, 200);
+  // The broken addresses of the site are exactly these three.
+  std::vector<std::string> broken;
+  for (const auto& node : app->Map.Nodes())
+    if (node->IsBroken()) broken.push_back(node->URLText());
+  std::sort(broken.begin(), broken.end());
+  EXPECT_EQ(broken, (std::vector<std::string>{site.URL("/chain/0"), site.URL("/loop/a"), site.URL("/loop/b")}));
+}
+
+// A proxy that would fail (nothing listens on its port) on loopback, where loopback addresses go
+// through it, and a site on loopback: the no-proxy list decides whether the site is reached.
+struct NoProxySiteCase {
+  std::string List;  // "{port}" stands for the site's port
+  bool Reached;
+};
+
+void PrintTo(const NoProxySiteCase& c, std::ostream* os) { *os << '"' << c.List << '"'; }
+
+class NoProxySiteTest : public AddressTest, public ::testing::WithParamInterface<NoProxySiteCase> {};
+
+TEST_P(NoProxySiteTest, AFailingProxyIsBypassedForListedHosts) {
+  TestServer site;
+  Page(site, "/", "<title>Home</title><a href='a.html'>a</a>");
+  Page(site, "/a.html", "<title>A</title>");
+  site.Start();
+  RefusingTestPort deadProxy;
+  std::string list = GetParam().List;
+  if (const size_t at = list.find("{port}"); at != std::string::npos)
+    list.replace(at, 6, std::to_string(site.Port()));
+  app->HTTPSettings.EditServer.Text = "127.0.0.1";
+  app->HTTPSettings.EditPort.Text = std::to_string(deadProxy.Port());
+  app->HTTPSettings.EditNoProxy.Text = list;
+  app->HTTPSettings.Changed();
+  Crawl(site.URL("/"));
+  TSpiderNode* home = Node(site.URL("/"));
+  ASSERT_NE(home, nullptr);
+  if (GetParam().Reached) {
+    EXPECT_EQ(home->ResponseCode, 200) << home->ResponseText;
+    ASSERT_NE(Node(site.URL("/a.html")), nullptr);
+    EXPECT_EQ(Node(site.URL("/a.html"))->Title, "A");
+  } else {
+    EXPECT_EQ(home->ResponseCode, -1) << home->ResponseText;
+    EXPECT_EQ(Requests(site), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, NoProxySiteTest,
+                         ::testing::Values(NoProxySiteCase{"", false}, NoProxySiteCase{"127.0.0.1", true},
+                                           NoProxySiteCase{"intra.example, 127.0.0.1:{port}", true},
+                                           NoProxySiteCase{"127.0.0.1:1", false}, NoProxySiteCase{"127.0.0.0/8", true},
+                                           NoProxySiteCase{"10.0.0.0/8", false}, NoProxySiteCase{"*", true},
+                                           NoProxySiteCase{"localhost", false}));
 
 TEST_F(AddressTest, LocalFilesLinkedFromAWebSiteAreNeverRead) {
   dir.Write("secret.html", "<title>Secret</title>");

@@ -179,8 +179,11 @@ TEST_F(CrawlLimitsTest, StartOnAnOpenedUnfinishedProjectContinuesIt) {
   EXPECT_EQ(app->Map.Count(), kAddresses);
   EXPECT_EQ(Unchecked(), 0u);
   EXPECT_EQ(ask.TextsOf("Notice").size(), 1u);  // the map was past the limit already: lifted
-  for (const auto& node : app->Map.Nodes())
-    if (node->IsHTML()) EXPECT_FALSE(node->Title.empty()) << node->URLText();
+  for (const auto& node : app->Map.Nodes()) {
+    if (node->IsHTML()) {
+      EXPECT_FALSE(node->Title.empty()) << node->URLText();
+    }
+  }
   {
     std::lock_guard lock(count.Mutex);
     for (const auto& [request, n] : count.Count) EXPECT_EQ(n, 1) << request;

@@ -90,6 +90,21 @@ INSTANTIATE_TEST_SUITE_P(
         // Meta values belong to their own tag only.
         PageCase{"<meta content=\"x\"><meta name=\"description\">", {}, "", ""},
         PageCase{"<meta http-equiv=\"refresh\" content=\"5;URL=next.html\">", {"http://host/dir/next.html"}, "", kOld},
+        // Character references are decoded before the content is split, and only once.
+        PageCase{"<meta http-equiv=\"refresh\" content=\"0; url=page.php?a=1&amp;b=2\">",
+                 {"http://host/dir/page.php?a=1&b=2"},
+                 "",
+                 kOld},
+        PageCase{"<meta http-equiv=\"refresh\" content=\"0&#59;url&#x3D;next.html\">", {"http://host/dir/next.html"}, "",
+                 kOld},
+        PageCase{"<meta http-equiv=\"refresh\" content=\"0;url=a.php?x=&amp;amp;&#38;y=1\">",
+                 {"http://host/dir/a.php?x=&amp;&y=1"},
+                 "",
+                 kOld},
+        // The address runs to the end: a ";" inside it is part of it.
+        PageCase{"<meta http-equiv=\"refresh\" content=\"0; URL=a.php?x=1;y=2\">", {"http://host/dir/a.php?x=1;y=2"},
+                 "",
+                 kOld},
         PageCase{"<meta http-equiv=\"Refresh\" content=\"0;url=next.html\">", {"http://host/dir/next.html"}, "", kOld},
         // Blanks around "URL" and "=" and quotes around the address do not hide it.
         PageCase{"<meta http-equiv=\"refresh\" content=\"5; URL=next.html\">", {"http://host/dir/next.html"}, "", kOld},
@@ -131,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kOld},
         PageCase{"<a href=\"../up.html\"><a href=\"http://other/x.html#f\"><a href=\"mailto:me@host\">"
                  "<a href=\"#top\">",
-                 {"http://host/up.html", "http://other/x.html", "mailto:me@host", "http://host/dir/"},
+                 {"http://host/up.html", "http://other/x.html", "mailto:me@host", "http://host/dir/page.html"},
                  "",
                  kOld}));
 
@@ -152,7 +167,7 @@ TEST_P(ResourceTest, LinksInDocumentOrder) {
   const TURI base(pageAddress);
   const auto texts = [](const TPageLinks& found) {
     Texts v;
-    for (const TURI& uri : found.Links) v.push_back(uri.Compose());
+    for (const TURI& uri : found.Links) v.push_back(URLText(uri));
     return v;
   };
   EXPECT_EQ(texts(ExtractPageLinks(c.html, base)), c.links);
@@ -226,9 +241,67 @@ INSTANTIATE_TEST_SUITE_P(
                      "<style>.x{background:url(n.png)}</style><video src=n.mp4 style=\"background:url(n2.png)\">')"
                      "</script><video poster=after.jpg>",
                      In({"s.js", "after.jpg"}), In({"s.js"})},
+        // The first base element with an address is the base of every later link, page resources
+        // and style blocks included; links before it keep the page's address.
+        ResourceCase{"<head><base href=\"http://other/base/\"></head><a href=a.html><img src=/i.gif>"
+                     "<a href=#top><a href=?q><style>.a { background: url(bg.png) }</style>",
+                     In({"http://other/base/a.html", "http://other/i.gif", "http://other/base/#top",
+                         "http://other/base/?q", "http://other/base/bg.png"}),
+                     In({"http://other/base/a.html", "http://other/i.gif", "http://other/base/#top",
+                         "http://other/base/?q"})},
+        ResourceCase{"<a href=x.html><base href=\"sub/\"><a href=x.html><a href=y.html>",
+                     In({"x.html", "sub/x.html", "sub/y.html"}), In({"x.html", "sub/x.html", "sub/y.html"})},
+        ResourceCase{"<base target=_blank><base href=\"/one/\"><base href=\"/two/\"><a href=x>",
+                     In({"http://host/one/x"}), In({"http://host/one/x"})},
+        // A base that cannot hold pages (or cannot be read) leaves the page's address, and a later
+        // base does not replace it.
+        ResourceCase{"<base href=\"javascript:void(0)\"><base href=\"/b/\"><a href=x.html>", In({"x.html"}),
+                     In({"x.html"})},
+        ResourceCase{"<base href=\"data:text/html,hi\"><a href=x.html>", In({"x.html"}), In({"x.html"})},
+        ResourceCase{"<base href=\"/b%zz/\"><a href=x.html>", In({"x.html"}), In({"x.html"})},
+        ResourceCase{"<base href=\"#frag\"><a href=x.html>", In({"x.html"}), In({"x.html"})},
+        // Schemes that are never fetched are links as written, filed without a request.
+        ResourceCase{"<a href=\"data:text/plain,hi\"><a href=\"tel:+123\"><img src=\"data:image/gif;base64,R0lG\">"
+                     "<a href=\"sms:+1\"><a href=\"geo:1,2\"><a href=\"about:blank\">",
+                     In({"data:text/plain,hi", "tel:+123", "data:image/gif;base64,R0lG", "sms:+1", "geo:1,2",
+                         "about:blank"}),
+                     In({"data:text/plain,hi", "tel:+123", "data:image/gif;base64,R0lG", "sms:+1", "geo:1,2",
+                         "about:blank"})},
+        // Inline SVG: image and use, with href or xlink:href; a reference inside the page loads
+        // nothing; outside svg the same tags are not SVG.
+        ResourceCase{"<svg viewBox=\"0 0 8 8\"><image href=\"i.png\"/><IMAGE XLINK:HREF='j.png'/>"
+                     "<use href=\"sprite.svg#icon\"/><use xlink:href=\"#local\"/><a href=in.html>x</a></svg>"
+                     "<image href=out.png><use href=out.svg>",
+                     In({"i.png", "j.png", "http://host/dir/sprite.svg#icon", "in.html"}), In({"in.html"})},
+        ResourceCase{"<SVG><svg></svg><use href=a.svg></SVG><use href=b.svg>", In({"a.svg"}), {}},
         // An address repeated by any source is one link.
         ResourceCase{"<img src=a.png srcset=\"a.png 2x\"><div style=\"background: url(a.png)\">", In({"a.png"}),
                      In({"a.png"})}));
+
+TEST_F(LinkExtractorTest, FragmentAndQueryLinksNameThePageItself) {
+  Extract("<a href=\"#\">top</a> <a href=\"#top\">t</a> <a href=\"?page=2\">2</a> <a href=\"\">self</a>"
+          "<a href=\"./\">folder</a>");
+  // The page is known already: only the folder written as such is a new address to check.
+  EXPECT_EQ(Links(), (Texts{pageAddress, "http://host/dir/"}));
+  EXPECT_EQ(HeadURLs(), (Texts{"http://host/dir/"}));
+  EXPECT_EQ(page->Links.front(), page);
+}
+
+TEST_F(LinkExtractorTest, ASpriteSheetIsCheckedWithoutItsFragment) {
+  Extract("<svg><use href=\"sprite.svg#a\"/><use xlink:href=\"sprite.svg#b\"/></svg>");
+  EXPECT_EQ(Links(), (Texts{"http://host/dir/sprite.svg"}));
+  EXPECT_EQ(HeadURLs(), (Texts{"http://host/dir/sprite.svg"}));
+}
+
+TEST_F(LinkExtractorTest, OtherSchemesAreFiledWithoutARequest) {
+  Extract("<a href=\"tel:+123\">call</a><img src=\"data:image/gif;base64,R0lGODlh\"><a href=\"x.html\">x</a>");
+  EXPECT_EQ(Links(), (Texts{"tel:+123", "data:image/gif;base64,R0lGODlh", "http://host/dir/x.html"}));
+  EXPECT_EQ(HeadURLs(), (Texts{"http://host/dir/x.html"}));
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(page->Links[k]->TreeNode->Parent, tree.Root(rkOther));
+    EXPECT_FALSE(page->Links[k]->IsBroken());
+  }
+}
 
 TEST_F(LinkExtractorTest, AStyleSheetIsReadForItsImportsAndURLs) {
   const TURI sheet("http://host/dir/css/site.css");

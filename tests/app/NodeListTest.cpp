@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Kel/KelTranslate.h"
 #include "app/SpiderTools.h"
 #include "support/TempDir.h"
 
@@ -60,11 +61,27 @@ TEST_F(NodeListTest, ColumnsInOrder) {
                   {"Type", 70, TAlignment::taLeftJustify},         {"Local Date", 130, TAlignment::taLeftJustify},
                   {"Remote Date", 130, TAlignment::taLeftJustify}, {"Code", 45, TAlignment::taRightJustify},
                   {"Spelling", 50, TAlignment::taRightJustify},    {"Address", 128, TAlignment::taLeftJustify}};
-  for (int i = 0; i < lcCount; ++i) {
-    EXPECT_STREQ(kNodeListColumns[i].Caption, expected[i].caption);
-    EXPECT_EQ(kNodeListColumns[i].Width, expected[i].width);
-    EXPECT_EQ(kNodeListColumns[i].Alignment, expected[i].alignment);
+  // The screen may gain columns; the first eight stay as they are and are the exported ones.
+  const auto columns = NodeListColumns();
+  ASSERT_GE(columns.size(), std::size(expected));
+  for (size_t i = 0; i < columns.size(); ++i) {
+    SCOPED_TRACE(columns[i].Caption);
+    EXPECT_EQ(columns[i].Id, static_cast<int>(i));
+    EXPECT_EQ(columns[i].Exported, i < std::size(expected));
+    EXPECT_EQ(list.ColumnIsExported(static_cast<int>(i)), columns[i].Exported);
+    if (i >= std::size(expected)) continue;
+    EXPECT_STREQ(columns[i].Caption, expected[i].caption);
+    EXPECT_EQ(columns[i].Width, expected[i].width);
+    EXPECT_EQ(columns[i].Alignment, expected[i].alignment);
   }
+}
+
+TEST_F(NodeListTest, ColumnCaptionsAreTranslated) {
+  TTranslationStore store;
+  store.LoadFromText("<//TFormTessaly- the main window>\nE=Size\nT=Gr\xc3\xb6\xc3\x9f" "e\n");
+  EXPECT_EQ(ColumnCaption(kNodeListColumns[lcSize], &store), "Gr\xc3\xb6\xc3\x9f" "e");
+  EXPECT_EQ(ColumnCaption(kNodeListColumns[lcName], &store), "Name");
+  EXPECT_EQ(ColumnCaption(kNodeListColumns[lcSize], nullptr), "Size");
 }
 
 TEST_F(NodeListTest, CellsOfEachKindOfRow) {

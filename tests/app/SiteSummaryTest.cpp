@@ -96,6 +96,24 @@ TEST_F(SiteSummaryTest, NothingBrokenLeavesOutTheBrokenSection) {
   EXPECT_TRUE(report.ends_with("  Email Addresses         0\n")) << report;
 }
 
+TEST_F(SiteSummaryTest, AnIncompleteCrawlSaysSoAtTheTop) {
+  Add("http://host/", "", 200);
+  Add("http://host/gone.html", "http://host/", 404);
+  TSiteSummary summary = SummarizeSite(tree);
+  summary.Incomplete = true;
+  summary.RequestsLeft = 12;
+  const std::string report = SiteReportText(summary);
+  EXPECT_TRUE(report.starts_with("Incomplete crawl: a limit suspended it with 12 requests left unmade.\n"
+                                 "Site: http://host/\n"))
+      << report;
+  // What was found so far is listed as usual.
+  EXPECT_NE(report.find("Broken addresses:\n   404  http://host/gone.html\n"), std::string::npos) << report;
+  summary.RequestsLeft = 1;
+  EXPECT_TRUE(SiteReportText(summary).starts_with("Incomplete crawl: a limit suspended it with 1 request left")) << report;
+  summary.Incomplete = false;
+  EXPECT_TRUE(SiteReportText(summary).starts_with("Site: ")) << report;
+}
+
 TEST(SiteSummary, ATreeWithoutItsCategoriesCountsNothing) {
   TSiteMap map;
   TSiteTree tree(map);

@@ -144,14 +144,19 @@ TEST_F(SiteTreeTest, NonDefaultPortIsKept) {
   EXPECT_EQ(TreeNodeURL(e), "http://host:8080/a.html");
 }
 
-TEST_F(SiteTreeTest, FragmentOnlyLinkMapsToFolderIndex) {
+TEST_F(SiteTreeTest, FragmentOnlyLinkMapsToThePage) {
   SetSite("http://host/");
   TURI page("http://host/dir/page.html");
-  TURI link;
-  ResolveLink(link, "#top", &page);
-  TTreeEntry* e = tree.InsertURL(link, &page, true);
-  EXPECT_EQ(e->Caption, "index.html");
-  EXPECT_EQ(e->Parent->Caption, "dir");
+  TTreeEntry* own = Insert("http://host/dir/page.html");
+  queue.Heads.clear();
+  for (const char* text : {"#top", "?page=2", ""}) {
+    TURI link;
+    ResolveLink(link, text, &page);
+    EXPECT_EQ(tree.InsertURL(link, &page, true), own) << text;
+  }
+  // The page is known already: nothing is queued, and no folder entry appears.
+  EXPECT_TRUE(queue.Heads.empty());
+  EXPECT_EQ(own->Parent->Count(), 1);
 }
 
 TEST_F(SiteTreeTest, ExternalAndInternalBySiteRoot) {
@@ -266,13 +271,23 @@ TEST_F(SiteTreeTest, SpecialAddressesGoToTheirCategories) {
                {"about:blank", rkOther, "about"},
                {"news:group", rkNews, "news"},
                {"javascript:void(0)", rkJavaScript, "javascript"},
-               {"JavaScript:go()", rkJavaScript, "JavaScript"}};
+               {"JavaScript:go()", rkJavaScript, "JavaScript"},
+               {"data:text/plain,hello", rkOther, "data"},
+               {"tel:+1-555-0100", rkOther, "tel"},
+               {"sms:+15550100", rkOther, "sms"},
+               {"callto:someone", rkOther, "callto"},
+               {"geo:37.78,-122.4", rkOther, "geo"},
+               {"blob:https://host/5c1d", rkOther, "blob"},
+               {"chrome://settings/", rkOther, "chrome"},
+               {"view-source:http://host/", rkOther, "view-source"},
+               {"irc://irc.example/chan", rkOther, "irc"}};
   for (const auto& c : cases) {
     TTreeEntry* e = Insert(c.link, "http://LocalHost/");
     EXPECT_EQ(e->Parent, tree.Root(c.root)) << c.link;
     EXPECT_EQ(e->Caption, c.link);
     EXPECT_EQ(NodeOf(e)->ResponseCode, 200);
     EXPECT_EQ(NodeOf(e)->ContentType, c.type);
+    EXPECT_FALSE(NodeOf(e)->IsBroken()) << c.link;
   }
   const size_t heads = queue.Heads.size();
   TTreeEntry* again = Insert("mailto:webmaster", "http://LocalHost/b.html");
@@ -280,6 +295,25 @@ TEST_F(SiteTreeTest, SpecialAddressesGoToTheirCategories) {
   // Only the new referer page was queued; the mail address never is.
   EXPECT_EQ(queue.Heads.size(), heads + 1);
   EXPECT_EQ(queue.Heads.back().URL, "http://LocalHost/b.html");
+}
+
+TEST_F(SiteTreeTest, DataAddressesAreShownByTheirFirstCharacters) {
+  const std::string png = "data:image/png;base64," + std::string(5000, 'A');
+  TTreeEntry* e = Insert(png, "http://LocalHost/");
+  EXPECT_EQ(e->Parent, tree.Root(rkOther));
+  EXPECT_EQ(e->Caption.size(), 64u);
+  EXPECT_EQ(e->Caption, png.substr(0, 61) + "...");
+  EXPECT_EQ(NodeOf(e)->URLText(), e->Caption);
+  // The shortened text files in the same entry again (a reopened project), and so does another
+  // address with the same beginning.
+  EXPECT_EQ(Insert(e->Caption), e);
+  EXPECT_EQ(Insert(png + "B"), e);
+  // Short ones stay whole; a cut never splits a character of several bytes.
+  EXPECT_EQ(Insert("data:,x")->Caption, "data:,x");
+  const std::string text = "data:text/plain," + std::string(44, 'x') + "\xC3\xA9\xC3\xA9\xC3\xA9";
+  ASSERT_EQ(text.size(), 66u);
+  EXPECT_EQ(Insert(text)->Caption, "data:text/plain," + std::string(44, 'x') + "...");
+  EXPECT_EQ(tree.Root(rkOther)->Count(), 3);
 }
 
 TEST_F(SiteTreeTest, RefererIsInsertedAndRecorded) {

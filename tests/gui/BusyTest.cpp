@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include "GuiFixture.h"
 #include "gui/FormHTTPClientView.h"
@@ -78,6 +79,20 @@ TEST_F(BusyTest, StopDisablesTheButtonUntilTheRunningRequestsEnd) {
   QTest::mouseClick(window->ButtonSpider, Qt::LeftButton);
   EXPECT_FALSE(window->ButtonSpider->isEnabled());
   EXPECT_TRUE(app->Pool.Suspended());
+  gate.Open();
+  ASSERT_TRUE(ServeUntil([this] { return !app->Main.Busy; }));
+  ExpectIdle();
+}
+
+// Escape, typed into the window, stops the crawl as the Stop button does.
+TEST_F(BusyTest, EscapeStopsTheCrawl) {
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  Start();
+  ASSERT_TRUE(ServeUntil([this] { return app->Pool.TotalCount() > 0 && app->Pool.ActiveCount() > 0; }));
+  QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+  EXPECT_TRUE(app->Pool.Suspended());
+  EXPECT_FALSE(window->ButtonSpider->isEnabled());
   gate.Open();
   ASSERT_TRUE(ServeUntil([this] { return !app->Main.Busy; }));
   ExpectIdle();

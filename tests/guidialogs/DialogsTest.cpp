@@ -116,6 +116,28 @@ TEST_F(DialogsTest, TheLimitsPageStoresTheTimeLimitAndThePageLimitInForceAtOnce)
   EXPECT_EQ(app->HTTPSettings.Values().MaxPageSize, "1048576");
 }
 
+TEST_F(DialogsTest, TheNoProxyFieldIsStoredAndInForceAtOnce) {
+  OpenWindow();
+  WhenModal([&](QWidget* w) {
+    auto* view = static_cast<gui::TFormHTTPSettingsView*>(w);
+    EXPECT_TRUE(view->EditNoProxy->text().isEmpty());
+    QTest::keyClicks(view->EditNoProxy, ".intra.example, 10.0.0.0/8");
+    view->ButtonOK->click();
+    return true;
+  });
+  ASSERT_TRUE(gui::InvokeMenuItem(window->Menu->MIHTTPSettings));
+  TIniFile settings(paths.App + "/Settings.ini");
+  EXPECT_EQ(settings.ReadString("FormHTTPSettings", "EditNoProxy.Text", "?"), ".intra.example, 10.0.0.0/8");
+  EXPECT_EQ(app->HTTPSettings.Values().NoProxy, ".intra.example, 10.0.0.0/8");
+  WhenModal([&](QWidget* w) {
+    auto* view = static_cast<gui::TFormHTTPSettingsView*>(w);
+    EXPECT_EQ(view->EditNoProxy->text().toStdString(), ".intra.example, 10.0.0.0/8");
+    view->ButtonCancel->click();
+    return true;
+  });
+  gui::InvokeMenuItem(window->Menu->MIHTTPSettings);
+}
+
 TEST_F(DialogsTest, ExternalToolsAreKeptAndEditAsksForAMissingTool) {
   OpenWindow();
   const std::string editor = dir.Write("bin/editor", "#!/bin/sh\n");

@@ -193,10 +193,14 @@ TEST_F(TessalyCrawlTest, NodeLimitExitsWithThree) {
   server.Http().Get(R"(/p\d+\.html)",
                     [](const httplib::Request&, httplib::Response& res) { res.set_content("x", "text/plain"); });
   server.Start();
-  const Result r = Run({"--quiet", "--no-external", server.URL("/")});
+  const Result r = Run({"--no-external", server.URL("/")});
   EXPECT_EQ(r.Code, 3) << r.Err;
   EXPECT_NE(r.Err.find("The maxium spider node count has been reached."), std::string::npos);
   EXPECT_NE(r.Err.find("a limit suspended the crawl"), std::string::npos);
+  // The report says so at its top, with the requests left.
+  EXPECT_TRUE(r.Out.starts_with("Incomplete crawl: a limit suspended it with ")) << r.Out.substr(0, 200);
+  EXPECT_NE(r.Out.find(" requests left unmade.\nSite: " + server.URL("/") + "\n"), std::string::npos)
+      << r.Out.substr(0, 200);
 }
 
 // A site of 81 addresses: "/" links to 40 pages and their 40 images; each page links home, to
@@ -251,7 +255,9 @@ TEST_F(TessalyCrawlTest, LimitsFromTheCommandLine) {
     } else {
       EXPECT_EQ(r.Err.find("limit"), std::string::npos) << r.Err;
     }
-    if (c.Html) EXPECT_NE(r.Out.find(c.Html), std::string::npos) << r.Out;
+    if (c.Html) {
+      EXPECT_NE(r.Out.find(c.Html), std::string::npos) << r.Out;
+    }
   }
 }
 

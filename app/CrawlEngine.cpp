@@ -1,0 +1,182 @@
+#include "app/CrawlEngine.h"
+
+#include <filesystem>
+
+#include "Kel/KelError.h"
+#include "Kel/KelStr.h"
+#include "app/Application.h"
+#include "app/ProjectFile.h"
+#include "app/SpiderExport.h"
+
+TCrawlEngine::TCrawlEngine(TTessalyApp& app) : App_(app) {}
+
+void TCrawlEngine::Apply(const TCrawlSettings& s) {
+  if (s.ValidateExternalURLs) App_.Main.Tree.ValidateExternalURLs = *s.ValidateExternalURLs;
+  if (s.CheckPageResources) App_.Main.Crawl.CheckPageResources = *s.CheckPageResources;
+  if (s.Timeout) App_.HTTPSettings.EditTimeout.Text = *s.Timeout;
+  if (s.MaxPageSize) App_.HTTPSettings.EditMaxPageSize.Text = *s.MaxPageSize;
+  if (s.MaxAddresses) App_.HTTPSettings.EditMaxAddresses.Text = *s.MaxAddresses;
+  if (s.MaxQueue) App_.HTTPSettings.EditMaxQueue.Text = *s.MaxQueue;
+  App_.HTTPSettings.Changed();
+}
+
+void TCrawlEngine::Start(const std::string& address) {
+  App_.Main.EditURL = address;
+  App_.Main.ButtonSpiderClick();
+}
+
+size_t TCrawlEngine::Continue() { return App_.Main.Crawl.Continue(); }
+
+void TCrawlEngine::Resume() { App_.Pool.ResumeRequests(); }
+
+void TCrawlEngine::Stop() { App_.Main.ButtonStopClick(); }
+
+void TCrawlEngine::Terminate() { App_.Pool.TerminateAll(); }
+
+void TCrawlEngine::SetInterrupt(const std::atomic<bool>* interrupted) {
+  Interrupted_ = interrupted;
+  App_.Main.Crawl.Interrupted = interrupted;
+}
+
+bool TCrawlEngine::IsIdle() const { return App_.Pool.IsIdle(); }
+
+bool TCrawlEngine::Suspended() const {
+  return App_.Pool.LimitHolds() || (App_.Pool.Suspended() && !App_.Pool.IsEmpty());
+}
+
+int TCrawlEngine::RequestsLeft() const { return App_.Pool.TotalCount(); }
+
+TCrawlProgress TCrawlEngine::Progress() const {
+  TCrawlProgress p;
+  p.RequestsDone = App_.Main.Crawl.RequestsDone();
+  p.Active = App_.Pool.ActiveCount();
+  p.Pending = App_.Pool.TotalCount() - p.Active;
+  p.Addresses = App_.Map.Count();
+  p.CurrentURL = App_.Pool.CurrentURL;
+  return p;
+}
+
+bool TCrawlEngine::Wait(const TServe& serve) {
+  bool interrupted = false;
+  for (;;) {
+    serve(std::chrono::milliseconds(50));
+    if (Interrupted()) {
+      Terminate();
+      interrupted = true;
+      break;
+    }
+    if (OnProgress) OnProgress(Progress());
+    if (IsIdle()) break;
+  }
+  App_.Services.Ui->ProcessMessages();
+  return !interrupted;
+}
+
+TSiteMap& TCrawlEngine::Map() const { return App_.Map; }
+
+TSiteTree& TCrawlEngine::Tree() const { return App_.Main.Tree; }
+
+const TTreeEntry* TCrawlEngine::SiteRoot() const { return App_.Main.Tree.SiteRoot(); }
+
+void TCrawlEngine::Open(const std::string& projectFile) {
+  if (!SameText(std::filesystem::path(projectFile).extension().string(), ".tly"))
+    throw EError("'" + projectFile + "' is not a project file (.tly)");
+  App_.Main.OpenProjectFile(projectFile);
+  if (!App_.Main.LastLoadError.empty()) throw EError(projectFile + " could not be loaded completely");
+}
+
+TNodeList& TCrawlEngine::ListCategory(TSiteRootKind category) {
+  KelAssert(category >= rkAll && category <= rkInternal, "a category to list");
+  App_.Main.SelectEntry(App_.Main.Tree.Root(category));
+  return App_.Main.List;
+}
+
+std::optional<TSiteRootKind> TCrawlEngine::CategoryByCaption(const std::string& caption) {
+  for (int k = rkAll; k <= rkInternal; ++k)
+    if (caption == kSiteRootCaptions[k]) return static_cast<TSiteRootKind>(k);
+  return std::nullopt;
+}
+
+void TCrawlEngine::SaveProject(const std::string& path) { App_.Main.SaveProject(path); }
+
+void TCrawlEngine::WriteProject(std::ostream& out) const { out << ProjectText(App_.Map); }
+
+TSiteSummary TCrawlEngine::Summary() const { return SummarizeSite(App_.Main.Tree); }
+
+void TCrawlEngine::WriteSummary(std::ostream& out) const { out << SiteReportText(Summary()); }
+
+const TTreeEntry* TCrawlEngine::BranchOf(const TTreeEntry* root, const std::string& target) const {
+  const TTreeEntry* branch = root ? root : SiteRoot();
+  if (!branch || !branch->HasChildren()) throw EError("the site map is empty: nothing to export to " + target);
+  return branch;
+}
+
+void TCrawlEngine::ExportHTMLList(const std::string& path, const TTreeEntry* root) const {
+  WriteHTMLListFile(path, BranchOf(root, path));
+}
+
+void TCrawlEngine::ExportHTMLList(std::ostream& out, const TTreeEntry* root) const {
+  TLineStream lines(out, true);
+  ::ExportHTMLTable(lines, BranchOf(root, "a stream"), 0);
+}
+
+void TCrawlEngine::ExportDHTMLTree(const std::string& path, const TTreeEntry* root) const {
+  WriteDHTMLTreeFile(App_.Services, path, BranchOf(root, path));
+}
+
+void TCrawlEngine::ExportDHTMLTree(std::ostream& out, const TTreeEntry* root) const {
+  TLineStream lines(out, true);
+  ::ExportDHTMLTree(lines, BranchOf(root, "a stream"), 0);
+}
+
+void TCrawlEngine::ExportDHTMLTreeFramed(const std::string& path, const TTreeEntry* root) const {
+  WriteDHTMLTreeFramedFile(App_.Services, path, BranchOf(root, path));
+}
+
+void TCrawlEngine::ExportXML(const std::string& path, const TTreeEntry* root) const {
+  WriteXMLFile(path, BranchOf(root, path));
+}
+
+void TCrawlEngine::ExportXML(std::ostream& out, const TTreeEntry* root) const {
+  TLineStream lines(out);
+  ::ExportXML(lines, BranchOf(root, "a stream"), 0);
+}
+
+void TCrawlEngine::ExportTXT(const std::string& path, const TTreeEntry* root) const {
+  WriteTXTFile(path, BranchOf(root, path));
+}
+
+void TCrawlEngine::ExportTXT(std::ostream& out, const TTreeEntry* root) const {
+  TLineStream lines(out);
+  ::ExportTXT(lines, BranchOf(root, "a stream"), 0);
+}
+
+void TCrawlEngine::ExportCSV(const std::string& path, TNodeList& list, TItemStates states) const {
+  WriteListCSVFile(path, list, states);
+}
+
+void TCrawlEngine::ExportCSV(std::ostream& out, TNodeList& list, TItemStates states) const {
+  list.FillAllRows();
+  TLineStream lines(out);
+  WriteListViewCSV(list, lines, states);
+}
+
+namespace {
+// The HTML table writes the selected rows: all of them are selected for isNone.
+void SelectRows(TNodeList& list, TItemStates states) {
+  if (!(states & isSelected))
+    for (const auto& row : list.Rows()) row->Selected = true;
+}
+}  // namespace
+
+void TCrawlEngine::ExportHTMLTable(const std::string& path, TNodeList& list, TItemStates states) const {
+  SelectRows(list, states);
+  WriteListHTMLTableFile(path, list);
+}
+
+void TCrawlEngine::ExportHTMLTable(std::ostream& out, TNodeList& list, TItemStates states) const {
+  SelectRows(list, states);
+  list.FillAllRows();
+  TLineStream lines(out);
+  ::ExportListHTMLTable(lines, list);
+}

@@ -1,0 +1,135 @@
+// The crawl engine: the one interface through which a program runs a crawl and gets what it
+// found. Start, resume, stop and wait; the settings a run may change; progress events; the map;
+// and every export and report, each one function that writes to a path or a stream.
+// tessaly-crawl uses nothing else; the desktop program's commands ask for a file name and call
+// the same writers. A new report is one function here (and one option row in
+// tools/CrawlOptions.cpp); a new setting is one field of TCrawlSettings.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "Kel/KelComCtrls.h"
+#include "app/SiteSummary.h"
+#include "app/SpiderTools.h"
+
+class TTessalyApp;
+class TNodeList;
+class TSiteMap;
+class TSiteTree;
+class TTreeEntry;
+
+// What a crawl has done so far.
+struct TCrawlProgress {
+  long RequestsDone = 0;  // answers handled
+  int Active = 0;         // requests running
+  int Pending = 0;        // requests queued
+  int Addresses = 0;      // addresses in the map
+  std::string CurrentURL;  // the address requested last
+};
+
+// Settings for one run; each one left empty keeps what the program has stored.
+struct TCrawlSettings {
+  std::optional<bool> ValidateExternalURLs;  // check addresses outside the site
+  std::optional<bool> CheckPageResources;    // read stylesheets, srcset, media and CSS too
+  std::optional<std::string> Timeout;        // seconds for a whole answer ("60", "0.5")
+  std::optional<std::string> MaxPageSize;    // bytes of a page read, decoded
+  std::optional<std::string> MaxAddresses;   // "Largest site (addresses)", "0": no limit
+  std::optional<std::string> MaxQueue;       // "Largest queue (requests)", "0": no limit
+};
+
+class TCrawlEngine {
+ public:
+  explicit TCrawlEngine(TTessalyApp& app);
+  TCrawlEngine(const TCrawlEngine&) = delete;
+  TCrawlEngine& operator=(const TCrawlEngine&) = delete;
+
+  // --- Settings ------------------------------------------------------------------------------
+  // Applies the settings given (the HTTP settings are stored only for this run's requests).
+  void Apply(const TCrawlSettings& settings);
+
+  // --- The crawl -----------------------------------------------------------------------------
+  // A fresh crawl from `address`, as typed into the address box (a web address, a bare host,
+  // or the path of a local HTML file).
+  void Start(const std::string& address);
+  // Goes on with the unfinished crawl of the map (an opened project, a crawl that was
+  // terminated): queues the addresses never checked and the pages never read, and nothing else.
+  // Returns how many requests were queued (0: the crawl is complete).
+  size_t Continue();
+  // Requests that were suspended (Stop, a limit) start again; a limit resumed past is lifted for
+  // the rest of this crawl.
+  void Resume();
+  // No new requests start; running ones finish.
+  void Stop();
+  // Every running request ends at once and the queue is dropped; what was found stays.
+  void Terminate();
+  // Set from any thread or a signal handler (Ctrl-C) to end the crawl: Wait then terminates
+  // every request, and a page being walked stops between two links.
+  void SetInterrupt(const std::atomic<bool>* interrupted);
+  bool Interrupted() const { return Interrupted_ && *Interrupted_; }
+  // Nothing is running or waiting to run.
+  bool IsIdle() const;
+  // A limit holds the crawl (it was not resumed past), or Stop suspended it with requests left.
+  bool Suspended() const;
+  // Requests left unmade (running and queued).
+  int RequestsLeft() const;
+  TCrawlProgress Progress() const;
+  // Called by Wait on every turn, on the user-interface thread.
+  std::function<void(const TCrawlProgress&)> OnProgress;
+  // Serves the user-interface thread (`serve` serves it for at most the time it is given) until
+  // the crawl is idle or interrupted. False when it was interrupted (every request terminated).
+  using TServe = std::function<void(std::chrono::milliseconds)>;
+  bool Wait(const TServe& serve);
+
+  // --- The map -------------------------------------------------------------------------------
+  TSiteMap& Map() const;
+  TSiteTree& Tree() const;
+  // The branch the site exports write by default: the site root.
+  const TTreeEntry* SiteRoot() const;
+  // Loads a project file (".tly") in place of the map. Throws EError when the file is no
+  // project, cannot be read or loads only in part.
+  void Open(const std::string& projectFile);
+  // The main list filled with the rows of a category entry (rkAll to rkInternal), as selecting
+  // the entry shows them.
+  TNodeList& ListCategory(TSiteRootKind category);
+  // The category whose caption is `caption` ("All", "Broken Links", ...), or none.
+  static std::optional<TSiteRootKind> CategoryByCaption(const std::string& caption);
+
+  // --- Exports and reports -------------------------------------------------------------------
+  // The project file.
+  void SaveProject(const std::string& path);
+  void WriteProject(std::ostream& out) const;
+  // The figures of the site, and the report tessaly-crawl prints.
+  TSiteSummary Summary() const;
+  void WriteSummary(std::ostream& out) const;
+  // The site exports of the branch at `root` (none: the site root). A file is merged with the
+  // page already there (the HTML and DHTML exports) and the DHTML tree's images are copied
+  // beside it; a stream gets the export's text alone. Each throws EError when the branch is
+  // empty.
+  void ExportHTMLList(const std::string& path, const TTreeEntry* root = nullptr) const;
+  void ExportHTMLList(std::ostream& out, const TTreeEntry* root = nullptr) const;
+  void ExportDHTMLTree(const std::string& path, const TTreeEntry* root = nullptr) const;
+  void ExportDHTMLTree(std::ostream& out, const TTreeEntry* root = nullptr) const;
+  void ExportDHTMLTreeFramed(const std::string& path, const TTreeEntry* root = nullptr) const;
+  void ExportXML(const std::string& path, const TTreeEntry* root = nullptr) const;
+  void ExportXML(std::ostream& out, const TTreeEntry* root = nullptr) const;
+  void ExportTXT(const std::string& path, const TTreeEntry* root = nullptr) const;
+  void ExportTXT(std::ostream& out, const TTreeEntry* root = nullptr) const;
+  // The list exports: the rows of `list` (all of them: isNone, or the selected ones) as CSV,
+  // or as an HTML table.
+  void ExportCSV(const std::string& path, TNodeList& list, TItemStates states = isNone) const;
+  void ExportCSV(std::ostream& out, TNodeList& list, TItemStates states = isNone) const;
+  void ExportHTMLTable(const std::string& path, TNodeList& list, TItemStates states = isNone) const;
+  void ExportHTMLTable(std::ostream& out, TNodeList& list, TItemStates states = isNone) const;
+
+ private:
+  // `root`, or the site root; throws when `path`'s export would be empty.
+  const TTreeEntry* BranchOf(const TTreeEntry* root, const std::string& target) const;
+
+  TTessalyApp& App_;
+  const std::atomic<bool>* Interrupted_ = nullptr;
+};
