@@ -399,6 +399,12 @@ std::string TreeNodeURL(const TTreeEntry* entry) {
 TSpiderNode* NodeOf(const TTreeEntry* entry) {
   if (!entry) return nullptr;
   if (entry->Node) return entry->Node;
+  if (!entry->HasChildren()) return nullptr;
+  // A folder stands for its "index.html": found through the folder's index when it is large.
+  if (entry->Tree) {
+    const TTreeEntry* index = entry->Tree->FindChild(entry, "index.html");
+    return index ? index->Node : nullptr;
+  }
   for (const auto& child : entry->Children)
     if (SameText(child->Caption, "index.html")) return child->Node;
   return nullptr;
