@@ -99,7 +99,9 @@ std::optional<TSiteRootKind> TCrawlEngine::CategoryByCaption(const std::string& 
 
 void TCrawlEngine::SaveProject(const std::string& path) { App_.Main.SaveProject(path); }
 
-void TCrawlEngine::WriteProject(std::ostream& out) const { out << ProjectText(App_.Map); }
+void TCrawlEngine::WriteProject(std::ostream& out) const {
+  WriteProjectText(App_.Map, [&](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); });
+}
 
 TSiteSummary TCrawlEngine::Summary() const { return SummarizeSite(App_.Main.Tree); }
 
