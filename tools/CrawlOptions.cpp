@@ -76,7 +76,9 @@ const CrawlOption kOptions[] = {
      "go on with the unfinished crawl of a project file: check the addresses\n"
      "never checked, read the pages never read, and save it back into FILE",
      [](CrawlOptions& o, const std::string& v) { o.Resume = v; }},
-    {"--save-every", "", "SECONDS", "save the project that often while the crawl runs (default 300)",
+    {"--save-every", "", "SECONDS",
+     "save the project that often while the crawl runs (default 300; at\n"
+     "least nine times as long as the last save took)",
      SetSaveEvery},
     {"--external", "", "", "check addresses outside the site (default: when connected)",
      [](CrawlOptions& o, const std::string&) { o.External = true; }},

@@ -5,6 +5,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -136,10 +137,14 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
     engine.SetInterrupt(&gInterrupted);
     // With a file to save into, the project is also written every SaveEvery seconds while the
     // crawl runs, so that a crawl that is killed can go on from its last save (--resume).
+    // A save stops the crawl while it writes: the next one waits at least nine times as long as
+    // the last one took, so that saving a large map never takes more than a tenth of the crawl.
     auto lastSave = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration saveEvery = std::chrono::seconds(o.SaveEvery);
     engine.OnProgress = [&](const TCrawlProgress& p) {
       progress.Update(p);
-      if (save.empty() || std::chrono::steady_clock::now() - lastSave < std::chrono::seconds(o.SaveEvery)) return;
+      const auto begin = std::chrono::steady_clock::now();
+      if (save.empty() || begin - lastSave < saveEvery) return;
       try {
         engine.SaveProject(save);
       } catch (const std::exception& e) {
@@ -147,6 +152,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
         std::cerr << "tessaly-crawl: " << e.what() << "\n";
       }
       lastSave = std::chrono::steady_clock::now();
+      saveEvery = std::max<std::chrono::steady_clock::duration>(std::chrono::seconds(o.SaveEvery), 9 * (lastSave - begin));
     };
     if (o.Resume.empty()) {
       engine.Start(o.Start);
