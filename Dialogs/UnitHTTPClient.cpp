@@ -11,6 +11,14 @@
 
 const char* const kQueueLimitMessage =
     "Warning! Spider has reached maximum queue size limit.\r\rSpider task has been suspended";
+std::string QueueLimitText(size_t limit) {
+  return std::string(kQueueLimitMessage) +
+         Format("\r\rThe limit is the setting \"Largest queue (requests)\" on the Limits page of the HTTP "
+                "Settings, now %zu (0: no limit), and the option --max-queue N of tessaly-crawl. Resume the "
+                "crawl to go on past it.",
+                limit);
+}
+
 const char* const kTerminateQuestion = "Do you want to terminate all the current tasks?";
 
 // ---------------------------------------------------------------------------------------------
@@ -280,7 +288,8 @@ void TFormHTTPClient::AddRequest(THTTPMethod method, const std::string& url, con
   KelAssert(Ui_.IsUiThread(), "AddRequest runs on the user-interface thread");
   std::lock_guard lock(Lock_);
   if (!Closing_) {
-    if (Queue_.size() > kQueueLimit) SuspendWithMessage(kQueueLimitMessage);
+    if (QueueLimit > 0 && Queue_.size() > QueueLimit && !LimitLifted(TCrawlLimit::Queue))
+      LimitReached(TCrawlLimit::Queue, QueueLimitText(QueueLimit));
     auto request = std::make_unique<TRequestData>();
     request->Method = method;
     request->SourceStream = std::move(sourceStream);
@@ -310,6 +319,12 @@ void TFormHTTPClient::AddGetRequest(const std::string& url, const std::string& r
 }
 
 void TFormHTTPClient::ResumeRequests() {
+  // Resuming past a limit lifts it for the rest of this crawl: the next address or request
+  // beyond it does not suspend the crawl again.
+  for (size_t k = 0; k < 2; ++k) {
+    if (Holding_[k]) Lifted_[k] = true;
+    Holding_[k] = false;
+  }
   MessageShown_ = false;
   Suspended_ = false;
   ProcessQueue();
@@ -322,6 +337,17 @@ void TFormHTTPClient::SuspendWithMessage(const std::string& text) {
   MessageShown_ = true;
   SuspendRequests();
   if (Prompter_) Prompter_->Notice(text);
+}
+
+void TFormHTTPClient::LimitReached(TCrawlLimit limit, const std::string& text) {
+  if (LimitLifted(limit)) return;
+  Holding_[Slot(limit)] = true;
+  SuspendWithMessage(text);
+}
+
+void TFormHTTPClient::LiftLimit(TCrawlLimit limit) {
+  Lifted_[Slot(limit)] = true;
+  Holding_[Slot(limit)] = false;
 }
 
 void TFormHTTPClient::RefreshDisplay(int32_t total, int32_t active) {
@@ -420,6 +446,8 @@ void TFormHTTPClient::DestroyRequest(TRequestData* request) {
 void TFormHTTPClient::TerminateAll() {
   KelAssert(Ui_.IsUiThread(), "TerminateAll runs on the user-interface thread");
   Closing_ = true;
+  // The crawl ends here: the next one starts with every limit in force.
+  for (size_t k = 0; k < 2; ++k) Holding_[k] = Lifted_[k] = false;
   SuspendRequests();
   {
     std::lock_guard lock(Lock_);
@@ -453,7 +481,7 @@ void TFormHTTPClient::TerminateAll() {
   Notify([](TRequestListObserver* o) { o->ListAboutToReset(); });
   {
     std::lock_guard lock(Lock_);
-    std::vector<std::unique_ptr<TRequestData>> kept;
+    std::deque<std::unique_ptr<TRequestData>> kept;
     for (auto& request : Queue_) {
       const bool running =
           request->Worker && std::find(Active_.begin(), Active_.end(), request->Worker) != Active_.end();

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -27,6 +28,8 @@ class TPrivateThread;
 
 // "Warning! Spider has reached maximum queue size limit.\r\rSpider task has been suspended"
 extern const char* const kQueueLimitMessage;
+// The queue limit's message: kQueueLimitMessage and the way past it (the setting, the option).
+std::string QueueLimitText(size_t limit);
 // "Do you want to terminate all the current tasks?"
 extern const char* const kTerminateQuestion;
 
@@ -151,6 +154,9 @@ class TFormHTTPClient : public IRequestQueue {
  public:
   static constexpr int32_t kDefaultMaxThreads = 4;
   static constexpr size_t kQueueLimit = 10000;
+  // The queue limit of this pool ("Largest queue (requests)"): adding a request to a queue of
+  // more rows suspends the crawl. 0: no limit.
+  size_t QueueLimit = kQueueLimit;
 
   // Created on the user-interface thread, which `ui` serves. `prompter` shows the warning of
   // SuspendWithMessage and asks the Terminate question (may be null: nothing shown, No).
@@ -180,6 +186,16 @@ class TFormHTTPClient : public IRequestQueue {
   void ResumeRequests();
   void SuspendRequests();
   void SuspendWithMessage(const std::string& text) override;
+  // A limit suspends the crawl with its message, unless the user resumed past it in this crawl.
+  // ResumeRequests lifts every limit that holds the crawl; TerminateAll (the end of a crawl)
+  // restores them all.
+  void LimitReached(TCrawlLimit limit, const std::string& text) override;
+  bool LimitLifted(TCrawlLimit limit) const override { return Lifted_[Slot(limit)]; }
+  // A limit suspended the crawl and nobody has resumed it since.
+  bool LimitHolds() const { return Holding_[0] || Holding_[1]; }
+  bool LimitHolds(TCrawlLimit limit) const { return Holding_[Slot(limit)]; }
+  // Lifts `limit` for the rest of this crawl, as resuming past it does.
+  void LiftLimit(TCrawlLimit limit);
   void ProcessQueue();
   void TerminateAll() override;
   bool IsBusy() const;  // a worker is active
@@ -236,14 +252,20 @@ class TFormHTTPClient : public IRequestQueue {
     for (TRequestListObserver* o : std::vector<TRequestListObserver*>(Observers_)) f(o);
   }
 
+  static size_t Slot(TCrawlLimit limit) { return limit == TCrawlLimit::Addresses ? 0 : 1; }
+
   platform::UiThread& Ui_;
   platform::Prompter* Prompter_;
   const int32_t MaxThreads_;
   std::function<void(THTTPClient&)> ClientSetup_;
   std::function<bool(const THTTPResponse&)> BodyFilter_;
 
-  std::vector<std::unique_ptr<TRequestData>> Queue_;  // the queue list (rows)
+  // The queue list (rows). Requests start in order and finish near the front, so a deque takes
+  // them out there in constant time however long the queue is.
+  std::deque<std::unique_ptr<TRequestData>> Queue_;
   bool MessageShown_ = false;
+  bool Holding_[2] = {false, false};  // by Slot: the limit suspended the crawl, not resumed since
+  bool Lifted_[2] = {false, false};   // by Slot: resumed past in this crawl
   bool Suspended_ = false;
   bool Closing_ = false;
   bool Destroying_ = false;

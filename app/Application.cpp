@@ -28,6 +28,7 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
   Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });
   Main.Crawl.AttachPool(Pool);
   Main.Crawl.Dictionaries = &Dictionaries;
+  Main.Crawl.Settings = &HTTPSettings;
   Main.Progress = &Progress;
 }
 

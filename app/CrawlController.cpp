@@ -10,8 +10,10 @@
 #include "Kel/KelIdHTTP.h"
 #include "Kel/KelSpelling.h"
 #include "Kel/KelStr.h"
+#include "app/CrawlResume.h"
 #include "app/LinkExtractor.h"
 #include "app/SpellCheck.h"
+#include "app/UnitHTTPSettings.h"
 #include "app/UnitMain.h"
 
 namespace {
@@ -99,11 +101,34 @@ void TCrawlController::Reset() {
   LastAnswer_ = 0;
 }
 
+void TCrawlController::ApplyLimits() {
+  if (!Settings) return;
+  Pool_->QueueLimit = static_cast<size_t>(Settings->MaxQueue());
+  Main_.Tree.MaxNodes = Settings->MaxAddresses();
+}
+
 void TCrawlController::Start() {
   KelAssert(Pool_, "the crawl needs the request pool");
   TFormTessaly& main = Main_;
+  ApplyLimits();
   bool fresh = Pool_->IsEmpty();
-  if (!fresh) fresh = !(main.Services.Ask && main.Services.Ask->AskYesNo("Do you want to resume the current spider?"));
+  // An unfinished map (a project opened, a crawl terminated) with its own address in the box.
+  bool unfinished = false;
+  if (fresh && main.Map.Count() > 0) {
+    try {
+      unfinished = SameText(Trim(main.EditURL), main.Map.SiteURI.Compose()) && HasUnfinishedWork(main.Tree);
+    } catch (const EError&) {
+    }
+  }
+  if (!fresh || unfinished) {
+    const bool resume = main.Services.Ask && main.Services.Ask->AskYesNo("Do you want to resume the current spider?");
+    if (resume && unfinished) {
+      Continue();
+      if (main.OnShowPool) main.OnShowPool();
+      return;
+    }
+    fresh = !resume;
+  }
   if (fresh) {
     if (!main.NewProject()) return;
     Started_ = std::time(nullptr);
@@ -122,6 +147,28 @@ void TCrawlController::Start() {
   }
   Pool_->ResumeRequests();
   if (main.OnShowPool) main.OnShowPool();
+}
+
+size_t TCrawlController::Continue() {
+  KelAssert(Pool_, "the crawl needs the request pool");
+  ApplyLimits();
+  TSiteTree& tree = Main_.Tree;
+  const TUnfinishedWork work = FindUnfinishedWork(tree);
+  // The user goes on with a crawl that is already past a limit: it is lifted for this crawl.
+  if (tree.MaxNodes > 0 && Main_.Map.Count() > tree.MaxNodes) Pool_->LiftLimit(TCrawlLimit::Addresses);
+  if (Pool_->QueueLimit > 0 && Pool_->TotalCount() + work.Size() > Pool_->QueueLimit)
+    Pool_->LiftLimit(TCrawlLimit::Queue);
+  // Nothing starts before everything is queued: the order of the requests is the node order.
+  Pool_->SuspendRequests();
+  // A request's referer is the first page that links to its address, as a crawl would send it.
+  auto refererOf = [](const TSpiderNode* node) {
+    return node->Referers.empty() ? node->URI.Compose() : node->Referers.front()->URI.Compose();
+  };
+  for (TSpiderNode* node : work.Unchecked)
+    Pool_->AddHeadRequest(node->URI.Compose(), refererOf(node), tree.HeadCallback);
+  for (TSpiderNode* node : work.Unread) AddPageRequest(node->URI.Compose(), refererOf(node));
+  Pool_->ResumeRequests();
+  return work.Size();
 }
 
 void TCrawlController::Stop() {

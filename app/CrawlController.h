@@ -14,6 +14,7 @@
 #include <utility>
 
 class TFormHTTPClient;
+class TFormHTTPSettings;
 class TFormTessaly;
 class THTTPClient;
 class TSpellingDictionaries;
@@ -51,8 +52,19 @@ class TCrawlController {
   // stop only when their request is terminated.
   const std::atomic<bool>* Interrupted = nullptr;
 
-  // Start: a fresh crawl from the address box, or the resumption of the current one.
+  // Where the crawl's limits come from ("Largest site (addresses)", "Largest queue
+  // (requests)"), read at every Start. None: the built-in limits of 4000 and 10000.
+  const TFormHTTPSettings* Settings = nullptr;
+
+  // Start: a fresh crawl from the address box, or the resumption of the current one. With an
+  // empty queue, a map whose crawl is unfinished (HasUnfinishedWork) and the address box naming
+  // its site, it asks to resume as for a stopped crawl, and Yes continues it (Continue).
   void Start();
+  // Goes on with the crawl of the map as it is (a project opened, a crawl ended early): queues
+  // the header check of every address never checked and the full request of every page never
+  // read, lifts a limit that the map is already past, and resumes the pool. Returns the number
+  // of requests queued.
+  size_t Continue();
   // Stop: no new requests start; running ones finish.
   void Stop();
   // Files the answered address (with its referer) and records the answer in its node.
@@ -91,6 +103,8 @@ class TCrawlController {
   void CheckRedirect(THTTPClient& sender, const std::shared_ptr<const TRedirectChain>& chain, TSpiderNode* from);
   // Interrupted is set.
   bool Stopping() const;
+  // The limits of Settings into the tree and the pool.
+  void ApplyLimits();
   // The user word list as it is now, copied when it has changed: what workers read.
   std::shared_ptr<const TWordList> UserWords();
 

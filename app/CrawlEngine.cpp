@@ -17,6 +17,8 @@ void TCrawlEngine::Apply(const TCrawlSettings& s) {
   if (s.CheckAnchors) App_.Main.Crawl.CheckAnchors = *s.CheckAnchors;
   if (s.Timeout) App_.HTTPSettings.EditTimeout.Text = *s.Timeout;
   if (s.MaxPageSize) App_.HTTPSettings.EditMaxPageSize.Text = *s.MaxPageSize;
+  if (s.MaxAddresses) App_.HTTPSettings.EditMaxAddresses.Text = *s.MaxAddresses;
+  if (s.MaxQueue) App_.HTTPSettings.EditMaxQueue.Text = *s.MaxQueue;
   App_.HTTPSettings.Changed();
 }
 
@@ -24,6 +26,8 @@ void TCrawlEngine::Start(const std::string& address) {
   App_.Main.EditURL = address;
   App_.Main.ButtonSpiderClick();
 }
+
+size_t TCrawlEngine::Continue() { return App_.Main.Crawl.Continue(); }
 
 void TCrawlEngine::Resume() { App_.Pool.ResumeRequests(); }
 
@@ -38,7 +42,9 @@ void TCrawlEngine::SetInterrupt(const std::atomic<bool>* interrupted) {
 
 bool TCrawlEngine::IsIdle() const { return App_.Pool.IsIdle(); }
 
-bool TCrawlEngine::Suspended() const { return App_.Pool.MessageShown() || !App_.Pool.IsEmpty(); }
+bool TCrawlEngine::Suspended() const {
+  return App_.Pool.LimitHolds() || (App_.Pool.Suspended() && !App_.Pool.IsEmpty());
+}
 
 int TCrawlEngine::RequestsLeft() const { return App_.Pool.TotalCount(); }
 
@@ -95,7 +101,9 @@ std::optional<TSiteRootKind> TCrawlEngine::CategoryByCaption(const std::string& 
 
 void TCrawlEngine::SaveProject(const std::string& path) { App_.Main.SaveProject(path); }
 
-void TCrawlEngine::WriteProject(std::ostream& out) const { out << ProjectText(App_.Map); }
+void TCrawlEngine::WriteProject(std::ostream& out) const {
+  WriteProjectText(App_.Map, [&](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); });
+}
 
 TSiteSummary TCrawlEngine::Summary() const { return SummarizeSite(App_.Main.Tree); }
 

@@ -40,6 +40,8 @@ struct TCrawlSettings {
   std::optional<bool> CheckAnchors;          // judge links' #fragments against the pages read
   std::optional<std::string> Timeout;        // seconds for a whole answer ("60", "0.5")
   std::optional<std::string> MaxPageSize;    // bytes of a page read, decoded
+  std::optional<std::string> MaxAddresses;   // "Largest site (addresses)", "0": no limit
+  std::optional<std::string> MaxQueue;       // "Largest queue (requests)", "0": no limit
 };
 
 class TCrawlEngine {
@@ -56,7 +58,12 @@ class TCrawlEngine {
   // A fresh crawl from `address`, as typed into the address box (a web address, a bare host,
   // or the path of a local HTML file).
   void Start(const std::string& address);
-  // Requests that were suspended (Stop, a limit) start again.
+  // Goes on with the unfinished crawl of the map (an opened project, a crawl that was
+  // terminated): queues the addresses never checked and the pages never read, and nothing else.
+  // Returns how many requests were queued (0: the crawl is complete).
+  size_t Continue();
+  // Requests that were suspended (Stop, a limit) start again; a limit resumed past is lifted for
+  // the rest of this crawl.
   void Resume();
   // No new requests start; running ones finish.
   void Stop();
@@ -68,7 +75,7 @@ class TCrawlEngine {
   bool Interrupted() const { return Interrupted_ && *Interrupted_; }
   // Nothing is running or waiting to run.
   bool IsIdle() const;
-  // A limit or Stop suspended the crawl with requests left unmade.
+  // A limit holds the crawl (it was not resumed past), or Stop suspended it with requests left.
   bool Suspended() const;
   // Requests left unmade (running and queued).
   int RequestsLeft() const;

@@ -202,10 +202,21 @@ void TSiteMap::RefreshAllLocalStatus(TFormProgress* progress) {
   const int count = Count();
   if (count == 0) return;
   if (progress) progress->SetRange(count - 1);
+  // Without a single mapped node, only local addresses have a local file: the others need no
+  // search for a mapped neighbour (a search that walks a node's siblings).
+  bool anyMapped = false;
+  for (const auto& node : Nodes_) anyMapped = anyMapped || !node->LocalFile.empty();
   for (int i = 0; i < count; ++i) {
-    Node(i)->UpdateLocalFileInfo();
+    TSpiderNode* node = Node(i);
+    if (anyMapped || SameText(node->URI.Protocol, "file")) {
+      node->UpdateLocalFileInfo();
+    } else {
+      node->LocalDate = 0;
+      node->LocalSize = -1;
+    }
     if (progress) progress->SetPosition(i);
   }
+  Modified = true;
 }
 
 void TSiteMap::RefreshLocalStatusBelow(const TTreeEntry* entry) {

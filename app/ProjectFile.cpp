@@ -1,10 +1,13 @@
 #include "app/ProjectFile.h"
 
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 #include "Dialogs/UnitProgress.h"
 #include "Kel/KelDialogs.h"
 #include "Kel/KelError.h"
+#include "Kel/KelFiles.h"
 #include "Kel/KelIni.h"
 #include "Kel/KelStr.h"
 #include "app/SpiderNode.h"
@@ -117,21 +120,47 @@ void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_vie
   }
 }
 
-std::string ProjectText(const TSiteMap& map) {
+void WriteProjectText(const TSiteMap& map, const std::function<void(std::string_view piece)>& write) {
   std::vector<std::string> lines;
-  lines.reserve(5 + static_cast<size_t>(map.Count()) * 17);
+  auto flush = [&] {
+    std::string text;
+    for (const std::string& line : lines) {
+      text += line;
+      text += "\r\n";
+    }
+    write(text);
+    lines.clear();
+  };
   lines.push_back("[Settings]");
   lines.push_back(std::string("Generator=") + kApplicationTitle);
   lines.push_back("Now=" + DateTimeToStr(NowDateTime()));
   lines.push_back("URI=" + FirstLine(map.SiteURI.Compose()));
   lines.push_back("Links=" + std::to_string(map.Count()));
+  flush();
   for (const auto& node : map.Nodes()) {
     lines.push_back(Format("[%d]", node->Index()));
     SaveTo(*node, lines);
+    flush();
   }
+}
+
+std::string ProjectText(const TSiteMap& map) {
   std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
+  WriteProjectText(map, [&](std::string_view piece) { text += piece; });
   return text;
+}
+
+void SaveProjectFile(const TSiteMap& map, const std::string& path) {
+  TFileReplacement file(path);
+  TFileWriter out(file);
+  try {
+    WriteProjectText(map, [&](std::string_view piece) { out.Write(piece); });
+    out.Flush();
+  } catch (const EError&) {
+    // As a file written whole reports it: the file could not be made.
+    throw EError(Format("Cannot create file \"%s\". %s", path.c_str(), std::strerror(errno)));
+  }
+  file.Commit();
 }
 
 std::string LoadProject(TSiteTree& tree, const TIniText& file, TFormProgress* progress, platform::UiThread* ui) {

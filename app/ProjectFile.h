@@ -38,6 +38,12 @@ void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_vie
 
 // The whole project file of `map`: every line ends with CR LF.
 std::string ProjectText(const TSiteMap& map);
+// The same text handed out in pieces, node by node, so that a file can be written as a stream
+// without the whole text in memory.
+void WriteProjectText(const TSiteMap& map, const std::function<void(std::string_view piece)>& write);
+// Writes the project file of `map` to `path` as a stream, through a temporary file renamed over
+// it at the end (a crash or a failure leaves the old file whole). Fails with EError.
+void SaveProjectFile(const TSiteMap& map, const std::string& path);
 
 // Rebuilds the map of `tree` (which must be empty) from a parsed project file: the addresses
 // first, then every node's fields. The tree's observers hear one reset. An error stops the load;

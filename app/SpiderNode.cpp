@@ -35,14 +35,28 @@ void TSpiderNode::RecordResponse(const THTTPResponse& response) {
   Map_->Modified = true;
 }
 
-void TSpiderNode::AddToLinks(TSpiderNode* target) {
-  if (std::find(Links.begin(), Links.end(), target) == Links.end()) Links.push_back(target);
+namespace {
+// Lists up to this length are searched member by member (a page rarely has more links); longer
+// ones through their set.
+constexpr size_t kIndexedListSize = 64;
+}  // namespace
+
+void TSpiderNode::AddMember(TSpiderNodeDynArray& list, std::unique_ptr<TMemberSet>& set, TSpiderNode* node) {
+  if (set) {
+    if (set->insert(node).second) list.push_back(node);
+    return;
+  }
+  if (std::find(list.begin(), list.end(), node) != list.end()) return;
+  list.push_back(node);
+  if (list.size() > kIndexedListSize) set = std::make_unique<TMemberSet>(list.begin(), list.end());
 }
+
+void TSpiderNode::AddToLinks(TSpiderNode* target) { AddMember(Links, LinkSet_, target); }
 
 void TSpiderNode::AddToReferers(TSpiderNode* source) {
   KelAssert(source, "a referer is required");
   if (source == this) return;
-  if (std::find(Referers.begin(), Referers.end(), source) == Referers.end()) Referers.push_back(source);
+  AddMember(Referers, RefererSet_, source);
 }
 
 std::string TSpiderNode::URLText() const { return ::URLText(URI); }

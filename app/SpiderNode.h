@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "Kel/KelDateTime.h"
@@ -73,8 +74,8 @@ class TSpiderNode {
   std::string Description;
   std::string Location;
   std::string Server;
-  TSpiderNodeDynArray Links;     // targets of this page, each once
-  TSpiderNodeDynArray Referers;  // pages linking here, each once, never this node
+  TSpiderNodeDynArray Links;     // targets of this page, each once (add with AddToLinks)
+  TSpiderNodeDynArray Referers;  // pages linking here, each once, never this node (AddToReferers)
   TTreeEntry* TreeNode;          // the tree entry this node belongs to
   TListRow* ListItem = nullptr;  // the list row showing this node, if any
   std::string LocalFile;         // explicit local file name, empty when not mapped
@@ -143,8 +144,14 @@ class TSpiderNode {
 
  private:
   friend class TSiteMap;
+  // Adds `node` to `list` unless it is there already: a short list is searched, a long one
+  // (a page with thousands of links, a page linked from everywhere) keeps a set of its members
+  // beside it, so that an addition costs the same however long the list is.
+  using TMemberSet = std::unordered_set<const TSpiderNode*>;
+  static void AddMember(TSpiderNodeDynArray& list, std::unique_ptr<TMemberSet>& set, TSpiderNode* node);
   TSiteMap* Map_;
   int Index_;
+  std::unique_ptr<TMemberSet> LinkSet_, RefererSet_;
 };
 
 // "N/A" for a negative size, else kilobytes rounded up with thousands separators: "2KB".

@@ -10,6 +10,14 @@ const char* const kNodeLimitMessage =
     "The maxium spider node count has been reached.\r\rThe site you are attempting to spider is too big and must be\r"
     "spidered in sections. Use inner url's to spider a sub-section of\ra larger site.";
 
+std::string NodeLimitText(int limit) {
+  return std::string(kNodeLimitMessage) +
+         Format("\r\rThe limit is the setting \"Largest site (addresses)\" on the Limits page of the HTTP "
+                "Settings, now %d (0: no limit), and the option --max-addresses N of tessaly-crawl. Resume the "
+                "crawl to go on past it.",
+                limit);
+}
+
 const char* const kSiteRootCaptions[rkCount] = {"All",
                                                 "Broken Links",
                                                 "Broken Anchors",
@@ -174,6 +182,42 @@ TTreeEntry* TSiteTree::FindOrAddPath(TTreeEntry* start, std::string_view text, s
   return node;
 }
 
+TTreeEntry* TSiteTree::FindChild(const TTreeEntry* parent, std::string_view caption) const {
+  if (parent && parent->ChildIndex_) {
+    const auto found = parent->ChildIndex_->find(caption);
+    return found != parent->ChildIndex_->end() ? found->second : nullptr;
+  }
+  for (const auto& child : parent ? parent->Children : Top_)
+    if (SameText(child->Caption, caption)) return child.get();
+  return nullptr;
+}
+
+TTreeEntry* TSiteTree::FindPath(const TTreeEntry* start, std::string_view text, std::string_view delimiters) const {
+  const TTreeEntry* node = start;
+  while (!text.empty() && node) {
+    const size_t cut = delimiters.empty() ? std::string_view::npos : text.find_first_of(delimiters);
+    node = FindChild(node, text.substr(0, cut));
+    text = cut == std::string_view::npos ? std::string_view() : text.substr(cut + 1);
+  }
+  return const_cast<TTreeEntry*>(node);
+}
+
+TTreeEntry* TSiteTree::FindURL(const TURI& address) const {
+  TURI uri = address;
+  DropDefaultPort(uri);
+  uri.Bookmark.clear();
+  if (IsSpecialScheme(uri.Protocol)) {
+    TSiteRootKind root = rkOther;
+    if (SameText(uri.Protocol, "mailto")) root = rkEmail;
+    else if (SameText(uri.Protocol, "javascript")) root = rkJavaScript;
+    else if (SameText(uri.Protocol, "news")) root = rkNews;
+    return FindPath(Root(root), URLText(uri), "");
+  }
+  NormalizeURI(uri);
+  uri.Compose();
+  return Map.IsInternal(uri) ? FindPath(SiteRoot(), TreePathOf(uri), "/") : FindPath(Root(rkExternal), URLText(uri), "");
+}
+
 TSpiderNode* TSiteTree::EnsureNode(TTreeEntry* entry, const TURI& uri) {
   if (TSpiderNode* node = NodeOf(entry)) return node;
   entry->Node = Map.CreateNode(&uri, entry);
@@ -216,7 +260,8 @@ TTreeEntry* TSiteTree::InsertURL(TURI& uri, TURI* referer, bool check) {
     NodeOf(node)->AddToReferers(refererNode);
   }
   // The limit guards a crawl; filing addresses without a check (loading a project) never trips it.
-  if (check && Map.Count() > kMaxSpiderNodes && Queue) Queue->SuspendWithMessage(kNodeLimitMessage);
+  if (check && MaxNodes > 0 && Map.Count() > MaxNodes && Queue && !Queue->LimitLifted(TCrawlLimit::Addresses))
+    Queue->LimitReached(TCrawlLimit::Addresses, NodeLimitText(MaxNodes));
   return node;
 }
 
@@ -348,6 +393,12 @@ std::string TreeNodeURL(const TTreeEntry* entry) {
 TSpiderNode* NodeOf(const TTreeEntry* entry) {
   if (!entry) return nullptr;
   if (entry->Node) return entry->Node;
+  if (!entry->HasChildren()) return nullptr;
+  // A folder stands for its "index.html": found through the folder's index when it is large.
+  if (entry->Tree) {
+    const TTreeEntry* index = entry->Tree->FindChild(entry, "index.html");
+    return index ? index->Node : nullptr;
+  }
   for (const auto& child : entry->Children)
     if (SameText(child->Caption, "index.html")) return child->Node;
   return nullptr;

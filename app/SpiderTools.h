@@ -92,6 +92,8 @@ enum TSiteRootKind : int {
 // "The maxium spider node count has been reached..." (lines separated by "\r").
 extern const char* const kNodeLimitMessage;
 constexpr int kMaxSpiderNodes = 4000;
+// The node limit's message: kNodeLimitMessage and the way past it (the setting, the option).
+std::string NodeLimitText(int limit);
 // The deepest path the tree shows below an entry: the levels past it become one entry whose
 // caption is the rest of the path, so that a view, a walk or an export of the tree costs at most
 // this many levels per address. Addresses and nodes keep the whole path.
@@ -108,6 +110,9 @@ class TSiteTree {
   IRequestQueue* Queue;           // where header checks go; none: nothing is queued
   TRequestCallback HeadCallback;  // completion of every header check that insertion queues
   bool ValidateExternalURLs = true;
+  // The node limit ("Largest site (addresses)"): an insertion that leaves more nodes in the map
+  // asks the queue to suspend the crawl. 0: no limit.
+  int MaxNodes = kMaxSpiderNodes;
   TNodeList* List = nullptr;  // the node list, emptied with the tree (set with AttachList)
   void AttachList(TNodeList* list);
 
@@ -124,6 +129,9 @@ class TSiteTree {
   // Walks or builds the path of `text`, split at any of `delimiters`, below `start`: at most
   // kMaxTreeDepth levels, the last of which holds the rest of the text when it is deeper.
   TTreeEntry* FindOrAddPath(TTreeEntry* start, std::string_view text, std::string_view delimiters);
+  // The same walk without adding: none when a piece of the path is missing.
+  TTreeEntry* FindChild(const TTreeEntry* parent, std::string_view caption) const;
+  TTreeEntry* FindPath(const TTreeEntry* start, std::string_view text, std::string_view delimiters) const;
   // NodeOf(entry), or a new spider node for `uri` attached to `entry`.
   TSpiderNode* EnsureNode(TTreeEntry* entry, const TURI& uri);
 
@@ -134,6 +142,8 @@ class TSiteTree {
   // `root`, answered 200 with its scheme as content type. A "data:" address longer than 64
   // characters is cut to 61 and "...".
   TTreeEntry* InsertSpecialURL(TURI& uri, TTreeEntry* root);
+  // The entry InsertURL would file `uri` under, when it exists; changes nothing.
+  TTreeEntry* FindURL(const TURI& uri) const;
   // The tree path of an internal address below the site root ("dir/index.html").
   std::string TreePathOf(const TURI& uri) const;
 

@@ -69,6 +69,8 @@ void TFormHTTPSettings::Changed() {
   v.NoProxy = EditNoProxy.Text;
   v.Timeout = EditTimeout.Text;
   v.MaxPageSize = EditMaxPageSize.Text;
+  v.MaxAddresses = EditMaxAddresses.Text;
+  v.MaxQueue = EditMaxQueue.Text;
   std::lock_guard lock(Mutex_);
   Snapshot_ = std::move(v);
 }
@@ -82,6 +84,8 @@ void TFormHTTPSettings::SetValues(const THTTPSettingsValues& values) {
   EditNoProxy.Text = values.NoProxy;
   EditTimeout.Text = values.Timeout;
   EditMaxPageSize.Text = values.MaxPageSize;
+  EditMaxAddresses.Text = values.MaxAddresses;
+  EditMaxQueue.Text = values.MaxQueue;
   Changed();
 }
 
@@ -99,6 +103,8 @@ std::vector<TControlBinding> TFormHTTPSettings::Controls() {
       TControlBinding::CheckBox("EditBasicAuth", EditBasicAuth.Checked),
       TControlBinding::Text("EditTimeout", EditTimeout.Text),
       TControlBinding::Text("EditMaxPageSize", EditMaxPageSize.Text),
+      TControlBinding::Text("EditMaxAddresses", EditMaxAddresses.Text),
+      TControlBinding::Text("EditMaxQueue", EditMaxQueue.Text),
       TControlBinding::Text("EditNoProxy", EditNoProxy.Text),
   };
 }
@@ -135,6 +141,24 @@ TTransferLimits TFormHTTPSettings::Limits() const {
   if (const int64_t size = BytesOf(v.MaxPageSize); size > 0) limits.MaxPageSize = size;
   return limits;
 }
+
+namespace {
+// A count from 0 up written in decimal; `fallback` for anything else.
+int32_t CountOf(const std::string& text, int32_t fallback) {
+  const std::string t = Trim(text);
+  if (t.empty() || t.size() > 10) return fallback;
+  int64_t n = 0;
+  for (const char c : t) {
+    if (c < '0' || c > '9') return fallback;
+    n = n * 10 + (c - '0');
+  }
+  return n > INT32_MAX ? fallback : static_cast<int32_t>(n);
+}
+}  // namespace
+
+int32_t TFormHTTPSettings::MaxAddresses() const { return CountOf(Values().MaxAddresses, 4000); }
+
+int32_t TFormHTTPSettings::MaxQueue() const { return CountOf(Values().MaxQueue, 10000); }
 
 void TFormHTTPSettings::ApplyTo(THTTPClient& client) const {
   ApplyTo(client.ProxyParams);

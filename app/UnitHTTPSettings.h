@@ -41,6 +41,12 @@ struct THTTPSettingsValues {
   // EditMaxPageSize.Text: the most bytes of a page kept. Anything but a positive number gives
   // the default, 33554432 (32 MiB).
   std::string MaxPageSize = "33554432";
+  // EditMaxAddresses.Text ("Largest site (addresses)"): the crawl is suspended when the map holds
+  // more addresses. 0: no limit; anything but a number from 0 up gives the default, 4000.
+  std::string MaxAddresses = "4000";
+  // EditMaxQueue.Text ("Largest queue (requests)"): the crawl is suspended when more requests
+  // wait. 0: no limit; anything but a number from 0 up gives the default, 10000.
+  std::string MaxQueue = "10000";
   bool operator==(const THTTPSettingsValues&) const = default;
 };
 
@@ -72,6 +78,8 @@ class TFormHTTPSettings {
   TEdit EditNoProxy;
   TEdit EditTimeout{"60"};
   TEdit EditMaxPageSize{"33554432"};
+  TEdit EditMaxAddresses{"4000"};
+  TEdit EditMaxQueue{"10000"};
   void Changed();
 
   // The controls in ownership order, as the settings files store them.
@@ -95,6 +103,9 @@ class TFormHTTPSettings {
   void ApplyTo(TProxyParams& params) const;
   // The current limits; safe on any thread.
   TTransferLimits Limits() const;
+  // The crawl's limits (0: none); safe on any thread.
+  int32_t MaxAddresses() const;
+  int32_t MaxQueue() const;
 
  private:
   void DefaultsFromSystem(platform::Network& network);

@@ -267,7 +267,7 @@ void TFormTessaly::TimerTick() {
 // Project files
 
 void TFormTessaly::SaveProject(const std::string& path) {
-  SaveTextToFile(path, ProjectText(Map));
+  SaveProjectFile(Map, path);
   Map.Modified = false;
   ProjectFileName = path;
   Refresh();

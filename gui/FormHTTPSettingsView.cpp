@@ -59,13 +59,27 @@ TFormHTTPSettingsView::TFormHTTPSettingsView(TFormHTTPSettings& settings, QWidge
   EditMaxPageSize->setDecimals(1);
   EditMaxPageSize->setSuffix(tr(" MiB"));
   EditMaxPageSize->setMaximumWidth(140);
+  auto countBox = [&](const char* name, const char* caption) {
+    auto* box = Name(new QSpinBox(limits), name, caption);
+    box->setRange(0, 2147483647);
+    box->setSpecialValueText(tr("No limit"));
+    box->setGroupSeparatorShown(true);
+    box->setMaximumWidth(140);
+    return box;
+  };
+  EditMaxAddresses = countBox("EditMaxAddresses", "Largest site (addresses):");
+  EditMaxQueue = countBox("EditMaxQueue", "Largest queue (requests):");
   auto* note = new QLabel(tr("A request whose whole answer takes longer fails, and a download stops when no data "
-                             "comes for that long. A longer page is read up to the limit."),
+                             "comes for that long. A longer page is read up to the limit. A crawl that passes "
+                             "the largest site or queue is suspended; resuming it goes on past that limit. "
+                             "0 means no limit."),
                           limits);
   note->setWordWrap(true);
   auto* limitsForm = new QFormLayout(limits);
   limitsForm->addRow(tr("Time limit:"), EditTimeout);
   limitsForm->addRow(tr("Largest page:"), EditMaxPageSize);
+  limitsForm->addRow(tr("Largest site (addresses):"), EditMaxAddresses);
+  limitsForm->addRow(tr("Largest queue (requests):"), EditMaxQueue);
   limitsForm->addRow(note);
   AddOKCancel(this, PageControl, ButtonOK, ButtonCancel);
   resize(380, sizeHint().height());
@@ -76,6 +90,8 @@ TFormHTTPSettingsView::TFormHTTPSettingsView(TFormHTTPSettings& settings, QWidge
   connect(EditBasicAuth, &QCheckBox::toggled, this, &TFormHTTPSettingsView::TakeValues);
   for (QDoubleSpinBox* e : {EditTimeout, EditMaxPageSize})
     connect(e, &QDoubleSpinBox::valueChanged, this, &TFormHTTPSettingsView::TakeValues);
+  for (QSpinBox* e : {EditMaxAddresses, EditMaxQueue})
+    connect(e, &QSpinBox::valueChanged, this, &TFormHTTPSettingsView::TakeValues);
 }
 
 namespace {
@@ -103,7 +119,8 @@ std::string Taken(const std::string& stored, const QDoubleSpinBox* box, double f
 }  // namespace
 
 void TFormHTTPSettingsView::ShowValues() {
-  const QSignalBlocker a(EditPort), b(EditBasicAuth), c(EditTimeout), d(EditMaxPageSize);
+  const QSignalBlocker a(EditPort), b(EditBasicAuth), c(EditTimeout), d(EditMaxPageSize), e(EditMaxAddresses),
+      f(EditMaxQueue);
   EditServer->setText(QString::fromStdString(Settings.EditServer.Text));
   EditPort->setValue(StrToIntDef(Settings.EditPort.Text, 0));
   EditUsername->setText(QString::fromStdString(Settings.EditUsername.Text));
@@ -112,6 +129,8 @@ void TFormHTTPSettingsView::ShowValues() {
   EditNoProxy->setText(QString::fromStdString(Settings.EditNoProxy.Text));
   EditTimeout->setValue(Shown(Settings.EditTimeout.Text, 60, 1));
   EditMaxPageSize->setValue(Shown(Settings.EditMaxPageSize.Text, 32, kMiB));
+  EditMaxAddresses->setValue(Settings.MaxAddresses());
+  EditMaxQueue->setValue(Settings.MaxQueue());
 }
 
 void TFormHTTPSettingsView::TakeValues() {
@@ -123,6 +142,14 @@ void TFormHTTPSettingsView::TakeValues() {
   Settings.EditNoProxy.Text = EditNoProxy->text().toStdString();
   Settings.EditTimeout.Text = Taken(Settings.EditTimeout.Text, EditTimeout, 60, 1);
   Settings.EditMaxPageSize.Text = Taken(Settings.EditMaxPageSize.Text, EditMaxPageSize, 32, kMiB);
+  // A stored text the box shows as it is stays as it is (opening and closing changes nothing).
+  auto takeCount = [](TFormHTTPSettings::TEdit& edit, const QSpinBox* box, int32_t shown) {
+    if (box->value() != shown) edit.Text = std::to_string(box->value());
+  };
+  Settings.Changed();
+  const int32_t addresses = Settings.MaxAddresses(), queue = Settings.MaxQueue();
+  takeCount(Settings.EditMaxAddresses, EditMaxAddresses, addresses);
+  takeCount(Settings.EditMaxQueue, EditMaxQueue, queue);
   Settings.Changed();
 }
 

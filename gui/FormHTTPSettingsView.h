@@ -1,5 +1,6 @@
 // "HTTP Settings": the proxy page (server, port, user name, password, Basic authentication) and
-// the limits page (the time a request may take, the most of a page read) over TFormHTTPSettings, which keeps the values
+// the limits page (the time a request may take, the most of a page read, the largest site and
+// queue a crawl goes on with) over TFormHTTPSettings, which keeps the values
 // in "Settings.ini" and hands them to every client.
 #pragma once
 
@@ -36,6 +37,8 @@ class TFormHTTPSettingsView : public QDialog {
   QLineEdit* EditNoProxy;  // hosts reached without the proxy
   QDoubleSpinBox* EditTimeout;      // seconds
   QDoubleSpinBox* EditMaxPageSize;  // MiB
+  QSpinBox* EditMaxAddresses;       // "Largest site (addresses)", 0: no limit
+  QSpinBox* EditMaxQueue;           // "Largest queue (requests)", 0: no limit
   QPushButton* ButtonOK;
   QPushButton* ButtonCancel;
 };

@@ -27,6 +27,26 @@ void SetMaxPageSize(CrawlOptions& o, const std::string& bytes) {
   o.MaxPageSize = bytes;
 }
 
+// A count from 0 up (0: no limit).
+std::string CountValue(const char* option, const std::string& n) {
+  const std::string t = Trim(n);
+  bool digits = !t.empty() && t.size() <= 10;
+  for (const char c : t) digits = digits && c >= '0' && c <= '9';
+  if (!digits || std::stoll(t) > INT32_MAX)
+    throw CrawlUsageError{std::string(option) + " needs a number from 0 up (0: no limit), not '" + n + "'"};
+  return t;
+}
+
+void SetMaxAddresses(CrawlOptions& o, const std::string& n) { o.MaxAddresses = CountValue("--max-addresses", n); }
+
+void SetMaxQueue(CrawlOptions& o, const std::string& n) { o.MaxQueue = CountValue("--max-queue", n); }
+
+void SetSaveEvery(CrawlOptions& o, const std::string& n) {
+  const std::string t = CountValue("--save-every", n);
+  o.SaveEvery = static_cast<int>(std::stoll(t));
+  if (o.SaveEvery < 1) throw CrawlUsageError{"--save-every needs a positive number of seconds, not '" + n + "'"};
+}
+
 void SetList(CrawlOptions& o, const std::string& category) {
   o.List = category;
   if (!TCrawlEngine::CategoryByCaption(o.List)) throw CrawlUsageError{"unknown category '" + o.List + "' for --list"};
@@ -58,8 +78,18 @@ using Scope = CrawlExportScope;
 const CrawlOption kOptions[] = {
     {"--open", "", "FILE", "load a project file instead of crawling",
      [](CrawlOptions& o, const std::string& v) { o.Open = v; }},
-    {"--save", "", "FILE", "write the project file after the crawl (or the load)",
+    {"--save", "", "FILE",
+     "write the project file after the crawl (or the load), also when it is\n"
+     "interrupted or a limit stops it, and every 5 minutes while it runs",
      [](CrawlOptions& o, const std::string& v) { o.Save = v; }},
+    {"--resume", "", "FILE",
+     "go on with the unfinished crawl of a project file: check the addresses\n"
+     "never checked, read the pages never read, and save it back into FILE",
+     [](CrawlOptions& o, const std::string& v) { o.Resume = v; }},
+    {"--save-every", "", "SECONDS",
+     "save the project that often while the crawl runs (default 300; at\n"
+     "least nine times as long as the last save took)",
+     SetSaveEvery},
     {"--external", "", "", "check addresses outside the site (default: when connected)",
      [](CrawlOptions& o, const std::string&) { o.External = true; }},
     {"--no-external", "", "", "do not check addresses outside the site",
@@ -81,6 +111,14 @@ const CrawlOption kOptions[] = {
      "read at most BYTES of a page, decoded (default 33554432,\n"
      "32 MiB); a longer page is read that far",
      SetMaxPageSize},
+    {"--max-addresses", "", "N",
+     "suspend the crawl when the site has more than N addresses (default\n"
+     "4000, the setting \"Largest site (addresses)\"); 0: no limit",
+     SetMaxAddresses},
+    {"--max-queue", "", "N",
+     "suspend the crawl when more than N requests wait (default 10000,\n"
+     "the setting \"Largest queue (requests)\"); 0: no limit",
+     SetMaxQueue},
     {"--list", "", "CATEGORY",
      "the category the list exports use (default \"All\"): \"All\",\n"
      "\"Broken Links\", \"Broken Anchors\", \"Redirected Links\", \"HTML\", \"Images\",\n"
@@ -123,6 +161,7 @@ const CrawlOption kOptions[] = {
 const char* const kUsageHead =
     "Usage: tessaly-crawl [options] START\n"
     "       tessaly-crawl [options] --open PROJECT.tly\n"
+    "       tessaly-crawl [options] --resume PROJECT.tly\n"
     "\n"
     "Crawls a site and reports what it found. START is what you would type into the address box:\n"
     "an address (http, https, a bare host, host/path) or the path of a local HTML file.\n"
@@ -133,7 +172,7 @@ const char* const kUsageTail =
     "\n"
     "Exit status: 0 nothing broken, 1 broken addresses found (or, with --fail-on-anchors,\n"
     "broken anchors), 2 usage error or failed start,\n"
-    "3 a limit (4000 addresses, 10000 queued requests) suspended the crawl,\n"
+    "3 a limit (--max-addresses, --max-queue) suspended the crawl,\n"
     "130 interrupted (Ctrl-C; the report shows what was found so far).\n";
 
 // The help text of an option starts in this column; a longer option pushes it two blanks on.
@@ -173,9 +212,11 @@ CrawlOptions ParseCrawlArguments(const std::vector<std::string>& args) {
     else option->Apply(o, value);
     if (o.Help || o.Version) return o;
   }
-  if (o.Start.empty() == o.Open.empty())
-    throw CrawlUsageError{o.Open.empty() ? "give a start address or --open PROJECT"
-                                         : "give either a start address or --open"};
+  const int sources = !o.Start.empty() + !o.Open.empty() + !o.Resume.empty();
+  if (sources == 0 || (sources > 1 && o.Resume.empty()))
+    throw CrawlUsageError{sources == 0 ? "give a start address or --open PROJECT"
+                                       : "give either a start address or --open"};
+  if (sources > 1) throw CrawlUsageError{"give either a start address, --open or --resume"};
   return o;
 }
 

@@ -23,6 +23,9 @@ struct CrawlOptions {
   std::string Start;
   std::string Open;
   std::string Save;
+  std::string Resume;  // a project whose unfinished crawl goes on and is saved back into it
+  // Seconds between the saves of the project while the crawl runs (with --save or --resume).
+  int SaveEvery = 300;
   std::optional<bool> External;
   bool ClassicLinks = false;  // "Check Page Resources" off for this crawl
   bool NoAnchors = false;      // "Check Anchors" off for this crawl
@@ -31,6 +34,9 @@ struct CrawlOptions {
   // The limits of every request, as the HTTP settings take them; none: the settings' own.
   std::optional<std::string> Timeout;      // seconds, "60" or "0.5"
   std::optional<std::string> MaxPageSize;  // bytes
+  // The crawl's limits, as the HTTP settings take them ("0": none); none: the settings' own.
+  std::optional<std::string> MaxAddresses;
+  std::optional<std::string> MaxQueue;
   std::string List = "All";
   bool Quiet = false;
   bool ReportToStdout = false;  // a report goes to standard output ("-"), the text report not
@@ -72,7 +78,7 @@ std::span<const CrawlOption> CrawlOptionTable();
 const CrawlOption* FindCrawlOption(std::string_view argument);
 // Reads the arguments that follow the program's name. --help and --version end the reading at
 // once (Help or Version set, nothing checked further); otherwise exactly one of a start
-// address and --open is required. Throws CrawlUsageError.
+// address, --open and --resume is required. Throws CrawlUsageError.
 CrawlOptions ParseCrawlArguments(const std::vector<std::string>& args);
 // The --help text.
 std::string CrawlUsage();

@@ -5,6 +5,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -112,32 +113,61 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   if (o.NoAnchors) settings.CheckAnchors = false;
   settings.Timeout = o.Timeout;
   settings.MaxPageSize = o.MaxPageSize;
+  settings.MaxAddresses = o.MaxAddresses;
+  settings.MaxQueue = o.MaxQueue;
   engine.Apply(settings);
 
   ProgressLine progress(o.Quiet, rawErr);
   bool crawled = false;
-  if (!o.Open.empty()) {
+  const std::string project = o.Open.empty() ? o.Resume : o.Open;
+  // --resume saves back into its project unless --save names another file.
+  const std::string save = o.Save.empty() ? o.Resume : o.Save;
+  if (!project.empty()) {
     try {
-      engine.Open(o.Open);
+      engine.Open(project);
     } catch (const std::exception& e) {
       std::cerr << "tessaly-crawl: " << e.what() << "\n";
       return kFailed;
     }
-  } else {
+  }
+  if (o.Open.empty()) {
     // Kept to the end: a Ctrl-C after the crawl still ends with status 130, a second one at once.
     crawled = true;
     std::signal(SIGINT, OnInterrupt);
     engine.SetInterrupt(&gInterrupted);
-    engine.OnProgress = [&](const TCrawlProgress& p) { progress.Update(p); };
-    engine.Start(o.Start);
+    // With a file to save into, the project is also written every SaveEvery seconds while the
+    // crawl runs, so that a crawl that is killed can go on from its last save (--resume).
+    // A save stops the crawl while it writes: the next one waits at least nine times as long as
+    // the last one took, so that saving a large map never takes more than a tenth of the crawl.
+    auto lastSave = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration saveEvery = std::chrono::seconds(o.SaveEvery);
+    engine.OnProgress = [&](const TCrawlProgress& p) {
+      progress.Update(p);
+      const auto begin = std::chrono::steady_clock::now();
+      if (save.empty() || begin - lastSave < saveEvery) return;
+      try {
+        engine.SaveProject(save);
+      } catch (const std::exception& e) {
+        progress.Clear();
+        std::cerr << "tessaly-crawl: " << e.what() << "\n";
+      }
+      lastSave = std::chrono::steady_clock::now();
+      saveEvery = std::max<std::chrono::steady_clock::duration>(std::chrono::seconds(o.SaveEvery), 9 * (lastSave - begin));
+    };
+    if (o.Resume.empty()) {
+      engine.Start(o.Start);
+    } else if (engine.Continue() == 0 && !o.Quiet) {
+      std::cerr << "tessaly-crawl: the crawl of " << project << " is complete\n";
+    }
     engine.Wait([&](std::chrono::milliseconds t) { headless.Ui.WaitAndProcess(t); });
     progress.Clear();
   }
-  // Only a crawl can be suspended: a loaded project's status says what its map holds.
+  // Only a crawl can be suspended, and only a limit that still holds makes it so: one that was
+  // resumed past no longer counts.
   const bool suspended = crawled && engine.Suspended() && !gInterrupted;
 
   try {
-    if (!o.Save.empty()) engine.SaveProject(o.Save);
+    if (!save.empty()) engine.SaveProject(save);
     for (const auto& [option, file] : o.Exports) option->Write(engine, o, file);
   } catch (const std::exception& e) {
     std::cerr << "tessaly-crawl: " << e.what() << "\n";

@@ -268,14 +268,51 @@ TEST_F(PoolTest, QueueLimitSuspendsWithItsMessageOnce) {
   EXPECT_TRUE(Prompter.TextsOf("Notice").empty());  // 10001 rows: not more than the limit before this add
   Pool.AddHeadRequest(Server.URL("/n"), "", nullptr);
   Pool.AddHeadRequest(Server.URL("/n"), "", nullptr);
-  EXPECT_EQ(Prompter.TextsOf("Notice"),
-            std::vector<std::string>{
-                "Warning! Spider has reached maximum queue size limit.\r\rSpider task has been suspended"});
+  // The message as always, then the way past the limit: the setting and the option.
+  EXPECT_EQ(Prompter.TextsOf("Notice"), std::vector<std::string>{QueueLimitText(10000)});
+  EXPECT_EQ(QueueLimitText(10000).substr(0, std::string(kQueueLimitMessage).size()),
+            "Warning! Spider has reached maximum queue size limit.\r\rSpider task has been suspended");
+  EXPECT_NE(QueueLimitText(10000).find("\"Largest queue (requests)\""), std::string::npos);
+  EXPECT_NE(QueueLimitText(10000).find("--max-queue N"), std::string::npos);
+  EXPECT_TRUE(Pool.LimitHolds(TCrawlLimit::Queue));
   EXPECT_EQ(Pool.RowCount(), 10003);  // still added
   EXPECT_TRUE(Pool.MessageShown());
   EXPECT_EQ(Pool.ActiveCount(), 0);
   Pool.TerminateAll();
   EXPECT_EQ(Pool.RowCount(), 0);
+}
+
+// Resuming past a limit lifts it for the rest of the crawl; TerminateAll (the end of the crawl)
+// restores it; a limit of 0 never suspends.
+TEST_F(PoolTest, ResumingPastTheQueueLimitLiftsItUntilTheCrawlEnds) {
+  struct Case {
+    size_t Limit;
+    bool Resume;     // resumed after the first suspension
+    int Notices;     // after 3 * 5 more requests
+    bool Holds;      // the limit holds at the end
+  };
+  const Case cases[] = {{5, false, 1, true}, {5, true, 1, false}, {0, false, 0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Limit) + (c.Resume ? " resumed" : ""));
+    Prompter.Log.clear();
+    Pool.QueueLimit = c.Limit;
+    Pool.SuspendRequests();
+    for (int i = 0; i < 7; ++i) Pool.AddHeadRequest(Server.URL("/n"), "", nullptr);
+    EXPECT_EQ(Pool.LimitHolds(TCrawlLimit::Queue), c.Limit > 0);
+    if (c.Resume) {
+      Pool.ResumeRequests();
+      EXPECT_TRUE(Pool.LimitLifted(TCrawlLimit::Queue));
+      EXPECT_FALSE(Pool.LimitHolds());
+      Pool.SuspendRequests();  // nothing runs, so the queue stays long
+    }
+    for (int i = 0; i < 15; ++i) Pool.AddHeadRequest(Server.URL("/n"), "", nullptr);
+    EXPECT_EQ(static_cast<int>(Prompter.TextsOf("Notice").size()), c.Notices);
+    EXPECT_EQ(Pool.LimitHolds(), c.Holds);
+    Pool.TerminateAll();
+    EXPECT_FALSE(Pool.LimitHolds());
+    EXPECT_FALSE(Pool.LimitLifted(TCrawlLimit::Queue));
+    Pool.ResumeRequests();
+  }
 }
 
 TEST_F(PoolTest, SuspendWithMessageShowsItsBoxOncePerResume) {

@@ -121,13 +121,15 @@ TEST_F(HTTPSettingsTest, OkStoresEveryKeyPrivately) {
     dialog.EditTimeout.Text = "15";
     dialog.EditMaxPageSize.Text = "1048576";
     dialog.EditNoProxy.Text = ".intra, 10.0.0.0/8";
+    dialog.EditMaxAddresses.Text = "0";
+    dialog.EditMaxQueue.Text = "50000";
     return true;
   });
   EXPECT_TRUE(ok);
   EXPECT_EQ(ReadFileText(Dir.File("Settings.ini")),
             "[FormHTTPSettings]\nEditServer.Text=p\nEditPort.Text=3128\nEditUsername.Text=u\n"
             "EditPassword.Text=pw\nEditBasicAuth.Checked=1\nEditTimeout.Text=15\nEditMaxPageSize.Text=1048576\n"
-            "EditNoProxy.Text=.intra, 10.0.0.0/8\n");
+            "EditMaxAddresses.Text=0\nEditMaxQueue.Text=50000\nEditNoProxy.Text=.intra, 10.0.0.0/8\n");
   struct stat st {};
   ASSERT_EQ(stat(Dir.File("Settings.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -138,6 +140,8 @@ TEST_F(HTTPSettingsTest, OkStoresEveryKeyPrivately) {
   EXPECT_TRUE(client.ProxyParams.BasicAuthentication);
   EXPECT_EQ(client.Limits.Timeout, std::chrono::seconds(15));
   EXPECT_EQ(client.Limits.MaxPageSize, 1048576);
+  EXPECT_EQ(settings.MaxAddresses(), 0);
+  EXPECT_EQ(settings.MaxQueue(), 50000);
 }
 
 TEST_F(HTTPSettingsTest, LimitsDefaultWhenAbsentOrNotPositiveNumbers) {

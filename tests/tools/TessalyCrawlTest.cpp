@@ -88,6 +88,12 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{{"a", "b"}, "more than one start address: 'a' and 'b'"},
                       UsageCase{{"x", "--open", "p.tly"}, "give either a start address or --open"},
                       UsageCase{{"x", "--save"}, "--save needs a value"},
+                      UsageCase{{"x", "--resume", "p.tly"}, "give either a start address, --open or --resume"},
+                      UsageCase{{"--max-addresses", "-1", "x"},
+                                "--max-addresses needs a number from 0 up (0: no limit), not '-1'"},
+                      UsageCase{{"--max-queue", "lots", "x"},
+                                "--max-queue needs a number from 0 up (0: no limit), not 'lots'"},
+                      UsageCase{{"--save-every", "0", "x"}, "--save-every needs a positive number of seconds, not '0'"},
                       UsageCase{{"--timeout", "0", "x"}, "--timeout needs a positive number of seconds, not '0'"},
                       UsageCase{{"--timeout", "soon", "x"}, "--timeout needs a positive number of seconds, not 'soon'"},
                       UsageCase{{"--max-page-size", "32M", "x"},
@@ -251,6 +257,105 @@ TEST_F(TessalyCrawlTest, NodeLimitExitsWithThree) {
       << r.Out.substr(0, 200);
 }
 
+// A site of 81 addresses: "/" links to 40 pages and their 40 images; each page links home, to
+// the next page and to its image.
+void ServeLimitSite(TestServer& server) {
+  server.Http().Get("/", [](const httplib::Request&, httplib::Response& res) {
+    std::string body = "<title>Home</title>";
+    for (int i = 0; i < 40; ++i)
+      body += "<a href='p" + std::to_string(i) + ".html'>p</a><img src='i" + std::to_string(i) + ".gif'>";
+    res.set_content(body, "text/html");
+  });
+  server.Http().Get(R"(/p(\d+)\.html)", [](const httplib::Request& req, httplib::Response& res) {
+    const int i = std::stoi(req.matches[1]);
+    res.set_content("<title>P</title><a href='/'>home</a><a href='p" + std::to_string((i + 1) % 40) +
+                        ".html'>next</a><img src='i" + std::to_string(i) + ".gif'>",
+                    "text/html");
+  });
+  server.Http().Get(R"(/i\d+\.gif)",
+                    [](const httplib::Request&, httplib::Response& res) { res.set_content("GIF89a", "image/gif"); });
+}
+
+// The limits from the command line: status 3 and a message that names the setting and the
+// option while a limit holds; 0 lifts a limit.
+TEST_F(TessalyCrawlTest, LimitsFromTheCommandLine) {
+  ServeLimitSite(server);
+  server.Start();
+  struct Case {
+    std::vector<std::string> Args;
+    int Code;
+    const char* Message;  // in standard error, or none
+    const char* Html;     // the report's line of HTML pages
+  };
+  const Case cases[] = {
+      {{"--max-addresses", "60"}, 3, "\"Largest site (addresses)\" on the Limits page", nullptr},
+      {{"--max-addresses", "60"}, 3, "--max-addresses N", nullptr},
+      {{"--max-queue", "30"}, 3, "\"Largest queue (requests)\" on the Limits page", nullptr},
+      {{"--max-queue", "30"}, 3, "--max-queue N", nullptr},
+      {{"--max-addresses", "0", "--max-queue", "0"}, 0, nullptr, "All                    81"},
+      {{"--max-addresses", "81"}, 0, nullptr, "All                    81"},
+      {{}, 0, nullptr, "All                    81"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--no-external"};
+    args.insert(args.end(), c.Args.begin(), c.Args.end());
+    args.push_back(server.URL("/"));
+    const Result r = Run(args);
+    SCOPED_TRACE(::testing::PrintToString(c.Args));
+    EXPECT_EQ(r.Code, c.Code) << r.Err;
+    if (c.Message) {
+      EXPECT_NE(r.Err.find(c.Message), std::string::npos) << r.Err;
+      EXPECT_NE(r.Err.find("a limit suspended the crawl"), std::string::npos) << r.Err;
+    } else {
+      EXPECT_EQ(r.Err.find("limit"), std::string::npos) << r.Err;
+    }
+    if (c.Html) {
+      EXPECT_NE(r.Out.find(c.Html), std::string::npos) << r.Out;
+    }
+  }
+}
+
+// Addresses of a project file, and how many of them were never checked.
+std::pair<int, int> AddressesAndUnchecked(const std::string& project) {
+  const std::string text = ReadFileText(project);
+  const size_t links = text.find("\r\nLinks=");
+  const int count = links == std::string::npos ? -1 : std::atoi(text.c_str() + links + 8);
+  int unchecked = 0;
+  for (size_t at = text.find("\r\nResponseCode=0\r\n"); at != std::string::npos;
+       at = text.find("\r\nResponseCode=0\r\n", at + 1))
+    ++unchecked;
+  return {count, unchecked};
+}
+
+// A crawl that a limit suspended is saved with --save; --resume goes on from that file past the
+// limit (it already holds more addresses than the limit allows) and saves back into it, and a
+// finished crawl resumed makes no request.
+TEST_F(TessalyCrawlTest, ACrawlStoppedByALimitIsSavedAndResumedToTheEnd) {
+  ServeLimitSite(server);
+  server.Start();
+  const std::vector<std::vector<std::string>> resumes = {{}, {"--max-addresses", "60"}};
+  for (const auto& extra : resumes) {
+    SCOPED_TRACE(::testing::PrintToString(extra));
+    const std::string project = dir.File("limited.tly");
+    Result r = Run({"--quiet", "--no-external", "--max-addresses", "60", "--save", project, server.URL("/")});
+    EXPECT_EQ(r.Code, 3) << r.Err;
+    const auto [before, unchecked] = AddressesAndUnchecked(project);
+    EXPECT_GT(before, 60);
+    EXPECT_GT(unchecked, 0);
+
+    std::vector<std::string> args = {"--quiet", "--no-external", "--resume", project};
+    args.insert(args.end(), extra.begin(), extra.end());
+    r = Run(args);
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    EXPECT_EQ(AddressesAndUnchecked(project), std::make_pair(81, 0));
+
+    r = Run({"--no-external", "--resume", project});
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Err.find("the crawl of " + project + " is complete"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Out.find("All                    81"), std::string::npos) << r.Out;
+  }
+}
+
 TEST_F(TessalyCrawlTest, ListAndSiteExports) {
   Serve("/", "<title>Home</title><a href='gone.html'>gone</a> <a href='docs/a.html'>a</a>");
   Serve("/docs/a.html", "<title>A &amp; B</title>");
@@ -345,6 +450,55 @@ TEST_F(TessalyCrawlTest, CtrlCStopsTheCrawlReportsAndExitsWith130) {
   EXPECT_NE(ReadFileText(err).find("tessaly-crawl: interrupted; the map holds what was found so far\n"),
             std::string::npos)
       << ReadFileText(err);
+}
+
+// Ctrl-C with --save writes what was found so far; --resume goes on with the rest.
+TEST_F(TessalyCrawlTest, CtrlCSavesTheProjectAndResumeFinishesIt) {
+  TestCounter arrived;
+  TestGate gate;
+  Serve("/", "<title>Home</title><a href='slow.html'>slow</a> <a href='a.html'>a</a> <a href='b.html'>b</a>");
+  Serve("/a.html", "<title>A</title><a href='c.html'>c</a>");
+  Serve("/b.html", "<title>B</title>");
+  Serve("/c.html", "<title>C</title>");
+  server.Http().Get("/slow.html", [&](const httplib::Request&, httplib::Response& res) {
+    if (!gate.IsOpen()) {
+      arrived.Add();
+      gate.Wait();
+    }
+    res.set_content("<title>Slow</title><a href='d.html'>d</a>", "text/html");
+  });
+  Serve("/d.html", "<title>D</title>");
+  server.Start();
+  std::string project = dir.File("stopped.tly");
+  const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::string program = TESSALY_CRAWL, quiet = "--quiet", external = "--no-external", threads = "--threads", one = "1",
+              save = "--save", start = server.URL("/");
+  char* argv[] = {program.data(), quiet.data(),   external.data(), threads.data(), one.data(),
+                  save.data(),    project.data(), start.data(),    nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &files, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&files);
+  const bool running = arrived.WaitFor(1);
+  kill(pid, SIGINT);
+  gate.Open();
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(running);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  // One request at a time: slow.html was the first one asked; a.html and b.html were never checked.
+  const auto [addresses, unchecked] = AddressesAndUnchecked(project);
+  EXPECT_EQ(addresses, 4);
+  EXPECT_GE(unchecked, 2);
+
+  const Result r = Run({"--quiet", "--no-external", "--resume", project});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_EQ(AddressesAndUnchecked(project), std::make_pair(6, 0));
+  EXPECT_NE(ReadFileText(project).find("Title=Slow\r\n"), std::string::npos);
 }
 
 // Starts tessaly-crawl with `args`, its output into stdout.txt and stderr.txt of `dir`.
