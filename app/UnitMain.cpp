@@ -5,6 +5,7 @@
 
 #include "Dialogs/UnitHTTPClient.h"
 #include "Dialogs/UnitProgress.h"
+#include "Kel/KelTranslate.h"
 #include "Kel/KelError.h"
 #include "Kel/KelFiles.h"
 #include "Kel/KelIni.h"
@@ -106,7 +107,7 @@ void TFormTessaly::AddRecentAddress() {
 void TFormTessaly::LoadRecentAddresses() {
   RecentAddresses.clear();
   if (!Services.Dirs) return;
-  std::ifstream in(Services.Dirs->AppFolder() + "/MRU.txt", std::ios::binary);
+  std::ifstream in(RecentAddressesFile(), std::ios::binary);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -118,7 +119,12 @@ void TFormTessaly::SaveRecentAddresses() const {
   if (!Services.Dirs) return;
   std::string text;
   for (size_t i = 0; i < RecentAddresses.size() && i < 10; ++i) text += RecentAddresses[i] + "\r\n";
-  TrySaveTextToFile(Services.Dirs->AppFolder() + "/MRU.txt", text);
+  TrySaveTextToFile(RecentAddressesFile(), text);
+}
+
+std::string TFormTessaly::RecentAddressesFile() const {
+  const std::string folder = RecentAddressesFolder ? RecentAddressesFolder() : Services.Dirs->AppFolder();
+  return folder + "/MRU.txt";
 }
 
 void TFormTessaly::SetAddress(const std::string& text) {
@@ -164,18 +170,18 @@ void TFormTessaly::ButtonOnStatusClick() {
   Busy = pool->IsBusy();
   if (Busy) {
     TimerRunning = true;
-    StatusRequesting = "Requesting: " + pool->CurrentURL;
+    StatusRequesting = FormatText("Requesting: %s", pool->CurrentURL.c_str());
     EditURLEnabled = false;
     ButtonBrowseEnabled = false;
     if (ButtonSpiderEnabled) {
-      ButtonSpiderCaption = "Stop";
+      ButtonSpiderCaption = RunTimeText("Stop");
       ButtonSpiderStops = true;
     }
   } else {
     TimerRunning = false;
     StatusRequesting.clear();
     EditURLEnabled = true;
-    ButtonSpiderCaption = "Start";
+    ButtonSpiderCaption = RunTimeText("Start");
     ButtonSpiderStops = false;
     ButtonSpiderEnabled = true;
     ButtonBrowseEnabled = true;
