@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "Kel/KelTranslate.h"
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "Kel/KelURI.h"
@@ -325,12 +326,12 @@ void TFormHTTPClient::SuspendWithMessage(const std::string& text) {
 }
 
 void TFormHTTPClient::RefreshDisplay(int32_t total, int32_t active) {
-  Display_.SuspendCaption = Suspended_ ? "Resume" : "Suspend";
+  Display_.SuspendCaption = RunTimeText(Suspended_ ? "Resume" : "Suspend");
   Display_.SuspendEnabled = total > 0;
   Display_.TerminateEnabled = total > 0;
   Display_.Active = active;
   Display_.Pending = total - active;
-  Display_.StatusText = Format("Active Threads: %d  Total Threads: %d", active, total);
+  Display_.StatusText = FormatText("Active Threads: %d  Total Threads: %d", active, total);
   Notify([](TRequestListObserver* o) { o->CountsChanged(); });
 }
 

@@ -11,11 +11,12 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelTranslate.h"
 
 namespace {
 
 [[noreturn]] void CannotCreate(const std::string& fileName, int error) {
-  throw EError(Format("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(error)));
+  throw EError(FormatText("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(error)));
 }
 
 bool WriteAll(int fd, std::string_view content) {
@@ -52,7 +53,7 @@ TFileReplacement::TFileReplacement(std::string fileName, bool ownerOnly)
   if (Existed_ && S_ISDIR(old.st_mode)) CannotCreate(FileName_, EISDIR);
   // A FIFO, a device or a socket is never replaced by a file.
   if (Existed_ && !S_ISREG(old.st_mode))
-    throw EError(Format("Cannot create file \"%s\". Not a regular file", FileName_.c_str()));
+    throw EError(FormatText("Cannot create file \"%s\". Not a regular file", FileName_.c_str()));
   // Renaming over a file would replace it even when the file itself is read-only.
   if (Existed_ && ::access(Target_.c_str(), W_OK) != 0) CannotCreate(FileName_, errno);
   if (Existed_ && (old.st_mode & 0222) == 0) CannotCreate(FileName_, EACCES);
@@ -81,7 +82,7 @@ TFileReplacement::~TFileReplacement() { Abandon(); }
 void TFileReplacement::Write(const char* data, size_t size) {
   KelAssert(Fd_ >= 0, "the replacement file is closed");
   if (!WriteAll(Fd_, std::string_view(data, size)))
-    throw EError(Format("Cannot write file \"%s\". %s", FileName_.c_str(), std::strerror(errno)));
+    throw EError(FormatText("Cannot write file \"%s\". %s", FileName_.c_str(), std::strerror(errno)));
 }
 
 void TFileReplacement::Commit() {
@@ -133,15 +134,15 @@ void TFileWriter::Flush() {
 std::string LoadTextFromFile(const std::string& fileName) {
   // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) throw EError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  if (fd < 0) throw EError(FormatText("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
   struct Closer {
     int Fd;
     ~Closer() { ::close(Fd); }
   } closer{fd};
   struct stat info {};
   if (::fstat(fd, &info) != 0)
-    throw EError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
-  if (!S_ISREG(info.st_mode)) throw EError(Format("Cannot open file \"%s\". Not a regular file", fileName.c_str()));
+    throw EError(FormatText("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  if (!S_ISREG(info.st_mode)) throw EError(FormatText("Cannot open file \"%s\". Not a regular file", fileName.c_str()));
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   std::string text;
@@ -151,7 +152,7 @@ std::string LoadTextFromFile(const std::string& fileName) {
     const ssize_t n = ::read(fd, chunk, sizeof chunk);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EError(Format("Cannot read file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+      throw EError(FormatText("Cannot read file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
     }
     if (n == 0) break;
     text.append(chunk, static_cast<size_t>(n));

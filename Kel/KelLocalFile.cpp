@@ -9,18 +9,19 @@
 #include <ctime>
 
 #include "Kel/KelStr.h"
+#include "Kel/KelTranslate.h"
 
 TLocalFile::TLocalFile(const std::string& path, int64_t maxSize) : Path_(path) {
   // Non-blocking, so that a named pipe cannot hold the caller; only regular files are read.
   Fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (Fd_ < 0)
     throw ELocalFile(ELocalFile::TFault::CannotOpen,
-                     Format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(errno)));
+                     FormatText("Cannot open file \"%s\". %s", path.c_str(), std::strerror(errno)));
   struct stat st {};
   if (::fstat(Fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(Fd_);
     Fd_ = -1;
-    throw ELocalFile(ELocalFile::TFault::NotAFile, Format("\"%s\" is not a file", path.c_str()));
+    throw ELocalFile(ELocalFile::TFault::NotAFile, FormatText("\"%s\" is not a file", path.c_str()));
   }
   Size_ = st.st_size;
   WriteTime_ = st.st_mtim.tv_sec;
@@ -57,7 +58,7 @@ void TLocalFile::ReadBlocksWhile(const std::function<bool(const char* data, size
     if (n == 0) return;
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EError(Format("Cannot read file \"%s\". %s", Path_.c_str(), std::strerror(errno)));
+      throw EError(FormatText("Cannot read file \"%s\". %s", Path_.c_str(), std::strerror(errno)));
     }
     if (!block(buffer, static_cast<size_t>(n))) return;
   }

@@ -12,6 +12,7 @@
 #include "Dialogs/UnitHTTPClient.h"
 #include "Kel/KelDialogs.h"
 #include "gui/Icons.h"
+#include "gui/Translator.h"
 #include "gui/Names.h"
 #include "gui/PoolModel.h"
 
@@ -71,8 +72,8 @@ TFormHTTPClientView::TFormHTTPClientView(TFormHTTPClient& pool, platform::Servic
 
 void TFormHTTPClientView::UpdateDisplay() {
   const TPoolDisplay& d = Pool_.Display();
-  ButtonSuspend->setText(QString::fromStdString(d.SuspendCaption));
-  ButtonSuspend->setAccessibleName(QString::fromStdString(d.SuspendCaption));
+  ButtonSuspend->setText(RunTimeString(d.SuspendCaption));
+  ButtonSuspend->setAccessibleName(RunTimeString(d.SuspendCaption));
   ButtonSuspend->setEnabled(d.SuspendEnabled);
   ButtonTerminate->setEnabled(d.TerminateEnabled);
   LabelActive->setText(QString::number(d.Active));

@@ -97,6 +97,10 @@ QWidget* CaptionBar(QWidget* parent, const QString& title, QToolButton*& close, 
 }  // namespace
 
 TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options options) : App(app), Qt(qt) {
+  // The texts built at run time come from the program's translations from now on; the empty
+  // tree is built again so that its categories carry their translated names.
+  SetRunTimeTexts(&App.Translations);
+  if (!App.Translations.Empty() && !App.Map.Modified && App.Map.Count() == 0) App.Main.Tree.ResetSiteTree();
   Name(this, "FormTessaly", QString::fromUtf8(kApplicationTitle));
   setWindowTitle(QString::fromUtf8(kApplicationTitle));
   setWindowIcon(ApplicationIcon());
@@ -138,6 +142,7 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
 }
 
 TFormTessalyView::~TFormTessalyView() {
+  if (RunTimeTexts() == &App.Translations) SetRunTimeTexts(nullptr);
   App.Main.OnStateChange = nullptr;
   App.Main.OnShowPool = nullptr;
   Qt.View.OnNavigate = nullptr;
@@ -232,7 +237,7 @@ void TFormTessalyView::BuildWidgets() {
 
   StatusBar = Name(new TStatusPanels(this), "StatusBar", tr("Status Bar"));
   setStatusBar(StatusBar);
-  StatusBar->SetText(2, tr("Idle"));
+  StatusBar->SetText(2, RunTimeString("Idle"));
   Timer.setInterval(60);
   SizeStatusPanels();
 }
@@ -489,8 +494,8 @@ void TFormTessalyView::RefreshFromState() {
   if (EditURL->currentText() != Q(main.EditURL)) EditURL->setEditText(Q(main.EditURL));
   EditURL->setEnabled(main.EditURLEnabled);
   ButtonBrowse->setEnabled(main.ButtonBrowseEnabled);
-  ButtonSpider->setText(Q(main.ButtonSpiderCaption));
-  ButtonSpider->setAccessibleName(Q(main.ButtonSpiderCaption));
+  ButtonSpider->setText(RunTimeString(main.ButtonSpiderCaption));
+  ButtonSpider->setAccessibleName(RunTimeString(main.ButtonSpiderCaption));
   ButtonSpider->setEnabled(main.ButtonSpiderEnabled);
   UpdateSpiderHint();
 
@@ -519,7 +524,7 @@ void TFormTessalyView::RefreshFromState() {
   // The status bar and the busy indicator.
   StatusBar->SetText(0, Q(main.List.CountText()));
   StatusBar->SetText(1, Q(main.StatusRequesting));
-  StatusBar->SetText(2, main.Busy ? QString() : tr("Idle"));
+  StatusBar->SetText(2, main.Busy ? QString() : RunTimeString("Idle"));
   StatusBar->SetBusy(main.Busy, main.BusyPosition);
   if (main.TimerRunning && !Timer.isActive()) Timer.start();
   if (!main.TimerRunning && Timer.isActive()) Timer.stop();
@@ -683,6 +688,12 @@ void TFormTessalyView::TranslateWindows() {
   if (Translated_) return;
   Translated_ = true;
   TranslateApplication(App.Translations);
+  // Start and Stop take turns on one button: it is as wide as the wider of the two.
+  const QFontMetrics metrics = ButtonSpider->fontMetrics();
+  ButtonSpider->setMinimumWidth(
+      std::max(metrics.horizontalAdvance(RunTimeString("Start")), metrics.horizontalAdvance(RunTimeString("Stop"))) + 40);
+  ListModel->headerDataChanged(Qt::Horizontal, 0, lcCount - 1);
+  RefreshFromState();
 }
 
 void TFormTessalyView::RefreshEditMenu() {
@@ -802,7 +813,7 @@ bool TFormTessalyView::CloseQuery() {
   TFormTessaly& main = App.Main;
   if (!App.Map.Modified) return true;
   const std::string question =
-      Format("The file \"%s\" has been changed.\r\rDo you want to save the changes?", main.ProjectFileName.c_str());
+      FormatText("The file \"%s\" has been changed.\r\rDo you want to save the changes?", main.ProjectFileName.c_str());
   switch (App.Services.Ask->AskYesNoCancel(question)) {
     case platform::Answer::Cancel:
       return false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gui/Icons.h"
+#include "gui/Translator.h"
 
 namespace gui {
 
@@ -54,7 +55,7 @@ QVariant NodeListModel::data(const QModelIndex& index, int role) const {
 
 QVariant NodeListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= lcCount) return {};
-  if (role == Qt::DisplayRole) return QString::fromLatin1(kNodeListColumns[section].Caption);
+  if (role == Qt::DisplayRole) return SectionString(kNodeListColumns[section].Caption, kNodeListColumnSection);
   if (role == Qt::TextAlignmentRole)
     return static_cast<int>(
         (kNodeListColumns[section].Alignment == TAlignment::taRightJustify ? Qt::AlignRight : Qt::AlignLeft) |
