@@ -292,6 +292,7 @@ void TFormHTTPClient::AddRequest(THTTPMethod method, const std::string& url, con
     request->Work = std::move(work);
     const std::string document = DocumentOf(url);
     request->Item.Caption = document.empty() ? url : document;
+    request->Item.Status = RunTimeText(request->Item.Status);
     const int row = static_cast<int>(Queue_.size());
     Notify([&](TRequestListObserver* o) { o->RowAboutToBeAdded(row); });
     Queue_.push_back(std::move(request));

@@ -692,7 +692,11 @@ void TFormTessalyView::TranslateWindows() {
   const QFontMetrics metrics = ButtonSpider->fontMetrics();
   ButtonSpider->setMinimumWidth(
       std::max(metrics.horizontalAdvance(RunTimeString("Start")), metrics.horizontalAdvance(RunTimeString("Stop"))) + 40);
-  ListModel->headerDataChanged(Qt::Horizontal, 0, lcCount - 1);
+  emit ListModel->headerDataChanged(Qt::Horizontal, 0, lcCount - 1);
+  // A translated column caption longer than its column widens the column to show it whole.
+  QHeaderView* header = ListView->Details->header();
+  for (int i = 0; i < header->count(); ++i)
+    header->resizeSection(i, std::max(header->sectionSize(i), header->sectionSizeHint(i)));
   RefreshFromState();
 }
 

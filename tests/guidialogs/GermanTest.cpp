@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -31,6 +32,7 @@
 #include "gui/FormHTTPClientView.h"
 #include "gui/FormProperties.h"
 #include "gui/NodeListModel.h"
+#include "gui/NodeListView.h"
 #include "gui/QtPrompter.h"
 #include "gui/SiteTreeModel.h"
 #include "gui/StatusPanels.h"
@@ -114,6 +116,7 @@ void Collect(QObject* o, std::vector<std::pair<QString, QString>>& out) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) add(name + " text", b->text());
     if (auto* e = qobject_cast<QLineEdit*>(w)) add(name + " placeholder", e->placeholderText());
     if (auto* g = qobject_cast<QGroupBox*>(w)) add(name + " title", g->title());
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w); p && p->isReadOnly()) add(name + " text", p->toPlainText());
     if (auto* s = qobject_cast<QAbstractSpinBox*>(w)) add(name + " text", s->text());
     if (auto* c = qobject_cast<QComboBox*>(w); c && !c->isEditable())
       for (int i = 0; i < c->count(); ++i) add(name + " entry", c->itemText(i));
@@ -172,6 +175,10 @@ TEST_F(GermanTest, NoEnglishTextIsLeftInAnyWindowWithTheGermanFile) {
   EXPECT_EQ(window->ButtonSpider->text().toStdString(), "Starten");
   EXPECT_EQ(window->StatusBar->Text(2).toStdString(), "Bereit");
   EXPECT_EQ(window->ListModel->headerData(0, Qt::Horizontal).toString().toStdString(), "Name");
+  // Every translated column caption fits its column.
+  const QHeaderView* header = window->ListView->Details->header();
+  for (int i = 0; i < header->count(); ++i)
+    EXPECT_GE(header->sectionSize(i), header->sectionSizeHint(i)) << header->model()->headerData(i, Qt::Horizontal).toString().toStdString();
   EXPECT_EQ(window->FormHTTPClient->ButtonSuspend->text().toStdString(), "Anhalten");
   EXPECT_EQ(window->TreeModel->index(rkBroken, 0).data().toString().toStdString(), "Defekte Links");
   EXPECT_EQ(window->windowTitle().toStdString().rfind("Quorlix Tessaly", 0), 0u);
