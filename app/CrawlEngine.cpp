@@ -13,6 +13,7 @@ TCrawlEngine::TCrawlEngine(TTessalyApp& app) : App_(app) {}
 void TCrawlEngine::Apply(const TCrawlSettings& s) {
   if (s.ValidateExternalURLs) App_.Main.Tree.ValidateExternalURLs = *s.ValidateExternalURLs;
   if (s.CheckPageResources) App_.Main.Crawl.CheckPageResources = *s.CheckPageResources;
+  if (s.CheckAnchors) App_.Main.Crawl.CheckAnchors = *s.CheckAnchors;
   if (s.Timeout) App_.HTTPSettings.EditTimeout.Text = *s.Timeout;
   if (s.MaxPageSize) App_.HTTPSettings.EditMaxPageSize.Text = *s.MaxPageSize;
   App_.HTTPSettings.Changed();

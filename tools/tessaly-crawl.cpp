@@ -109,6 +109,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   TCrawlSettings settings;
   settings.ValidateExternalURLs = o.External;
   if (o.ClassicLinks) settings.CheckPageResources = false;
+  if (o.NoAnchors) settings.CheckAnchors = false;
   settings.Timeout = o.Timeout;
   settings.MaxPageSize = o.MaxPageSize;
   engine.Apply(settings);
@@ -156,7 +157,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
               << " requests were left unmade\n";
     return kSuspended;
   }
-  return summary.AnyBroken() ? kBroken : kClean;
+  return summary.AnyBroken() || (o.FailOnAnchors && summary.AnyBrokenAnchors()) ? kBroken : kClean;
 }
 
 }  // namespace
