@@ -36,10 +36,13 @@ package: programs
 	@cd $(BUILD) && cpack -G DEB
 	@ls $(BUILD)/package/*.deb
 
-# Pictures of the desktop program after a crawl of the demo site, in $(BUILD)/screenshots/.
+# Pictures of the desktop program after a crawl of the demo site, in $(BUILD)/screenshots/, and
+# of the program in German in $(BUILD)/screenshots/de/.
 screenshots: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target tessaly-screenshots
 	@xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/tessaly-screenshots resources/demo-site/index.html $(BUILD)/screenshots
+	@xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/tessaly-screenshots resources/demo-site/index.html \
+	  $(BUILD)/screenshots/de gui/share/lang.de.txt
 
 bench: build
 	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "Kel/KelTranslate.h"
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "Kel/KelURI.h"
@@ -300,6 +301,7 @@ void TFormHTTPClient::AddRequest(THTTPMethod method, const std::string& url, con
     request->Work = std::move(work);
     const std::string document = DocumentOf(url);
     request->Item.Caption = document.empty() ? url : document;
+    request->Item.Status = RunTimeText(request->Item.Status);
     const int row = static_cast<int>(Queue_.size());
     Notify([&](TRequestListObserver* o) { o->RowAboutToBeAdded(row); });
     Queue_.push_back(std::move(request));
@@ -351,12 +353,12 @@ void TFormHTTPClient::LiftLimit(TCrawlLimit limit) {
 }
 
 void TFormHTTPClient::RefreshDisplay(int32_t total, int32_t active) {
-  Display_.SuspendCaption = Suspended_ ? "Resume" : "Suspend";
+  Display_.SuspendCaption = RunTimeText(Suspended_ ? "Resume" : "Suspend");
   Display_.SuspendEnabled = total > 0;
   Display_.TerminateEnabled = total > 0;
   Display_.Active = active;
   Display_.Pending = total - active;
-  Display_.StatusText = Format("Active Threads: %d  Total Threads: %d", active, total);
+  Display_.StatusText = FormatText("Active Threads: %d  Total Threads: %d", active, total);
   Notify([](TRequestListObserver* o) { o->CountsChanged(); });
 }
 

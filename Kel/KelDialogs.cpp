@@ -5,6 +5,7 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelTranslate.h"
 #include "Kel/KelURI.h"
 
 const char* const kApplicationTitle = "Quorlix Tessaly";
@@ -40,5 +41,7 @@ bool OpenInBrowser(platform::Services& services, const std::string& target) {
 }
 
 std::string WindowCaption(const std::string& fileName) {
-  return fileName.empty() ? std::string(kApplicationTitle) : std::string(kApplicationTitle) + " - [" + fileName + "]";
+  const TTranslationStore* store = RunTimeTexts();
+  const std::string title = store ? store->Translate(kApplicationTitle, "Application") : std::string(kApplicationTitle);
+  return fileName.empty() ? title : title + " - [" + fileName + "]";
 }

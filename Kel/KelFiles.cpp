@@ -17,11 +17,12 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelTranslate.h"
 
 namespace {
 
 [[noreturn]] void CannotCreate(const std::string& fileName, int error) {
-  throw EError(Format("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(error)));
+  throw EError(FormatText("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(error)));
 }
 
 bool WriteAll(int fd, std::string_view content) {
@@ -90,7 +91,7 @@ TFileReplacement::TFileReplacement(std::string fileName, bool ownerOnly)
   if (Existed_ && S_ISDIR(old.st_mode)) CannotCreate(FileName_, EISDIR);
   // A FIFO, a device or a socket is never replaced by a file.
   if (Existed_ && !S_ISREG(old.st_mode))
-    throw EError(Format("Cannot create file \"%s\". Not a regular file", FileName_.c_str()));
+    throw EError(FormatText("Cannot create file \"%s\". Not a regular file", FileName_.c_str()));
   // Renaming over a file would replace it even when the file itself is read-only.
   if (Existed_ && ::access(Target_.c_str(), W_OK) != 0) CannotCreate(FileName_, errno);
   if (Existed_ && (old.st_mode & 0222) == 0) CannotCreate(FileName_, EACCES);
@@ -119,7 +120,7 @@ TFileReplacement::~TFileReplacement() { Abandon(); }
 void TFileReplacement::Write(const char* data, size_t size) {
   KelAssert(Fd_ >= 0, "the replacement file is closed");
   if (!WriteAll(Fd_, std::string_view(data, size)))
-    throw EError(Format("Cannot write file \"%s\". %s", FileName_.c_str(), std::strerror(errno)));
+    throw EError(FormatText("Cannot write file \"%s\". %s", FileName_.c_str(), std::strerror(errno)));
 }
 
 void TFileReplacement::Commit() {
@@ -242,7 +243,8 @@ int OpenRegularFile(const std::string& fileName, struct stat& info, int& error) 
 }
 
 std::string CannotOpenMessage(const std::string& fileName, int error) {
-  return Format("Cannot open file \"%s\". %s", fileName.c_str(), error ? std::strerror(error) : "Not a regular file");
+  const std::string reason = error ? std::string(std::strerror(error)) : RunTimeText("Not a regular file");
+  return FormatText("Cannot open file \"%s\". %s", fileName.c_str(), reason.c_str());
 }
 
 int RemoveStaleTempFiles(const std::string& folder, int64_t maxAgeSeconds) {
@@ -283,7 +285,7 @@ std::string LoadTextFromFile(const std::string& fileName, size_t maxBytes) {
     const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, maxBytes - text.size()));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EError(Format("Cannot read file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+      throw EError(FormatText("Cannot read file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
     }
     if (n == 0) break;
     text.append(chunk, static_cast<size_t>(n));

@@ -13,6 +13,7 @@
 #include "Kel/KelLocalFile.h"
 #include "Kel/KelMediaTypes.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelTranslate.h"
 
 void THTTPClient::Close() { Cancel_.Cancel(); }
 
@@ -120,13 +121,13 @@ void THTTPTransfer::Run() {
   Configure(easy, headers, proxyHeaders);
   if (Client_.Closed()) throw EAbort();
 
-  Status("Resolving hostname " + Client_.URL.Host + ".");
+  Status(FormatText("Resolving hostname %s.", Client_.URL.Host.c_str()));
   const CURLcode result = Perform(easy, multi);
 
   if (WorkBegun_ && Client_.OnWorkEnd) Guarded([&] { Client_.OnWorkEnd(); });
   if (ConnectedReported_) {
-    Guarded([&] { Status("Disconnecting."); });
-    Guarded([&] { Status("Disconnected."); });
+    Guarded([&] { Status(RunTimeText("Disconnecting.")); });
+    Guarded([&] { Status(RunTimeText("Disconnected.")); });
   }
   RaiseHandlerError();
   if (Client_.Closed()) throw EAbort();
@@ -144,7 +145,7 @@ void THTTPTransfer::OnStep(CURL* easy) {
   curl_off_t connected = 0;
   if (curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected) == CURLE_OK && connected > 0) {
     ConnectedReported_ = true;
-    Status("Connected.");
+    Status(RunTimeText("Connected."));
   }
 }
 
@@ -152,7 +153,7 @@ bool THTTPTransfer::OnHeaderLine(std::string_view line) {
   THTTPResponse& r = Client_.Response;
   if (!ConnectedReported_) {
     ConnectedReported_ = true;
-    Status("Connected.");
+    Status(RunTimeText("Connected."));
   }
   if (BeginAnswer(line, r)) {
     Challenge_.clear();
@@ -223,7 +224,7 @@ curl_socket_t THTTPTransfer::OpenSocketCallback(void* self, curlsocktype, curl_s
     inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&address->addr)->sin_addr, text, sizeof text);
   else if (address->family == AF_INET6)
     inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&address->addr)->sin6_addr, text, sizeof text);
-  if (!t->Guarded([&] { t->Status(std::string("Connecting to ") + text + "."); })) return CURL_SOCKET_BAD;
+  if (!t->Guarded([&] { t->Status(FormatText("Connecting to %s.", text)); })) return CURL_SOCKET_BAD;
   return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
@@ -276,7 +277,7 @@ void FetchLocal(THTTPClient& client, THTTPMethod method) {
   THTTPResponse& r = client.Response;
   const std::string path = LocalPathOf(client.URL);
   const std::string mediaType = MediaTypeOf(path.substr(path.find_last_of('/') + 1));
-  if (client.OnStatus) client.OnStatus("Loading");
+  if (client.OnStatus) client.OnStatus(RunTimeText("Loading"));
   auto begin = [&](int32_t n) {
     if (client.OnWorkBegin) client.OnWorkBegin(n);
   };

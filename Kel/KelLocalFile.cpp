@@ -10,6 +10,7 @@
 
 #include "Kel/KelFiles.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelTranslate.h"
 
 TLocalFile::TLocalFile(const std::string& path, int64_t maxSize) : Path_(path) {
   // The one opener: a named pipe cannot hold the caller; only regular files are read.
@@ -18,8 +19,8 @@ TLocalFile::TLocalFile(const std::string& path, int64_t maxSize) : Path_(path) {
   Fd_ = OpenRegularFile(path, st, error);
   if (Fd_ < 0 && error != 0)
     throw ELocalFile(ELocalFile::TFault::CannotOpen,
-                     Format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(error)));
-  if (Fd_ < 0) throw ELocalFile(ELocalFile::TFault::NotAFile, Format("\"%s\" is not a file", path.c_str()));
+                     FormatText("Cannot open file \"%s\". %s", path.c_str(), std::strerror(error)));
+  if (Fd_ < 0) throw ELocalFile(ELocalFile::TFault::NotAFile, FormatText("\"%s\" is not a file", path.c_str()));
   Size_ = st.st_size;
   WriteTime_ = st.st_mtim.tv_sec;
   if (maxSize >= 0 && Size_ > maxSize) {
@@ -55,7 +56,7 @@ void TLocalFile::ReadBlocksWhile(const std::function<bool(const char* data, size
     if (n == 0) return;
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EError(Format("Cannot read file \"%s\". %s", Path_.c_str(), std::strerror(errno)));
+      throw EError(FormatText("Cannot read file \"%s\". %s", Path_.c_str(), std::strerror(errno)));
     }
     if (!block(buffer, static_cast<size_t>(n))) return;
   }

@@ -1,6 +1,11 @@
 #include "Kel/KelTranslate.h"
 
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
 #include <fstream>
+#include <optional>
+#include <vector>
 #include <sstream>
 
 #include "Kel/KelError.h"
@@ -175,4 +180,91 @@ size_t TTranslationStore::Count() const {
   size_t n = 0;
   for (const auto& [name, pairs] : Sections_) n += pairs.size();
   return n;
+}
+
+namespace {
+
+std::atomic<const TTranslationStore*> gRunTimeTexts{nullptr};
+
+// The conversions of a printf format ("ld", "s", "*d", ...), in order; none when the format
+// holds one that cannot be checked ("%n", a positional "%1$s", or a cut-off conversion).
+std::optional<std::vector<std::string>> Conversions(std::string_view format) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%') continue;
+    if (++i >= format.size()) return std::nullopt;
+    if (format[i] == '%') continue;
+    std::string conversion;
+    while (i < format.size() && std::string_view("-+ #0").find(format[i]) != std::string_view::npos) ++i;
+    for (int part = 0; part < 2; ++part) {  // the width, then the precision after a "."
+      if (part == 1) {
+        if (i >= format.size() || format[i] != '.') break;
+        ++i;
+      }
+      if (i < format.size() && format[i] == '*') {
+        conversion += '*';
+        ++i;
+      } else {
+        while (i < format.size() && format[i] >= '0' && format[i] <= '9') ++i;
+        if (i < format.size() && format[i] == '$') return std::nullopt;
+      }
+    }
+    while (i < format.size() && std::string_view("hlLqjzt").find(format[i]) != std::string_view::npos)
+      conversion += format[i++];
+    if (i >= format.size()) return std::nullopt;
+    const char c = format[i];
+    if (std::string_view("diouxXeEfFgGaAcsp").find(c) == std::string_view::npos) return std::nullopt;
+    conversion += (c == 'i') ? 'd' : c;
+    out.push_back(std::move(conversion));
+  }
+  return out;
+}
+
+}  // namespace
+
+void SetRunTimeTexts(const TTranslationStore* store) { gRunTimeTexts.store(store); }
+
+const TTranslationStore* RunTimeTexts() { return gRunTimeTexts.load(); }
+
+std::string RunTimeText(const std::string& text) {
+  const TTranslationStore* store = gRunTimeTexts.load();
+  if (!store) return text;
+  try {
+    return store->Translate(text, "STRING_TABLE");
+  } catch (const EError&) {
+    return text;  // a translation that cannot be unescaped leaves the text English
+  }
+}
+
+bool SameConversions(std::string_view a, std::string_view b) {
+  const auto x = Conversions(a);
+  const auto y = Conversions(b);
+  return x && y && *x == *y;
+}
+
+std::string RunTimeFormat(const char* format) {
+  std::string translated = RunTimeText(format);
+  if (translated != format && !SameConversions(format, translated)) return format;
+  return translated;
+}
+
+std::string FormatText(const char* format, ...) {
+  const std::string used = RunTimeFormat(format);
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  const int n = std::vsnprintf(nullptr, 0, used.c_str(), copy);
+  va_end(copy);
+  std::string out;
+  if (n > 0) {
+    out.resize(static_cast<size_t>(n) + 1);
+    std::vsnprintf(out.data(), out.size(), used.c_str(), args);
+    out.resize(static_cast<size_t>(n));
+  }
+#pragma GCC diagnostic pop
+  va_end(args);
+  return out;
 }

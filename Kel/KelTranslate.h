@@ -36,3 +36,20 @@ class TTranslationStore {
   // lower-case section -> lower-case escaped English -> escaped translation
   std::unordered_map<std::string, std::unordered_map<std::string, std::string>> Sections_;
 };
+
+// The texts the program builds at run time (captions that change, status texts, messages) are
+// looked up in the "STRING_TABLE" section of one store, set by the desktop program once it has
+// read "lang.txt". Without a store (the command-line tool, the tests of the core) they stay
+// English. The store must outlive its use; it is only read once set, from any thread.
+void SetRunTimeTexts(const TTranslationStore* store);
+const TTranslationStore* RunTimeTexts();
+// Translate(text, "STRING_TABLE") from the run-time store, or `text` itself.
+std::string RunTimeText(const std::string& text);
+// The translation of a printf format, used only when its conversions are the English format's,
+// in the same order (so a faulty translation cannot misread the arguments); else the format.
+std::string RunTimeFormat(const char* format);
+// Whether two printf formats take the same arguments: the same conversions in the same order,
+// none of them "%n" or positional.
+bool SameConversions(std::string_view a, std::string_view b);
+// Looks the format up, then formats: Format(RunTimeFormat(format), ...).
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));

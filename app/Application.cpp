@@ -24,6 +24,7 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       ExternalTools(SettingsFiles, services),
       Engine(*this) {
   Spelling.Download = &Download;
+  Main.RecentAddressesFolder = [this] { return SettingsFiles.Folder(); };
   Translations.LoadFromFile(AppFolderFile(services, "lang.txt"));
   Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });
   Main.Crawl.AttachPool(Pool);

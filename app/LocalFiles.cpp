@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Dialogs/UnitProgress.h"
+#include "Kel/KelTranslate.h"
 #include "Kel/KelError.h"
 #include "Kel/KelIdHTTP.h"
 #include "Kel/KelStr.h"
@@ -166,7 +167,7 @@ bool TSpiderNode::DownloadToLocalFile(TFormHTTPCopy& dialog, bool refresh) {
     Fetch(client, THTTPMethod::Head, URLText(), nullptr, nullptr);
     result = client.Response.ResponseCode() == 200;
     if (result) RecordResponse(client.Response);
-    else ask->Notice("Download Terminated: " + client.Response.ResponseText);
+    else ask->Notice(FormatText("Download Terminated: %s", client.Response.ResponseText.c_str()));
   } else {
     [&] {
       if (LocalFileName().empty() && !SelectLocalFileName(*ask)) return;
@@ -174,7 +175,7 @@ bool TSpiderNode::DownloadToLocalFile(TFormHTTPCopy& dialog, bool refresh) {
       if (file.empty()) return;
       std::error_code ec;
       const bool exists = std::filesystem::exists(file, ec) && !std::filesystem::is_directory(file, ec);
-      if (exists && !ask->AskYesNo(Format("Are you sure you want to overwrite \"%s\"?", file.c_str()))) {
+      if (exists && !ask->AskYesNo(FormatText("Are you sure you want to overwrite \"%s\"?", file.c_str()))) {
         result = true;  // the existing file serves as the local copy
         return;
       }

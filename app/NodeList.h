@@ -71,6 +71,9 @@ struct TListColumn {
   std::string (*Cell)(const TSpiderNode* node, bool answered);
   // The sort key: negative when `a` comes first (ascending). Rows without a node never reach it.
   int (*Compare)(const TListRow& ra, const TSpiderNode& a, const TListRow& rb, const TSpiderNode& b);
+  // For a column of names sorted by the user's locale (Compare being CompareNames of these
+  // texts): the text of a row, whose collation key a sort makes once per row. Null otherwise.
+  const std::string& (*SortText)(const TListRow& row, const TSpiderNode& node) = nullptr;
 };
 
 // The section of "lang.txt" the column captions are translated in.
@@ -152,6 +155,7 @@ class TNodeList : public TCustomListItems {
   friend class TSiteTree;
   TSiteTree* Tree_ = nullptr;  // the tree whose entries the rows refer to
   std::vector<std::unique_ptr<TListRow>> Rows_;
+  void SortByKeys(const TListColumn& column);
   std::vector<TNodeListObserver*> Observers_;
   int UpdateDepth_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "Dialogs/UnitProgress.h"
+#include "Kel/KelTranslate.h"
 #include "Kel/KelDialogs.h"
 #include "Kel/KelError.h"
 #include "Kel/KelFiles.h"
@@ -35,7 +36,7 @@ void ForEachIndex(const TSiteMap& map, const std::string& list, const TSectionNo
   const int32_t count = sections ? static_cast<int32_t>(sections->size()) : map.Count();
   for (const std::string& piece : SplitString(list, ',')) {
     const int32_t index = StrToInt(piece);
-    if (index < 0 || index >= count) throw EError(Format("List index out of bounds (%d)", index));
+    if (index < 0 || index >= count) throw EError(FormatText("List index out of bounds (%d)", index));
     add(sections ? (*sections)[static_cast<size_t>(index)] : map.Node(index));
   }
 }
@@ -178,7 +179,7 @@ std::string LoadProject(TSiteTree& tree, const TIniText& file, TFormProgress* pr
     auto section = [&](int i) -> const TIniText::TSection& {
       const TIniText::TSection* s = file.FindSection(std::to_string(i));
       // A node that the file announces but does not hold is an error, not an empty address.
-      if (!s) throw EError(Format("The project file has no section [%d]", i));
+      if (!s) throw EError(FormatText("The project file has no section [%d]", i));
       return *s;
     };
     // A section whose address is already in the map adds no node; then node i is no longer the

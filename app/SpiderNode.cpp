@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Kel/KelTranslate.h"
 #include "Kel/KelIdHTTP.h"
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
@@ -114,7 +115,7 @@ int TSpiderNode::TypeIconIndex() const {
 }
 
 std::string SizeText(int64_t size) {
-  if (size < 0) return "N/A";
+  if (size < 0) return RunTimeText("N/A");
   const int64_t kb = (size + 1023) / 1024;
   std::string digits = std::to_string(kb);
   std::string grouped;
@@ -126,7 +127,7 @@ std::string SizeText(int64_t size) {
   return grouped + "KB";
 }
 
-std::string DateText(TDateTime date) { return date == 0 ? "Missing" : DateTimeToStr(date); }
+std::string DateText(TDateTime date) { return date == 0 ? RunTimeText("Missing") : DateTimeToStr(date); }
 
 TSiteMap::TSiteMap() { SiteURI.Parse("http://LocalHost/"); }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Kel/KelTranslate.h"
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "app/NodeList.h"
@@ -64,7 +65,7 @@ TTreeEntry* TTreeEntry::NextSibling() const {
 
 TSiteTree::TSiteTree(TSiteMap& map, IRequestQueue* queue) : Map(map), Queue(queue) {
   Resetting_ = true;
-  for (int k = 0; k < rkCount; ++k) AddEntry(nullptr, kSiteRootCaptions[k]);
+  for (int k = 0; k < rkCount; ++k) AddEntry(nullptr, RunTimeText(kSiteRootCaptions[k]));
   Resetting_ = false;
 }
 
@@ -306,7 +307,7 @@ void TSiteTree::ResetSiteTree() {
   for (const auto& node : Map.Nodes()) node->TreeNode = nullptr;
   Top_.clear();
   Map.Clear();
-  for (int k = 0; k < rkCount; ++k) AddEntry(nullptr, kSiteRootCaptions[k]);
+  for (int k = 0; k < rkCount; ++k) AddEntry(nullptr, RunTimeText(kSiteRootCaptions[k]));
   Resetting_ = false;
   for (auto* o : Observers_) o->TreeReset();
   Map.Modified = false;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "Kel/KelTranslate.h"
 #include "Kel/KelError.h"
 #include "Kel/KelHTTPDownload.h"
 #include "Kel/KelStr.h"
@@ -48,8 +49,8 @@ std::string DownloadStatusText(const std::string& url) {
   const std::string path = URLPathOf(uri);
   const size_t cut = path.find_last_of("/\\:");
   std::string last = cut == std::string::npos ? path : path.substr(cut + 1);
-  if (last.empty()) last = "Downloading";
-  return last + " " + "from" + " " + "(" + uri.Host + ")";
+  if (last.empty()) last = RunTimeText("Downloading");
+  return FormatText("%s from (%s)", last.c_str(), uri.Host.c_str());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -162,7 +163,7 @@ void TMyThreadDownload::DoProgress() {
   w->SetRange(scale(ProgressMax));
   w->SetPosition(scale(Progress));
   w->SetProgressText(
-      Format("%lld of %lld bytes completed.", static_cast<long long>(Progress), static_cast<long long>(ProgressMax)));
+      FormatText("%lld of %lld bytes completed.", static_cast<long long>(Progress), static_cast<long long>(ProgressMax)));
 }
 
 void TMyThreadDownload::DoFinish() {
@@ -225,5 +226,5 @@ std::string GetLocalFile(TFormDownload& dialog, const std::string& name) {
   std::string copy = name;
   if (dialog.ExecuteDownload("Downloading URL", copy)) return copy;
   if (dialog.ModalResult == platform::ModalResult::Cancel) throw EError("Download Terminated By User.");
-  throw EError(Format("URL not found \"%s\"", name.c_str()));
+  throw EError(FormatText("URL not found \"%s\"", name.c_str()));
 }

@@ -4,6 +4,7 @@
 #include <limits>
 #include <thread>
 
+#include "Kel/KelTranslate.h"
 #include "Kel/KelError.h"
 #include "Kel/KelHTTPTypes.h"
 #include "app/UnitHTTPSettings.h"
@@ -121,7 +122,7 @@ bool TFormHTTPCopy::RunInWindow(TRun& run, const std::string& url, const std::st
 // The window as a download starts: caption, status, an empty bar, "Cancel", the animation.
 void TFormHTTPCopy::PrepareWindow(const std::string& url, const std::string& statusText) {
   platform::TransferWindow* w = Window_;
-  w->SetCaption(std::string("Downloading") + " " + url);
+  w->SetCaption(FormatText("Downloading %s", url.c_str()));
   w->SetStatus(statusText);
   w->SetProgressText(std::string());
   w->SetRange(100);
@@ -184,7 +185,7 @@ void TFormHTTPCopy::Finish(TRun& run, const std::exception_ptr& error) {
 
   if (!run.OK && Services.Ask) {
     try {
-      Services.Ask->Notice("Download Terminated: " + failure);
+      Services.Ask->Notice(FormatText("Download Terminated: %s", failure.c_str()));
     } catch (...) {
       // The window must close all the same.
     }

@@ -5,6 +5,7 @@
 
 #include "Dialogs/UnitHTTPClient.h"
 #include "Dialogs/UnitProgress.h"
+#include "Kel/KelTranslate.h"
 #include "Kel/KelError.h"
 #include "Kel/KelFiles.h"
 #include "Kel/KelIni.h"
@@ -117,7 +118,7 @@ void TFormTessaly::LoadRecentAddresses() {
   std::string text;
   try {
     // Only the head of the file is read: it holds the few entries that are kept.
-    text = LoadTextFromFile(Services.Dirs->AppFolder() + "/MRU.txt", kMaxRecentFileBytes);
+    text = LoadTextFromFile(RecentAddressesFile(), kMaxRecentFileBytes);
   } catch (const EError&) {
     return;  // missing, unreadable or not a regular file: no recent addresses
   }
@@ -144,7 +145,12 @@ void TFormTessaly::SaveRecentAddresses() const {
     text += RecentAddresses[i] + "\r\n";
     ++written;
   }
-  TrySaveTextToFile(Services.Dirs->AppFolder() + "/MRU.txt", text);
+  TrySaveTextToFile(RecentAddressesFile(), text);
+}
+
+std::string TFormTessaly::RecentAddressesFile() const {
+  const std::string folder = RecentAddressesFolder ? RecentAddressesFolder() : Services.Dirs->AppFolder();
+  return folder + "/MRU.txt";
 }
 
 void TFormTessaly::SetAddress(const std::string& text) {
@@ -159,7 +165,7 @@ const char* const kForeignFileQuestion =
 bool TFormTessaly::MayShowAddress(const TURI& uri) {
   if (!SameText(uri.Protocol, "file") || Map.IsRequestable(uri)) return true;
   // A file that a web site names: shown only when the user says so.
-  return Services.Ask && Services.Ask->AskYesNo(Format(kForeignFileQuestion, URLText(uri).c_str()));
+  return Services.Ask && Services.Ask->AskYesNo(FormatText(kForeignFileQuestion, URLText(uri).c_str()));
 }
 
 const char* const kOpenOutsideQuestion = "\"%s\" is not in the site map.\r\rOpen it in the browser?";
@@ -187,7 +193,7 @@ void TFormTessaly::PreviewLinkClicked(const std::string& address) {
   const bool web = SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https");
   const bool localCrawl = SameText(uri.Protocol, "file") && Map.IsRequestable(uri);
   if (!web && !localCrawl) return;  // mailto:, ssh:, a file a web site names: never handed on
-  if (Services.Ask && Services.Ask->AskYesNo(Format(kOpenOutsideQuestion, text.c_str()))) OpenInBrowser(Services, text);
+  if (Services.Ask && Services.Ask->AskYesNo(FormatText(kOpenOutsideQuestion, text.c_str()))) OpenInBrowser(Services, text);
 }
 
 void TFormTessaly::PreviewNode(TSpiderNode* node, bool newWindow, bool force) {
@@ -232,18 +238,18 @@ void TFormTessaly::ButtonOnStatusClick() {
   Busy = pool->IsBusy();
   if (Busy) {
     TimerRunning = true;
-    StatusRequesting = "Requesting: " + pool->CurrentURL;
+    StatusRequesting = FormatText("Requesting: %s", pool->CurrentURL.c_str());
     EditURLEnabled = false;
     ButtonBrowseEnabled = false;
     if (ButtonSpiderEnabled) {
-      ButtonSpiderCaption = "Stop";
+      ButtonSpiderCaption = RunTimeText("Stop");
       ButtonSpiderStops = true;
     }
   } else {
     TimerRunning = false;
     StatusRequesting.clear();
     EditURLEnabled = true;
-    ButtonSpiderCaption = "Start";
+    ButtonSpiderCaption = RunTimeText("Start");
     ButtonSpiderStops = false;
     ButtonSpiderEnabled = true;
     ButtonBrowseEnabled = true;

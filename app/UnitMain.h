@@ -125,10 +125,15 @@ class TFormTessaly {
   // Moves the address box's text to the top of the recent addresses (an equal entry, ignoring
   // case, keeps its own spelling), or inserts it there.
   void AddRecentAddress();
-  // "MRU.txt" beside the program: read at creation (its first 10 valid lines within its first
-  // 64 KiB), written (first 10) at destruction.
+  // "MRU.txt" beside "Settings.ini" (see RecentAddressesFolder): read at creation (its first 10
+  // valid lines within its first 64 KiB), written (first 10) at destruction.
   void LoadRecentAddresses();
   void SaveRecentAddresses() const;
+  // The folder of "MRU.txt": the settings files' folder when set (the user's configuration
+  // folder for an installed program or a program folder that cannot be written), else the
+  // program's folder.
+  std::function<std::string()> RecentAddressesFolder;
+  std::string RecentAddressesFile() const;
   // Puts `text` into the address box and shows it in the preview.
   void SetAddress(const std::string& text);
   // Whether an address may be shown in the preview or the browser: a file address from a web

@@ -1,12 +1,13 @@
 #include "app/UnitProperties.h"
 
+#include "Kel/KelTranslate.h"
 #include "app/SpiderNode.h"
 
 void TFormSpiderNodeProperties::Fill(TSpiderNode& node) {
   node.UpdateLocalFileInfo();
   Node = &node;
-  EditTitle = node.Title.empty() ? "Unknown" : node.Title;
-  EditDesc = node.Description.empty() ? "Unknown" : node.Description;
+  EditTitle = node.Title.empty() ? RunTimeText("Unknown") : node.Title;
+  EditDesc = node.Description.empty() ? RunTimeText("Unknown") : node.Description;
   EditRemote = node.URLText();
   EditRemoteDate = DateText(node.RemoteDate);
   EditRemoteSize = SizeText(node.ContentLength);

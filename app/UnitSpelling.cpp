@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "Kel/KelTranslate.h"
 #include "Kel/KelDialogs.h"
 #include "Kel/KelError.h"
 #include "Kel/KelFiles.h"
@@ -86,7 +87,7 @@ void TFormSpelling::ButtonIgnoreClick() {
     }
     const TWordPosition& e = Errors[static_cast<size_t>(ErrorIndex)];
     NotInDictionary = SourceText.substr(static_cast<size_t>(e.Index - 1), static_cast<size_t>(e.Length));
-    StatusText = std::string(kNotInDictionaryLabel) + " " + NotInDictionary;
+    StatusText = RunTimeText(kNotInDictionaryLabel) + " " + NotInDictionary;
     if (!IsKnownInEither(NotInDictionary, Dictionaries_.MainList, Dictionaries_.UserList)) break;
   }
   const TWordPosition& e = Errors[static_cast<size_t>(ErrorIndex)];

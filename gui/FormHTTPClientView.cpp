@@ -12,6 +12,7 @@
 #include "Dialogs/UnitHTTPClient.h"
 #include "Kel/KelDialogs.h"
 #include "gui/Icons.h"
+#include "gui/Translator.h"
 #include "gui/Names.h"
 #include "gui/PaintThrottle.h"
 #include "gui/PoolModel.h"
@@ -95,8 +96,8 @@ void TFormHTTPClientView::DisplayChanged() {
 void TFormHTTPClientView::UpdateDisplay() {
   DisplayLater_.stop();
   const TPoolDisplay& d = Pool_.Display();
-  ButtonSuspend->setText(QString::fromStdString(d.SuspendCaption));
-  ButtonSuspend->setAccessibleName(QString::fromStdString(d.SuspendCaption));
+  ButtonSuspend->setText(RunTimeString(d.SuspendCaption));
+  ButtonSuspend->setAccessibleName(RunTimeString(d.SuspendCaption));
   ButtonSuspend->setEnabled(d.SuspendEnabled);
   ButtonTerminate->setEnabled(d.TerminateEnabled);
   LabelActive->setText(QString::number(d.Active));

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "gui/Names.h"
+#include "gui/Translator.h"
 
 namespace gui {
 
@@ -32,7 +33,7 @@ TFormProgressWindow::TFormProgressWindow(QWidget* parent)
 }
 
 void TFormProgressWindow::SetMessage(const std::string& text) {
-  LabelMessage->setText(QString::fromStdString(text));
+  LabelMessage->setText(RunTimeString(text));
   LabelMessage->repaint();
 }
 

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "Kel/KelStr.h"
+#include "Kel/KelTranslate.h"
 #include "gui/Names.h"
 
 namespace gui {
@@ -50,7 +51,7 @@ bool TFormSplash::ShowSplash(const std::string& picture, const std::string& titl
     const QRect area = screen->geometry();
     move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
   }
-  LabelMessage->setText(QString::fromStdString(Format("Loading %s - Please wait.", title.c_str())));
+  LabelMessage->setText(QString::fromStdString(FormatText("Loading %s - Please wait.", title.c_str())));
   LabelMessage->adjustSize();
   LabelMessage->move(10, height() - LabelMessage->height() - 16);
   ProgressBar->setGeometry(10, height() - 12, width() - 20, 6);

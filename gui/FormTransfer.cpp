@@ -9,6 +9,7 @@
 
 #include "gui/Icons.h"
 #include "gui/Names.h"
+#include "gui/Translator.h"
 
 namespace gui {
 
@@ -79,15 +80,15 @@ TFormTransfer::TFormTransfer(QWidget* parent) : QDialog(parent) {
   connect(ButtonCancel, &QPushButton::clicked, this, &TFormTransfer::CancelPressed);
 }
 
-void TFormTransfer::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
+void TFormTransfer::SetCaption(const std::string& text) { setWindowTitle(RunTimeString(text)); }
 void TFormTransfer::SetStatus(const std::string& text) { LabelStatus->setText(QString::fromStdString(text)); }
-void TFormTransfer::SetProgressText(const std::string& text) { LabelProgress->setText(QString::fromStdString(text)); }
+void TFormTransfer::SetProgressText(const std::string& text) { LabelProgress->setText(RunTimeString(text)); }
 void TFormTransfer::SetRange(int max) { ProgressBar->setRange(0, max > 0 ? max : 0); }
 void TFormTransfer::SetPosition(int position) { ProgressBar->setValue(position); }
 
 void TFormTransfer::SetButtonCaption(const std::string& text) {
-  ButtonCancel->setText(QString::fromStdString(text));
-  ButtonCancel->setAccessibleName(QString::fromStdString(text));
+  ButtonCancel->setText(RunTimeString(text));
+  ButtonCancel->setAccessibleName(RunTimeString(text));
 }
 
 void TFormTransfer::SetAnimation(bool playing) { Animate->SetPlaying(playing); }

@@ -98,6 +98,10 @@ QWidget* CaptionBar(QWidget* parent, const QString& title, QToolButton*& close, 
 }  // namespace
 
 TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options options) : App(app), Qt(qt) {
+  // The texts built at run time come from the program's translations from now on; the empty
+  // tree is built again so that its categories carry their translated names.
+  SetRunTimeTexts(&App.Translations);
+  if (!App.Translations.Empty() && !App.Map.Modified && App.Map.Count() == 0) App.Main.Tree.ResetSiteTree();
   Name(this, "FormTessaly", QString::fromUtf8(kApplicationTitle));
   setWindowTitle(QString::fromUtf8(kApplicationTitle));
   setWindowIcon(ApplicationIcon());
@@ -150,6 +154,7 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
 }
 
 TFormTessalyView::~TFormTessalyView() {
+  if (RunTimeTexts() == &App.Translations) SetRunTimeTexts(nullptr);
   App.Main.OnStateChange = nullptr;
   App.Main.OnShowPool = nullptr;
   Qt.View.OnNavigate = nullptr;
@@ -252,7 +257,7 @@ void TFormTessalyView::BuildWidgets() {
 
   StatusBar = Name(new TStatusPanels(this), "StatusBar", tr("Status Bar"));
   setStatusBar(StatusBar);
-  StatusBar->SetText(2, tr("Idle"));
+  StatusBar->SetText(2, RunTimeString("Idle"));
   Timer.setInterval(60);
   SizeStatusPanels();
 }
@@ -533,8 +538,8 @@ void TFormTessalyView::RefreshFromState() {
   if (EditURL->currentText() != Q(main.EditURL)) EditURL->setEditText(Q(main.EditURL));
   EditURL->setEnabled(main.EditURLEnabled);
   ButtonBrowse->setEnabled(main.ButtonBrowseEnabled);
-  ButtonSpider->setText(Q(main.ButtonSpiderCaption));
-  ButtonSpider->setAccessibleName(Q(main.ButtonSpiderCaption));
+  ButtonSpider->setText(RunTimeString(main.ButtonSpiderCaption));
+  ButtonSpider->setAccessibleName(RunTimeString(main.ButtonSpiderCaption));
   ButtonSpider->setEnabled(main.ButtonSpiderEnabled);
   UpdateSpiderHint();
 
@@ -563,7 +568,7 @@ void TFormTessalyView::RefreshFromState() {
   // The status bar and the busy indicator.
   StatusBar->SetText(0, Q(main.List.CountText()));
   StatusBar->SetText(1, Q(main.StatusRequesting));
-  StatusBar->SetText(2, main.Busy ? QString() : tr("Idle"));
+  StatusBar->SetText(2, main.Busy ? QString() : RunTimeString("Idle"));
   StatusBar->SetBusy(main.Busy, main.BusyPosition);
   if (main.TimerRunning && !Timer.isActive()) Timer.start();
   if (!main.TimerRunning && Timer.isActive()) Timer.stop();
@@ -731,6 +736,15 @@ void TFormTessalyView::TranslateWindows() {
   Translated_ = true;
   TranslateApplication(App.Translations);
   ListModel->SetTranslations(&App.Translations);
+  // Start and Stop take turns on one button: it is as wide as the wider of the two.
+  const QFontMetrics metrics = ButtonSpider->fontMetrics();
+  ButtonSpider->setMinimumWidth(
+      std::max(metrics.horizontalAdvance(RunTimeString("Start")), metrics.horizontalAdvance(RunTimeString("Stop"))) + 40);
+  // A translated column caption longer than its column widens the column to show it whole.
+  QHeaderView* header = ListView->Details->header();
+  for (int i = 0; i < header->count(); ++i)
+    header->resizeSection(i, std::max(header->sectionSize(i), header->sectionSizeHint(i)));
+  RefreshFromState();
 }
 
 void TFormTessalyView::RefreshEditMenu() {
@@ -850,7 +864,7 @@ bool TFormTessalyView::CloseQuery() {
   TFormTessaly& main = App.Main;
   if (!App.Map.Modified) return true;
   const std::string question =
-      Format("The file \"%s\" has been changed.\r\rDo you want to save the changes?", main.ProjectFileName.c_str());
+      FormatText("The file \"%s\" has been changed.\r\rDo you want to save the changes?", main.ProjectFileName.c_str());
   switch (App.Services.Ask->AskYesNoCancel(question)) {
     case platform::Answer::Cancel:
       return false;
@@ -893,7 +907,8 @@ void TFormTessalyView::showEvent(QShowEvent* event) {
   SizeStatusPanels();
   // The splash, unless the command line says NoSplash.
   QTimer::singleShot(0, this, [this] {
-    FormSplash->ShowSplash(AppFolderFile(App.Services, "Setup.bmp"), kApplicationTitle,
+    FormSplash->ShowSplash(AppFolderFile(App.Services, "Setup.bmp"),
+                           App.Translations.Translate(kApplicationTitle, "Application"),
                            HasNoSplashSwitch(QApplication::arguments()));
   });
 }

@@ -5,6 +5,7 @@
 
 #include "Kel/KelTranslate.h"
 #include "gui/Icons.h"
+#include "gui/Translator.h"
 
 namespace gui {
 

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "gui/Icons.h"
+#include "gui/Translator.h"
 
 namespace gui {
 
@@ -58,7 +59,7 @@ QVariant PoolModel::data(const QModelIndex& index, int role) const {
 
 QVariant PoolModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= 3) return {};
-  if (role == Qt::DisplayRole) return QString::fromLatin1(kColumns[section]);
+  if (role == Qt::DisplayRole) return SectionString(kColumns[section], "TFormHTTPClient");
   return {};
 }
 

@@ -1,6 +1,7 @@
 #include "gui/QtPrompter.h"
 #include "gui/Translator.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QRegularExpression>
 
 #include "Kel/KelDialogs.h"
+#include "Kel/KelTranslate.h"
 #include "gui/FormSelectFileName.h"
 
 namespace gui {
@@ -18,7 +20,7 @@ QString QtFilterOf(const std::string& filter) {
   const QStringList parts = QString::fromStdString(filter).split('|');
   QStringList out;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QString description = parts[i].trimmed();
+    QString description = RunTimeString(parts[i].trimmed().toStdString());
     QStringList list = parts[i + 1].split(';', Qt::SkipEmptyParts);
     // "*.*" means every file, also those without a dot in their names.
     for (QString& pattern : list)
@@ -37,7 +39,7 @@ QString QtFilterOf(const std::string& filter) {
 // The programs filter ("*.exe" names programs on the system the filter texts come from): here a
 // program is any file with the execute bit, which no name pattern can say. The dialog lists only
 // folders and executable files while that filter is chosen.
-const QString kProgramsFilter = QStringLiteral("Programs (*)");
+QString ProgramsFilter() { return RunTimeString("Programs") + QStringLiteral(" (*)"); }
 
 class ExecutableFilter : public QSortFilterProxyModel {
  public:
@@ -60,7 +62,7 @@ QString OpenFilterOf(const std::string& filter, bool& programs) {
   programs = !list.isEmpty() && list.first().endsWith(QStringLiteral("(*.exe)"), Qt::CaseInsensitive);
   if (!programs) return text;
   QStringList out = list;
-  out.first() = kProgramsFilter;
+  out.first() = ProgramsFilter();
   return out.join(QStringLiteral(";;"));
 }
 
@@ -101,6 +103,11 @@ QMessageBox::StandardButton Box(QWidget* parent, QMessageBox::Icon icon, const s
   QMessageBox box(icon, ApplicationTitle(), MessageText(text), buttons, parent);
   box.setObjectName(QStringLiteral("MessageBox"));
   box.setDefaultButton(standard);
+  // Qt names the standard buttons in English: their captions come from the translations too.
+  const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
+      {QMessageBox::Yes, "&Yes"}, {QMessageBox::No, "&No"}, {QMessageBox::Ok, "OK"}, {QMessageBox::Cancel, "Cancel"}};
+  for (const auto& [button, caption] : captions)
+    if (QAbstractButton* b = box.button(button)) b->setText(RunTimeString(caption));
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -149,7 +156,7 @@ std::optional<std::string> QtPrompter::PromptOpenFile(const std::string& name, c
     executables->setObjectName(QStringLiteral("ExecutableFilter"));
     dialog.setProxyModel(executables);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [executables](const QString& chosen) {
-      executables->Active = chosen == kProgramsFilter;
+      executables->Active = chosen == ProgramsFilter();
       executables->invalidate();
     });
   }
@@ -183,11 +190,12 @@ std::optional<std::string> QtPrompter::PromptSaveFile(const std::string& name, c
     // The path must exist, and a read-only file is refused (the dialog has asked before
     // overwriting a writable one).
     if (!info.dir().exists()) {
-      Notice("The folder " + info.path().toStdString() + " does not exist.");
+      Notice(FormatText("The folder %s does not exist.", info.path().toStdString().c_str()));
       continue;
     }
     if (info.exists() && !info.isWritable()) {
-      Notice(chosen.toStdString() + "\rThis file is set to read-only.\rTry again with a different file name.");
+      Notice(FormatText("%s\rThis file is set to read-only.\rTry again with a different file name.",
+                        chosen.toStdString().c_str()));
       continue;
     }
     SaveFolder_ = info.path();
@@ -206,8 +214,12 @@ std::optional<std::string> QtPrompter::PromptFolder(const std::string& start) {
 }
 
 std::optional<std::string> QtPrompter::AskFileName(const std::string& title, const std::string& name) {
-  if (!FileNameDialog_) FileNameDialog_ = std::make_unique<TFormSelectFileName>(*this, Parent_);
-  return FileNameDialog_->Ask(title, name);
+  if (!FileNameDialog_) {
+    // Made on first use, after the windows were translated: it is translated as it is made.
+    FileNameDialog_ = std::make_unique<TFormSelectFileName>(*this, Parent_);
+    if (const TTranslationStore* store = RunTimeTexts()) TranslateComponent(FileNameDialog_.get(), *store);
+  }
+  return FileNameDialog_->Ask(RunTimeText(title), name);
 }
 
 }  // namespace gui

@@ -15,6 +15,7 @@
 #include "Kel/KelFiles.h"
 #include "app/Application.h"
 #include "app/SpiderTools.h"
+#include "app/UnitDownload.h"
 #include "gui/Application.h"
 #include "gui/ContextMenus.h"
 #include "gui/FormAbout.h"
@@ -139,11 +140,11 @@ void ShootDialogs(TDesktop& desktop, const QString& out) {
 
   // The download window in the middle of a transfer.
   TFormTransfer& transfer = desktop.Qt->Transfer;
-  transfer.SetCaption("Downloading http://www.example.com/docs/manual.pdf");
-  transfer.SetStatus("Downloading File.");
+  transfer.SetCaption(FormatText("Downloading %s", "http://www.example.com/docs/manual.pdf"));
+  transfer.SetStatus(DownloadStatusText("http://www.example.com/docs/manual.pdf"));
   transfer.SetRange(100);
   transfer.SetPosition(42);
-  transfer.SetProgressText("430,080 of 1,024,000 bytes completed.");
+  transfer.SetProgressText(FormatText("%lld of %lld bytes completed.", 430080LL, 1024000LL));
   transfer.SetButtonCaption("Cancel");
   transfer.SetAnimation(true);
   transfer.show();

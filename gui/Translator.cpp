@@ -32,7 +32,16 @@ class TTranslation {
   TTranslation(const TTranslationStore& store, std::string section) : Store_(store), Section_(std::move(section)) {}
   QString operator()(const QString& text) const {
     if (text.isEmpty()) return text;
-    return QString::fromStdString(Store_.Translate(text.toStdString(), Section_));
+    // "lang.txt" holds its texts trimmed: a caption padded with blanks (a group box's title) is
+    // looked up without them and keeps them.
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == QLatin1Char(' ')) ++first;
+    while (last > first && text[last - 1] == QLatin1Char(' ')) --last;
+    const QString core = text.mid(first, last - first);
+    if (core.isEmpty()) return text;
+    return text.left(first) + QString::fromStdString(Store_.Translate(core.toStdString(), Section_)) +
+           text.mid(last);
   }
 
  private:
@@ -98,6 +107,18 @@ QString& TranslatedTitle() {
   return title;
 }
 }  // namespace
+
+QString RunTimeString(const std::string& text) { return QString::fromStdString(RunTimeText(text)); }
+
+QString SectionString(const std::string& text, const std::string& section) {
+  const TTranslationStore* store = RunTimeTexts();
+  if (!store) return QString::fromStdString(text);
+  try {
+    return QString::fromStdString(store->Translate(text, section));
+  } catch (const std::exception&) {
+    return QString::fromStdString(text);
+  }
+}
 
 QString ApplicationTitle() {
   return TranslatedTitle().isEmpty() ? QString::fromUtf8(kApplicationTitle) : TranslatedTitle();

@@ -20,5 +20,10 @@ void TranslateApplication(const TTranslationStore& store);
 // The application title ("Quorlix Tessaly"), translated once the translation has run. It is not
 // Qt's application display name: Qt would append that to every window's title.
 QString ApplicationTitle();
+// A text built at run time ("Idle", a message), translated in "STRING_TABLE" of the run-time
+// store (see SetRunTimeTexts), or the text itself.
+QString RunTimeString(const std::string& text);
+// A caption a window builds itself (a column header), translated in the window's `section`.
+QString SectionString(const std::string& text, const std::string& section);
 
 }  // namespace gui

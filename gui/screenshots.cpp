@@ -1,6 +1,7 @@
 // tessaly-screenshots: pictures of the main window for a person to look at. Crawls the demo
 // site (a local HTML file given as the first argument), then writes PNGs of the window in a few
-// states into the folder given as the second argument. Meant to run under Xvfb (`make
+// states into the folder given as the second argument; a translation file as the third argument
+// ("lang.de.txt") shows the whole program translated, as with that file as "lang.txt". Meant to run under Xvfb (`make
 // screenshots`); under the offscreen platform it draws the widgets without the web pages.
 #include <QApplication>
 #include <QDir>
@@ -59,7 +60,7 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   gui::SetupApplication(application);
   if (argc < 3) {
-    std::cerr << "usage: tessaly-screenshots DEMO-SITE/index.html OUTPUT-FOLDER\n";
+    std::cerr << "usage: tessaly-screenshots DEMO-SITE/index.html OUTPUT-FOLDER [TRANSLATION-FILE]\n";
     return 2;
   }
   const QString start = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
@@ -68,11 +69,22 @@ int main(int argc, char* argv[]) {
 
   gui::TDesktop desktop;
   desktop.App->WritesUserFiles = false;
+  if (argc > 3) {
+    // The translations read as the program reads "lang.txt" at its start; the empty tree is
+    // built again for its categories' names.
+    desktop.App->Translations.Clear();
+    if (!desktop.App->Translations.LoadFromFile(argv[3])) {
+      std::cerr << "cannot read " << argv[3] << "\n";
+      return 2;
+    }
+    desktop.App->Main.Tree.ResetSiteTree();
+  }
   if (!desktop.Start()) return 1;
   gui::TFormTessalyView& w = *desktop.Window;
   w.resize(1180, 780);
   w.move(0, 0);
   w.show();
+  if (argc > 3) w.TranslateWindows();  // as at the first activation, which Xvfb may not bring
   QWebEngineView* web = w.PanelWebBrowser->WebBrowser;
   auto loaded = [&] { return !w.PanelWebBrowser->Loading(); };
   Wait([&] { return web && web->title().size() > 0; }, 8000);

@@ -146,7 +146,9 @@ class FixedPaths : public Paths {
   std::string UserDataFolder() override { return Data; }
   std::string ConfigFolder() override { return Config; }
   std::string CacheFolder() override { return Cache; }
+  bool UserFilesBesideProgram() override { return BesideProgram; }
   std::string App, Data, Config, Cache;
+  bool BesideProgram = true;  // false: an installed program
 };
 
 // Runs the job at once; remembers the messages and positions it was shown.

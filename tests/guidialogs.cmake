@@ -7,10 +7,11 @@ if(TARGET tessaly_gui)
                                   ${CMAKE_CURRENT_SOURCE_DIR}/gui/Serve.cpp)
   set_target_properties(test_gui_dialogs PROPERTIES AUTOMOC ON)
   target_compile_options(test_gui_dialogs PRIVATE ${TESSALY_WARNINGS})
-  target_compile_definitions(test_gui_dialogs PRIVATE TESSALY_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  target_compile_definitions(test_gui_dialogs PRIVATE TESSALY_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                                     TESSALY_DICTIONARY="${TESSALY_DICTIONARY}")
   target_include_directories(test_gui_dialogs PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(test_gui_dialogs PRIVATE tessaly_gui tessaly_test_support GTest::gtest Qt6::Test)
-  add_dependencies(test_gui_dialogs tessaly_start_page)
+  add_dependencies(test_gui_dialogs tessaly_start_page tessaly_dictionary)
   gtest_discover_tests(test_gui_dialogs
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DISCOVERY_TIMEOUT 60

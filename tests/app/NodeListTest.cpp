@@ -1,6 +1,7 @@
 #include "app/NodeList.h"
 
 #include <climits>
+#include <clocale>
 
 #include <gtest/gtest.h>
 
@@ -267,6 +268,47 @@ TEST_F(NodeListTest, SelectionAndCountText) {
   list.SelectOnly(nullptr);
   EXPECT_EQ(list.SelectedCount(), 0);
   EXPECT_EQ(ObjectCountText(0, false), "0 objects");
+}
+
+}  // namespace
+
+namespace {
+
+// Name and Type sort as a person reads them (the C locale here: accents as their base letters),
+// ignoring case; folders still come first.
+TEST_F(NodeListTest, NameAndTypeSortIgnoringCaseWithAccentedNamesAmongTheirNeighbours) {
+  const std::string saved = std::setlocale(LC_COLLATE, nullptr);
+  std::setlocale(LC_COLLATE, "C");
+  Add("http://LocalHost/zebra.html", 200, "text/html");
+  Add("http://LocalHost/%C3%89mile.html", 200, "Image/png");
+  Add("http://LocalHost/apple.html", 200, "image/gif");
+  Add("http://LocalHost/Eagle.html", 200, "application/pdf");
+  Add("http://LocalHost/folder/x.html");
+  list.BeginUpdate();
+  for (const auto& child : tree.SiteRoot()->Children) list.AddRow(child.get());
+  list.EndUpdate();
+  const struct {
+    int column;
+    std::vector<std::string> order;
+  } cases[] = {
+      {lcName, {"folder", "apple.html", "Eagle.html", "\xc3\x89mile.html", "zebra.html"}},
+      {lcType, {"folder", "Eagle.html", "apple.html", "\xc3\x89mile.html", "zebra.html"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.column);
+    list.SortColumn = c.column;
+    list.SortDirection = 1;
+    list.Sort();
+    EXPECT_EQ(Captions(), c.order);
+    // Each neighbouring pair is in the order CompareRows gives.
+    for (size_t i = 1; i < list.Rows().size(); ++i)
+      EXPECT_LE(TNodeList::CompareRows(*list.Rows()[i - 1], *list.Rows()[i], c.column, 1), 0);
+    list.SortDirection = -1;
+    list.Sort();
+    std::vector<std::string> reversed(c.order.rbegin(), c.order.rend());
+    EXPECT_EQ(Captions(), reversed);
+  }
+  std::setlocale(LC_COLLATE, saved.c_str());
 }
 
 }  // namespace

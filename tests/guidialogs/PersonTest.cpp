@@ -1,7 +1,10 @@
 // Faults a person meets when using the window, driven with real key and mouse events.
 #include <sys/stat.h>
 
+#include <clocale>
+
 #include <QApplication>
+#include <QHeaderView>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -19,6 +22,8 @@
 #include "gui/FormHTTPClientView.h"
 #include "gui/FormProperties.h"
 #include "gui/MainMenu.h"
+#include "gui/NodeListModel.h"
+#include "gui/NodeListView.h"
 #include "gui/SiteTreeModel.h"
 
 class PersonTest : public DialogFixture {};
@@ -170,4 +175,34 @@ TEST_F(PersonTest, TheStandardKeysRunTheirCommands) {
   app->Map.Modified = false;
   QTest::keyClick(keys, Qt::Key_Q, Qt::ControlModifier);
   EXPECT_TRUE(ServeUntil([this] { return !window->isVisible(); }));
+}
+
+// A click on the Name header sorts the list as a person reads it: ignoring case, an accented
+// name among its base letter's names; a second click reverses the order.
+TEST_F(PersonTest, ClickingTheNameHeaderSortsAccentedNamesAmongTheirNeighbours) {
+  const std::string saved = std::setlocale(LC_COLLATE, nullptr);
+  std::setlocale(LC_COLLATE, "C");
+  const std::string index = dir.Write(
+      "site/index.html", "<a href='zebra.html'>z</a><a href='%C3%89mile.html'>e</a><a href='Apple.html'>a</a>"
+                         "<a href='eagle.html'>e</a>");
+  for (const char* page : {"site/zebra.html", "site/\xc3\x89mile.html", "site/Apple.html", "site/eagle.html"})
+    dir.Write(page, "<title>page</title>");
+  OpenWindow();
+  Crawl(index);
+  Select(app->Main.Tree.SiteRoot());
+  auto names = [this] {
+    std::vector<std::string> out;
+    for (int i = 0; i < window->ListModel->rowCount(); ++i)
+      out.push_back(window->ListModel->index(i, lcName).data().toString().toStdString());
+    return out;
+  };
+  QHeaderView* header = window->ListView->Details->header();
+  const QPoint name(header->sectionViewportPosition(lcName) + 5, header->height() / 2);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, name);
+  const std::vector<std::string> ascending = {"Apple.html", "eagle.html", "\xc3\x89mile.html", "index.html",
+                                              "zebra.html"};
+  EXPECT_EQ(names(), ascending);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, name);
+  EXPECT_EQ(names(), std::vector<std::string>(ascending.rbegin(), ascending.rend()));
+  std::setlocale(LC_COLLATE, saved.c_str());
 }
