@@ -116,7 +116,8 @@ void TPrivateThread::Run() {
       UpdateRow();
     };
     http->OnAuthorization = [](TAuthentication&, bool& handled) { handled = false; };
-    http->KeepBody = KeepBody_;
+    if (KeepBody_)
+      http->KeepBody = [this, client = http.get()](const THTTPResponse& r) { return KeepBody_(*client, r); };
     http->Request.BasicAuthentication = true;
     http->Request.Referer = Referer_;
     {

@@ -131,7 +131,7 @@ class TPrivateThread {
   std::string ShownStatus_, ShownProgress_;
   // Copies of the current request, for the worker's own thread.
   std::function<void(THTTPClient&)> Setup_;
-  std::function<bool(const THTTPResponse&)> KeepBody_;
+  std::function<bool(const THTTPClient&, const THTTPResponse&)> KeepBody_;
   TRequestWork Work_;
   THTTPMethod Method_ = THTTPMethod::Head;
   std::string URL_;
@@ -166,7 +166,9 @@ class TFormHTTPClient : public IRequestQueue {
   void SetClientSetup(std::function<void(THTTPClient&)> setup) { ClientSetup_ = std::move(setup); }
   // Which GET answers' bodies the callbacks read (THTTPClient::KeepBody): other bodies are not
   // kept, and their transfer ends with the headers. Set it before requests are added.
-  void SetBodyFilter(std::function<bool(const THTTPResponse&)> keep) { BodyFilter_ = std::move(keep); }
+  // The filter is asked with the request's client (its address) and the answer's headers.
+  using TBodyFilter = std::function<bool(const THTTPClient&, const THTTPResponse&)>;
+  void SetBodyFilter(TBodyFilter keep) { BodyFilter_ = std::move(keep); }
 
   // All operations below run on the user-interface thread.
   void AddRequest(THTTPMethod method, const std::string& url, const std::string& referer,
@@ -240,7 +242,7 @@ class TFormHTTPClient : public IRequestQueue {
   platform::Prompter* Prompter_;
   const int32_t MaxThreads_;
   std::function<void(THTTPClient&)> ClientSetup_;
-  std::function<bool(const THTTPResponse&)> BodyFilter_;
+  TBodyFilter BodyFilter_;
 
   std::vector<std::unique_ptr<TRequestData>> Queue_;  // the queue list (rows)
   bool MessageShown_ = false;

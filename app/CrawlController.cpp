@@ -75,15 +75,44 @@ TCrawlController::TCrawlController(TFormTessaly& main) : Main_(main) {}
 
 void TCrawlController::AttachPool(TFormHTTPClient& pool) {
   Pool_ = &pool;
-  Main_.Tree.Queue = &pool;
+  Gate.Attach(pool);
+  Gate.OnRefused = [this](const std::string& url, const std::string& text) { Refused(url, text); };
+  Main_.Tree.Queue = &Gate;
   Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };
   pool.OnStatusChange = [this](TFormHTTPClient&) { Main_.ButtonOnStatusClick(); };
   // Only the bodies read are kept: an answer 200 with an HTML page or a stylesheet. Any other
   // answer ends with its headers, whatever body it would send.
-  pool.SetBodyFilter([](const THTTPResponse& r) {
+  pool.SetBodyFilter([this](const THTTPClient& c, const THTTPResponse& r) {
+    if (Gate.IsRobotsRequest(c)) return true;
     return r.ResponseCode() == 200 &&
            (ContainsText(r.ContentType, "text/html") || ContainsText(r.ContentType, "text/css"));
   });
+}
+
+void TCrawlController::SetIncludePatterns(const std::vector<std::string>& patterns) {
+  Include_ = patterns.empty() ? nullptr : std::make_shared<const TAddressPatterns>(patterns, "Include patterns");
+  if (!Include_) {
+    Main_.Map.Included = nullptr;
+    return;
+  }
+  Main_.Map.Included = [include = Include_](const TURI& uri) { return include->Matches(uri.Compose()); };
+}
+
+void TCrawlController::SetExcludePatterns(const std::vector<std::string>& patterns) {
+  Gate.Exclude = patterns.empty() ? nullptr : std::make_shared<const TAddressPatterns>(patterns, "Exclude patterns");
+}
+
+bool TCrawlController::FollowsLinks(const TSpiderNode& node) const {
+  return MaxDepth <= 0 || node.Depth < MaxDepth;
+}
+
+void TCrawlController::Refused(const std::string& url, const std::string& text) {
+  TURI uri(url);
+  TSpiderNode* node = NodeOf(Main_.Tree.InsertURL(uri, nullptr, false));
+  if (!node) return;
+  node->ResponseText = text;
+  node->Map().Modified = true;
+  node->RefreshIcon();
 }
 
 bool TCrawlController::Stopping() const { return Interrupted && Interrupted->load(); }
@@ -161,14 +190,16 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
   std::shared_ptr<const TWordList> userWords = Dictionaries ? UserWords() : nullptr;
   const bool resources = CheckPageResources;
   const std::atomic<bool>* interrupted = Interrupted;
+  std::shared_ptr<const TAddressPatterns> include = Include_;
   Pool_->AddGetRequest(
       url, referer, std::make_unique<std::string>(), [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
-      [work, site, mainWords, userWords, resources, interrupted](THTTPClient& c) {
+      [work, site, mainWords, userWords, resources, interrupted, include](THTTPClient& c) {
         // Only what the completion will parse: an answer 200 with an HTML page (or, with page
         // resources, a stylesheet) inside the site.
         auto stopped = [&c, interrupted] { return c.Closed() || (interrupted && interrupted->load()); };
         const THTTPResponse& r = c.Response;
-        if (!r.ContentStream || r.ResponseCode() != 200 || !IsInsideSite(site, c.URL)) return;
+        if (!r.ContentStream || r.ResponseCode() != 200) return;
+        if (!IsInsideSite(site, c.URL) && !(include && include->Matches(c.URL.Compose()))) return;
         if (!ContainsText(r.ContentType, "text/html")) {
           if (!resources || !ContainsText(r.ContentType, "text/css")) return;
           work->Found = ExtractStyleSheetLinks(*r.ContentStream, c.URL, stopped);
@@ -204,6 +235,7 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work,
     }
     if (hasBody) {
       if (work && work->Scanned && !work->StyleSheet) {
+        if (!FollowsLinks(*node)) work->Found.Links.clear();
         ApplyPageLinks(Main_.Tree, node, sender.URL, work->Found, [this] { return Stopping(); });
         node->RefreshIcon();
         if (work->Counted) node->SpellingErrors = work->SpellingErrors;
@@ -263,12 +295,13 @@ void TCrawlController::CheckRedirect(THTTPClient& sender, const std::shared_ptr<
     return;
   }
   next->Addresses.push_back(key);
-  Pool_->AddHeadRequest(address, from, [this, next](THTTPClient& c) { FullCompletion(c, nullptr, next); });
+  Gate.AddHeadRequest(address, from, [this, next](THTTPClient& c) { FullCompletion(c, nullptr, next); });
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
   auto stopped = [this] { return Stopping(); };
   TPageLinks found = ExtractPageLinks(body, page, stopped, CheckPageResources);
+  if (!FollowsLinks(*node)) found.Links.clear();
   ApplyPageLinks(Main_.Tree, node, page, found, stopped);
   node->RefreshIcon();
   if (Dictionaries && !Stopping()) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);

@@ -11,6 +11,9 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "app/CrawlGate.h"
 
 class TFormHTTPClient;
 class TFormTessaly;
@@ -45,6 +48,16 @@ class TCrawlController {
   // being walked or filed stops between two links, and its spelling is not counted. None: pages
   // stop only when their request is terminated.
   const std::atomic<bool>* Interrupted = nullptr;
+  // What header checks pass through on their way to the pool: exclude patterns and robots.txt.
+  TCrawlGate Gate;
+  // "Largest depth": pages this many clicks from the start page are checked and read, but their
+  // links are not followed. 0: no limit.
+  int MaxDepth = 0;
+  // The include patterns: addresses outside the site root that are requested and read as the
+  // site's own pages. None: only the site's. Throws EError naming the setting on a bad pattern.
+  void SetIncludePatterns(const std::vector<std::string>& patterns);
+  // The exclude patterns: addresses listed but never requested ("Excluded").
+  void SetExcludePatterns(const std::vector<std::string>& patterns);
 
   // Start: a fresh crawl from the address box, or the resumption of the current one.
   void Start();
@@ -90,4 +103,9 @@ class TCrawlController {
   long RequestsDone_ = 0;
   // Pages fetched in full under another scheme than their node's (http moved to https).
   std::set<std::string> FoldedFetches_;
+  std::shared_ptr<const TAddressPatterns> Include_;
+  // Files a refused address's status text (excluded, blocked by robots.txt).
+  void Refused(const std::string& url, const std::string& text);
+  // Whether the links of `node`'s page are followed (the largest depth).
+  bool FollowsLinks(const TSpiderNode& node) const;
 };

@@ -33,7 +33,7 @@ if(TESSALY_FUZZ_TESTS)
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     USES_TERMINAL_BUILD ON)
-  foreach(target uri html project ini lang)
+  foreach(target uri html project ini lang robots)
     add_test(NAME fuzz.${target}
              COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/run-fuzzer.sh ${CMAKE_BINARY_DIR}/fuzz/fuzz_${target}
                      ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${target} ${CMAKE_BINARY_DIR}/fuzz/work/${target}
