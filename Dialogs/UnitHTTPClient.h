@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "Dialogs/HostGate.h"
 #include "Dialogs/RequestQueue.h"
 #include "Kel/KelIdHTTP.h"
 
@@ -117,6 +118,9 @@ class TPrivateThread {
   void HandOver(const std::function<void()>& work);
   // Closes the running client's connection, if there is one (any thread).
   void CloseClient();
+  // Fetches again while the answer asks to come back later (the host gate's retries); false
+  // when the wait was ended by termination.
+  void RetryLater(THTTPClient& http);
 
   TFormHTTPClient& Pool_;
   // The assignment, guarded by WakeMutex_: set by Assign, taken by the thread.
@@ -198,6 +202,10 @@ class TFormHTTPClient : public IRequestQueue {
   // The address of the request started last.
   std::string CurrentURL;
 
+  // The gate per host: pace and retries. Set its rate before the crawl.
+  THostGate& HostGate() { return Gate_; }
+  const THostGate& HostGate() const { return Gate_; }
+
   bool Suspended() const { return Suspended_; }
   bool Closing() const { return Closing_; }
   bool MessageShown() const { return MessageShown_; }
@@ -219,7 +227,11 @@ class TFormHTTPClient : public IRequestQueue {
  private:
   friend class TPrivateThread;
   void StartRequest(TRequestData& request);
-  void StartNext();  // starts the first request not yet started, if any
+  // Starts the first request not yet started whose host has a free slot, if any; true when one
+  // started. Requests of hosts that must wait are passed over, and a wake-up is set for them.
+  bool StartNext();
+  // A paced host's slot has come: starts what may start now (user-interface thread).
+  void PaceWake();
   void RefreshDisplay(int32_t total, int32_t active);
   void DestroyRequest(TRequestData* request);
   void RowChanged(const TRequestData* request);
@@ -240,6 +252,7 @@ class TFormHTTPClient : public IRequestQueue {
 
   platform::UiThread& Ui_;
   platform::Prompter* Prompter_;
+  THostGate Gate_;
   const int32_t MaxThreads_;
   std::function<void(THTTPClient&)> ClientSetup_;
   TBodyFilter BodyFilter_;

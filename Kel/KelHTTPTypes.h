@@ -27,6 +27,7 @@ struct THTTPResponse {
   std::string Location;
   std::string Server;
   std::string ProxyConnection;
+  std::string RetryAfter;  // seconds, or an HTTP date
   std::string* ContentStream = nullptr;  // receives the body of a GET; not owned
 
   // Always derived from ResponseText.

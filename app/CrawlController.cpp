@@ -77,6 +77,9 @@ void TCrawlController::AttachPool(TFormHTTPClient& pool) {
   Pool_ = &pool;
   Gate.Attach(pool);
   Gate.OnRefused = [this](const std::string& url, const std::string& text) { Refused(url, text); };
+  Gate.OnCrawlDelay = [this](const std::string& host, double seconds, bool) {
+    Pool_->HostGate().SetHostDelay(host, seconds);
+  };
   Main_.Tree.Queue = &Gate;
   Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };
   pool.OnStatusChange = [this](TFormHTTPClient&) { Main_.ButtonOnStatusClick(); };

@@ -37,11 +37,7 @@ bool TAddressPatterns::Matches(const std::string& address) const {
 TCrawlGate::TCrawlGate() = default;
 TCrawlGate::~TCrawlGate() = default;
 
-std::string TCrawlGate::HostKey(const TURI& uri) {
-  std::string port = uri.Port;
-  if (port.empty()) port = SameText(uri.Protocol, "https") ? "443" : "80";
-  return LowerCase(uri.Protocol) + "://" + LowerCase(uri.Host) + ":" + port;
-}
+std::string TCrawlGate::HostKey(const TURI& uri) { return THostGate::HostKey(uri); }
 
 namespace {
 bool IsWeb(const TURI& uri) { return SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https"); }
@@ -139,7 +135,10 @@ void TCrawlGate::TerminateAll() {
   ++Generation_;
   Hosts_.clear();
   Sitemaps_.clear();
-  if (Pool_) Pool_->TerminateAll();
+  if (Pool_) {
+    Pool_->TerminateAll();
+    Pool_->HostGate().Reset();
+  }
 }
 
 bool TCrawlGate::IsRobotsRequest(const THTTPClient& client) const {

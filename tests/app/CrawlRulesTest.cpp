@@ -2,11 +2,13 @@
 // depth. A recording loopback server tells what was and was not requested.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "Kel/KelError.h"
+#include "Dialogs/HostGate.h"
 #include "app/CrawlGate.h"
 
 #include "support/AppFixture.h"
@@ -30,6 +32,8 @@ class CrawlRulesTest : public AppFixture {
     Page(site, "/deep/1.html", "<a href='2.html'>2</a>");
     Page(site, "/deep/2.html", "<a href='3.html'>3</a>");
     Page(site, "/deep/3.html", "<title>3</title>");
+    // Retries of robots.txt answered 503 wait milliseconds, not seconds.
+    app->Pool.HostGate().SetDelayScale(0.001);
   }
   // Serves robots.txt with `status` and `body`.
   void Robots(int status, const std::string& body) {
@@ -73,7 +77,9 @@ TEST_P(RobotsCrawl, RequestsOnlyWhatRobotsTxtAllows) {
   site.Start();
   app->Main.Crawl.Gate.ObeyRobots = true;
   Crawl(site.URL("/"));
-  EXPECT_EQ(site.CountOf("/robots.txt"), 1) << "read once, before anything else";
+  // Read once, before anything else (a 503 answer is asked again, like any other).
+  const int reads = c.Status == 503 ? 1 + THostGate::kMaxRetries : 1;
+  EXPECT_EQ(site.CountOf("/robots.txt"), reads);
   ASSERT_FALSE(site.Requests().empty());
   EXPECT_EQ(site.Requests().front().Path, "/robots.txt");
   const std::set<std::string> blocked(c.Blocked.begin(), c.Blocked.end());
@@ -217,6 +223,54 @@ TEST_F(CrawlRulesTest, PatternsMatchLongAddressesInLinearTime) {
   const TAddressPatterns patterns({"^(a+)+$"}, "Exclude patterns");
   EXPECT_FALSE(patterns.Matches(std::string(100000, 'a') + "b"));
   EXPECT_TRUE(patterns.Matches(std::string(100000, 'a')));
+}
+
+}  // namespace
+
+namespace {
+
+// "Come back later": 429 and 503 answers are asked again, and only the final answer counts.
+class RetryTest : public CrawlRulesTest {
+ protected:
+  RetryTest() {
+    Page(site, "/start.html", "<a href='busy.html'>busy</a><a href='down.html'>down</a>");
+    site.Http().Get("/busy.html", [this](const httplib::Request&, httplib::Response& res) {
+      if (++busy_ <= 2) {
+        res.status = 429;
+        res.set_header("Retry-After", busy_ == 1 ? "0" : "Wed, 21 Oct 2015 07:28:00 GMT");
+        return;
+      }
+      res.set_content("<title>Busy</title>", "text/html");
+    });
+    site.Http().Get("/down.html", [](const httplib::Request&, httplib::Response& res) { res.status = 503; });
+    site.Start();
+    // 1, 2 and 4 ms instead of seconds.
+    app->Pool.HostGate().SetDelayScale(0.001);
+  }
+  std::atomic<int> busy_{0};
+};
+
+TEST_F(RetryTest, AnswersToComeBackLaterAreAskedAgain) {
+  Crawl(site.URL("/start.html"));
+  // busy: HEAD 429, 429, 200, then its page's GET; down: HEAD 503 and three retries.
+  EXPECT_EQ(site.CountOf("/busy.html"), 4);
+  EXPECT_EQ(site.CountOf("/down.html"), 4);
+  ASSERT_NE(At("/busy.html"), nullptr);
+  EXPECT_EQ(At("/busy.html")->ResponseCode, 200);
+  EXPECT_EQ(At("/busy.html")->Title, "Busy");
+  ASSERT_NE(At("/down.html"), nullptr);
+  EXPECT_EQ(At("/down.html")->ResponseCode, 503);
+  EXPECT_TRUE(At("/down.html")->IsBroken());
+  // The host is asked at half its pace from now on.
+  EXPECT_GT(app->Pool.HostGate().Interval(THostGate::HostKey(site.URL("/"))), 0);
+}
+
+TEST_F(RetryTest, WithoutRetriesTheFirstAnswerCounts) {
+  app->Pool.HostGate().SetRetry(false);
+  Crawl(site.URL("/start.html"));
+  EXPECT_EQ(site.CountOf("/busy.html"), 1);
+  EXPECT_EQ(site.CountOf("/down.html"), 1);
+  EXPECT_EQ(At("/busy.html")->ResponseCode, 429);
 }
 
 }  // namespace
