@@ -25,7 +25,10 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       Engine(*this) {
   Spelling.Download = &Download;
   Translations.LoadFromFile(AppFolderFile(services, "lang.txt"));
-  Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });
+  Pool.SetClientSetup([this](THTTPClient& client) {
+    HTTPSettings.ApplyTo(client);
+    client.Request.Identity = Main.Crawl.Identity();
+  });
   Main.Crawl.AttachPool(Pool);
   Main.Crawl.Dictionaries = &Dictionaries;
   Main.Progress = &Progress;

@@ -96,9 +96,57 @@ void TCrawlController::SetIncludePatterns(const std::vector<std::string>& patter
   Include_ = patterns.empty() ? nullptr : std::make_shared<const TAddressPatterns>(patterns, "Include patterns");
   if (!Include_) {
     Main_.Map.Included = nullptr;
+    RebuildIdentity();
     return;
   }
   Main_.Map.Included = [include = Include_](const TURI& uri) { return include->Matches(uri.Compose()); };
+  RebuildIdentity();
+}
+
+void TCrawlController::SetIdentity(const std::string& userAgent, const std::vector<std::string>& headers) {
+  if (userAgent.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+    throw EError("User agent: the text holds a line break");
+  for (const std::string& line : headers) CheckHeaderLine(line, "Extra headers");
+  IdentitySettings_.UserAgent = userAgent;
+  IdentitySettings_.Headers = headers;
+  RebuildIdentity();
+}
+
+void TCrawlController::SetCredentials(const std::string& username, const std::string& password) {
+  IdentitySettings_.Username = username;
+  IdentitySettings_.Password = username.empty() ? std::string() : password;
+  RebuildIdentity();
+}
+
+std::shared_ptr<const TRequestIdentity> TCrawlController::Identity() const {
+  std::lock_guard lock(IdentityMutex_);
+  return Identity_;
+}
+
+void TCrawlController::RebuildIdentity() {
+  std::shared_ptr<TRequestIdentity> identity;
+  const TRequestIdentity& s = IdentitySettings_;
+  if (!s.UserAgent.empty() || !s.Headers.empty() || !s.Username.empty()) {
+    identity = std::make_shared<TRequestIdentity>(s);
+    // Copies of the site root and the include patterns: workers read them while the map changes.
+    TURI site = Main_.Map.SiteURI;
+    DropDefaultPort(site);
+    std::shared_ptr<const TAddressPatterns> include = Include_;
+    identity->OwnHost = [site, include](const TURI& uri) {
+      TURI u(uri);
+      DropDefaultPort(u);
+      const bool sameHost = SameText(u.Host, site.Host) && u.Port == site.Port &&
+                            SameText(u.Protocol, "https") == SameText(site.Protocol, "https");
+      return sameHost || (include && include->Matches(uri.Compose()));
+    };
+    identity->CredentialsHost = [site](const TURI& uri) {
+      TURI u(uri);
+      DropDefaultPort(u);
+      return SameText(u.Protocol, site.Protocol) && SameText(u.Host, site.Host) && u.Port == site.Port;
+    };
+  }
+  std::lock_guard lock(IdentityMutex_);
+  Identity_ = std::move(identity);
 }
 
 void TCrawlController::SetExcludePatterns(const std::vector<std::string>& patterns) {
@@ -142,6 +190,7 @@ void TCrawlController::Start() {
       ApplyDefaults(site, "http", "LocalHost");
     }
     main.EditURL = site.Compose();
+    RebuildIdentity();  // the site's own hosts are known now
     main.AddRecentAddress();
     main.SelectEntry(main.Tree.InsertURL(site, nullptr, true));
   }

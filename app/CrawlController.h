@@ -8,11 +8,13 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "Kel/KelHTTPTypes.h"
 #include "app/CrawlGate.h"
 
 class TFormHTTPClient;
@@ -58,6 +60,15 @@ class TCrawlController {
   void SetIncludePatterns(const std::vector<std::string>& patterns);
   // The exclude patterns: addresses listed but never requested ("Excluded").
   void SetExcludePatterns(const std::vector<std::string>& patterns);
+  // "User agent" (empty: the program's own) and the extra request headers ("Name: value"),
+  // sent to the site's own hosts only (the start address's host and the included addresses).
+  // Throws EError naming the setting on a header without ":" or with a line break.
+  void SetIdentity(const std::string& userAgent, const std::vector<std::string>& headers);
+  // HTTP Basic or Digest credentials, sent only to the start address's scheme, host and port.
+  // An empty user name: none.
+  void SetCredentials(const std::string& username, const std::string& password);
+  // What every request carries (none: the program's own identity); any thread.
+  std::shared_ptr<const TRequestIdentity> Identity() const;
 
   // Start: a fresh crawl from the address box, or the resumption of the current one.
   void Start();
@@ -104,6 +115,12 @@ class TCrawlController {
   // Pages fetched in full under another scheme than their node's (http moved to https).
   std::set<std::string> FoldedFetches_;
   std::shared_ptr<const TAddressPatterns> Include_;
+  // The identity's settings, and what requests read of them (rebuilt when either the settings
+  // or the site root change).
+  TRequestIdentity IdentitySettings_;
+  mutable std::mutex IdentityMutex_;
+  std::shared_ptr<const TRequestIdentity> Identity_;
+  void RebuildIdentity();
   // Files a refused address's status text (excluded, blocked by robots.txt).
   void Refused(const std::string& url, const std::string& text);
   // Whether the links of `node`'s page are followed (the largest depth).

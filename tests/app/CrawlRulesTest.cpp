@@ -274,3 +274,80 @@ TEST_F(RetryTest, WithoutRetriesTheFirstAnswerCounts) {
 }
 
 }  // namespace
+
+namespace {
+
+// The crawl's identity and credentials reach the site's own host, never another one.
+TEST_F(CrawlRulesTest, IdentityAndCredentialsGoToTheSiteOnly) {
+  RecordingServer other;
+  other.Http().Get("/elsewhere.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<title>E</title>", "text/html");
+  });
+  other.Start();
+  Page(site, "/start.html", "<a href='secret.html'>s</a><a href='" + other.URL("/elsewhere.html") + "'>e</a>");
+  const std::string expected = "Basic YW5uOnMzY3JldA==";  // ann:s3cret
+  site.Http().Get("/secret.html", [expected](const httplib::Request& req, httplib::Response& res) {
+    if (req.get_header_value("Authorization") != expected) {
+      res.status = 401;
+      res.set_header("WWW-Authenticate", "Basic realm=\"staging\"");
+      return;
+    }
+    res.set_content("<title>Secret</title>", "text/html");
+  });
+  site.Start();
+  app->Main.Tree.ValidateExternalURLs = true;
+  app->Main.Crawl.SetIdentity("Tessaly/1.0 (+test)", {"X-Token: abc", "Cookie: session=1"});
+  app->Main.Crawl.SetCredentials("ann", "s3cret");
+  Crawl(site.URL("/start.html"));
+
+  ASSERT_NE(At("/secret.html"), nullptr);
+  EXPECT_EQ(At("/secret.html")->ResponseCode, 200);
+  EXPECT_EQ(At("/secret.html")->Title, "Secret");
+  for (const auto& r : site.Requests()) {
+    EXPECT_EQ(r.Header("User-Agent"), "Tessaly/1.0 (+test)") << r.Path;
+    EXPECT_EQ(r.Header("X-Token"), "abc") << r.Path;
+    EXPECT_EQ(r.Header("Cookie"), "session=1") << r.Path;
+  }
+  const auto elsewhere = other.Requests();
+  ASSERT_FALSE(elsewhere.empty());
+  for (const auto& r : elsewhere) {
+    EXPECT_EQ(r.Header("User-Agent"), kHTTPUserAgent) << r.Path;
+    EXPECT_FALSE(r.HasHeader("X-Token")) << r.Path;
+    EXPECT_FALSE(r.HasHeader("Cookie")) << r.Path;
+    EXPECT_NE(r.Header("Authorization"), expected) << r.Path;
+  }
+}
+
+TEST_F(CrawlRulesTest, ByDefaultRequestsCarryTheProgramsOwnHeaders) {
+  site.Start();
+  Crawl(site.URL("/"));
+  for (const auto& r : site.Requests()) {
+    EXPECT_EQ(r.Header("User-Agent"), kHTTPUserAgent) << r.Path;
+    EXPECT_EQ(r.Header("Authorization"), "Basic Og==") << r.Path;
+  }
+}
+
+TEST_F(CrawlRulesTest, BadHeadersNameTheirSetting) {
+  const struct {
+    std::string UserAgent;
+    std::vector<std::string> Headers;
+    const char* Setting;
+  } cases[] = {
+      {"", {"NoColon"}, "Extra headers"},
+      {"", {"X-A: b\r\nX-Injected: c"}, "Extra headers"},
+      {"", {": value"}, "Extra headers"},
+      {"", {"Two words: x"}, "Extra headers"},
+      {"Agent\nX-Injected: c", {}, "User agent"},
+  };
+  for (const auto& c : cases) {
+    try {
+      app->Main.Crawl.SetIdentity(c.UserAgent, c.Headers);
+      ADD_FAILURE() << "no error for " << (c.Headers.empty() ? c.UserAgent : c.Headers[0]);
+    } catch (const EError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.Setting, 0), 0u) << e.what();
+    }
+  }
+  EXPECT_EQ(app->Main.Crawl.Identity(), nullptr) << "nothing was taken";
+}
+
+}  // namespace
