@@ -69,6 +69,8 @@ class TCrawlController {
   void SetCredentials(const std::string& username, const std::string& password);
   // What every request carries (none: the program's own identity); any thread.
   std::shared_ptr<const TRequestIdentity> Identity() const;
+  // The identity's settings as given (user agent, headers, credentials).
+  const TRequestIdentity& IdentitySettings() const { return IdentitySettings_; }
 
   // Start: a fresh crawl from the address box, or the resumption of the current one.
   void Start();

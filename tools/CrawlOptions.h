@@ -29,6 +29,18 @@ struct CrawlOptions {
   // The limits of every request, as the HTTP settings take them; none: the settings' own.
   std::optional<std::string> Timeout;      // seconds, "60" or "0.5"
   std::optional<std::string> MaxPageSize;  // bytes
+  // Which addresses are crawled, and how the servers are treated; none: the stored settings.
+  std::optional<bool> Robots;
+  std::optional<double> Rate;
+  std::optional<bool> Retry;
+  std::optional<std::string> UserAgent;
+  std::vector<std::string> Headers;
+  std::vector<std::string> Include;
+  std::vector<std::string> Exclude;
+  std::optional<int> MaxDepth;
+  // --user NAME or NAME:PASSWORD (the password then from TESSALY_PASSWORD), --netrc.
+  std::optional<std::string> User;
+  bool Netrc = false;
   std::string List = "All";
   bool Quiet = false;
   bool Help = false;     // print the usage and end
