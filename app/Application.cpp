@@ -15,6 +15,7 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       SettingsFiles(services.Dirs->UserFilesBesideProgram() ? services.Dirs->AppFolder() : std::string(),
                     services.Dirs->ConfigFolder()),
       HTTPSettings(SettingsFiles.Settings(), services.Net),
+      CrawlSettings(SettingsFiles.Settings()),
       Pool(*services.Ui, services.Ask, maxThreads),
       Progress(services),
       HTTPCopy(services, &HTTPSettings),
@@ -46,6 +47,13 @@ bool TTessalyApp::Start() {
   Main.Tree.ValidateExternalURLs = Services.Net && Services.Net->IsConnected();
   Main.Crawl.CheckPageResources =
       SettingsFiles.Settings().ReadBool(kCheckPageResourcesSection, kCheckPageResourcesKey, true);
+  // A stored value that is refused (a file edited by hand) is named, and the crawl keeps its
+  // defaults for it.
+  try {
+    Engine.Apply(CrawlSettings.Settings());
+  } catch (const EError& e) {
+    if (Services.Ask) Services.Ask->Notice(std::string(TFormCrawlSettings::kCaption) + ": " + e.what());
+  }
   Main.Reset();
   return true;
 }
