@@ -16,8 +16,14 @@ std::string AppFolderFile(platform::Services& services, const std::string& name)
   return services.Dirs->AppFolder() + "/" + relative;
 }
 
+bool IsBrowsableTarget(const std::string& target) {
+  if (!target.empty() && target[0] == '/') return true;  // a file path
+  const TURI uri(target);
+  return SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https") || SameText(uri.Protocol, "file");
+}
+
 bool OpenInBrowser(platform::Services& services, const std::string& target) {
-  if (!services.Web) return false;
+  if (!services.Web || !IsBrowsableTarget(target)) return false;
   const TURI uri(target);
   bool needsNetwork = false;
   if (SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https")) {

@@ -14,8 +14,12 @@ std::string AppFolderFile(platform::Services& services, const std::string& name)
 
 // Shows a file or address in the program's external browser window. An http address whose path
 // does not name an existing file needs the network: while offline the user is asked whether to
-// connect, and No opens nothing. Returns whether the browser was asked to show it.
+// connect, and No opens nothing. Only web addresses (http, https), file addresses and file paths
+// go to the browser: any other scheme (mailto:, ssh:, javascript: ...) is never handed to the
+// desktop. Returns whether the browser was asked to show it.
 bool OpenInBrowser(platform::Services& services, const std::string& target);
+// Whether `target` is a file path or an address of a scheme the browser may be handed.
+bool IsBrowsableTarget(const std::string& target);
 
 // "Quorlix Tessaly" when `fileName` is empty, else "Quorlix Tessaly - [fileName]".
 std::string WindowCaption(const std::string& fileName);

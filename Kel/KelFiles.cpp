@@ -1,13 +1,19 @@
 #include "Kel/KelFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <mutex>
+#include <unordered_set>
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
@@ -31,6 +37,38 @@ bool WriteAll(int fd, std::string_view content) {
     left -= static_cast<size_t>(n);
   }
   return true;
+}
+
+// Six characters of letters and digits, different for every call in this process and unlikely
+// to meet another process's.
+std::string TempSuffix() {
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::atomic<uint64_t> counter{0};
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  uint64_t x = (static_cast<uint64_t>(::getpid()) << 32) ^ static_cast<uint64_t>(now.tv_nsec) ^
+               (static_cast<uint64_t>(now.tv_sec) << 20) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+  x ^= x >> 33;
+  x *= 0xff51afd7ed558ccdull;
+  x ^= x >> 33;
+  std::string r(6, 'x');
+  for (char& c : r) {
+    c = kChars[x % 62];
+    x /= 62;
+  }
+  return r;
+}
+
+// Stale temporary files are looked for once per folder and run: a folder that receives many
+// files (a copied site) is not read again for each of them.
+void SweepOnce(const std::string& folder) {
+  static std::mutex lock;
+  static std::unordered_set<std::string> swept;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    if (!swept.insert(folder).second) return;
+  }
+  RemoveStaleTempFiles(folder);
 }
 
 }  // namespace
@@ -59,11 +97,11 @@ TFileReplacement::TFileReplacement(std::string fileName, bool ownerOnly)
   Mode_ = old.st_mode & 07777;
 
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  static std::atomic<unsigned> counter{0};
+  SweepOnce(folder.string());
+  // A short name of its own, whatever the target's length: the prefix and six characters
+  // chosen as mkstemp does, created exclusively with the usual mode (the umask applies).
   for (int attempt = 0; attempt < 100 && Fd_ < 0; ++attempt) {
-    Temp_ =
-        (folder / ("." + target.filename().string() + Format(".%d-%u.tmp", static_cast<int>(::getpid()), counter++)))
-            .string();
+    Temp_ = (folder / (std::string(kTempFilePrefix) + TempSuffix())).string();
     Fd_ = ::open(Temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
     if (Fd_ < 0 && errno != EEXIST) {
       Temp_.clear();
@@ -130,25 +168,67 @@ void TFileWriter::Flush() {
   Buffer_.clear();
 }
 
-std::string LoadTextFromFile(const std::string& fileName) {
+const char* const kTempFilePrefix = ".tessaly-";
+
+int OpenRegularFile(const std::string& fileName, struct stat& info, int& error) {
   // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) throw EError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = S_ISREG(info.st_mode) ? errno : 0;
+    ::close(fd);
+    return -1;
+  }
+  // Reads of a regular file never wait; the flag goes so that reads behave as usual.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  error = 0;
+  return fd;
+}
+
+std::string CannotOpenMessage(const std::string& fileName, int error) {
+  return Format("Cannot open file \"%s\". %s", fileName.c_str(), error ? std::strerror(error) : "Not a regular file");
+}
+
+int RemoveStaleTempFiles(const std::string& folder, int64_t maxAgeSeconds) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return 0;
+  const size_t prefixLength = std::strlen(kTempFilePrefix);
+  const time_t now = ::time(nullptr);
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name(entry->d_name);
+    // Exactly the names mkstemp gives: the prefix and six characters.
+    if (name.size() != prefixLength + 6 || name.substr(0, prefixLength) != kTempFilePrefix) continue;
+    struct stat info {};
+    if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    // Only this user's own regular files, untouched for the whole age: a running writer keeps
+    // its file younger than that.
+    if (!S_ISREG(info.st_mode) || info.st_uid != ::getuid()) continue;
+    if (now - info.st_mtim.tv_sec <= maxAgeSeconds) continue;
+    if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
+}
+
+std::string LoadTextFromFile(const std::string& fileName, size_t maxBytes) {
+  struct stat info {};
+  int error = 0;
+  const int fd = OpenRegularFile(fileName, info, error);
+  if (fd < 0) throw EError(CannotOpenMessage(fileName, error));
   struct Closer {
     int Fd;
     ~Closer() { ::close(Fd); }
   } closer{fd};
-  struct stat info {};
-  if (::fstat(fd, &info) != 0)
-    throw EError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
-  if (!S_ISREG(info.st_mode)) throw EError(Format("Cannot open file \"%s\". Not a regular file", fileName.c_str()));
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   std::string text;
-  if (info.st_size > 0) text.reserve(static_cast<size_t>(info.st_size));
+  if (info.st_size > 0) text.reserve(std::min(static_cast<size_t>(info.st_size), maxBytes));
   char chunk[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+  while (text.size() < maxBytes) {
+    const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, maxBytes - text.size()));
     if (n < 0) {
       if (errno == EINTR) continue;
       throw EError(Format("Cannot read file \"%s\". %s", fileName.c_str(), std::strerror(errno)));

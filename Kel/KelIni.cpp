@@ -4,9 +4,11 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -150,15 +152,47 @@ std::string ReadForm(std::string value) {
 
 TIniFile::TIniFile(std::string fileName, bool ownerOnly) : FileName_(std::move(fileName)), OwnerOnly_(ownerOnly) {}
 
-void TIniFile::Reload() {
-  std::string text;
+namespace {
+
+std::string ReadSettingsText(const std::string& fileName) {
   try {
-    text = LoadTextFromFile(FileName_);
+    return LoadTextFromFile(fileName);
   } catch (const EError&) {
-    // Missing or unreadable (also not a regular file): reads as empty.
+    return std::string();  // missing or unreadable (also not a regular file): reads as empty
   }
-  Content_.Parse(text);
+}
+
+// Holds an exclusive lock on a folder while a settings file in it is read, merged and replaced.
+class TFolderLock {
+ public:
+  explicit TFolderLock(const std::string& fileName) {
+    const std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
+    Fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Fd_ >= 0)
+      while (::flock(Fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~TFolderLock() {
+    if (Fd_ >= 0) ::close(Fd_);  // closing releases the lock
+  }
+  TFolderLock(const TFolderLock&) = delete;
+  TFolderLock& operator=(const TFolderLock&) = delete;
+
+ private:
+  int Fd_ = -1;
+};
+
+}  // namespace
+
+void TIniFile::Reload() {
+  Content_.Parse(ReadSettingsText(FileName_));
+  // Writes not yet in the file still count.
+  ApplyPending(Content_);
   Loaded_ = true;
+}
+
+void TIniFile::ApplyPending(TIniText& content) const {
+  for (const TPendingWrite& w : Pending_) content.WriteString(w.Section, w.Key, w.Value);
 }
 
 void TIniFile::EnsureLoaded() const {
@@ -188,7 +222,14 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool fal
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   EnsureLoaded();
-  Content_.WriteString(section, key, StoredForm(value));
+  std::string stored = StoredForm(value);
+  Content_.WriteString(section, key, stored);
+  // One pending write per key: a later write of the same key replaces the earlier.
+  auto same = std::find_if(Pending_.begin(), Pending_.end(), [&](const TPendingWrite& w) {
+    return SameText(w.Section, section) && SameText(w.Key, key);
+  });
+  if (same != Pending_.end()) same->Value = std::move(stored);
+  else Pending_.push_back({std::string(section), std::string(key), std::move(stored)});
   Changed();
 }
 
@@ -212,7 +253,14 @@ void TIniFile::EndUpdate() {
 bool TIniFile::Flush() {
   EnsureLoaded();
   Dirty_ = false;
-  return WriteFileReplacing(FileName_, Content_.Text(), OwnerOnly_);
+  // What other programs wrote meanwhile stays; only this object's keys change.
+  TFolderLock lock(FileName_);
+  TIniText merged(ReadSettingsText(FileName_));
+  ApplyPending(merged);
+  if (!WriteFileReplacing(FileName_, merged.Text(), OwnerOnly_)) return false;
+  Content_ = std::move(merged);
+  Pending_.clear();
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------

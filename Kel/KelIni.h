@@ -61,8 +61,11 @@ class TIniText {
 };
 
 // A settings file. Reads come from the content last loaded (Reload); every write reaches the
-// file at once, written whole to a temporary file beside it and renamed over it. Failures are
-// not reported: a missing or unreadable file reads as empty, a failed write is dropped.
+// file at once. Only the keys this object wrote are written back: the file is read again, those
+// keys are set in it and the result is written whole to a temporary file beside it and renamed
+// over it, under a lock on the folder, so that two programs sharing the file keep each other's
+// changes. Failures are not reported: a missing or unreadable file reads as empty, a failed
+// write is tried again with the next.
 class TIniFile {
  public:
   // `ownerOnly` creates the file readable and writable by its owner only (it holds a password).
@@ -93,6 +96,12 @@ class TIniFile {
  private:
   void EnsureLoaded() const;
   void Changed();
+  // The writes not yet in the file, in order: section, key, stored value.
+  struct TPendingWrite {
+    std::string Section, Key, Value;
+  };
+  std::vector<TPendingWrite> Pending_;
+  void ApplyPending(TIniText& content) const;
   std::string FileName_;
   bool OwnerOnly_;
   mutable bool Loaded_ = false;

@@ -8,20 +8,18 @@
 #include <cstring>
 #include <ctime>
 
+#include "Kel/KelFiles.h"
 #include "Kel/KelStr.h"
 
 TLocalFile::TLocalFile(const std::string& path, int64_t maxSize) : Path_(path) {
-  // Non-blocking, so that a named pipe cannot hold the caller; only regular files are read.
-  Fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (Fd_ < 0)
-    throw ELocalFile(ELocalFile::TFault::CannotOpen,
-                     Format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(errno)));
+  // The one opener: a named pipe cannot hold the caller; only regular files are read.
   struct stat st {};
-  if (::fstat(Fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(Fd_);
-    Fd_ = -1;
-    throw ELocalFile(ELocalFile::TFault::NotAFile, Format("\"%s\" is not a file", path.c_str()));
-  }
+  int error = 0;
+  Fd_ = OpenRegularFile(path, st, error);
+  if (Fd_ < 0 && error != 0)
+    throw ELocalFile(ELocalFile::TFault::CannotOpen,
+                     Format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(error)));
+  if (Fd_ < 0) throw ELocalFile(ELocalFile::TFault::NotAFile, Format("\"%s\" is not a file", path.c_str()));
   Size_ = st.st_size;
   WriteTime_ = st.st_mtim.tv_sec;
   if (maxSize >= 0 && Size_ > maxSize) {

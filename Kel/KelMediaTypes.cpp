@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "Kel/KelError.h"
+#include "Kel/KelFiles.h"
 #include "Kel/KelStr.h"
 
 const TMediaTypeEntry kFixedMediaTypes[] = {
@@ -197,11 +199,10 @@ const TMediaTypeTable& MediaTypes() {
   // A function-local static: built once, safely even when two workers arrive together.
   static const TMediaTypeTable table = [] {
     TMediaTypeTable t;
-    std::ifstream in(kSystemMimeTypes, std::ios::binary);
-    if (in) {
-      std::ostringstream s;
-      s << in.rdbuf();
-      t.AddMimeTypes(s.str());
+    try {
+      t.AddMimeTypes(LoadTextFromFile(kSystemMimeTypes));
+    } catch (const EError&) {
+      // No system table (or not a regular file): the built-in types only.
     }
     return t;
   }();

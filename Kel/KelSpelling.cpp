@@ -244,10 +244,12 @@ std::string TWordList::Text() const {
 
 bool TWordList::LoadFromFile(const std::string& path) {
   Clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  // Not a folder, pipe or device, and never waiting for a pipe's writer.
   struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);  // not a folder, pipe or device
+  int error = 0;
+  const int fd = OpenRegularFile(path, info, error);
+  if (fd < 0) return false;
+  bool ok = true;
   std::string text;
   if (ok) {
     text.resize(static_cast<size_t>(info.st_size));

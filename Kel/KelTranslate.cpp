@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "Kel/KelError.h"
+#include "Kel/KelFiles.h"
 #include "Kel/KelStr.h"
 
 std::string EscapeText(std::string_view text) {
@@ -151,12 +152,13 @@ void TTranslationStore::LoadFromText(std::string_view text) {
 }
 
 bool TTranslationStore::LoadFromFile(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  if (in.bad()) return false;
-  LoadFromText(s.str());
+  std::string text;
+  try {
+    text = LoadTextFromFile(fileName);  // only a regular file, never waiting on a pipe
+  } catch (const EError&) {
+    return false;
+  }
+  LoadFromText(text);
   return true;
 }
 

@@ -47,6 +47,7 @@ bool TTessalyApp::Start() {
   Main.Tree.ValidateExternalURLs = Services.Net && Services.Net->IsConnected();
   Main.Crawl.CheckPageResources =
       SettingsFiles.Settings().ReadBool(kCheckPageResourcesSection, kCheckPageResourcesKey, true);
+  Main.Crawl.CheckAnchors = SettingsFiles.Settings().ReadBool(kCheckPageResourcesSection, kCheckAnchorsKey, true);
   // A stored value that is refused (a file edited by hand) is named, and the crawl keeps its
   // defaults for it.
   try {
@@ -61,6 +62,11 @@ bool TTessalyApp::Start() {
 void TTessalyApp::SetCheckPageResources(bool on) {
   Main.Crawl.CheckPageResources = on;
   SettingsFiles.Settings().WriteBool(kCheckPageResourcesSection, kCheckPageResourcesKey, on);
+}
+
+void TTessalyApp::SetCheckAnchors(bool on) {
+  Main.Crawl.CheckAnchors = on;
+  SettingsFiles.Settings().WriteBool(kCheckPageResourcesSection, kCheckAnchorsKey, on);
 }
 
 void TTessalyApp::Close() {

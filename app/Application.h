@@ -44,6 +44,11 @@ class TTessalyApp {
   static constexpr const char* kCheckPageResourcesKey = "MICheckPageResources.Checked";
   bool CheckPageResources() const { return Main.Crawl.CheckPageResources; }
   void SetCheckPageResources(bool on);
+  // The File menu's "Check Anchors" (checked by default), kept the same way. The crawl reads it
+  // as Main.Crawl.CheckAnchors.
+  static constexpr const char* kCheckAnchorsKey = "MICheckAnchors.Checked";
+  bool CheckAnchors() const { return Main.Crawl.CheckAnchors; }
+  void SetCheckAnchors(bool on);
 
   platform::Services& Services;
   // The translations of "lang.txt" beside the program, read before any window exists (none:

@@ -36,6 +36,9 @@ void Guarded(F&& f) {
   }
 }
 
+// A page cut off at the most bytes kept was not read whole: its anchors are not judged.
+bool IsCutOff(const std::string& responseText) { return responseText.find(" (page cut off at ") != std::string::npos; }
+
 // A stylesheet of the site answered with 200: with page resources on, it is fetched in full and
 // read for its own links.
 bool IsSiteStyleSheet(const TSpiderNode& node) {
@@ -48,6 +51,7 @@ bool IsSiteStyleSheet(const TSpiderNode& node) {
 // the target being checked, each as ChainKey gives it.
 struct TRedirectChain {
   std::vector<std::string> Addresses;
+  int From = -1;  // the number of the node whose redirect this check follows
 };
 
 namespace {
@@ -241,11 +245,12 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
   const TWordList* mainWords = Dictionaries ? &Dictionaries->MainList : nullptr;
   std::shared_ptr<const TWordList> userWords = Dictionaries ? UserWords() : nullptr;
   const bool resources = CheckPageResources;
+  const bool anchors = CheckAnchors;
   const std::atomic<bool>* interrupted = Interrupted;
   std::shared_ptr<const TAddressPatterns> include = Include_;
   Pool_->AddGetRequest(
       url, referer, std::make_unique<std::string>(), [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
-      [work, site, mainWords, userWords, resources, interrupted, include](THTTPClient& c) {
+      [work, site, mainWords, userWords, resources, anchors, interrupted, include](THTTPClient& c) {
         // Only what the completion will parse: an answer 200 with an HTML page (or, with page
         // resources, a stylesheet) inside the site.
         auto stopped = [&c, interrupted] { return c.Closed() || (interrupted && interrupted->load()); };
@@ -259,7 +264,7 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
           work->StyleSheet = true;
           return;
         }
-        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, stopped, resources);
+        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, stopped, resources, anchors && !IsCutOff(r.ResponseText));
         work->Scanned = !stopped();
         if (work->Scanned && mainWords && userWords) {
           work->SpellingErrors = CountSpellingErrors(*r.ContentStream, *mainWords, *userWords);
@@ -276,7 +281,10 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work,
     const bool hasBody = sender.Response.ContentStream != nullptr;
     TSpiderNode* node = AcceptResponse(sender);
     const int32_t code = sender.Response.ResponseCode();
-    if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender, chain); });
+    // Links to a fragment of the redirecting address are judged where this answer leads.
+    if (chain && chain->From >= 0 && chain->From < Main_.Map.Count() && CheckAnchors)
+      Main_.Map.Anchors.Redirected(Main_.Map.Node(chain->From), node);
+    if (code == 301 || code == 302) Guarded([&] { CheckRedirect(sender, chain, node); });
     if (!node->IsSpiderable()) {
       if (hasBody && CheckPageResources && IsSiteStyleSheet(*node)) {
         if (work && work->Scanned && work->StyleSheet)
@@ -316,7 +324,8 @@ void TCrawlController::ParseStyleSheet(TSpiderNode* node, const std::string& bod
   ApplyStyleSheetLinks(Main_.Tree, node, sheet, found, stopped);
 }
 
-void TCrawlController::CheckRedirect(THTTPClient& sender, const std::shared_ptr<const TRedirectChain>& chain) {
+void TCrawlController::CheckRedirect(THTTPClient& sender, const std::shared_ptr<const TRedirectChain>& chain,
+                                     TSpiderNode* fromNode) {
   TURI target;
   ResolveLink(target, sender.Response.Location, &sender.URL);
   const std::string from = sender.URL.Compose();
@@ -324,7 +333,8 @@ void TCrawlController::CheckRedirect(THTTPClient& sender, const std::shared_ptr<
   // A mail, script or news target is filed like such a link; a target that is never requested
   // here (another scheme, a local file met on a web site) is filed by link insertion's rules.
   if (IsSpecialScheme(target.Protocol) || !Main_.Map.IsRequestable(target)) {
-    Main_.Tree.InsertURL(target, &referer, true);
+    TSpiderNode* to = NodeOf(Main_.Tree.InsertURL(target, &referer, true));
+    if (CheckAnchors) Main_.Map.Anchors.Redirected(fromNode, to);
     return;
   }
   const std::string address = target.Compose();
@@ -337,7 +347,8 @@ void TCrawlController::CheckRedirect(THTTPClient& sender, const std::shared_ptr<
   if (loop || next->Addresses.size() > kMaxRedirects) {
     // The chain never reaches a page: its first address is broken. The target's referer is
     // still recorded, without another request.
-    Main_.Tree.InsertURL(target, &referer, true);
+    TSpiderNode* to = NodeOf(Main_.Tree.InsertURL(target, &referer, true));
+    if (CheckAnchors) Main_.Map.Anchors.Redirected(fromNode, to);
     TURI first(next->Addresses.front());
     if (TSpiderNode* node = NodeOf(Main_.Tree.InsertURL(first, nullptr, false))) {
       node->ResponseText = loop ? kRedirectLoopText : kTooManyRedirectsText;
@@ -347,12 +358,14 @@ void TCrawlController::CheckRedirect(THTTPClient& sender, const std::shared_ptr<
     return;
   }
   next->Addresses.push_back(key);
+  next->From = fromNode->Index();
   Gate.AddHeadRequest(address, from, [this, next](THTTPClient& c) { FullCompletion(c, nullptr, next); });
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
   auto stopped = [this] { return Stopping(); };
-  TPageLinks found = ExtractPageLinks(body, page, stopped, CheckPageResources);
+  TPageLinks found =
+      ExtractPageLinks(body, page, stopped, CheckPageResources, CheckAnchors && !IsCutOff(node->ResponseText));
   if (!FollowsLinks(*node)) found.Links.clear();
   ApplyPageLinks(Main_.Tree, node, page, found, stopped);
   node->RefreshIcon();

@@ -46,6 +46,10 @@ class TCrawlController {
   // data and CSS url() targets too, and the site's stylesheets are fetched in full and read for
   // theirs. Off: only the eight classic tag/attribute pairs of pages count.
   bool CheckPageResources = true;
+  // "Check Anchors": the pages read keep the names they offer as fragment targets, and every link
+  // carrying a fragment to a page of the site is judged there (the site map's Anchors). Off: no
+  // name is collected and no link judged.
+  bool CheckAnchors = true;
   // Set from any thread, or from a signal handler (Ctrl-C), to end the crawl at once: a page
   // being walked or filed stops between two links, and its spelling is not counted. None: pages
   // stop only when their request is terminated.
@@ -103,7 +107,9 @@ class TCrawlController {
   // the full completion; a target that is not requested is filed without a request. A target
   // already in the chain, or a chain of more than kMaxRedirects hops, ends the chain: its first
   // address is marked broken ("Redirect loop", "Too many redirects").
-  void CheckRedirect(THTTPClient& sender, const std::shared_ptr<const TRedirectChain>& chain);
+  // `from`: the node that answered with the redirect (links to its fragments are judged where the
+  // redirect leads).
+  void CheckRedirect(THTTPClient& sender, const std::shared_ptr<const TRedirectChain>& chain, TSpiderNode* from);
   // Interrupted is set.
   bool Stopping() const;
   // The user word list as it is now, copied when it has changed: what workers read.

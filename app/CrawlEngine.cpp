@@ -35,6 +35,7 @@ void TCrawlEngine::Apply(const TCrawlSettings& s) {
   if (s.Username) crawl.SetCredentials(*s.Username, s.Password.value_or(std::string()));
   if (s.ValidateExternalURLs) App_.Main.Tree.ValidateExternalURLs = *s.ValidateExternalURLs;
   if (s.CheckPageResources) App_.Main.Crawl.CheckPageResources = *s.CheckPageResources;
+  if (s.CheckAnchors) App_.Main.Crawl.CheckAnchors = *s.CheckAnchors;
   if (s.Timeout) App_.HTTPSettings.EditTimeout.Text = *s.Timeout;
   if (s.MaxPageSize) App_.HTTPSettings.EditMaxPageSize.Text = *s.MaxPageSize;
   App_.HTTPSettings.Changed();

@@ -37,6 +37,7 @@ struct TCrawlProgress {
 struct TCrawlSettings {
   std::optional<bool> ValidateExternalURLs;  // check addresses outside the site
   std::optional<bool> CheckPageResources;    // read stylesheets, srcset, media and CSS too
+  std::optional<bool> CheckAnchors;          // judge links' #fragments against the pages read
   std::optional<std::string> Timeout;        // seconds for a whole answer ("60", "0.5")
   std::optional<std::string> MaxPageSize;    // bytes of a page read, decoded
   std::optional<bool> ObeyRobots;            // read robots.txt and keep to it

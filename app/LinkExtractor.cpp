@@ -4,6 +4,7 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "app/Anchors.h"
 #include "app/SpiderNode.h"
 #include "app/SpiderTools.h"
 
@@ -280,6 +281,7 @@ TPageLinks THTMLLinkExtractor::Result() {
     AddCSSLinks(std::string_view(StyleStart_, static_cast<size_t>(Cursor - StyleStart_)));
   }
   Found_.Title = TitleText;
+  CompactAnchorHashes(Found_.Anchors);
   return std::move(Found_);
 }
 
@@ -301,6 +303,14 @@ void THTMLLinkExtractor::DoAttributeValue() {
     else if (SameText(AttrName, "http-equiv")) MetaHttpEquiv = AttrValue;
   }
   if (InScript || InStyle) return;
+  if (CollectAnchors && !InTitle) {
+    // "id" on any element, "name" on <a>: the places a fragment can name.
+    if ((AttrName.size() == 2 && SameText(AttrName, "id")) ||
+        (AttrName.size() == 4 && SameText(AttrName, "name") && IsTag("a")))
+      Found_.Anchors.push_back(AnchorHash(AttrValue.find('&') == std::string::npos
+                                              ? std::string_view(AttrValue)
+                                              : std::string_view(DecodeCharacterReferences(AttrValue))));
+  }
   // Names are compared in lower case; the longest link-bearing tag has six letters, the longest
   // attribute ten ("xlink:href").
   char attrBuffer[10], tagBuffer[6];
@@ -394,11 +404,16 @@ void THTMLLinkExtractor::DoEndTag() {
 }
 
 TPageLinks ExtractPageLinks(std::string_view body, const TURI& page, const std::function<bool()>& stopped,
-                            bool pageResources) {
+                            bool pageResources, bool anchors) {
   THTMLLinkExtractor extractor(page, pageResources);
   extractor.Stopped = stopped;
+  extractor.CollectAnchors = anchors;
   extractor.Walk(body);
-  return extractor.Result();
+  TPageLinks found = extractor.Result();
+  // A walk cut short has not seen every name: its links are filed, its anchors not judged.
+  found.AnchorsRead = anchors && !(stopped && stopped());
+  if (!found.AnchorsRead) found.Anchors = {};
+  return found;
 }
 
 TPageLinks ExtractStyleSheetLinks(std::string_view css, const TURI& sheet, const std::function<bool()>& stopped) {
@@ -412,13 +427,22 @@ namespace {
 
 // Every link inserted with `source` as referer and asked to be checked, its node added once to
 // the source's Links, in order, until `stopped` (asked before each link) returns true.
+// With `anchors`, every link carrying a fragment is judged there.
 void InsertLinks(TSiteTree& tree, TSpiderNode* source, const TURI& sourceURI, TPageLinks& found,
-                 const std::function<bool()>& stopped) {
+                 const std::function<bool()>& stopped, TAnchorMap* anchors = nullptr) {
   TURI referer(sourceURI);  // link insertion normalises it once; the same referer for every link
+  std::string fragment;
   for (TURI& target : found.Links) {
     if (stopped && stopped()) break;
+    // Link insertion empties the fragment: it is taken out first.
+    if (anchors) fragment.swap(target.Bookmark);
     TTreeEntry* entry = tree.InsertURL(target, &referer, true);
-    source->AddToLinks(NodeOf(entry));
+    TSpiderNode* node = NodeOf(entry);
+    source->AddToLinks(node);
+    if (anchors && !fragment.empty()) {
+      anchors->LinkFound(source, node, fragment);
+      fragment.clear();
+    }
   }
 }
 
@@ -433,7 +457,14 @@ void ApplyStyleSheetLinks(TSiteTree& tree, TSpiderNode* sheet, const TURI& sheet
 void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found,
                     const std::function<bool()>& stopped) {
   KelAssert(page, "a page's links need the page's spider node");
-  InsertLinks(tree, page, pageURI, found, stopped);
+  TAnchorMap* anchors = nullptr;
+  if (found.AnchorsRead) {
+    // Kept before the links are judged: a link to a place on the page itself is judged at once.
+    anchors = &tree.Map.Anchors;
+    anchors->PageRead(page, std::move(found.Anchors));
+    found.Anchors = {};
+  }
+  InsertLinks(tree, page, pageURI, found, stopped, anchors);
   page->Title = found.Title;
   if (found.HasDescription) page->Description = found.Description;
 }

@@ -19,6 +19,7 @@
 //   pageNode->SpellingErrors = <spelling errors counted in the same body>;
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,10 @@ struct TPageLinks {
   std::string Title;            // the title text as written; empty without a title element
   bool HasDescription = false;  // a description META element was found
   std::string Description;      // the content of the last one
+  // With anchors collected: the page was walked to its end, and Anchors holds the hashes
+  // (AnchorHash) of the names it offers as fragment targets, sorted, without repeats.
+  bool AnchorsRead = false;
+  std::vector<uint64_t> Anchors;
 };
 
 class THTMLLinkExtractor : public THTMLWalk {
@@ -66,6 +71,10 @@ class THTMLLinkExtractor : public THTMLWalk {
   bool InScript = false;  // between a SCRIPT tag and the next /SCRIPT tag
   bool InStyle = false;   // between a STYLE tag and the next /STYLE tag (page resources only)
   const bool PageResources;
+  // Collect the fragment targets the page offers: every "id" attribute and the "name" of every
+  // <a>, character references decoded; names written by scripts, in style blocks and in comments
+  // are not offered.
+  bool CollectAnchors = false;
   const TURI BaseURI;     // the page's address; the page's base element is resolved against it
   std::string TitleText;  // the title text collected so far
   // Values of the current META tag's attributes; emptied at the beginning of every tag.
@@ -92,9 +101,10 @@ class THTMLLinkExtractor : public THTMLWalk {
   const char* StyleStart_ = nullptr;      // first character of the open style block's content
 };
 
-// Walks `body` (the page fetched from `page`) for its links, title and description.
+// Walks `body` (the page fetched from `page`) for its links, title and description, and with
+// `anchors` for the fragment targets it offers (AnchorsRead when the walk was not stopped).
 TPageLinks ExtractPageLinks(std::string_view body, const TURI& page, const std::function<bool()>& stopped = {},
-                            bool pageResources = true);
+                            bool pageResources = true, bool anchors = false);
 // Reads a stylesheet (fetched from `sheet`) for its @import and url() targets, resolved against
 // the stylesheet's own address. Title and description stay empty.
 TPageLinks ExtractStyleSheetLinks(std::string_view css, const TURI& sheet, const std::function<bool()>& stopped = {});
@@ -110,6 +120,8 @@ void ForEachSrcsetLink(std::string_view srcset, const std::function<void(std::st
 // Files what a page's walk found: every link inserted with the page as referer and asked to be
 // checked, its node added once to the page's Links, in document order; then the page's title
 // (always) and description (when the page has one) stored. `found.Links` are normalised in place.
+// When the walk read the page's anchors, they are kept in the site map's Anchors first, and every
+// link carrying a fragment is judged there (a link to the page itself included).
 // Once `stopped` returns true (it is asked before each link) the remaining links are left out.
 void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPageLinks& found,
                     const std::function<bool()>& stopped = {});

@@ -74,6 +74,15 @@ void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
   lines.push_back("Location=" + FirstLine(node.Location));
   lines.push_back("Server=" + FirstLine(node.Server));
   lines.push_back(std::string("IsInternal=") + (node.IsInternal() ? "-1" : "0"));
+  const std::vector<TMissingAnchor>& anchors = node.Map().Anchors.MissingOf(node);
+  if (!anchors.empty()) {
+    std::string value;
+    for (const TMissingAnchor& anchor : anchors) {
+      if (!value.empty()) value += '&';
+      value += EncodeFormText(anchor.Fragment) + "=" + IndexList(anchor.Referers);
+    }
+    lines.push_back("BrokenAnchors=" + value);
+  }
 }
 
 void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_view key)>& value,
@@ -93,6 +102,19 @@ void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_vie
   node.Server = value("Server");
   ForEachIndex(node.Map(), value("Links"), sections, [&](TSpiderNode* n) { node.AddToLinks(n); });
   ForEachIndex(node.Map(), value("Referers"), sections, [&](TSpiderNode* n) { node.AddToReferers(n); });
+  // Saved without the key (an older file, or a page without broken anchors): none.
+  const std::string anchors = value("BrokenAnchors");
+  if (!anchors.empty()) {
+    TAnchorMap& map = node.Map().Anchors;
+    for (const std::string& entry : SplitString(anchors, '&')) {
+      if (entry.empty()) continue;
+      const size_t equals = entry.find('=');
+      const std::string fragment = DecodeFormText(entry.substr(0, equals));
+      const std::string referers = equals == std::string::npos ? std::string() : entry.substr(equals + 1);
+      if (referers.empty()) map.AddMissing(&node, fragment, nullptr);
+      ForEachIndex(node.Map(), referers, sections, [&](TSpiderNode* n) { map.AddMissing(&node, fragment, n); });
+    }
+  }
 }
 
 std::string ProjectText(const TSiteMap& map) {

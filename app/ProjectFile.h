@@ -21,7 +21,10 @@ class UiThread;
 // The name of a project that has not been saved yet.
 extern const char* const kUntitledProject;  // "untitled.tly"
 
-// The node's section of a project file: appends its sixteen "key=value" lines.
+// The node's section of a project file: appends its sixteen "key=value" lines, then, for a page
+// with broken anchors only, "BrokenAnchors=" with each missing fragment (form-encoded), "=" and
+// the indexes of the pages linking to it, the fragments separated by "&". Readers that do not
+// know the key pass it over.
 void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines);
 // The node of every section of a project file, by section number.
 using TSectionNodes = std::vector<TSpiderNode*>;

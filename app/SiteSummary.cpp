@@ -25,6 +25,12 @@ TSiteSummary SummarizeSite(const TSiteTree& tree) {
     broken.ResponseText = node->ResponseText;
     for (const TSpiderNode* referer : node->Referers) broken.Referers.push_back(referer->URLText());
   }
+  map.Anchors.ForEachMissing([&](const TSpiderNode& page, const TMissingAnchor& missing) {
+    TBrokenAnchor& anchor = summary.BrokenAnchors.emplace_back();
+    anchor.URL = page.URLText();
+    anchor.Fragment = missing.Fragment;
+    for (const TSpiderNode* referer : missing.Referers) anchor.Referers.push_back(referer->URLText());
+  });
   return summary;
 }
 
@@ -44,6 +50,12 @@ std::string SiteReportText(const TSiteSummary& summary) {
       if (c == '\r' || c == '\n') c = ' ';
     out += Format("  %4d  %s\n        %s\n", broken.ResponseCode, broken.URL.c_str(), text.c_str());
     for (const std::string& referer : broken.Referers) out += "        from " + referer + "\n";
+  }
+  if (!summary.BrokenAnchors.empty())
+    out += Format("\nBroken anchors: %d\n", static_cast<int>(summary.BrokenAnchors.size()));
+  for (const TBrokenAnchor& anchor : summary.BrokenAnchors) {
+    out += "  " + anchor.URL + "#" + anchor.Fragment + "\n";
+    for (const std::string& referer : anchor.Referers) out += "        from " + referer + "\n";
   }
   return out;
 }

@@ -152,6 +152,7 @@ TSpiderNode* TSiteMap::CreateNode(const TURI* uri, TTreeEntry* treeNode) {
 }
 
 void TSiteMap::Clear() {
+  Anchors.Clear();
   Nodes_.clear();
   SiteURI.Parse("http://LocalHost/");
 }

@@ -10,6 +10,7 @@
 
 #include "Kel/KelDateTime.h"
 #include "Kel/KelURI.h"
+#include "app/Anchors.h"
 
 namespace platform {
 class Prompter;
@@ -167,6 +168,7 @@ class TSiteMap {
 
   TURI SiteURI;           // protocol, host and folder of the crawl's start address
   bool Modified = false;  // changed since cleared, loaded or saved
+  TAnchorMap Anchors;     // the fragment targets of the pages read and the broken anchors found
 
   // IsInsideSite of the site root.
   bool IsInternal(const TURI& uri) const;

@@ -12,6 +12,7 @@ const char* const kNodeLimitMessage =
 
 const char* const kSiteRootCaptions[rkCount] = {"All",
                                                 "Broken Links",
+                                                "Broken Anchors",
                                                 "Redirected Links",
                                                 "HTML",
                                                 "Images",
@@ -90,6 +91,8 @@ bool TSiteTree::PassesFilter(const TTreeEntry* root, const TSpiderNode& node) co
       return true;
     case rkBroken:
       return node.IsBroken();
+    case rkBrokenAnchors:
+      return node.Map().Anchors.HasMissing(node);
     case rkRedirected:
       return node.IsRedirected();
     case rkHTML:
@@ -162,8 +165,9 @@ TTreeEntry* TSiteTree::FindOrAddChild(TTreeEntry* parent, std::string_view capti
 
 TTreeEntry* TSiteTree::FindOrAddPath(TTreeEntry* start, std::string_view text, std::string_view delimiters) {
   TTreeEntry* node = start;
-  while (!text.empty()) {
-    const size_t cut = delimiters.empty() ? std::string_view::npos : text.find_first_of(delimiters);
+  for (int level = 1; !text.empty(); ++level) {
+    const size_t cut =
+        delimiters.empty() || level == kMaxTreeDepth ? std::string_view::npos : text.find_first_of(delimiters);
     node = FindOrAddChild(node, text.substr(0, cut));
     text = cut == std::string_view::npos ? std::string_view() : text.substr(cut + 1);
   }

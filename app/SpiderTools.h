@@ -1,5 +1,5 @@
 // The site tree: an ordered tree of entries (caption, children in insertion order, optional
-// spider node) with sixteen top-level entries, and link insertion, the one way addresses
+// spider node) with seventeen top-level entries, and link insertion, the one way addresses
 // enter the model.
 #pragma once
 
@@ -71,6 +71,7 @@ class TSiteTreeObserver {
 enum TSiteRootKind : int {
   rkAll,
   rkBroken,
+  rkBrokenAnchors,  // pages lacking a fragment that a link names
   rkRedirected,
   rkHTML,
   rkImages,
@@ -91,6 +92,10 @@ enum TSiteRootKind : int {
 // "The maxium spider node count has been reached..." (lines separated by "\r").
 extern const char* const kNodeLimitMessage;
 constexpr int kMaxSpiderNodes = 4000;
+// The deepest path the tree shows below an entry: the levels past it become one entry whose
+// caption is the rest of the path, so that a view, a walk or an export of the tree costs at most
+// this many levels per address. Addresses and nodes keep the whole path.
+constexpr int kMaxTreeDepth = 256;
 
 class TSiteTree {
  public:
@@ -116,7 +121,8 @@ class TSiteTree {
   // The first child of `parent` (top level when none) whose caption equals `caption`
   // ignoring case, else a new last child with that caption.
   TTreeEntry* FindOrAddChild(TTreeEntry* parent, std::string_view caption);
-  // Walks or builds the path of `text`, split at any of `delimiters`, below `start`.
+  // Walks or builds the path of `text`, split at any of `delimiters`, below `start`: at most
+  // kMaxTreeDepth levels, the last of which holds the rest of the text when it is deeper.
   TTreeEntry* FindOrAddPath(TTreeEntry* start, std::string_view text, std::string_view delimiters);
   // NodeOf(entry), or a new spider node for `uri` attached to `entry`.
   TSpiderNode* EnsureNode(TTreeEntry* entry, const TURI& uri);
@@ -134,7 +140,7 @@ class TSiteTree {
   std::string TreePathOf(const TURI& uri) const;
 
   // Terminates all requests, resets the site root, empties the list and the tree (freeing
-  // every node) and creates the sixteen top-level entries; clears Modified.
+  // every node) and creates the seventeen top-level entries; clears Modified.
   void ResetSiteTree();
   // Fills `list` with a row for every entry, depth-first, whose node passes `predicate`
   // (every node when it is empty).

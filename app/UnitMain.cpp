@@ -1,7 +1,7 @@
 #include "app/UnitMain.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "Dialogs/UnitHTTPClient.h"
 #include "Dialogs/UnitProgress.h"
@@ -90,8 +90,16 @@ void TFormTessaly::UpOneLevel() {
   if (Selected_ && Selected_->Parent) SelectEntry(Selected_->Parent);
 }
 
+bool IsRecentAddressKept(std::string_view address) {
+  if (address.empty() || address.size() > kMaxRecentAddressLength) return false;
+  return std::none_of(address.begin(), address.end(), [](char c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    return b < 32 || b == 127;
+  });
+}
+
 void TFormTessaly::AddRecentAddress() {
-  if (EditURL.empty()) return;
+  if (!IsRecentAddressKept(EditURL)) return;
   for (size_t i = 0; i < RecentAddresses.size(); ++i) {
     if (SameText(RecentAddresses[i], EditURL)) {
       const std::string kept = RecentAddresses[i];
@@ -106,18 +114,36 @@ void TFormTessaly::AddRecentAddress() {
 void TFormTessaly::LoadRecentAddresses() {
   RecentAddresses.clear();
   if (!Services.Dirs) return;
-  std::ifstream in(Services.Dirs->AppFolder() + "/MRU.txt", std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) RecentAddresses.push_back(line);
+  std::string text;
+  try {
+    // Only the head of the file is read: it holds the few entries that are kept.
+    text = LoadTextFromFile(Services.Dirs->AppFolder() + "/MRU.txt", kMaxRecentFileBytes);
+  } catch (const EError&) {
+    return;  // missing, unreadable or not a regular file: no recent addresses
+  }
+  // A line cut off by the read's limit is not an entry.
+  const bool cut = text.size() >= kMaxRecentFileBytes;
+  size_t start = 0;
+  while (start < text.size() && RecentAddresses.size() < kMaxRecentAddresses) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string::npos && cut) break;
+    std::string_view line = std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (IsRecentAddressKept(line)) RecentAddresses.emplace_back(line);
+    if (end == std::string::npos) break;
+    start = end + 1;
   }
 }
 
 void TFormTessaly::SaveRecentAddresses() const {
   if (!Services.Dirs) return;
   std::string text;
-  for (size_t i = 0; i < RecentAddresses.size() && i < 10; ++i) text += RecentAddresses[i] + "\r\n";
+  size_t written = 0;
+  for (size_t i = 0; i < RecentAddresses.size() && written < kMaxRecentAddresses; ++i) {
+    if (!IsRecentAddressKept(RecentAddresses[i])) continue;
+    text += RecentAddresses[i] + "\r\n";
+    ++written;
+  }
   TrySaveTextToFile(Services.Dirs->AppFolder() + "/MRU.txt", text);
 }
 
@@ -127,8 +153,50 @@ void TFormTessaly::SetAddress(const std::string& text) {
   Changed();
 }
 
+const char* const kForeignFileQuestion =
+    "\"%s\" is a file on this computer that a web site links to.\r\rShow it anyway?";
+
+bool TFormTessaly::MayShowAddress(const TURI& uri) {
+  if (!SameText(uri.Protocol, "file") || Map.IsRequestable(uri)) return true;
+  // A file that a web site names: shown only when the user says so.
+  return Services.Ask && Services.Ask->AskYesNo(Format(kForeignFileQuestion, URLText(uri).c_str()));
+}
+
+const char* const kOpenOutsideQuestion = "\"%s\" is not in the site map.\r\rOpen it in the browser?";
+
+void TFormTessaly::PreviewLinkClicked(const std::string& address) {
+  // The address as the tree files it: no bookmark, no default port, normalised.
+  TURI uri;
+  std::string text;
+  try {
+    ResolveLink(uri, address, nullptr);
+    DropDefaultPort(uri);
+    uri.Bookmark.clear();
+    if (!IsSpecialScheme(uri.Protocol)) NormalizeURI(uri);
+    text = URLText(uri);
+  } catch (const EError&) {
+    return;  // not an address the map could hold, nor one to hand on
+  }
+  for (const auto& node : Map.Nodes()) {
+    // Letter case aside, as the tree files addresses.
+    if (node->TreeNode && SameText(node->URLText(), text)) {
+      SelectEntry(node->TreeNode);
+      return;
+    }
+  }
+  const bool web = SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https");
+  const bool localCrawl = SameText(uri.Protocol, "file") && Map.IsRequestable(uri);
+  if (!web && !localCrawl) return;  // mailto:, ssh:, a file a web site names: never handed on
+  if (Services.Ask && Services.Ask->AskYesNo(Format(kOpenOutsideQuestion, text.c_str()))) OpenInBrowser(Services, text);
+}
+
 void TFormTessaly::PreviewNode(TSpiderNode* node, bool newWindow, bool force) {
   if (!node) return;
+  // A file that a web site names is never shown on a mere selection, and on a command only
+  // when the user says so.
+  const bool foreignFile = SameText(node->URI.Protocol, "file") && !Map.IsRequestable(node->URI);
+  if (foreignFile && !(newWindow || force)) return;
+  if (foreignFile && !MayShowAddress(node->URI)) return;
   if (newWindow) {
     OpenInBrowser(Services, node->PreviewTarget());
     return;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,16 @@ class TFormProgress;
 class THTTPClient;
 class TIniText;
 class TSpellingDictionaries;
+
+// The recent addresses: how many are kept, the longest kept, and how much of "MRU.txt" is read.
+extern const char* const kForeignFileQuestion;
+extern const char* const kOpenOutsideQuestion;
+constexpr size_t kMaxRecentAddresses = 10;
+constexpr size_t kMaxRecentAddressLength = 2048;
+constexpr size_t kMaxRecentFileBytes = 64 * 1024;
+// Whether an address may stand in the recent list: not empty, at most kMaxRecentAddressLength
+// bytes, no control characters.
+bool IsRecentAddressKept(std::string_view address);
 
 class TFormTessaly {
  public:
@@ -114,11 +125,19 @@ class TFormTessaly {
   // Moves the address box's text to the top of the recent addresses (an equal entry, ignoring
   // case, keeps its own spelling), or inserts it there.
   void AddRecentAddress();
-  // "MRU.txt" beside the program: read at creation, written (first 10) at destruction.
+  // "MRU.txt" beside the program: read at creation (its first 10 valid lines within its first
+  // 64 KiB), written (first 10) at destruction.
   void LoadRecentAddresses();
   void SaveRecentAddresses() const;
   // Puts `text` into the address box and shows it in the preview.
   void SetAddress(const std::string& text);
+  // Whether an address may be shown in the preview or the browser: a file address from a web
+  // site (not the local file of a local crawl) only when the user says yes (kForeignFileQuestion).
+  bool MayShowAddress(const TURI& uri);
+  // A link clicked in the preview: its address is selected in the tree when it is in the map;
+  // otherwise a web address (or a file of a local crawl) is offered to the browser
+  // (kOpenOutsideQuestion), and any other address is never handed to the desktop.
+  void PreviewLinkClicked(const std::string& address);
   // Shows a node in the preview (or in the external browser with `newWindow`).
   void PreviewNode(TSpiderNode* node, bool newWindow, bool force);
 

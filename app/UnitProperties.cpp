@@ -17,6 +17,7 @@ void TFormSpiderNodeProperties::Fill(TSpiderNode& node) {
   ButtonRemoteEnabled = !EditRemote.empty();
   ButtonLocalEnabled = !EditLocal.empty();
   Referers.assign(node.Referers.begin(), node.Referers.end());
+  BrokenAnchors = node.Map().Anchors.MissingOf(node);
 }
 
 TFormSpiderNodeProperties::TMenuState TFormSpiderNodeProperties::MenuState(const TSpiderNode* referer) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Anchors.h"
+
 class TSpiderNode;
 
 class TFormSpiderNodeProperties {
@@ -20,6 +22,9 @@ class TFormSpiderNodeProperties {
   std::string EditLocal, EditLocalDate, EditLocalSize;
   bool ButtonRemoteEnabled = false, ButtonLocalEnabled = false;
   std::vector<TSpiderNode*> Referers;  // the rows of LVReferers, in order
+  // The node's broken anchors: each fragment that links name and the page lacks, with the pages
+  // whose links name it (the rows of LVBrokenAnchors; the group shows only when there are any).
+  std::vector<TMissingAnchor> BrokenAnchors;
 
   // The referers list's menu for the selected referer (none: nothing enabled).
   struct TMenuState {

@@ -97,10 +97,25 @@ TFormProperties::TFormProperties(TFormSpiderNodeProperties& logic, Hooks hooks, 
   auto* refLayout = new QVBoxLayout(referers);
   refLayout->addWidget(LVReferers);
 
+  GroupBrokenAnchors =
+      Name(new QGroupBox(tr(" Broken Anchors "), page), "GroupBrokenAnchors", tr("Broken Anchors"));
+  LVBrokenAnchors = Name(new QTreeWidget(GroupBrokenAnchors), "LVBrokenAnchors", tr("Broken Anchors"));
+  LVBrokenAnchors->setColumnCount(1);
+  LVBrokenAnchors->setHeaderLabels({tr("Missing fragment / linked from")});
+  LVBrokenAnchors->header()->setStretchLastSection(true);
+  LVBrokenAnchors->header()->setSectionsClickable(false);
+  LVBrokenAnchors->setSelectionBehavior(QAbstractItemView::SelectRows);
+  LVBrokenAnchors->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  LVBrokenAnchors->setMinimumHeight(90);
+  auto* anchorsLayout = new QVBoxLayout(GroupBrokenAnchors);
+  anchorsLayout->addWidget(LVBrokenAnchors);
+  GroupBrokenAnchors->hide();
+
   auto* pageLayout = new QVBoxLayout(page);
   pageLayout->addLayout(top);
   pageLayout->addWidget(remote);
   pageLayout->addWidget(local);
+  pageLayout->addWidget(GroupBrokenAnchors, 1);
   pageLayout->addWidget(referers, 1);
 
   ButtonClose = Name(new QPushButton(tr("Close"), this), "ButtonClose", "Close");
@@ -148,6 +163,14 @@ TFormProperties::TFormProperties(TFormSpiderNodeProperties& logic, Hooks hooks, 
   connect(LVReferers, &QTreeWidget::itemSelectionChanged, this, [this] {
     if (SelectedReferer()) InvokeMenuItem(LVOpen);
   });
+  // Double-clicking a page that links to a missing fragment selects it in the site tree.
+  connect(LVBrokenAnchors, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+    auto* n = item ? static_cast<TSpiderNode*>(item->data(0, Qt::UserRole).value<void*>()) : nullptr;
+    if (n && Hooks_.SelectInTree) {
+      Run([&] { Hooks_.SelectInTree(n); });
+      QApplication::processEvents();
+    }
+  });
   connect(LVReferers, &QTreeWidget::itemDoubleClicked, this, [this] {
     if (TSpiderNode* n = SelectedReferer(); n && Hooks_.SelectInTree) {
       Run([&] { Hooks_.SelectInTree(n); });
@@ -189,6 +212,17 @@ void TFormProperties::Fill(TSpiderNode& node) {
     item->setIcon(0, NodeIconWithMark(referer->TypeIconIndex(), referer->StatusIndex()));
     item->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void*>(referer)));
   }
+  LVBrokenAnchors->clear();
+  for (const TMissingAnchor& anchor : Logic.BrokenAnchors) {
+    auto* fragment = new QTreeWidgetItem(LVBrokenAnchors, {QStringLiteral("#") + QString::fromStdString(anchor.Fragment)});
+    for (TSpiderNode* referer : anchor.Referers) {
+      auto* item = new QTreeWidgetItem(fragment, {QString::fromStdString(referer->URLText())});
+      item->setIcon(0, NodeIconWithMark(referer->TypeIconIndex(), referer->StatusIndex()));
+      item->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void*>(referer)));
+    }
+  }
+  LVBrokenAnchors->expandAll();
+  GroupBrokenAnchors->setVisible(!Logic.BrokenAnchors.empty());
 }
 
 void TFormProperties::ShowFor(TSpiderNode& node) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <functional>
 
+class QGroupBox;
 class QLineEdit;
 class QMenu;
 class QAction;
@@ -42,6 +43,9 @@ class TFormProperties : public QDialog {
       *EditLocalDate, *EditLocalSize;
   QPushButton *ButtonRemote, *ButtonLocal, *ButtonClose;
   QTreeWidget* LVReferers;
+  // The node's missing fragments ("#install"), each with the pages that link to it below it.
+  QGroupBox* GroupBrokenAnchors;
+  QTreeWidget* LVBrokenAnchors;
   QMenu* PMReferers;
   QAction *LVOpen, *LVOpeninNewWindow, *LVEdit, *LVSpelling;
 

@@ -22,6 +22,7 @@
 #include <QWebEngineView>
 
 #include "gui/Names.h"
+#include "gui/PreviewPage.h"
 
 namespace gui {
 
@@ -67,10 +68,15 @@ TFormSpellingView::TFormSpellingView(TFormSpelling& form, bool webEngine, QWidge
   previewLayout->setContentsMargins(0, 0, 0, 0);
   if (webEngine) {
     WebBrowser = Name(new QWebEngineView(TSPreview), "WebBrowser", tr("Preview"));
+    // The page shows the document and nothing else: no link, form or refresh moves it, and it
+    // reaches no other local file (the document is written to a file of its own to be shown).
+    PreviewPage_ = new TPreviewPage(WebBrowser);
+    WebBrowser->setPage(PreviewPage_);
     QWebEngineSettings* s = WebBrowser->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     previewLayout->addWidget(WebBrowser);
   } else {
     TextPreview = Name(new QTextBrowser(TSPreview), "WebBrowser", tr("Preview"));
@@ -206,6 +212,9 @@ void TFormSpellingView::ShowPreview(const std::string& html) {
   QUrl url = QUrl::fromLocalFile(file);
   url.setFragment(QStringLiteral("idFocus"));
   LastPreviewUrl = url.toString();
+  // A local document may show the files beside it; a web page's copy reaches no local file.
+  WebBrowser->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, base.isLocalFile());
+  PreviewPage_->Expect(url);
   WebBrowser->load(url);
 }
 

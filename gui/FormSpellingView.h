@@ -21,6 +21,8 @@ class QWebEngineView;
 
 namespace gui {
 
+class TPreviewPage;
+
 class TFormSpellingView : public QDialog, public TSpellingView {
   Q_OBJECT
  public:
@@ -65,6 +67,7 @@ class TFormSpellingView : public QDialog, public TSpellingView {
   bool Closing_ = false;
   int Redrawing_ = 0;
   QTemporaryDir PreviewFolder_;
+  TPreviewPage* PreviewPage_ = nullptr;  // the preview's page, with the web engine
   int PreviewCount_ = 0;
 };
 

@@ -73,6 +73,9 @@ TMainMenu::TMainMenu(QMainWindow& window) : QObject(&window) {
   MICheckPageResources = Item(MIFile, "MICheckPageResources", tr("Check Page Resources"));
   MICheckPageResources->setCheckable(true);
   MICheckPageResources->setChecked(true);
+  MICheckAnchors = Item(MIFile, "MICheckAnchors", tr("Check Anchors"));
+  MICheckAnchors->setCheckable(true);
+  MICheckAnchors->setChecked(true);
   MIHTTPSettings = Item(MIFile, "MIHTTPSettings", tr("HTTP Settings..."));
   MICrawlSettings = Item(MIFile, "MICrawlSettings", tr("Crawl Settings..."));
   MISetupExternalTools = Item(MIFile, "MISetupExternalTools", tr("Setup External Tools..."));

@@ -116,7 +116,9 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   hooks.Preview = [this](TSpiderNode* n, bool newWindow) { App.Main.PreviewNode(n, newWindow, true); };
   hooks.Edit = [this](TSpiderNode* n, bool spelling) { EditNode(n, spelling); };
   hooks.SelectInTree = [this](TSpiderNode* n) { App.Main.SelectEntry(n->TreeNode); };
-  hooks.OpenInBrowser = [this](const std::string& target) { OpenInBrowser(App.Services, target); };
+  hooks.OpenInBrowser = [this](const std::string& target) {
+    if (App.Main.MayShowAddress(TURI(target))) OpenInBrowser(App.Services, target);
+  };
   hooks.ShowError = [this](const std::string& text) { App.Services.Ask->ShowError(text); };
   FormProperties = new TFormProperties(App.Properties, std::move(hooks), this);
   FormHTTPSettings = new TFormHTTPSettingsView(App.HTTPSettings, this);
@@ -131,6 +133,11 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   Qt.Ask.SetParent(this);
   Qt.Ask.Translate = [this](const std::string& text) { return App.Translations.Translate(text, "STRING_TABLE"); };
   Qt.View.OnNavigate = [this](const std::string& target) { PanelWebBrowser->Navigate(target); };
+  // A link clicked in the preview selects its address in the tree, or offers the browser.
+  connect(PanelWebBrowser, &TPreviewPanel::LinkClicked, this, [this](const QUrl& url) {
+    const std::string address = url.toString(QUrl::FullyEncoded).toStdString();
+    Command([this, address] { App.Main.PreviewLinkClicked(address); });
+  });
   Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
   App.Main.OnStateChange = [this] { RefreshFromState(); };
   App.Main.OnShowPool = [this] { FormHTTPClient->ShowWindow(); };
@@ -161,7 +168,12 @@ void TFormTessalyView::BuildWidgets() {
   EditURL->setEditable(true);
   EditURL->setInsertPolicy(QComboBox::NoInsert);
   EditURL->setMaxVisibleItems(16);
+  // The box never grows with its content (a long address in the list or the box): its width
+  // comes from the layout, and the drop-down elides what does not fit.
+  EditURL->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  EditURL->setMinimumContentsLength(20);
   EditURL->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  EditURL->view()->setTextElideMode(Qt::ElideMiddle);
   EditURL->lineEdit()->setPlaceholderText(tr("http://www.example.com/ or a local HTML file"));
   EditURL->lineEdit()->setClearButtonEnabled(true);
   label->setBuddy(EditURL);
@@ -184,6 +196,9 @@ void TFormTessalyView::BuildWidgets() {
   TreeView = Name(new QTreeView(PanelTreeView), "TreeView", tr("Site Map"));
   TreeView->setModel(TreeModel);
   TreeView->setHeaderHidden(true);
+  // The column is as wide as the rows shown, so that a deep entry is reached by scrolling.
+  TreeView->header()->setStretchLastSection(false);
+  TreeView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   TreeView->setIndentation(19);
   TreeView->setIconSize(QSize(16, 16));
   TreeView->setUniformRowHeights(true);
@@ -266,6 +281,9 @@ void TFormTessalyView::ConnectCommands() {
   connect(m.MIValidateExternalURLs, &QAction::toggled, this, [&main](bool on) { main.Tree.ValidateExternalURLs = on; });
   connect(m.MICheckPageResources, &QAction::toggled, this, [this](bool on) {
     if (App.CheckPageResources() != on) App.SetCheckPageResources(on);
+  });
+  connect(m.MICheckAnchors, &QAction::toggled, this, [this](bool on) {
+    if (App.CheckAnchors() != on) App.SetCheckAnchors(on);
   });
   command(m.MIHTTPSettings, [this] { FormHTTPSettings->Execute(); });
   command(m.MICrawlSettings, [this] { FormCrawlSettings->Execute(); });
@@ -486,7 +504,10 @@ void TFormTessalyView::RefreshFromState() {
     ShownRecent_ = main.RecentAddresses;
     const QString text = EditURL->currentText();
     EditURL->clear();
-    for (const std::string& a : main.RecentAddresses) EditURL->addItem(Q(a));
+    for (const std::string& a : main.RecentAddresses) {
+      EditURL->addItem(Q(a));
+      EditURL->setItemData(EditURL->count() - 1, Q(a), Qt::ToolTipRole);
+    }
     EditURL->setEditText(text);
   }
   if (EditURL->currentText() != Q(main.EditURL)) EditURL->setEditText(Q(main.EditURL));
@@ -624,6 +645,7 @@ void TFormTessalyView::RefreshFileMenu() {
   Menu->MICrawlSettings->setEnabled(EditURL->isEnabled());
   Menu->MIValidateExternalURLs->setChecked(App.Main.Tree.ValidateExternalURLs);
   Menu->MICheckPageResources->setChecked(App.CheckPageResources());
+  Menu->MICheckAnchors->setChecked(App.CheckAnchors());
 }
 
 void TFormTessalyView::RefreshTreeMenu() { Popups->ApplyTree(TreeMenuState(App.Main.Tree, App.Main.Selected())); }

@@ -15,6 +15,7 @@
 
 #include "gui/Icons.h"
 #include "gui/Names.h"
+#include "gui/PreviewPage.h"
 #include "gui/QtServices.h"
 
 namespace gui {
@@ -43,12 +44,20 @@ TPreviewPanel::TPreviewPanel(bool withEngine, QWidget* parent) : QWidget(parent)
   layout->addWidget(PanelTitle);
   if (withEngine) {
     WebBrowser = Name(new QWebEngineView(this), "WebBrowser", "Web Browser");
+    // The page shows exactly the document given to it; a click on a link is told.
+    Page = new TPreviewPage(WebBrowser);
+    WebBrowser->setPage(Page);
+    connect(Page, &TPreviewPage::LinkClicked, this, &TPreviewPanel::LinkClicked);
     QWebEngineSettings* settings = WebBrowser->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     settings->setAttribute(QWebEngineSettings::AutoLoadImages, true);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    // A local document (a local crawl) shows its pictures; web pages never reach local files.
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+    settings->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
     connect(WebBrowser, &QWebEngineView::loadStarted, this, [this] { Loading_ = true; });
     connect(WebBrowser, &QWebEngineView::loadFinished, this, [this] {
       Loading_ = false;
@@ -79,13 +88,20 @@ void TPreviewPanel::StatusTextChanged(const QString& text) {
 
 void TPreviewPanel::Navigate(const std::string& target) {
   Location_ = UrlTextOf(target);
-  if (WebBrowser) WebBrowser->setUrl(QUrl(Location_));
+  if (WebBrowser) {
+    // Only web pages and files are shown: another scheme would go to the desktop's handler.
+    QUrl url(Location_);
+    if (!TPreviewPage::IsShowable(url)) url = QUrl(QStringLiteral("about:blank"));
+    Page->Expect(url);
+    WebBrowser->setUrl(url);
+  }
   StatusTextChanged(QString());
 }
 
 void TPreviewPanel::StopAndClear() {
   if (!WebBrowser) return;
   WebBrowser->stop();
+  Page->Expect(QUrl(QStringLiteral("about:blank")));
   WebBrowser->setUrl(QUrl(QStringLiteral("about:blank")));
   // The page's own processes finish their work before the window goes (bounded).
   QElapsedTimer waited;

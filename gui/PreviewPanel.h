@@ -9,8 +9,11 @@
 class QLabel;
 class QToolButton;
 class QWebEngineView;
+class QUrl;
 
 namespace gui {
+
+class TPreviewPage;
 
 class TPreviewPanel : public QWidget {
   Q_OBJECT
@@ -30,9 +33,12 @@ class TPreviewPanel : public QWidget {
   QLabel* LabelTitle;
   QToolButton* ButtonClose;
   QWebEngineView* WebBrowser = nullptr;  // none without the engine
+  TPreviewPage* Page = nullptr;          // its page; none without the engine
 
  signals:
   void CloseClicked();
+  // A link in the shown page was clicked; the page stays where it is.
+  void LinkClicked(const QUrl& url);
 
  private:
   // Status text longer than 10 characters is shown as is, otherwise the page's title.

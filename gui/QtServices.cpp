@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QUrl>
 
+#include "Kel/KelDialogs.h"
+
 namespace gui {
 
 QString UrlTextOf(const std::string& target) {
@@ -17,6 +19,7 @@ QString UrlTextOf(const std::string& target) {
 }
 
 void QtBrowser::Show(const std::string& target) {
+  if (!IsBrowsableTarget(target)) return;  // no other scheme reaches the desktop's handlers
   if (Override) {
     Override(target);
     return;

@@ -52,13 +52,25 @@ int SiteTreeModel::columnCount(const QModelIndex&) const { return 1; }
 
 bool SiteTreeModel::hasChildren(const QModelIndex& parent) const { return rowCount(parent) > 0; }
 
+QString SiteTreeModel::ShownCaption(const std::string& caption) {
+  if (caption.size() <= kMaxShownCaption) return QString::fromStdString(caption);
+  // Its beginning and its end, so that a row stays as wide as a long name.
+  const QString text = QString::fromStdString(caption);
+  const qsizetype half = static_cast<qsizetype>(kMaxShownCaption / 2);
+  return text.left(half) + QChar(0x2026) + text.right(half);
+}
+
 QVariant SiteTreeModel::data(const QModelIndex& index, int role) const {
   const TTreeEntry* entry = EntryOf(index);
   if (!entry) return {};
   switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-      return QString::fromStdString(entry->Caption);
+      return ShownCaption(entry->Caption);
+    case Qt::ToolTipRole:
+      // The whole of a caption that is shown shortened (the rest of a very deep path).
+      return entry->Caption.size() > kMaxShownCaption ? QString::fromStdString(entry->Caption.substr(0, 4096))
+                                                      : QVariant();
     case Qt::DecorationRole:
       return NodeIcon(TreeIconIndex(entry, false));
     case SelectedIconRole:

@@ -29,6 +29,10 @@ class SiteTreeModel : public QAbstractItemModel, private TSiteTreeObserver {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   QModelIndex IndexOf(const TTreeEntry* entry) const;
+  // Captions longer than this (the rest of a very deep path) are shown with their middle left
+  // out; the tooltip holds the caption.
+  static constexpr size_t kMaxShownCaption = 512;
+  static QString ShownCaption(const std::string& caption);
   static TTreeEntry* EntryOf(const QModelIndex& index);
   // Emits the changes collected so far at once (the timer does it otherwise).
   void FlushChanges();

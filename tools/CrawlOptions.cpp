@@ -103,6 +103,10 @@ const CrawlOption kOptions[] = {
      "read pages for the eight classic link kinds only (a/area href; img, frame,\n"
      "embed, object, script, iframe src): no stylesheets, srcset, media or CSS",
      [](CrawlOptions& o, const std::string&) { o.ClassicLinks = true; }},
+    {"--no-anchors", "", "", "do not check that the #fragments of links name a place on their page",
+     [](CrawlOptions& o, const std::string&) { o.NoAnchors = true; }},
+    {"--fail-on-anchors", "", "", "exit with status 1 when an anchor is broken, even if no address is",
+     [](CrawlOptions& o, const std::string&) { o.FailOnAnchors = true; }},
     {"--threads", "", "N", "run N requests at a time (default 4)", SetThreads},
     {"--timeout", "", "SECONDS",
      "give up a request whose answer takes longer (default 60);\n"
@@ -138,8 +142,8 @@ const CrawlOption kOptions[] = {
      SetMaxDepth},
     {"--list", "", "CATEGORY",
      "the category the list exports use (default \"All\"): \"All\",\n"
-     "\"Broken Links\", \"Redirected Links\", \"HTML\", \"Images\", \"Audio\",\n"
-     "\"Video\", \"Applications\", \"Spelling Errors\", \"Internal Links\"",
+     "\"Broken Links\", \"Broken Anchors\", \"Redirected Links\", \"HTML\", \"Images\",\n"
+     "\"Audio\", \"Video\", \"Applications\", \"Spelling Errors\", \"Internal Links\"",
      SetList},
     {"--csv", "", "FILE", "write the category's rows as CSV", nullptr, Scope::List, WriteCSV},
     {"--html-table", "", "FILE", "write the category's rows as an HTML table", nullptr, Scope::List, WriteHTMLTable},
@@ -170,7 +174,8 @@ const char* const kUsageHead =
 
 const char* const kUsageTail =
     "\n"
-    "Exit status: 0 nothing broken, 1 broken addresses found, 2 usage error or failed start,\n"
+    "Exit status: 0 nothing broken, 1 broken addresses found (or, with --fail-on-anchors,\n"
+    "broken anchors), 2 usage error or failed start,\n"
     "3 a limit (4000 addresses, 10000 queued requests) suspended the crawl,\n"
     "130 interrupted (Ctrl-C; the report shows what was found so far).\n";
 

@@ -25,6 +25,8 @@ struct CrawlOptions {
   std::string Save;
   std::optional<bool> External;
   bool ClassicLinks = false;  // "Check Page Resources" off for this crawl
+  bool NoAnchors = false;      // "Check Anchors" off for this crawl
+  bool FailOnAnchors = false;  // broken anchors alone give exit status 1
   int Threads = TFormHTTPClient::kDefaultMaxThreads;
   // The limits of every request, as the HTTP settings take them; none: the settings' own.
   std::optional<std::string> Timeout;      // seconds, "60" or "0.5"

@@ -138,6 +138,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   TCrawlSettings settings;
   settings.ValidateExternalURLs = o.External;
   if (o.ClassicLinks) settings.CheckPageResources = false;
+  if (o.NoAnchors) settings.CheckAnchors = false;
   settings.Timeout = o.Timeout;
   settings.MaxPageSize = o.MaxPageSize;
   settings.ObeyRobots = o.Robots;
@@ -197,7 +198,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
               << " requests were left unmade\n";
     return kSuspended;
   }
-  return summary.AnyBroken() ? kBroken : kClean;
+  return summary.AnyBroken() || (o.FailOnAnchors && summary.AnyBrokenAnchors()) ? kBroken : kClean;
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 // clear error at once instead of blocking or reading without end.
 #include "Kel/KelFiles.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -76,6 +78,86 @@ TEST(KelFilesTest, AFileWriterWritesLargeAndSmallPiecesInOrder) {
     replacement.Commit();
   }
   EXPECT_EQ(ReadFileText(file), expected);
+}
+
+// Any legal name works as a target: the temporary file's name is short and the same for all.
+TEST(KelFilesTest, TargetsOfAnyLegalNameLengthAreWritten) {
+  TempDir dir;
+  for (size_t length : {1u, 100u, 243u, 250u, 255u}) {
+    SCOPED_TRACE(length);
+    const std::string name(length, 'n');
+    const std::string file = dir.File(name);
+    SaveTextToFile(file, "first");
+    SaveTextToFile(file, "second");  // replacing works too
+    EXPECT_EQ(ReadFileText(file), "second");
+    {
+      TFileReplacement replacement(file);
+      replacement.Write("piece", 5);
+      // While it is written, only the target and one temporary file of the short form are there.
+      size_t temps = 0;
+      for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        const std::string n = entry.path().filename().string();
+        if (n.rfind(kTempFilePrefix, 0) == 0) {
+          ++temps;
+          EXPECT_EQ(n.size(), std::string(kTempFilePrefix).size() + 6) << n;
+        }
+      }
+      EXPECT_EQ(temps, 1u);
+      replacement.Commit();
+    }
+    EXPECT_EQ(ReadFileText(file), "piece");
+    std::filesystem::remove(file);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+  // A name past the system's limit is a clear error.
+  const std::string tooLong = dir.File(std::string(256, 'n'));
+  EXPECT_NE(ErrorOf([&] { SaveTextToFile(tooLong, "x"); }).find("Cannot create file"), std::string::npos);
+}
+
+// Temporary files left by a killed program are removed by the next write into their folder once
+// they are a day old; younger ones (a writer at work) and other names stay.
+TEST(KelFilesTest, StaleTemporaryFilesGoWithTheNextWriteIntoTheirFolder) {
+  TempDir dir;
+  auto age = [&](const std::string& name, int hours) {
+    const std::string file = dir.Write(name, "left behind");
+    const timespec now{::time(nullptr) - hours * 3600, 0};
+    const timespec times[2] = {now, now};
+    EXPECT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    return file;
+  };
+  const struct {
+    const char* Name;
+    int Hours;
+    bool Removed;
+  } cases[] = {
+      {".tessaly-a1B2c3", 25, true},     // a temporary file of a killed save
+      {".tessaly-zzzzzz", 24 * 30, true},  // a month old
+      {".tessaly-Q9q9Q9", 23, false},    // younger than a day: a writer may be at work
+      {".tessaly-long-name", 48, false},  // not a name the writers give
+      {".tessaly-abc", 48, false},
+      {"tessaly-abcdef", 48, false},
+      {"notes.txt", 48, false},
+  };
+  for (const auto& c : cases) age(c.Name, c.Hours);
+  std::filesystem::create_directory(dir.File(".tessaly-folder"));
+  SaveTextToFile(dir.File("map.txt"), "saved");
+  for (const auto& c : cases) EXPECT_EQ(std::filesystem::exists(dir.File(c.Name)), !c.Removed) << c.Name;
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File(".tessaly-folder")));
+  EXPECT_EQ(ReadFileText(dir.File("map.txt")), "saved");
+  // The sweep on its own, with a shorter age: the 23 and 2 hours old files go.
+  const std::string young = age(".tessaly-Y0UNG1", 2);
+  EXPECT_EQ(RemoveStaleTempFiles(dir.Str(), 3600), 2);
+  EXPECT_FALSE(std::filesystem::exists(young));
+  EXPECT_FALSE(std::filesystem::exists(dir.File(".tessaly-Q9q9Q9")));
+}
+
+TEST(KelFilesTest, ReadingCanStopAfterTheFirstBytes) {
+  TempDir dir;
+  const std::string file = dir.Write("big.txt", std::string(100000, 'b') + "tail");
+  EXPECT_EQ(LoadTextFromFile(file, 10), std::string(10, 'b'));
+  EXPECT_EQ(LoadTextFromFile(file, 65536).size(), 65536u);
+  EXPECT_EQ(LoadTextFromFile(file, 1 << 20).size(), 100004u);
+  EXPECT_EQ(LoadTextFromFile(file, 0), "");
 }
 
 }  // namespace

@@ -186,4 +186,47 @@ TEST_F(IniFileTest, RestoreKeepsCurrentValuesForMissingKeys) {
   EXPECT_TRUE(d.Check1);
 }
 
+// Two programs with the same settings file: each writes back only the keys it changed, so
+// neither undoes the other's changes with the values it read at its start.
+TEST_F(IniFileTest, TwoCopiesOnOneFileKeepEachOthersChanges) {
+  const std::string path = Dir.Write("Settings.ini", "; kept\n[Form]\nA=0\nB=0\n[Other]\nC=0\n");
+  TIniFile first(path, true), second(path, true);
+  EXPECT_EQ(first.ReadString("Form", "A", "?"), "0");
+  EXPECT_EQ(second.ReadString("Form", "B", "?"), "0");  // both have read the file
+  const struct {
+    TIniFile* Copy;
+    const char* Section;
+    const char* Key;
+    const char* Value;
+  } writes[] = {
+      {&first, "Form", "A", "1"},     // a key both copies read
+      {&second, "Form", "B", "2"},    // another key of the same section
+      {&second, "New", "D", "4"},     // a new section
+      {&first, "Other", "C", "3"},    // a key of another section
+      {&first, "New", "E", "5"},      // the other copy's new section
+      {&second, "form", "a", "one"},  // the same key again: the last write counts
+  };
+  for (const auto& w : writes) w.Copy->WriteString(w.Section, w.Key, w.Value);
+  // A batch writes its keys at the end, merged the same way.
+  first.BeginUpdate();
+  first.WriteString("Batch", "X", "x1");
+  first.WriteString("Batch", "X", "x2");
+  second.WriteString("Batch", "Y", "y");
+  first.EndUpdate();
+  TIniFile reader(path);
+  const struct {
+    const char* Section;
+    const char* Key;
+    const char* Value;
+  } expected[] = {{"Form", "A", "one"}, {"Form", "B", "2"}, {"Other", "C", "3"}, {"New", "D", "4"},
+                  {"New", "E", "5"},    {"Batch", "X", "x2"}, {"Batch", "Y", "y"}};
+  for (const auto& e : expected) {
+    EXPECT_EQ(reader.ReadString(e.Section, e.Key, "?"), e.Value) << e.Section << "." << e.Key;
+    EXPECT_EQ(first.ReadString(e.Section, e.Key, "?"), e.Value) << e.Section << "." << e.Key;
+  }
+  EXPECT_EQ(ReadFileText(path).rfind("; kept\n", 0), 0u) << ReadFileText(path);
+  EXPECT_EQ(ModeOf(path), 0600);
+  EXPECT_EQ(FilesIn(Dir.Path()), 1u);
+}
+
 }  // namespace

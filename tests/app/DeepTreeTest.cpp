@@ -80,9 +80,12 @@ TEST_F(DeepTreeTest, ThreeHundredThousandFoldersAreListedExportedSavedLoadedAndF
   constexpr int kDepth = 300000;
   const std::string address = DeepAddress(kDepth, "deep.html");
   const TTreeEntry* leaf = Page(address);
+  // The tree shows the first levels; the last entry holds the rest of the path.
   int depth = 0;
   for (const TTreeEntry* e = leaf; e->Parent; e = e->Parent) ++depth;
-  EXPECT_EQ(depth, kDepth + 1);
+  EXPECT_EQ(depth, kMaxTreeDepth);
+  EXPECT_EQ(TreeNodeURL(leaf), address);
+  EXPECT_EQ(NodeOf(leaf)->URLText(), address);
 
   TNodeList list;
   tree->AttachList(&list);
@@ -113,6 +116,91 @@ TEST_F(DeepTreeTest, ThreeHundredThousandFoldersAreListedExportedSavedLoadedAndF
     EXPECT_EQ(loaded.Node(0)->URLText(), address);
     EXPECT_EQ(loaded.Node(0)->Title, "Deep");
   }  // and freed again
+}
+
+// A path is shown down to kMaxTreeDepth levels; the last level holds the rest of it. Shallower
+// paths are filed exactly as ever.
+TEST_F(DeepTreeTest, PathsPastTheDepthBoundEndInOneEntryHoldingTheRest) {
+  const struct {
+    int Folders;
+    const char* Document;
+    int Levels;           // entries from the site root down to the page
+    const char* Caption;  // the page's caption
+  } cases[] = {
+      {0, "top.html", 1, "top.html"},
+      {3, "", 4, "index.html"},
+      {kMaxTreeDepth - 2, "p.html", kMaxTreeDepth - 1, "p.html"},
+      {kMaxTreeDepth - 1, "p.html", kMaxTreeDepth, "p.html"},
+      {kMaxTreeDepth, "p.html", kMaxTreeDepth, "a/p.html"},
+      {kMaxTreeDepth + 2, "", kMaxTreeDepth, "a/a/a/index.html"},
+      {kMaxTreeDepth + 2, "q.html", kMaxTreeDepth, "a/a/a/q.html"},
+  };
+  for (const auto& c : cases) {
+    const std::string address = DeepAddress(c.Folders, c.Document);
+    SCOPED_TRACE(Format("%d folders, \"%s\"", c.Folders, c.Document));
+    const TTreeEntry* leaf = Page(address);
+    int levels = 0;
+    for (const TTreeEntry* e = leaf; e->Parent; e = e->Parent) ++levels;
+    EXPECT_EQ(levels, c.Levels);
+    EXPECT_EQ(leaf->Caption, c.Caption);
+    EXPECT_FALSE(leaf->HasChildren());
+    // The node keeps the whole address; the tree's captions still spell it out.
+    EXPECT_EQ(NodeOf(leaf)->URLText(), address);
+    EXPECT_EQ(TreeNodeURL(leaf), c.Document[0] ? address : address + "index.html");
+    // Filing the address again finds the same entry.
+    EXPECT_EQ(Page(address), leaf);
+  }
+  // Two deep addresses that part below the bound are two entries side by side.
+  const TTreeEntry* left = Page(DeepAddress(kMaxTreeDepth + 5, "left.html"));
+  const TTreeEntry* right = Page(DeepAddress(kMaxTreeDepth + 5, "right.html"));
+  EXPECT_NE(left, right);
+  EXPECT_EQ(left->Parent, right->Parent);
+  EXPECT_EQ(map.Count(), static_cast<int>(std::size(cases)) + 2);
+}
+
+// Every export of a deep branch grows with the address, not with its square: twice the depth,
+// about twice the bytes.
+TEST_F(DeepTreeTest, ExportSizesAreLinearInTheDepth) {
+  struct Case {
+    const char* Name;
+    void (*Sink)(TLineSink&, const TTreeEntry*, int);
+  };
+  const Case cases[] = {
+      {"table", ExportHTMLTable},
+      {"dhtml", ExportDHTMLTree},
+      {"xml", ExportXML},
+      {"txt", ExportTXT},
+  };
+  struct Counter : TLineSink {
+    size_t Bytes = 0;
+    void Add(std::string_view line) override { Bytes += line.size() + 2; }
+  };
+  auto sizes = [&](int depth) {
+    TSiteMap deepMap;
+    TSiteTree deep(deepMap);
+    deep.ResetSiteTree();
+    deep.UpdateSiteRootCaption();
+    TURI uri;
+    ResolveLink(uri, DeepAddress(depth, "deep.html"), nullptr);
+    TSpiderNode* node = NodeOf(deep.InsertURL(uri, nullptr, false));
+    node->ResponseCode = 200;
+    node->ContentType = "text/html";
+    std::vector<size_t> result;
+    for (const Case& c : cases) {
+      Counter counter;
+      c.Sink(counter, deep.SiteRoot(), 0);
+      result.push_back(counter.Bytes);
+    }
+    return result;
+  };
+  const std::vector<size_t> single = sizes(50000), twice = sizes(100000);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].Name);
+    EXPECT_GT(twice[i], single[i]);
+    EXPECT_LE(twice[i], single[i] * 2 + 1024);
+    // A few copies of the 200,000-byte address at most.
+    EXPECT_LT(twice[i], 8u * 200000);
+  }
 }
 
 TEST_F(DeepTreeTest, ExportsOfADeepBranchAreTheLineListsWrittenAsTheyCome) {

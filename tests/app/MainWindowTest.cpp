@@ -125,6 +125,137 @@ TEST_F(MainWindowTest, RefreshLeavesTheHistoryAlone) {
   EXPECT_TRUE(form.ForwardEnabled);
 }
 
+// Hostile recent-address files: only the first 10 valid lines of the first 64 KiB count; an
+// address longer than 2,048 characters or holding control characters is not kept.
+TEST_F(MainWindowTest, RecentAddressFilesAreReadOnlyAsFarAsTheyAreKept) {
+  const std::string longest = "http://h/" + std::string(kMaxRecentAddressLength - 9, 'x');
+  const std::string tooLong = longest + "x";
+  std::string million;
+  million.reserve(12'000'000);
+  for (int i = 0; i < 1'000'000; ++i) million += "http://m" + std::to_string(i) + "/\r\n";
+  std::string eleven;
+  for (int i = 0; i < 11; ++i) eleven += "http://e" + std::to_string(i) + "/\n";
+  const struct {
+    const char* Name;
+    std::string Content;
+    std::vector<std::string> Kept;
+  } cases[] = {
+      {"plain", "http://a/\r\nhttp://b/\r\n", {"http://a/", "http://b/"}},
+      {"LF only, no last line end", "http://a/\nhttp://b/", {"http://a/", "http://b/"}},
+      {"empty lines", "\r\n\nhttp://a/\r\n\r\n", {"http://a/"}},
+      {"the longest kept", longest + "\r\n", {longest}},
+      {"one too long", tooLong + "\r\nhttp://a/\r\n", {"http://a/"}},
+      {"3,000 characters", "http://h/" + std::string(2991, 'p') + "\r\nhttp://a/\r\n", {"http://a/"}},
+      {"controls", std::string("http://a/\x1b[2J\r\nhttp://b/\tx\r\nhttp://c/") + '\0' + "\r\nhttp://d/\r\n",
+       {"http://d/"}},
+      {"five megabytes of junk", std::string(5 << 20, 'j'), {}},
+      {"junk, then an address past 64 KiB", std::string(70000, 'j') + "\nhttp://late/\n", {}},
+      {"an address cut by the 64 KiB", std::string(65000, '\n') + "http://cut/" + std::string(1000, 'c'), {}},
+      {"a million lines", million, {"http://m0/", "http://m1/", "http://m2/", "http://m3/", "http://m4/", "http://m5/",
+                                    "http://m6/", "http://m7/", "http://m8/", "http://m9/"}},
+      {"eleven", eleven, {"http://e0/", "http://e1/", "http://e2/", "http://e3/", "http://e4/", "http://e5/",
+                          "http://e6/", "http://e7/", "http://e8/", "http://e9/"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    dir.Write("app/MRU.txt", c.Content);
+    form.LoadRecentAddresses();
+    EXPECT_EQ(form.RecentAddresses, c.Kept);
+    // Written back, the file holds what was kept and nothing else.
+    form.SaveRecentAddresses();
+    std::string expected;
+    for (const auto& a : c.Kept) expected += a + "\r\n";
+    EXPECT_EQ(ReadFileText(paths.App + "/MRU.txt"), expected);
+  }
+  // An address typed into the box that is too long is not remembered.
+  form.EditURL = tooLong;
+  form.AddRecentAddress();
+  EXPECT_EQ(form.RecentAddresses.front(), "http://e0/");
+  form.EditURL = "http://new/";
+  form.AddRecentAddress();
+  EXPECT_EQ(form.RecentAddresses.front(), "http://new/");
+}
+
+// A link clicked in the preview: in the map, it is selected; outside it, a web address is
+// offered to the browser and opened only on Yes; other schemes are never handed on.
+TEST_F(MainWindowTest, PreviewLinksSelectTheirEntryOrAskBeforeTheBrowser) {
+  TTreeEntry* page = Add("http://host/page.html");
+  TURI mailto;
+  ResolveLink(mailto, "mailto:x@example.com", nullptr);
+  TTreeEntry* mail = form.Tree.InsertURL(mailto, nullptr, false);
+  const struct {
+    const char* Address;
+    TTreeEntry* Selected;  // none: the selection stays
+    bool Asked;
+    platform::Answer Answer;
+    bool Opened;
+  } cases[] = {
+      {"http://host/page.html", page, false, platform::Answer::No, false},
+      {"http://HOST:80/page.html#part", page, false, platform::Answer::No, false},
+      {"mailto:x@example.com", mail, false, platform::Answer::No, false},
+      {"http://other/", nullptr, true, platform::Answer::No, false},
+      {"https://other/x", nullptr, true, platform::Answer::Yes, true},
+      {"mailto:y@example.com", nullptr, false, platform::Answer::No, false},
+      {"ssh://host/", nullptr, false, platform::Answer::No, false},
+      {"file:///etc/passwd", nullptr, false, platform::Answer::No, false},
+      {"javascript:alert(1)", nullptr, false, platform::Answer::No, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Address);
+    form.SelectEntry(form.Tree.SiteRoot());
+    ask.Log.clear();
+    browser.Shown.clear();
+    if (c.Asked) ask.QueueAnswer(c.Answer);
+    form.PreviewLinkClicked(c.Address);
+    EXPECT_EQ(form.Selected(), c.Selected ? c.Selected : form.Tree.SiteRoot());
+    EXPECT_EQ(ask.Log.size(), c.Asked ? 1u : 0u);
+    EXPECT_EQ(browser.Shown.size(), c.Opened ? 1u : 0u);
+  }
+  EXPECT_TRUE(ask.Unexpected.empty());
+}
+
+// A file address that a web site names is shown (preview or browser) only when the user says
+// so, never on a mere selection; the browser is never handed another scheme.
+TEST_F(MainWindowTest, FileAddressesFromAWebSiteAskFirst) {
+  TURI uri;
+  ResolveLink(uri, "file:///etc/passwd", nullptr);
+  TTreeEntry* file = form.Tree.InsertURL(uri, nullptr, false);
+  NodeOf(file)->ResponseCode = 200;
+  NodeOf(file)->ContentType = "text/html";
+  TSpiderNode* node = NodeOf(file);
+  ASSERT_NE(node, nullptr);
+  const struct {
+    bool NewWindow, Force;
+    bool Asked;
+    platform::Answer Answer;
+    size_t Previewed, Opened;
+  } cases[] = {
+      {false, false, false, platform::Answer::No, 0, 0},  // a selection
+      {false, true, true, platform::Answer::No, 0, 0},    // "Open", No
+      {false, true, true, platform::Answer::Yes, 1, 0},   // "Open", Yes
+      {true, false, true, platform::Answer::No, 0, 0},    // "Open in New Window", No
+      {true, false, true, platform::Answer::Yes, 0, 1},   // "Open in New Window", Yes
+  };
+  for (const auto& c : cases) {
+    ask.Log.clear();
+    preview.Targets.clear();
+    browser.Shown.clear();
+    if (c.Asked) ask.QueueAnswer(c.Answer);
+    form.PreviewNode(node, c.NewWindow, c.Force);
+    EXPECT_EQ(ask.Log.size(), c.Asked ? 1u : 0u);
+    EXPECT_EQ(preview.Targets.size(), c.Previewed);
+    EXPECT_EQ(browser.Shown.size(), c.Opened);
+  }
+  // Other schemes never reach the browser, whatever asks for them.
+  browser.Shown.clear();
+  for (const char* target : {"mailto:x@example.com", "ssh://host/", "javascript:alert(1)", "smb://host/share"}) {
+    EXPECT_FALSE(OpenInBrowser(services, target)) << target;
+  }
+  EXPECT_TRUE(browser.Shown.empty());
+  EXPECT_TRUE(OpenInBrowser(services, "/tmp/export.htm"));
+  EXPECT_TRUE(ask.Unexpected.empty());
+}
+
 TEST_F(MainWindowTest, RecentAddresses) {
   form.EditURL = "http://a/";
   form.AddRecentAddress();

@@ -35,8 +35,9 @@ class SiteSummaryTest : public ::testing::Test {
 };
 
 TEST_F(SiteSummaryTest, CountsEveryCategoryAndListsTheBrokenAddresses) {
-  Add("http://host/", "", 200);
-  Add("http://host/a.html", "http://host/", 200)->SpellingErrors = 3;
+  TSpiderNode* home = Add("http://host/", "", 200);
+  TSpiderNode* a = Add("http://host/a.html", "http://host/", 200);
+  a->SpellingErrors = 3;
   Add("http://host/gone.html", "http://host/", 404, "text/html", "HTTP/1.1 404 Not Found");
   Add("http://host/gone.html", "http://host/a.html", 404, "text/html", "HTTP/1.1 404 Not Found");
   Add("http://host/img/x.gif", "http://host/", 200, "image/gif");
@@ -46,10 +47,13 @@ TEST_F(SiteSummaryTest, CountsEveryCategoryAndListsTheBrokenAddresses) {
   Add("http://host/unchecked.html", "http://host/", 0, "");
   Add("mailto:me@host", "http://host/", 200, "mailto");
   Add("javascript:go()", "http://host/", 200, "javascript");
+  map.Anchors.AddMissing(a, "install", home);
+  map.Anchors.AddMissing(a, "install", a);
+  map.Anchors.AddMissing(home, "caf\xc3\xa9", a);
 
   const TSiteSummary summary = SummarizeSite(tree);
   EXPECT_EQ(summary.Site, "http://host/");
-  const int expected[rkSiteRoot] = {10, 2, 1, 3, 1, 0, 0, 1, 1, 6, 1, 0, 1, 0, 1};
+  const int expected[rkSiteRoot] = {10, 2, 2, 1, 3, 1, 0, 0, 1, 1, 6, 1, 0, 1, 0, 1};
   for (int k = rkAll; k < rkSiteRoot; ++k)
     EXPECT_EQ(summary.Count(static_cast<TSiteRootKind>(k)), expected[k]) << kSiteRootCaptions[k];
   ASSERT_EQ(summary.Broken.size(), 2u);
@@ -58,11 +62,16 @@ TEST_F(SiteSummaryTest, CountsEveryCategoryAndListsTheBrokenAddresses) {
   EXPECT_EQ(summary.Broken[0].Referers, (std::vector<std::string>{"http://host/", "http://host/a.html"}));
   EXPECT_EQ(summary.Broken[1].ResponseCode, -1);
   EXPECT_EQ(summary.Broken[1].ResponseText, "Could not resolve\r\nthe host");
+  ASSERT_EQ(summary.BrokenAnchors.size(), 2u);
+  EXPECT_TRUE(summary.AnyBrokenAnchors());
+  EXPECT_EQ(summary.BrokenAnchors[0].URL, "http://host/");  // pages in the map's order
+  EXPECT_EQ(summary.BrokenAnchors[1].Referers, (std::vector<std::string>{"http://host/", "http://host/a.html"}));
 
   EXPECT_EQ(SiteReportText(summary),
             "Site: http://host/\n"
             "  All                    10\n"
             "  Broken Links            2\n"
+            "  Broken Anchors          2\n"
             "  Redirected Links        1\n"
             "  HTML                    3\n"
             "  Images                  1\n"
@@ -84,6 +93,13 @@ TEST_F(SiteSummaryTest, CountsEveryCategoryAndListsTheBrokenAddresses) {
             "        from http://host/a.html\n"
             "    -1  http://other/\n"
             "        Could not resolve  the host\n"
+            "        from http://host/a.html\n"
+            "\n"
+            "Broken anchors: 2\n"
+            "  http://host/#caf\xc3\xa9\n"
+            "        from http://host/a.html\n"
+            "  http://host/a.html#install\n"
+            "        from http://host/\n"
             "        from http://host/a.html\n");
 }
 

@@ -37,10 +37,11 @@ class SiteTreeTest : public ::testing::Test {
   TSiteTree tree;
 };
 
-TEST_F(SiteTreeTest, ResetCreatesSixteenRootsAndClearsModified) {
-  ASSERT_EQ(tree.TopLevel().size(), 16u);
+TEST_F(SiteTreeTest, ResetCreatesSeventeenRootsAndClearsModified) {
+  ASSERT_EQ(tree.TopLevel().size(), 17u);
   const char* captions[] = {"All",
                             "Broken Links",
+                            "Broken Anchors",
                             "Redirected Links",
                             "HTML",
                             "Images",
@@ -55,7 +56,7 @@ TEST_F(SiteTreeTest, ResetCreatesSixteenRootsAndClearsModified) {
                             "Other",
                             "Email Addresses",
                             ""};
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(tree.TopLevel()[i]->Caption, captions[i]);
+  for (int i = 0; i < 17; ++i) EXPECT_EQ(tree.TopLevel()[i]->Caption, captions[i]);
   EXPECT_FALSE(map.Modified);
   EXPECT_EQ(map.SiteURI.Compose(), "http://LocalHost/");
   Insert("http://LocalHost/a.html");
@@ -452,6 +453,11 @@ TEST_F(SiteTreeTest, FilterRootsByPredicate) {
   EXPECT_TRUE(tree.PassesFilter(tree.Root(rkAll), n));
   EXPECT_TRUE(tree.PassesFilter(tree.Root(rkBroken), n));
   EXPECT_FALSE(tree.PassesFilter(tree.Root(rkRedirected), n));
+  EXPECT_TRUE(tree.IsFilterRoot(tree.Root(rkBrokenAnchors)));
+  EXPECT_FALSE(tree.PassesFilter(tree.Root(rkBrokenAnchors), n));
+  map.Anchors.AddMissing(&n, "install", nullptr);
+  EXPECT_TRUE(tree.PassesFilter(tree.Root(rkBrokenAnchors), n));
+  map.Anchors.Clear();
   EXPECT_FALSE(tree.IsFilterRoot(tree.Root(rkExternal)));
   EXPECT_FALSE(tree.IsFilterRoot(tree.SiteRoot()));
   EXPECT_TRUE(tree.IsFilterRoot(tree.Root(rkInternal)));

@@ -20,7 +20,10 @@ class BusyTest : public GuiFixture {
     });
     // The slow page answers its full request only once the test opens the gate.
     site.Http().Get("/slow.html", [this](const httplib::Request& req, httplib::Response& res) {
-      if (req.method == "GET") gate.Wait();
+      if (req.method == "GET") {
+        slowReads.Add();
+        gate.Wait();
+      }
       res.set_content("<title>Slow</title>done", "text/html");
     });
     site.Start();
@@ -45,8 +48,16 @@ class BusyTest : public GuiFixture {
     EXPECT_FALSE(window->Timer.isActive());
   }
 
+  // Stop and Escape are tested while the slow page's read is held: only then is a request
+  // sure to be running when the key or the click arrives.
+  void StartUntilTheSlowReadIsHeld() {
+    Start();
+    ASSERT_TRUE(ServeUntil([this] { return slowReads.Value() > 0 && app->Pool.ActiveCount() > 0; }));
+  }
+
   TestServer site;
   TestGate gate;
+  TestCounter slowReads;  // full reads of the slow page begun
 };
 
 TEST_F(BusyTest, ACrawlTurnsTheWindowBusyThenIdle) {
@@ -74,8 +85,7 @@ TEST_F(BusyTest, ACrawlTurnsTheWindowBusyThenIdle) {
 }
 
 TEST_F(BusyTest, StopDisablesTheButtonUntilTheRunningRequestsEnd) {
-  Start();
-  ASSERT_TRUE(ServeUntil([this] { return app->Pool.TotalCount() > 0 && app->Pool.ActiveCount() > 0; }));
+  StartUntilTheSlowReadIsHeld();
   QTest::mouseClick(window->ButtonSpider, Qt::LeftButton);
   EXPECT_FALSE(window->ButtonSpider->isEnabled());
   EXPECT_TRUE(app->Pool.Suspended());
@@ -88,8 +98,7 @@ TEST_F(BusyTest, StopDisablesTheButtonUntilTheRunningRequestsEnd) {
 TEST_F(BusyTest, EscapeStopsTheCrawl) {
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-  Start();
-  ASSERT_TRUE(ServeUntil([this] { return app->Pool.TotalCount() > 0 && app->Pool.ActiveCount() > 0; }));
+  StartUntilTheSlowReadIsHeld();
   QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
   EXPECT_TRUE(app->Pool.Suspended());
   EXPECT_FALSE(window->ButtonSpider->isEnabled());

@@ -1,8 +1,14 @@
 // The preview browser with the real web engine: pages load, their scripts never run, and the
 // title bar shows the page's title.
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "gui/FormSpellingView.h"
+
+#include "gui/PreviewPage.h"
+
 #include "GuiFixture.h"
+#include "UrlRecorder.h"
 
 namespace {
 
@@ -42,4 +48,119 @@ TEST_F(PreviewTest, PagesLoadWithoutTheirScriptsAndTitleTheBar) {
   app->Map.Modified = false;
 }
 
+
+
+// A hostile page in the preview: it refreshes to another host, posts a form, links to mailto:,
+// ssh: and file: and frames a local file. The preview stays on it and nothing reaches the
+// desktop; a click on a link of the map selects it in the tree.
+TEST_F(PreviewTest, AHostilePageCannotMoveThePreviewOrReachTheDesktop) {
+  ASSERT_TRUE(Loaded(QStringLiteral("Start page")));
+  UrlRecorder recorder({"mailto", "ssh", "file", "http", "https"});
+  std::vector<std::string> browser;
+  qt->Web.Override = [&](const std::string& target) { browser.push_back(target); };
+
+  TestServer site;
+  site.Http().Get("/", [&site](const httplib::Request&, httplib::Response& res) {
+    // Another host name for the same server.
+    const std::string elsewhere = "http://localhost:" + std::to_string(site.Port()) + "/elsewhere.html";
+    res.set_content("<html><head><title>Hostile</title><meta http-equiv=refresh content=\"0; url=" + elsewhere +
+                        "\"></head><body>"
+                        "<form method=post action=/posted><input name=q value=1></form>"
+                        "<a id=mail href='mailto:x@example.com'>mail</a> <a id=ssh href='ssh://host/'>ssh</a> "
+                        "<a id=file href='file:///etc/passwd'>file</a> <a id=about href='about.html'>about</a>"
+                        "<iframe src='file:///etc/passwd'></iframe></body></html>",
+                    "text/html");
+  });
+  site.Http().Get("/about.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<title>About</title>about", "text/html");
+  });
+  int posted = 0;
+  site.Http().Post("/posted", [&posted](const httplib::Request&, httplib::Response& res) {
+    ++posted;
+    res.set_content("<title>Posted</title>", "text/html");
+  });
+  site.Start();
+  CrawlFromAddressBox(site.URL("/"));
+  gui::TPreviewPage* page = window->PanelWebBrowser->Page;
+  ASSERT_NE(page, nullptr);
+  const QUrl home(QString::fromStdString(site.URL("/")));
+  ClickTreeEntry(Entry("index.html"));
+  // "Open": the page (a refresh makes it count as redirected, which a selection does not show).
+  app->Main.PreviewNode(NodeOf(Entry("index.html")), false, true);
+  ASSERT_TRUE(Loaded(QStringLiteral("Hostile")));
+  // The refresh was asked for and refused.
+  ASSERT_TRUE(ServeUntil([&] { return page->Refused() >= 1; }));
+
+  int clicks = 0;
+  QObject::connect(page, &gui::TPreviewPage::LinkClicked, window.get(), [&clicks] { ++clicks; });
+  // The keyboard walks the page as a person would: Tab to the form's field or a link, Enter.
+  QWidget* view = window->PanelWebBrowser->WebBrowser->focusProxy();
+  ASSERT_NE(view, nullptr);
+  view->setFocus();
+  QTest::keyClick(view, Qt::Key_Tab);
+  const int refusedBefore = page->Refused();
+  QTest::keyClick(view, Qt::Key_Return);  // submits the form
+  ASSERT_TRUE(ServeUntil([&] { return page->Refused() > refusedBefore; }));
+  const struct {
+    const char* Id;
+    const char* Selected;  // the address selected in the tree afterwards
+  } links[] = {
+      {"mail", "mailto:x@example.com"},
+      {"ssh", "ssh://host/"},
+  };
+  for (const auto& link : links) {
+    SCOPED_TRACE(link.Id);
+    const int before = clicks;
+    QTest::keyClick(view, Qt::Key_Tab);
+    QTest::keyClick(view, Qt::Key_Return);
+    ASSERT_TRUE(ServeUntil([&] { return clicks > before; }));
+    const TSpiderNode* selected = NodeOf(app->Main.Selected());
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->URLText(), link.Selected);
+    EXPECT_EQ(page->url(), home);
+    EXPECT_EQ(window->PanelWebBrowser->Title(), QStringLiteral("Hostile"));
+  }
+  // The file: link: the engine itself never lets a web page open a local file.
+  QTest::keyClick(view, Qt::Key_Tab);
+  QTest::keyClick(view, Qt::Key_Return);
+  EXPECT_EQ(posted, 0);
+  EXPECT_TRUE(browser.empty());
+  EXPECT_TRUE(recorder.Opened.isEmpty()) << recorder.Opened.join(' ').toStdString();
+
+  // A link inside the map: selected in the tree and previewed there. Everything before it
+  // has been handled by now.
+  QTest::keyClick(view, Qt::Key_Tab);
+  QTest::keyClick(view, Qt::Key_Return);
+  ASSERT_TRUE(Loaded(QStringLiteral("About")));
+  EXPECT_EQ(app->Main.Selected(), Entry("about.html"));
+  EXPECT_EQ(clicks, 3);
+  EXPECT_EQ(posted, 0);
+  EXPECT_TRUE(browser.empty());
+  EXPECT_TRUE(recorder.Opened.isEmpty()) << recorder.Opened.join(' ').toStdString();
+  app->Map.Modified = false;
+}
+
+
+// The spelling dialog's preview follows the same rules: a web page's copy neither moves the
+// preview nor shows a local file, and nothing reaches the desktop.
+TEST_F(PreviewTest, TheSpellingPreviewShowsOnlyItsDocument) {
+  UrlRecorder recorder({"mailto", "ssh", "file", "http", "https"});
+  dir.Write("secret.txt", "SECRET");
+  gui::TFormSpellingView view(app->Spelling, true, window.get());
+  ASSERT_NE(view.WebBrowser, nullptr);
+  auto* page = qobject_cast<gui::TPreviewPage*>(view.WebBrowser->page());
+  ASSERT_NE(page, nullptr);
+  app->Spelling.DocumentName = "http://127.0.0.1:1/page.html";
+  view.ShowPreview("<html><head><title>Spelling copy</title><meta http-equiv=refresh content=\"0; url=http://"
+                   "localhost:1/elsewhere.html\"></head><body><span id=idFocus>Teh</span>"
+                   "<iframe src='file://" + dir.File("secret.txt") + "'></iframe></body></html>");
+  const QUrl shown = page->Expected();
+  ASSERT_TRUE(ServeUntil([&] { return view.WebBrowser->title() == QStringLiteral("Spelling copy"); }));
+  ASSERT_TRUE(ServeUntil([&] { return page->Refused() >= 1; }));  // the refresh
+  EXPECT_EQ(page->url().adjusted(QUrl::RemoveFragment), shown.adjusted(QUrl::RemoveFragment));
+  EXPECT_FALSE(view.WebBrowser->settings()->testAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls));
+  EXPECT_TRUE(recorder.Opened.isEmpty()) << recorder.Opened.join(' ').toStdString();
+}
+
 }  // namespace
+

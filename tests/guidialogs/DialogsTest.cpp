@@ -1,6 +1,7 @@
 // Each dialog's values kept in Settings.ini and their effect; the properties dialog; the
 // download window's Cancel; the spelling dialog's buttons; translation of the windows.
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -283,6 +284,45 @@ TEST_F(DialogsTest, PropertiesShowTheNodeAndADoubleClickedRefererIsSelectedInThe
   ASSERT_TRUE(gui::InvokeMenuItem(window->Popups->TVProperties));
   EXPECT_TRUE(checked);
   EXPECT_TRUE(app->Map.Modified);  // the local file was read again
+}
+
+TEST_F(DialogsTest, PropertiesListTheMissingFragmentsWithThePagesLinkingToThem) {
+  const std::string index =
+      dir.Write("site/index.html", "<title>Home</title><a href='a.html#gone'>a</a><a href='a.html#here'>a</a>");
+  dir.Write("site/a.html", "<h1 id='here'>A</h1><a href='a.html#gone'>self</a>");
+  OpenWindow();
+  Crawl(index);
+  TSpiderNode* a = Node("file://LocalHost" + dir.File("site/a.html"));
+  TSpiderNode* home = Node("file://LocalHost" + index);
+  ASSERT_TRUE(a && home);
+  for (TSpiderNode* node : {a, home}) {
+    window->TreeView->selectionModel()->setCurrentIndex(window->TreeModel->IndexOf(node->TreeNode),
+                                                        QItemSelectionModel::ClearAndSelect);
+    bool checked = false;
+    WhenModal([&](QWidget* w) {
+      auto* view = dynamic_cast<gui::TFormProperties*>(w);
+      EXPECT_TRUE(view);
+      if (!view) return true;
+      if (node == a) {
+        EXPECT_TRUE(view->GroupBrokenAnchors->isVisible());
+        EXPECT_EQ(view->LVBrokenAnchors->topLevelItemCount(), 1);
+        QTreeWidgetItem* fragment = view->LVBrokenAnchors->topLevelItem(0);
+        EXPECT_EQ(fragment->text(0).toStdString(), "#gone");
+        EXPECT_EQ(fragment->childCount(), 2);
+        EXPECT_EQ(fragment->child(0)->text(0).toStdString() + " " + fragment->child(1)->text(0).toStdString(),
+                  home->URLText() + " " + a->URLText());
+        emit view->LVBrokenAnchors->itemDoubleClicked(fragment->child(0), 0);
+        EXPECT_EQ(app->Main.Selected(), home->TreeNode);
+      } else {
+        EXPECT_FALSE(view->GroupBrokenAnchors->isVisible());  // a page without: the dialog as it was
+      }
+      checked = true;
+      view->ButtonClose->click();
+      return true;
+    });
+    ASSERT_TRUE(gui::InvokeMenuItem(window->Popups->TVProperties));
+    EXPECT_TRUE(checked);
+  }
 }
 
 TEST_F(DialogsTest, DownloadWindowCancelStopsAtOnceAndKeepsTheEarlierCopy) {

@@ -112,6 +112,17 @@ TEST_F(MenusTest, ContextMenusActOnTheirNodeAndToolButtonsExplainRefusals) {
   EXPECT_FALSE(app->CheckPageResources());
   TIniFile settings(paths.App + "/Settings.ini");
   EXPECT_FALSE(settings.ReadBool(TTessalyApp::kCheckPageResourcesSection, TTessalyApp::kCheckPageResourcesKey, true));
+  // Check Anchors, beside it, the same way.
+  const QList<QAction*> file = m.MIFile->actions();
+  EXPECT_EQ(file.indexOf(m.MICheckAnchors), file.indexOf(m.MICheckPageResources) + 1);
+  EXPECT_TRUE(m.MICheckAnchors->isChecked());
+  m.MICheckAnchors->trigger();
+  EXPECT_FALSE(app->CheckAnchors());
+  EXPECT_FALSE(TIniFile(paths.App + "/Settings.ini")
+                   .ReadBool(TTessalyApp::kCheckPageResourcesSection, TTessalyApp::kCheckAnchorsKey, true));
+  app->SetCheckAnchors(true);
+  emit m.MIFile->aboutToShow();
+  EXPECT_TRUE(m.MICheckAnchors->isChecked());
 }
 
 TEST_F(MenusTest, FileMenuFollowsTheAddressBoxAndExportsWriteTheirFiles) {

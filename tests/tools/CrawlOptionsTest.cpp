@@ -120,6 +120,7 @@ struct ParseCase {
   std::optional<bool> external;
   std::vector<std::string> exports;  // "option=file"
   bool classicLinks = false;
+  bool noAnchors = false, failOnAnchors = false;
 };
 
 void PrintTo(const ParseCase& c, std::ostream* os) {
@@ -139,6 +140,8 @@ TEST_P(CrawlArgumentsTest, ReadsTheOptionsOfTheTable) {
   EXPECT_EQ(o.List, c.list);
   EXPECT_EQ(o.External, c.external);
   EXPECT_EQ(o.ClassicLinks, c.classicLinks);
+  EXPECT_EQ(o.NoAnchors, c.noAnchors);
+  EXPECT_EQ(o.FailOnAnchors, c.failOnAnchors);
   std::vector<std::string> exports;
   for (const auto& [option, file] : o.Exports) exports.push_back(std::string(option->Name) + "=" + file);
   EXPECT_EQ(exports, c.exports);
@@ -167,6 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   {}},
         ParseCase{{"--classic-links", "x"}, "x", "", false, false, 4, "All", std::nullopt, {}, true},
+        ParseCase{{"--no-anchors", "x", "--list", "Broken Anchors"}, "x", "", false, false, 4, "Broken Anchors",
+                  std::nullopt, {}, false, true, false},
+        ParseCase{{"--fail-on-anchors", "x"}, "x", "", false, false, 4, "All", std::nullopt, {}, false, false, true},
         // --help ends the reading: what follows is not checked.
         ParseCase{{"--threads", "2", "-h", "--bogus"}, "", "", false, true, 2, "All", std::nullopt, {}}));
 

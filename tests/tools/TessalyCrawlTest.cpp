@@ -37,8 +37,9 @@ std::string Quote(const std::string& s) {
 
 class TessalyCrawlTest : public ::testing::Test {
  protected:
-  Result Run(const std::vector<std::string>& args, const std::string& program = TESSALY_CRAWL) {
-    std::string command = Quote(program);
+  Result Run(const std::vector<std::string>& args, const std::string& program = TESSALY_CRAWL,
+             const std::string& environment = std::string()) {
+    std::string command = environment + Quote(program);
     for (const auto& a : args) command += " " + Quote(a);
     const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
     command += " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
@@ -196,6 +197,29 @@ TEST_F(TessalyCrawlTest, BrokenPageResourcesAreReportedUnlessClassicLinks) {
   EXPECT_EQ(r.Code, 0) << r.Err;
 }
 
+TEST_F(TessalyCrawlTest, BrokenAnchorsAreReportedAndFailOnlyWhenAsked) {
+  Serve("/", "<title>Home</title><h1 id='top-title'>x</h1><a href='ok.html#install'>a</a>"
+             "<a href='ok.html#setup'>b</a><a href='#top-title'>c</a><a href='#nowhere'>d</a>");
+  Serve("/ok.html", "<title>Fine</title><h2 id='setup'>Setup</h2><a href='ok.html#setup'>self</a>");
+  server.Start();
+  Result r = Run({"--no-external", server.URL("/")});
+  EXPECT_EQ(r.Code, 0) << r.Err;  // broken anchors alone do not fail the crawl
+  EXPECT_NE(r.Out.find("  Broken Anchors          2\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("\nBroken anchors: 2\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("\n  " + server.URL("/ok.html") + "#install\n        from " + server.URL("/") + "\n"),
+            std::string::npos)
+      << r.Out;
+  EXPECT_NE(r.Out.find("\n  " + server.URL("/") + "#nowhere\n        from " + server.URL("/") + "\n"),
+            std::string::npos)
+      << r.Out;
+  r = Run({"--quiet", "--no-external", "--fail-on-anchors", server.URL("/")});
+  EXPECT_EQ(r.Code, 1) << r.Err;
+  r = Run({"--no-external", "--no-anchors", "--fail-on-anchors", server.URL("/")});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_NE(r.Out.find("  Broken Anchors          0\n"), std::string::npos) << r.Out;
+  EXPECT_EQ(r.Out.find("Broken anchors:"), std::string::npos) << r.Out;
+}
+
 TEST_F(TessalyCrawlTest, CleanSiteExitsWithZeroAndQuietPrintsNothing) {
   Serve("/", "<title>Home</title><a href='ok.html'>ok</a>");
   Serve("/ok.html", "<title>Fine</title>");
@@ -254,6 +278,35 @@ TEST_F(TessalyCrawlTest, MissingDictionaryExitsWithTwo) {
   EXPECT_NE(r.Err.find("tessaly-crawl: the dictionary " + dir.File("bin/english.txt") + " is missing"),
             std::string::npos)
       << r.Err;
+}
+
+// A user dictionary or a main dictionary that is a FIFO without a writer, a folder or a link to
+// /dev/zero is refused at once: the crawl runs without it and never waits.
+TEST_F(TessalyCrawlTest, DictionariesThatAreNotRegularFilesAreRefusedWithoutWaiting) {
+  Serve("/", "<title>Home</title><p>the page</p>");
+  server.Start();
+  std::filesystem::create_directories(dir.File("bin"));
+  std::filesystem::copy_file(TESSALY_CRAWL, dir.File("bin/tessaly-crawl"));
+  const std::string kinds[] = {"fifo", "folder", "zero"};
+  for (const std::string& kind : kinds) {
+    SCOPED_TRACE(kind);
+    auto make = [&](const std::string& path) {
+      std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+      std::filesystem::remove_all(path);
+      if (kind == "fifo") ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+      else if (kind == "folder") std::filesystem::create_directory(path);
+      else std::filesystem::create_symlink("/dev/zero", path);
+    };
+    const std::string data = dir.File("data-" + kind);
+    make(data + "/Quorlix/userdict.txt");
+    const Result user = Run({"--quiet", "--no-external", server.URL("/")}, TESSALY_CRAWL,
+                            "XDG_DATA_HOME=" + Quote(data) + " ");
+    EXPECT_EQ(user.Code, 0) << user.Err;
+    make(dir.File("bin/english.txt"));
+    const Result main = Run({"--quiet", server.URL("/")}, dir.File("bin/tessaly-crawl"));
+    EXPECT_EQ(main.Code, 2) << main.Err;
+    EXPECT_NE(main.Err.find("english.txt"), std::string::npos) << main.Err;
+  }
 }
 
 TEST_F(TessalyCrawlTest, NodeLimitExitsWithThree) {
