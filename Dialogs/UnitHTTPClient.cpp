@@ -125,7 +125,8 @@ void TPrivateThread::Run() {
       UpdateRow();
     };
     http->OnAuthorization = [](TAuthentication&, bool& handled) { handled = false; };
-    http->KeepBody = KeepBody_;
+    if (KeepBody_)
+      http->KeepBody = [this, client = http.get()](const THTTPResponse& r) { return KeepBody_(*client, r); };
     http->Request.BasicAuthentication = true;
     http->Request.Referer = Referer_;
     {
@@ -137,6 +138,7 @@ void TPrivateThread::Run() {
     if (!Terminated) {
       try {
         Fetch(*http, Method_, URL_, Source_, Content_);
+        RetryLater(*http);
       } catch (const std::logic_error&) {
         throw;
       } catch (const std::exception& e) {
@@ -162,6 +164,32 @@ void TPrivateThread::Run() {
     // Finish reports its own errors.
   }
   http.reset();
+}
+
+void TPrivateThread::RetryLater(THTTPClient& http) {
+  using Clock = std::chrono::steady_clock;
+  THostGate& gate = Pool_.Gate_;
+  const Clock::time_point start = Clock::now();
+  for (int attempt = 1; !Terminated; ++attempt) {
+    const std::chrono::milliseconds delay = gate.RetryDelay(http.Response, attempt);
+    if (delay.count() < 0) return;
+    // The host is asked less often from now on, once per request it turned away.
+    if (attempt == 1) gate.Slower(THostGate::HostKey(URL_));
+    // Never past the request's time limit: the answer in hand stays.
+    const Clock::time_point due = Clock::now() + delay;
+    if (http.Limits.Timeout.count() > 0 && due - start > http.Limits.Timeout) return;
+    StatusText = "Waiting to ask again.";
+    UpdateRow();
+    while (Clock::now() < due) {
+      if (Terminated || http.Closed()) return;
+      std::this_thread::sleep_for(std::min<Clock::duration>(due - Clock::now(), std::chrono::milliseconds(20)));
+    }
+    if (Terminated || http.Closed()) return;
+    std::string* content = Content_;
+    if (content) content->clear();
+    http.Response = THTTPResponse();
+    Fetch(http, Method_, URL_, Source_, content);
+  }
 }
 
 void TPrivateThread::Finish(THTTPClient* http, std::string& failure) {
@@ -239,6 +267,7 @@ TFormHTTPClient::~TFormHTTPClient() {
   }
   // Every worker is idle now; each may still hand over its last notification. Serve them until
   // every thread has left its loop, then join them all.
+  Gate_.Stop();  // no pace wake-up is handed over from now on
   for (const auto& w : Threads_) w->Quit();
   for (;;) {
     Ui_.ProcessMessages();
@@ -370,17 +399,43 @@ void TFormHTTPClient::ProcessQueue() {
   RefreshDisplay(total, active);
   if (total == 0 && active == 0) Closing_ = false;
   if (OnStatusChange) OnStatusChange(*this);
-  if (!Suspended_ && active < MaxThreads_) StartNext();
-}
-
-void TFormHTTPClient::StartNext() {
-  for (const auto& request : Queue_) {
-    if (!request->Started) {
-      StartRequest(*request);
-      CurrentURL = request->URL;
-      return;
+  if (!Suspended_ && active < MaxThreads_ && StartNext() && Gate_.Active()) {
+    // Paced: the requests of other hosts start at once beside one that waits for its slot.
+    while (!Suspended_ && static_cast<int32_t>(Active_.size()) < MaxThreads_ && StartNext()) {
     }
   }
+}
+
+bool TFormHTTPClient::StartNext() {
+  const bool paced = Gate_.Active();
+  const THostGate::Clock::time_point now = THostGate::Clock::now();
+  bool waiting = false;
+  THostGate::Clock::time_point earliest{};
+  for (const auto& request : Queue_) {
+    if (request->Started) continue;
+    if (paced) {
+      THostGate::Clock::time_point freeAt;
+      if (!Gate_.TryTake(THostGate::HostKey(request->URL), now, freeAt)) {
+        if (!waiting || freeAt < earliest) earliest = freeAt;
+        waiting = true;
+        continue;
+      }
+    }
+    StartRequest(*request);
+    CurrentURL = request->URL;
+    return request->Started;
+  }
+  if (waiting) Gate_.WakeAt(earliest, [this] { Ui_.Post([this] { PaceWake(); }); });
+  return false;
+}
+
+void TFormHTTPClient::PaceWake() {
+  std::lock_guard lock(Lock_);
+  if (Destroying_ || Closing_ || Ui_.Terminating()) return;
+  while (!Suspended_ && static_cast<int32_t>(Active_.size()) < MaxThreads_ && StartNext()) {
+  }
+  RefreshDisplay(TotalCount(), static_cast<int32_t>(Active_.size()));
+  if (OnStatusChange) OnStatusChange(*this);
 }
 
 TPrivateThread* TFormHTTPClient::IdleWorker() {

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "Dialogs/HostGate.h"
 #include "Dialogs/RequestQueue.h"
 #include "Kel/KelIdHTTP.h"
 
@@ -120,6 +121,9 @@ class TPrivateThread {
   void HandOver(const std::function<void()>& work);
   // Closes the running client's connection, if there is one (any thread).
   void CloseClient();
+  // Fetches again while the answer asks to come back later (the host gate's retries); false
+  // when the wait was ended by termination.
+  void RetryLater(THTTPClient& http);
 
   TFormHTTPClient& Pool_;
   // The assignment, guarded by WakeMutex_: set by Assign, taken by the thread.
@@ -134,7 +138,7 @@ class TPrivateThread {
   std::string ShownStatus_, ShownProgress_;
   // Copies of the current request, for the worker's own thread.
   std::function<void(THTTPClient&)> Setup_;
-  std::function<bool(const THTTPResponse&)> KeepBody_;
+  std::function<bool(const THTTPClient&, const THTTPResponse&)> KeepBody_;
   TRequestWork Work_;
   THTTPMethod Method_ = THTTPMethod::Head;
   std::string URL_;
@@ -172,7 +176,9 @@ class TFormHTTPClient : public IRequestQueue {
   void SetClientSetup(std::function<void(THTTPClient&)> setup) { ClientSetup_ = std::move(setup); }
   // Which GET answers' bodies the callbacks read (THTTPClient::KeepBody): other bodies are not
   // kept, and their transfer ends with the headers. Set it before requests are added.
-  void SetBodyFilter(std::function<bool(const THTTPResponse&)> keep) { BodyFilter_ = std::move(keep); }
+  // The filter is asked with the request's client (its address) and the answer's headers.
+  using TBodyFilter = std::function<bool(const THTTPClient&, const THTTPResponse&)>;
+  void SetBodyFilter(TBodyFilter keep) { BodyFilter_ = std::move(keep); }
 
   // All operations below run on the user-interface thread.
   void AddRequest(THTTPMethod method, const std::string& url, const std::string& referer,
@@ -212,6 +218,10 @@ class TFormHTTPClient : public IRequestQueue {
   // The address of the request started last.
   std::string CurrentURL;
 
+  // The gate per host: pace and retries. Set its rate before the crawl.
+  THostGate& HostGate() { return Gate_; }
+  const THostGate& HostGate() const { return Gate_; }
+
   bool Suspended() const { return Suspended_; }
   bool Closing() const { return Closing_; }
   bool MessageShown() const { return MessageShown_; }
@@ -233,7 +243,11 @@ class TFormHTTPClient : public IRequestQueue {
  private:
   friend class TPrivateThread;
   void StartRequest(TRequestData& request);
-  void StartNext();  // starts the first request not yet started, if any
+  // Starts the first request not yet started whose host has a free slot, if any; true when one
+  // started. Requests of hosts that must wait are passed over, and a wake-up is set for them.
+  bool StartNext();
+  // A paced host's slot has come: starts what may start now (user-interface thread).
+  void PaceWake();
   void RefreshDisplay(int32_t total, int32_t active);
   void DestroyRequest(TRequestData* request);
   void RowChanged(const TRequestData* request);
@@ -256,9 +270,10 @@ class TFormHTTPClient : public IRequestQueue {
 
   platform::UiThread& Ui_;
   platform::Prompter* Prompter_;
+  THostGate Gate_;
   const int32_t MaxThreads_;
   std::function<void(THTTPClient&)> ClientSetup_;
-  std::function<bool(const THTTPResponse&)> BodyFilter_;
+  TBodyFilter BodyFilter_;
 
   // The queue list (rows). Requests start in order and finish near the front, so a deque takes
   // them out there in constant time however long the queue is.

@@ -155,6 +155,8 @@ void ReadResponseHeader(std::string_view name, const std::string& value, THTTPRe
     r.Server = value;
   } else if (SameText(name, "Proxy-Connection")) {
     r.ProxyConnection = value;
+  } else if (SameText(name, "Retry-After")) {
+    r.RetryAfter = value;
   }
 }
 

@@ -4,10 +4,12 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <limits>
 
 #include "Kel/KelText.h"
+#include "Kel/KelError.h"
 
 const char* const kHTTPAccept = "text/html, */*";
 const char* const kHTTPUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
@@ -292,4 +294,18 @@ bool BypassesProxy(std::string_view hostText, std::string_view port, std::string
     start = stop + 1;
   }
   return false;
+}
+
+void CheckHeaderLine(const std::string& line, const std::string& setting) {
+  if (line.find_first_of("\r\n") != std::string::npos || line.find('\0') != std::string::npos)
+    throw EError(setting + ": '" + line.substr(0, line.find_first_of("\r\n")) + "...' holds a line break");
+  const size_t colon = line.find(':');
+  if (colon == std::string::npos) throw EError(setting + ": '" + line + "' is not \"Name: value\" (no \":\")");
+  static const std::string_view kTokenChars = "!#$%&'*+-.^_`|~";
+  if (colon == 0) throw EError(setting + ": '" + line + "' has no header name");
+  for (size_t i = 0; i < colon; ++i) {
+    const char ch = line[i];
+    if (!std::isalnum(static_cast<unsigned char>(ch)) && kTokenChars.find(ch) == std::string_view::npos)
+      throw EError(setting + ": '" + line + "' has a header name that is not a single word");
+  }
 }

@@ -7,11 +7,16 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Kel/KelDateTime.h"
+
+class TURI;
 
 // The status code of a status line: its second blank-separated word as a decimal number,
 // -1 when there is none ("HTTP/1.1 404 Not Found" gives 404; a failure message gives -1).
@@ -27,6 +32,7 @@ struct THTTPResponse {
   std::string Location;
   std::string Server;
   std::string ProxyConnection;
+  std::string RetryAfter;  // seconds, or an HTTP date
   std::string* ContentStream = nullptr;  // receives the body of a GET; not owned
 
   // Always derived from ResponseText.
@@ -36,12 +42,29 @@ struct THTTPResponse {
 // The request methods; the values are those a queued request stores.
 enum class THTTPMethod : uint8_t { Head = 0, Get = 1 };
 
+// What a crawl says of itself, to the site's own hosts only: a cookie, a token or a password
+// must never reach another host.
+struct TRequestIdentity {
+  std::string UserAgent;             // empty: the program's own (kHTTPUserAgent)
+  std::vector<std::string> Headers;  // extra request headers, "Name: value"
+  std::string Username, Password;    // HTTP Basic or Digest, as the server asks
+  // Where the user agent and the headers go; none: nowhere.
+  std::function<bool(const TURI&)> OwnHost;
+  // Where the credentials go; none: nowhere.
+  std::function<bool(const TURI&)> CredentialsHost;
+};
+
+// Checks a header line given by a person: "Name: value" with a name of token characters and no
+// line break anywhere. Throws EError naming `setting`.
+void CheckHeaderLine(const std::string& line, const std::string& setting);
+
 // What is sent besides the address.
 struct THTTPRequest {
   THTTPMethod Method = THTTPMethod::Get;
   std::string Referer;               // sent as "Referer" when not empty
   bool BasicAuthentication = false;  // send "Authorization: Basic" with the address's (usually empty) credentials
   const std::string* SourceStream = nullptr;  // a request body; never sent by HEAD or GET
+  std::shared_ptr<const TRequestIdentity> Identity;  // none: the program's own identity
 };
 
 // The HTTP proxy every request goes through when ProxyServer is not empty.

@@ -50,6 +50,7 @@ class THTTPTransfer : public TCurlTransfer {
   bool FinalHeaders_ = false;  // the headers of a final (not 1xx) answer are being read
   bool BodyRefused_ = false;   // the final answer's body is not wanted: the transfer ended with its headers
   bool CutOff_ = false;        // the body reached the page limit: the transfer ended there
+  bool Negotiating_ = false;   // libcurl logs in with Basic or Digest as the server asks
   bool Encoded_ = false;       // the answer's body is compressed: its length says nothing of the page's
   bool WorkBegun_ = false;
   bool ConnectedReported_ = false;
@@ -75,12 +76,27 @@ void THTTPTransfer::Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHe
   ConfigureTransport(easy, proxy, proxyHeaders, URL_);
 
   // Exactly the headers of this program; libcurl's own Expect / Connection headers are removed.
+  // The crawl's own identity goes to the site's own hosts only, its credentials only where
+  // they were given for.
+  const TRequestIdentity* identity = request.Identity.get();
+  const bool own = identity && identity->OwnHost && identity->OwnHost(Client_.URL);
+  const bool login = identity && !identity->Username.empty() && identity->CredentialsHost &&
+                     identity->CredentialsHost(Client_.URL);
   headers.Add(std::string("Accept: ") + kHTTPAccept);
-  headers.Add(std::string("User-Agent: ") + kHTTPUserAgent);
+  const std::string agent = own && !identity->UserAgent.empty() ? identity->UserAgent : std::string(kHTTPUserAgent);
+  headers.Add("User-Agent: " + HeaderSafe(agent));
   if (!request.Referer.empty()) headers.Add("Referer: " + HeaderSafe(request.Referer));
-  if (Credentials_)
+  if (own)
+    for (const std::string& line : identity->Headers) headers.Add(HeaderSafe(line));
+  if (Credentials_) {
     headers.Add("Authorization: " + HeaderSafe(BasicCredentials(Credentials_->Username, Credentials_->Password)));
-  else if (request.BasicAuthentication)
+  } else if (login) {
+    // Basic or Digest, whichever the server asks for.
+    curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
+    curl_easy_setopt(easy, CURLOPT_USERNAME, identity->Username.c_str());
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, identity->Password.c_str());
+    Negotiating_ = true;
+  } else if (request.BasicAuthentication)
     headers.Add("Authorization: " + HeaderSafe(BasicCredentials(Client_.URL.Username, Client_.URL.Password)));
   headers.Add("Expect:");
   headers.Add("Connection:");
@@ -158,6 +174,12 @@ bool THTTPTransfer::OnHeaderLine(std::string_view line) {
   if (BeginAnswer(line, r)) {
     Challenge_.clear();
     Encoded_ = false;
+    if (Negotiating_) {
+      // The answer that follows the server's challenge replaces it, body and all.
+      if (r.ContentStream) r.ContentStream->clear();
+      Received_ = 0;
+      CutOff_ = false;
+    }
     const int32_t code = r.ResponseCode();
     FinalHeaders_ = code < 100 || code >= 200;
     return true;
@@ -165,7 +187,10 @@ bool THTTPTransfer::OnHeaderLine(std::string_view line) {
   if (line.empty()) {
     // End of the headers: the body of a GET follows.
     if (FinalHeaders_ && Method_ == THTTPMethod::Get && !WorkBegun_) {
-      if (Client_.KeepBody && !Client_.KeepBody(r)) {
+      // A challenge that libcurl answers with the credentials is read through: ending the
+      // transfer there would end the login too.
+      const bool challenge = Negotiating_ && r.ResponseCode() == 401;
+      if (Client_.KeepBody && !challenge && !Client_.KeepBody(r)) {
         BodyRefused_ = true;
         return false;
       }

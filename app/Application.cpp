@@ -15,6 +15,7 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
       SettingsFiles(services.Dirs->UserFilesBesideProgram() ? services.Dirs->AppFolder() : std::string(),
                     services.Dirs->ConfigFolder()),
       HTTPSettings(SettingsFiles.Settings(), services.Net),
+      CrawlSettings(SettingsFiles.Settings()),
       Pool(*services.Ui, services.Ask, maxThreads),
       Progress(services),
       HTTPCopy(services, &HTTPSettings),
@@ -26,7 +27,10 @@ TTessalyApp::TTessalyApp(platform::Services& services, int32_t maxThreads)
   Spelling.Download = &Download;
   Main.RecentAddressesFolder = [this] { return SettingsFiles.Folder(); };
   Translations.LoadFromFile(AppFolderFile(services, "lang.txt"));
-  Pool.SetClientSetup([this](THTTPClient& client) { HTTPSettings.ApplyTo(client); });
+  Pool.SetClientSetup([this](THTTPClient& client) {
+    HTTPSettings.ApplyTo(client);
+    client.Request.Identity = Main.Crawl.Identity();
+  });
   Main.Crawl.AttachPool(Pool);
   Main.Crawl.Dictionaries = &Dictionaries;
   Main.Crawl.Settings = &HTTPSettings;
@@ -46,6 +50,13 @@ bool TTessalyApp::Start() {
   Main.Crawl.CheckPageResources =
       SettingsFiles.Settings().ReadBool(kCheckPageResourcesSection, kCheckPageResourcesKey, true);
   Main.Crawl.CheckAnchors = SettingsFiles.Settings().ReadBool(kCheckPageResourcesSection, kCheckAnchorsKey, true);
+  // A stored value that is refused (a file edited by hand) is named, and the crawl keeps its
+  // defaults for it.
+  try {
+    Engine.Apply(CrawlSettings.Settings());
+  } catch (const EError& e) {
+    if (Services.Ask) Services.Ask->Notice(std::string(TFormCrawlSettings::kCaption) + ": " + e.what());
+  }
   Main.Reset();
   return true;
 }

@@ -13,6 +13,7 @@
 #include "app/UnitDownload.h"
 #include "app/UnitExternalTools.h"
 #include "app/UnitHTTPCopy.h"
+#include "app/UnitCrawlSettings.h"
 #include "app/UnitHTTPSettings.h"
 #include "app/UnitMain.h"
 #include "app/UnitProperties.h"
@@ -55,6 +56,8 @@ class TTessalyApp {
   TTranslationStore Translations;
   TSettingsFiles SettingsFiles;
   TFormHTTPSettings HTTPSettings;
+  // "Crawl Settings": restored from "Settings.ini" and given to the crawl engine by Start.
+  TFormCrawlSettings CrawlSettings;
   TSiteMap Map;
   TFormHTTPClient Pool;
   TSpellingDictionaries Dictionaries;

@@ -81,15 +81,95 @@ TCrawlController::TCrawlController(TFormTessaly& main) : Main_(main) {}
 
 void TCrawlController::AttachPool(TFormHTTPClient& pool) {
   Pool_ = &pool;
-  Main_.Tree.Queue = &pool;
+  Gate.Attach(pool);
+  Gate.OnRefused = [this](const std::string& url, const std::string& text) { Refused(url, text); };
+  Gate.OnCrawlDelay = [this](const std::string& host, double seconds, bool) {
+    Pool_->HostGate().SetHostDelay(host, seconds);
+  };
+  Main_.Tree.Queue = &Gate;
   Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };
   pool.OnStatusChange = [this](TFormHTTPClient&) { Main_.ButtonOnStatusClick(); };
   // Only the bodies read are kept: an answer 200 with an HTML page or a stylesheet. Any other
   // answer ends with its headers, whatever body it would send.
-  pool.SetBodyFilter([](const THTTPResponse& r) {
+  pool.SetBodyFilter([this](const THTTPClient& c, const THTTPResponse& r) {
+    if (Gate.IsRobotsRequest(c)) return true;
     return r.ResponseCode() == 200 &&
            (ContainsText(r.ContentType, "text/html") || ContainsText(r.ContentType, "text/css"));
   });
+}
+
+void TCrawlController::SetIncludePatterns(const std::vector<std::string>& patterns) {
+  Include_ = patterns.empty() ? nullptr : std::make_shared<const TAddressPatterns>(patterns, "Include patterns");
+  if (!Include_) {
+    Main_.Map.Included = nullptr;
+    RebuildIdentity();
+    return;
+  }
+  Main_.Map.Included = [include = Include_](const TURI& uri) { return include->Matches(uri.Compose()); };
+  RebuildIdentity();
+}
+
+void TCrawlController::SetIdentity(const std::string& userAgent, const std::vector<std::string>& headers) {
+  if (userAgent.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+    throw EError("User agent: the text holds a line break");
+  for (const std::string& line : headers) CheckHeaderLine(line, "Extra headers");
+  IdentitySettings_.UserAgent = userAgent;
+  IdentitySettings_.Headers = headers;
+  RebuildIdentity();
+}
+
+void TCrawlController::SetCredentials(const std::string& username, const std::string& password) {
+  IdentitySettings_.Username = username;
+  IdentitySettings_.Password = username.empty() ? std::string() : password;
+  RebuildIdentity();
+}
+
+std::shared_ptr<const TRequestIdentity> TCrawlController::Identity() const {
+  std::lock_guard lock(IdentityMutex_);
+  return Identity_;
+}
+
+void TCrawlController::RebuildIdentity() {
+  std::shared_ptr<TRequestIdentity> identity;
+  const TRequestIdentity& s = IdentitySettings_;
+  if (!s.UserAgent.empty() || !s.Headers.empty() || !s.Username.empty()) {
+    identity = std::make_shared<TRequestIdentity>(s);
+    // Copies of the site root and the include patterns: workers read them while the map changes.
+    TURI site = Main_.Map.SiteURI;
+    DropDefaultPort(site);
+    std::shared_ptr<const TAddressPatterns> include = Include_;
+    identity->OwnHost = [site, include](const TURI& uri) {
+      TURI u(uri);
+      DropDefaultPort(u);
+      const bool sameHost = SameText(u.Host, site.Host) && u.Port == site.Port &&
+                            SameText(u.Protocol, "https") == SameText(site.Protocol, "https");
+      return sameHost || (include && include->Matches(uri.Compose()));
+    };
+    identity->CredentialsHost = [site](const TURI& uri) {
+      TURI u(uri);
+      DropDefaultPort(u);
+      return SameText(u.Protocol, site.Protocol) && SameText(u.Host, site.Host) && u.Port == site.Port;
+    };
+  }
+  std::lock_guard lock(IdentityMutex_);
+  Identity_ = std::move(identity);
+}
+
+void TCrawlController::SetExcludePatterns(const std::vector<std::string>& patterns) {
+  Gate.Exclude = patterns.empty() ? nullptr : std::make_shared<const TAddressPatterns>(patterns, "Exclude patterns");
+}
+
+bool TCrawlController::FollowsLinks(const TSpiderNode& node) const {
+  return MaxDepth <= 0 || node.Depth < MaxDepth;
+}
+
+void TCrawlController::Refused(const std::string& url, const std::string& text) {
+  TURI uri(url);
+  TSpiderNode* node = NodeOf(Main_.Tree.InsertURL(uri, nullptr, false));
+  if (!node) return;
+  node->ResponseText = text;
+  node->Map().Modified = true;
+  node->RefreshIcon();
 }
 
 bool TCrawlController::Stopping() const { return Interrupted && Interrupted->load(); }
@@ -142,6 +222,7 @@ void TCrawlController::Start() {
       ApplyDefaults(site, "http", "LocalHost");
     }
     main.EditURL = site.Compose();
+    RebuildIdentity();  // the site's own hosts are known now
     main.AddRecentAddress();
     main.SelectEntry(main.Tree.InsertURL(site, nullptr, true));
   }
@@ -217,14 +298,16 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
   const bool resources = CheckPageResources;
   const bool anchors = CheckAnchors;
   const std::atomic<bool>* interrupted = Interrupted;
+  std::shared_ptr<const TAddressPatterns> include = Include_;
   Pool_->AddGetRequest(
       url, referer, std::make_unique<std::string>(), [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
-      [work, site, mainWords, userWords, resources, anchors, interrupted](THTTPClient& c) {
+      [work, site, mainWords, userWords, resources, anchors, interrupted, include](THTTPClient& c) {
         // Only what the completion will parse: an answer 200 with an HTML page (or, with page
         // resources, a stylesheet) inside the site.
         auto stopped = [&c, interrupted] { return c.Closed() || (interrupted && interrupted->load()); };
         const THTTPResponse& r = c.Response;
-        if (!r.ContentStream || r.ResponseCode() != 200 || !IsInsideSite(site, c.URL)) return;
+        if (!r.ContentStream || r.ResponseCode() != 200) return;
+        if (!IsInsideSite(site, c.URL) && !(include && include->Matches(c.URL.Compose()))) return;
         if (!ContainsText(r.ContentType, "text/html")) {
           if (!resources || !ContainsText(r.ContentType, "text/css")) return;
           work->Found = ExtractStyleSheetLinks(*r.ContentStream, c.URL, stopped);
@@ -264,6 +347,7 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work,
     }
     if (hasBody) {
       if (work && work->Scanned && !work->StyleSheet) {
+        if (!FollowsLinks(*node)) work->Found.Links.clear();
         ApplyPageLinks(Main_.Tree, node, sender.URL, work->Found, [this] { return Stopping(); });
         node->RefreshIcon();
         if (work->Counted) node->SpellingErrors = work->SpellingErrors;
@@ -327,13 +411,14 @@ void TCrawlController::CheckRedirect(THTTPClient& sender, const std::shared_ptr<
   }
   next->Addresses.push_back(key);
   next->From = fromNode->Index();
-  Pool_->AddHeadRequest(address, from, [this, next](THTTPClient& c) { FullCompletion(c, nullptr, next); });
+  Gate.AddHeadRequest(address, from, [this, next](THTTPClient& c) { FullCompletion(c, nullptr, next); });
 }
 
 void TCrawlController::ParsePage(TSpiderNode* node, const std::string& body, const TURI& page) {
   auto stopped = [this] { return Stopping(); };
   TPageLinks found =
       ExtractPageLinks(body, page, stopped, CheckPageResources, CheckAnchors && !IsCutOff(node->ResponseText));
+  if (!FollowsLinks(*node)) found.Links.clear();
   ApplyPageLinks(Main_.Tree, node, page, found, stopped);
   node->RefreshIcon();
   if (Dictionaries && !Stopping()) node->SpellingErrors = CountSpellingErrors(body, *Dictionaries);

@@ -9,9 +9,14 @@
 #include <atomic>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "Kel/KelHTTPTypes.h"
+#include "app/CrawlGate.h"
 
 class TFormHTTPClient;
 class TFormHTTPSettings;
@@ -51,6 +56,27 @@ class TCrawlController {
   // being walked or filed stops between two links, and its spelling is not counted. None: pages
   // stop only when their request is terminated.
   const std::atomic<bool>* Interrupted = nullptr;
+  // What header checks pass through on their way to the pool: exclude patterns and robots.txt.
+  TCrawlGate Gate;
+  // "Largest depth": pages this many clicks from the start page are checked and read, but their
+  // links are not followed. 0: no limit.
+  int MaxDepth = 0;
+  // The include patterns: addresses outside the site root that are requested and read as the
+  // site's own pages. None: only the site's. Throws EError naming the setting on a bad pattern.
+  void SetIncludePatterns(const std::vector<std::string>& patterns);
+  // The exclude patterns: addresses listed but never requested ("Excluded").
+  void SetExcludePatterns(const std::vector<std::string>& patterns);
+  // "User agent" (empty: the program's own) and the extra request headers ("Name: value"),
+  // sent to the site's own hosts only (the start address's host and the included addresses).
+  // Throws EError naming the setting on a header without ":" or with a line break.
+  void SetIdentity(const std::string& userAgent, const std::vector<std::string>& headers);
+  // HTTP Basic or Digest credentials, sent only to the start address's scheme, host and port.
+  // An empty user name: none.
+  void SetCredentials(const std::string& username, const std::string& password);
+  // What every request carries (none: the program's own identity); any thread.
+  std::shared_ptr<const TRequestIdentity> Identity() const;
+  // The identity's settings as given (user agent, headers, credentials).
+  const TRequestIdentity& IdentitySettings() const { return IdentitySettings_; }
 
   // Where the crawl's limits come from ("Largest site (addresses)", "Largest queue
   // (requests)"), read at every Start. None: the built-in limits of 4000 and 10000.
@@ -117,4 +143,15 @@ class TCrawlController {
   std::time_t LastAnswer_ = 0;
   // Pages fetched in full under another scheme than their node's (http moved to https).
   std::set<std::string> FoldedFetches_;
+  std::shared_ptr<const TAddressPatterns> Include_;
+  // The identity's settings, and what requests read of them (rebuilt when either the settings
+  // or the site root change).
+  TRequestIdentity IdentitySettings_;
+  mutable std::mutex IdentityMutex_;
+  std::shared_ptr<const TRequestIdentity> Identity_;
+  void RebuildIdentity();
+  // Files a refused address's status text (excluded, blocked by robots.txt).
+  void Refused(const std::string& url, const std::string& text);
+  // Whether the links of `node`'s page are followed (the largest depth).
+  bool FollowsLinks(const TSpiderNode& node) const;
 };

@@ -5,6 +5,7 @@
 #include "Kel/KelError.h"
 #include "Kel/KelFiles.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelRobots.h"
 #include "app/Application.h"
 #include "app/ProjectFile.h"
 #include "app/SpiderExport.h"
@@ -12,6 +13,27 @@
 TCrawlEngine::TCrawlEngine(TTessalyApp& app) : App_(app) {}
 
 void TCrawlEngine::Apply(const TCrawlSettings& s) {
+  TCrawlController& crawl = App_.Main.Crawl;
+  // Everything that can be refused is checked first.
+  if (s.Rate && !(*s.Rate >= 0)) throw EError("Requests per second per host: the rate must be 0 or more");
+  if (s.MaxDepth && *s.MaxDepth < 0) throw EError("Largest depth: the depth must be 0 or more");
+  if (s.Include) TAddressPatterns(*s.Include, "Include patterns");
+  if (s.Exclude) TAddressPatterns(*s.Exclude, "Exclude patterns");
+  if (s.UserAgent || s.Headers) {
+    const TRequestIdentity& now = crawl.IdentitySettings();
+    crawl.SetIdentity(s.UserAgent ? *s.UserAgent : now.UserAgent, s.Headers ? *s.Headers : now.Headers);
+    if (s.UserAgent) {
+      const std::string token = RobotsProductToken(*s.UserAgent);
+      crawl.Gate.RobotsAgent = token.empty() ? "Tessaly" : token;
+    }
+  }
+  if (s.Include) crawl.SetIncludePatterns(*s.Include);
+  if (s.Exclude) crawl.SetExcludePatterns(*s.Exclude);
+  if (s.ObeyRobots) crawl.Gate.ObeyRobots = *s.ObeyRobots;
+  if (s.Rate) App_.Pool.HostGate().SetRate(*s.Rate);
+  if (s.Retry) App_.Pool.HostGate().SetRetry(*s.Retry);
+  if (s.MaxDepth) crawl.MaxDepth = *s.MaxDepth;
+  if (s.Username) crawl.SetCredentials(*s.Username, s.Password.value_or(std::string()));
   if (s.ValidateExternalURLs) App_.Main.Tree.ValidateExternalURLs = *s.ValidateExternalURLs;
   if (s.CheckPageResources) App_.Main.Crawl.CheckPageResources = *s.CheckPageResources;
   if (s.CheckAnchors) App_.Main.Crawl.CheckAnchors = *s.CheckAnchors;

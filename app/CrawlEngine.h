@@ -12,6 +12,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "Kel/KelComCtrls.h"
 #include "app/Reports.h"
@@ -42,6 +43,16 @@ struct TCrawlSettings {
   std::optional<std::string> MaxPageSize;    // bytes of a page read, decoded
   std::optional<std::string> MaxAddresses;   // "Largest site (addresses)", "0": no limit
   std::optional<std::string> MaxQueue;       // "Largest queue (requests)", "0": no limit
+  std::optional<bool> ObeyRobots;            // read robots.txt and keep to it
+  std::optional<double> Rate;                // requests per second per host (0: no limit)
+  std::optional<bool> Retry;                 // ask 429 and 503 answers again
+  std::optional<std::string> UserAgent;      // empty: the program's own
+  std::optional<std::vector<std::string>> Headers;  // extra request headers, "Name: value"
+  std::optional<std::vector<std::string>> Include;  // patterns of addresses crawled as the site
+  std::optional<std::vector<std::string>> Exclude;  // patterns of addresses never requested
+  std::optional<int> MaxDepth;               // largest depth (0: no limit)
+  std::optional<std::string> Username;       // credentials for the start address's host
+  std::optional<std::string> Password;
 };
 
 class TCrawlEngine {
@@ -52,6 +63,8 @@ class TCrawlEngine {
 
   // --- Settings ------------------------------------------------------------------------------
   // Applies the settings given (the HTTP settings are stored only for this run's requests).
+  // Throws EError naming the setting when a value is refused (a pattern that does not compile,
+  // a negative rate, a header without ":" or with a line break); nothing is applied then.
   void Apply(const TCrawlSettings& settings);
 
   // --- The crawl -----------------------------------------------------------------------------

@@ -82,7 +82,7 @@ bool TSpiderNode::IsApplication() const { return ContainsText(ContentType, "appl
 bool TSpiderNode::IsInternal() const { return Map_->IsInternal(URI); }
 bool TSpiderNode::IsInternalLink() const { return IsInternal() && !IsBroken(); }
 bool TSpiderNode::HasSpellingErrors() const { return SpellingErrors > 0; }
-bool TSpiderNode::IsSpiderable() const { return IsInternal() && IsHTML() && ResponseCode == 200; }
+bool TSpiderNode::IsSpiderable() const { return Map_->IsCrawled(URI) && IsHTML() && ResponseCode == 200; }
 
 bool TSpiderNode::IsMappable() const {
   return IsInternal() && !IsBroken() &&

@@ -79,6 +79,7 @@ class TSpiderNode {
   TTreeEntry* TreeNode;          // the tree entry this node belongs to
   TListRow* ListItem = nullptr;  // the list row showing this node, if any
   std::string LocalFile;         // explicit local file name, empty when not mapped
+  int32_t Depth = 0;             // clicks from the start page, along the shortest way found
 
   TSiteMap& Map() const { return *Map_; }
   // Position in the site map's node list: the node's number in project files.
@@ -178,6 +179,11 @@ class TSiteMap {
 
   // IsInsideSite of the site root.
   bool IsInternal(const TURI& uri) const;
+  // Addresses outside the site root that the crawl requests and reads as the site's own pages
+  // (the include patterns); none: only the site's.
+  std::function<bool(const TURI&)> Included;
+  // Inside the site, or included.
+  bool IsCrawled(const TURI& uri) const { return IsInternal(uri) || (Included && Included(uri)); }
   // Whether a request may be made for `uri`: "http" and "https" addresses; "file" addresses of
   // this machine (host LocalHost) only in a crawl that started from a local file.
   bool IsRequestable(const TURI& uri) const;

@@ -251,14 +251,21 @@ TTreeEntry* TSiteTree::InsertURL(TURI& uri, TURI* referer, bool check) {
         internal ? FindOrAddPath(SiteRoot(), TreePathOf(uri), "/") : FindOrAddPath(Root(rkExternal), URLText(uri), "");
     KelAssert(node, "an address always has a tree entry");
     if (!HasNode(node)) {
-      EnsureNode(node, uri);
-      if (check && Queue && (ValidateExternalURLs || internal) && Map.IsRequestable(uri))
+      EnsureNode(node, uri)->Depth = referer ? -1 : 0;  // a linked address: its depth follows below
+      if (check && Queue && (ValidateExternalURLs || internal || Map.IsCrawled(uri)) && Map.IsRequestable(uri))
         Queue->AddHeadRequest(uri.Compose(), referer ? referer->Compose() : uri.Compose(), HeadCallback);
     }
   }
   if (referer) {
     TSpiderNode* refererNode = NodeOf(InsertURL(*referer, nullptr, true));
-    NodeOf(node)->AddToReferers(refererNode);
+    TSpiderNode* target = NodeOf(node);
+    target->AddToReferers(refererNode);
+    // The shortest way from the start page found so far.
+    if (target == refererNode) {
+      if (target->Depth < 0) target->Depth = 0;
+    } else if (target->Depth < 0 || refererNode->Depth + 1 < target->Depth) {
+      target->Depth = refererNode->Depth + 1;
+    }
   }
   // The limit guards a crawl; filing addresses without a check (loading a project) never trips it.
   if (check && MaxNodes > 0 && Map.Count() > MaxNodes && Queue && !Queue->LimitLifted(TCrawlLimit::Addresses))

@@ -77,6 +77,7 @@ TMainMenu::TMainMenu(QMainWindow& window) : QObject(&window) {
   MICheckAnchors->setCheckable(true);
   MICheckAnchors->setChecked(true);
   MIHTTPSettings = Item(MIFile, "MIHTTPSettings", tr("HTTP Settings..."));
+  MICrawlSettings = Item(MIFile, "MICrawlSettings", tr("Crawl Settings..."));
   MISetupExternalTools = Item(MIFile, "MISetupExternalTools", tr("Setup External Tools..."));
   MIFile->addSeparator();
   MIExit = Item(MIFile, "MIExit", tr("E&xit"));

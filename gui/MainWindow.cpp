@@ -35,6 +35,7 @@
 #include "gui/FormAbout.h"
 #include "gui/FormExternalToolsView.h"
 #include "gui/FormHTTPClientView.h"
+#include "gui/FormCrawlSettingsView.h"
 #include "gui/FormHTTPSettingsView.h"
 #include "gui/FormProperties.h"
 #include "gui/FormSpellingView.h"
@@ -126,6 +127,7 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   hooks.ShowError = [this](const std::string& text) { App.Services.Ask->ShowError(text); };
   FormProperties = new TFormProperties(App.Properties, std::move(hooks), this);
   FormHTTPSettings = new TFormHTTPSettingsView(App.HTTPSettings, this);
+  FormCrawlSettings = new TFormCrawlSettingsView(App.CrawlSettings, App.Engine, this);
   FormExternalTools = new TFormExternalToolsView(App.ExternalTools, this);
   FormSpelling = new TFormSpellingView(App.Spelling, options.WebEngine, this);
   FormSplash = new TFormSplash(this);
@@ -294,6 +296,7 @@ void TFormTessalyView::ConnectCommands() {
     if (App.CheckAnchors() != on) App.SetCheckAnchors(on);
   });
   command(m.MIHTTPSettings, [this] { FormHTTPSettings->Execute(); });
+  command(m.MICrawlSettings, [this] { FormCrawlSettings->Execute(); });
   command(m.MISetupExternalTools, [this] { App.ExternalTools.Setup(); });
   connect(m.MIExit, &QAction::triggered, this, &QWidget::close);
 
@@ -669,6 +672,7 @@ void TFormTessalyView::FillHistoryList(bool back) {
 void TFormTessalyView::RefreshFileMenu() {
   Menu->MISpiderLocalURL->setEnabled(EditURL->isEnabled());
   Menu->MIHTTPSettings->setEnabled(EditURL->isEnabled());
+  Menu->MICrawlSettings->setEnabled(EditURL->isEnabled());
   Menu->MIValidateExternalURLs->setChecked(App.Main.Tree.ValidateExternalURLs);
   Menu->MICheckPageResources->setChecked(App.CheckPageResources());
   Menu->MICheckAnchors->setChecked(App.CheckAnchors());

@@ -30,6 +30,7 @@ class TStatusPanels;
 class TContextMenus;
 class TFormProperties;
 class TFormHTTPSettingsView;
+class TFormCrawlSettingsView;
 class TFormExternalToolsView;
 class TFormSpellingView;
 class TFormSplash;
@@ -108,6 +109,7 @@ class TFormTessalyView : public QMainWindow {
   TContextMenus* Popups;
   TFormProperties* FormProperties;
   TFormHTTPSettingsView* FormHTTPSettings;
+  TFormCrawlSettingsView* FormCrawlSettings;
   TFormExternalToolsView* FormExternalTools;
   TFormSpellingView* FormSpelling;
   TFormSplash* FormSplash;

@@ -16,7 +16,7 @@ if(TESSALY_TSAN_TESTS)
   target_include_directories(test_tsan PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_options(test_tsan PRIVATE ${TESSALY_WARNINGS} ${TESSALY_TSAN})
   target_link_options(test_tsan PRIVATE ${TESSALY_TSAN})
-  target_link_libraries(test_tsan PRIVATE GTest::gtest_main Threads::Threads PkgConfig::CURL PkgConfig::HTTPLIB
+  target_link_libraries(test_tsan PRIVATE GTest::gtest_main Threads::Threads PkgConfig::CURL PkgConfig::RE2 PkgConfig::HTTPLIB
                                           OpenSSL::SSL OpenSSL::Crypto ZLIB::ZLIB)
   tessaly_runtime_files(test_tsan)
   gtest_discover_tests(test_tsan

@@ -1,10 +1,14 @@
 #include "tools/CrawlOptions.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <iostream>
 
+#include "Kel/KelError.h"
 #include "Kel/KelHTTPTypes.h"
 #include "Kel/KelStr.h"
 #include "app/CrawlEngine.h"
+#include "app/CrawlGate.h"
 #include "app/NodeList.h"
 
 namespace {
@@ -45,6 +49,46 @@ void SetSaveEvery(CrawlOptions& o, const std::string& n) {
   const std::string t = CountValue("--save-every", n);
   o.SaveEvery = static_cast<int>(std::stoll(t));
   if (o.SaveEvery < 1) throw CrawlUsageError{"--save-every needs a positive number of seconds, not '" + n + "'"};
+}
+
+void SetRate(CrawlOptions& o, const std::string& text) {
+  char* end = nullptr;
+  const double rate = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != 0 || !std::isfinite(rate) || rate < 0)
+    throw CrawlUsageError{"--rate needs a number of requests per second, 0 or more (\"0.5\"), not '" + text + "'"};
+  o.Rate = rate;
+}
+
+void SetMaxDepth(CrawlOptions& o, const std::string& n) {
+  const int32_t depth = StrToIntDef(n, -1);
+  if (depth < 0 || std::to_string(depth) != Trim(n))
+    throw CrawlUsageError{"--max-depth needs a number of clicks, 0 or more, not '" + n + "'"};
+  o.MaxDepth = depth;
+}
+
+// A pattern is compiled once here, so that a bad one is a usage error naming the option.
+void AddPattern(std::vector<std::string>& list, const std::string& option, const std::string& pattern) {
+  try {
+    TAddressPatterns check({pattern}, option);
+  } catch (const EError& e) {
+    throw CrawlUsageError{e.what()};
+  }
+  list.push_back(pattern);
+}
+
+void SetUserAgent(CrawlOptions& o, const std::string& text) {
+  if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+    throw CrawlUsageError{"--user-agent: the text holds a line break"};
+  o.UserAgent = text;
+}
+
+void AddHeader(CrawlOptions& o, const std::string& line) {
+  try {
+    CheckHeaderLine(line, "--header");
+  } catch (const EError& e) {
+    throw CrawlUsageError{e.what()};
+  }
+  o.Headers.push_back(line);
 }
 
 void SetList(CrawlOptions& o, const std::string& category) {
@@ -119,6 +163,30 @@ const CrawlOption kOptions[] = {
      "suspend the crawl when more than N requests wait (default 10000,\n"
      "the setting \"Largest queue (requests)\"); 0: no limit",
      SetMaxQueue},
+    {"--robots", "", "", "read each host's robots.txt first and request nothing it disallows\n"
+     "(shown as \"Blocked by robots.txt\")",
+     [](CrawlOptions& o, const std::string&) { o.Robots = true; }},
+    {"--rate", "", "N", "at most N requests per second to each host (decimals allowed;\ndefault 0: no limit)",
+     SetRate},
+    {"--no-retry", "", "", "record 429 and 503 answers at once instead of asking again\n"
+     "(after Retry-After, else 1, 2 and 4 s, at most 3 times)",
+     [](CrawlOptions& o, const std::string&) { o.Retry = false; }},
+    {"--user-agent", "", "TEXT", "the User-Agent sent to the site's own hosts", SetUserAgent},
+    {"--header", "", "\"NAME: VALUE\"", "an extra request header for the site's own hosts (repeatable)",
+     AddHeader},
+    {"--user", "", "NAME[:PASSWORD]",
+     "log in with HTTP Basic or Digest at the start address's host and\n"
+     "port; without :PASSWORD it is read from TESSALY_PASSWORD",
+     [](CrawlOptions& o, const std::string& v) { o.User = v; }},
+    {"--netrc", "", "", "take the login for the start address's host from ~/.netrc",
+     [](CrawlOptions& o, const std::string&) { o.Netrc = true; }},
+    {"--include", "", "RE", "crawl addresses matching RE as part of the site (repeatable)",
+     [](CrawlOptions& o, const std::string& v) { AddPattern(o.Include, "--include", v); }},
+    {"--exclude", "", "RE", "list addresses matching RE without requesting them (repeatable;\n"
+     "shown as \"Excluded\")",
+     [](CrawlOptions& o, const std::string& v) { AddPattern(o.Exclude, "--exclude", v); }},
+    {"--max-depth", "", "N", "follow links of pages at most N clicks from the start (default\n0: no limit)",
+     SetMaxDepth},
     {"--list", "", "CATEGORY",
      "the category the list exports use (default \"All\"): \"All\",\n"
      "\"Broken Links\", \"Broken Anchors\", \"Redirected Links\", \"HTML\", \"Images\",\n"

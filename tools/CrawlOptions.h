@@ -37,6 +37,18 @@ struct CrawlOptions {
   // The crawl's limits, as the HTTP settings take them ("0": none); none: the settings' own.
   std::optional<std::string> MaxAddresses;
   std::optional<std::string> MaxQueue;
+  // Which addresses are crawled, and how the servers are treated; none: the stored settings.
+  std::optional<bool> Robots;
+  std::optional<double> Rate;
+  std::optional<bool> Retry;
+  std::optional<std::string> UserAgent;
+  std::vector<std::string> Headers;
+  std::vector<std::string> Include;
+  std::vector<std::string> Exclude;
+  std::optional<int> MaxDepth;
+  // --user NAME or NAME:PASSWORD (the password then from TESSALY_PASSWORD), --netrc.
+  std::optional<std::string> User;
+  bool Netrc = false;
   std::string List = "All";
   bool Quiet = false;
   bool ReportToStdout = false;  // a report goes to standard output ("-"), the text report not

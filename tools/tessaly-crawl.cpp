@@ -10,13 +10,19 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Kel/KelError.h"
+#include "Kel/KelNetrc.h"
 #include "Kel/KelStr.h"
 #include "Kel/KelText.h"
+#include "Kel/KelURI.h"
 #include "app/Application.h"
 #include "app/CrawlEngine.h"
 #include "platform/Headless.h"
@@ -93,6 +99,29 @@ class TerminalGuard {
   TTerminalFilter Out_, Err_;
 };
 
+// The credentials of --user (the password after ":", else from TESSALY_PASSWORD) or of
+// ~/.netrc for the start address's host (--netrc); none without either.
+std::optional<TNetrcLogin> LoginOf(const CrawlOptions& o) {
+  if (o.User) {
+    const size_t colon = o.User->find(':');
+    if (colon != std::string::npos) return TNetrcLogin{o.User->substr(0, colon), o.User->substr(colon + 1)};
+    const char* password = std::getenv("TESSALY_PASSWORD");
+    if (!password) throw EError("--user " + *o.User + ": give the password as NAME:PASSWORD or in TESSALY_PASSWORD");
+    return TNetrcLogin{*o.User, password};
+  }
+  if (!o.Netrc || o.Start.empty()) return std::nullopt;
+  const char* home = std::getenv("HOME");
+  const std::string file = std::string(home ? home : "") + "/.netrc";
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw EError("--netrc: " + file + " cannot be read");
+  std::ostringstream text;
+  text << in.rdbuf();
+  TURI site;
+  site.Parse(Trim(o.Start));
+  ApplyDefaults(site, "http", "LocalHost");
+  return NetrcLogin(text.str(), site.Host);
+}
+
 int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   platform::SystemNetwork network;
   platform::SystemPaths paths;
@@ -115,6 +144,18 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   settings.MaxPageSize = o.MaxPageSize;
   settings.MaxAddresses = o.MaxAddresses;
   settings.MaxQueue = o.MaxQueue;
+  settings.ObeyRobots = o.Robots;
+  settings.Rate = o.Rate;
+  settings.Retry = o.Retry;
+  settings.UserAgent = o.UserAgent;
+  if (!o.Headers.empty()) settings.Headers = o.Headers;
+  if (!o.Include.empty()) settings.Include = o.Include;
+  if (!o.Exclude.empty()) settings.Exclude = o.Exclude;
+  settings.MaxDepth = o.MaxDepth;
+  if (const std::optional<TNetrcLogin> login = LoginOf(o)) {
+    settings.Username = login->Login;
+    settings.Password = login->Password;
+  }
   engine.Apply(settings);
 
   ProgressLine progress(o.Quiet, rawErr);

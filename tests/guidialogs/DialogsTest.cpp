@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -19,6 +20,7 @@
 #include "Kel/KelIni.h"
 #include "app/SpiderTools.h"
 #include "gui/ContextMenus.h"
+#include "gui/FormCrawlSettingsView.h"
 #include "gui/FormExternalToolsView.h"
 #include "gui/FormHTTPSettingsView.h"
 #include "gui/FormProperties.h"
@@ -96,6 +98,63 @@ TEST_F(DialogsTest, HTTPSettingsAreStoredOnOKAndTheProxyCarriesTheNextCrawl) {
     return true;
   });
   gui::InvokeMenuItem(window->Menu->MIHTTPSettings);
+}
+
+TEST_F(DialogsTest, CrawlSettingsAreStoredOnOKAndRuleTheNextCrawl) {
+  TestServer site;
+  std::vector<std::string> requested;
+  std::mutex mutex;
+  site.Http().Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
+    {
+      std::lock_guard lock(mutex);
+      requested.push_back(req.path + " " + req.get_header_value("X-Token"));
+    }
+    res.set_content("<a href='/skip/a.html'>a</a><a href='/b.html'>b</a>", "text/html");
+  });
+  site.Start();
+  OpenWindow();
+  // A pattern that does not compile is named, and the dialog shows again with the edits.
+  QString refused;
+  WhenModal([&](QWidget* w) {
+    auto* view = dynamic_cast<gui::TFormCrawlSettingsView*>(w);
+    EXPECT_TRUE(view);
+    if (!view) return true;
+    EXPECT_FALSE(view->EditObeyRobots->isChecked());
+    EXPECT_TRUE(view->EditRetry->isChecked());
+    view->EditExclude->setPlainText("(unclosed");
+    WhenModal([&](QWidget* box) {
+      auto* message = qobject_cast<QMessageBox*>(box);
+      EXPECT_TRUE(message);
+      if (!message) return true;
+      refused = message->text();
+      WhenModal([&](QWidget* again) {
+        auto* same = static_cast<gui::TFormCrawlSettingsView*>(again);
+        EXPECT_EQ(same->EditExclude->toPlainText(), "(unclosed");
+        same->EditExclude->setPlainText("/skip/");
+        same->EditHeaders->setPlainText("X-Token: t1");
+        same->ButtonOK->click();
+        return true;
+      });
+      message->accept();
+      return true;
+    });
+    view->ButtonOK->click();
+    return true;
+  });
+  ASSERT_TRUE(gui::InvokeMenuItem(window->Menu->MICrawlSettings));
+  EXPECT_TRUE(refused.startsWith("Exclude patterns")) << refused.toStdString();
+  TIniFile settings(paths.App + "/Settings.ini");
+  EXPECT_EQ(settings.ReadString("FormCrawlSettings", "EditExclude.Text", "?"), "/skip/");
+  EXPECT_EQ(settings.ReadString("FormCrawlSettings", "EditHeaders.Text", "?"), "X-Token: t1");
+  Crawl(site.URL("/"));
+  std::lock_guard lock(mutex);
+  ASSERT_FALSE(requested.empty());
+  for (const std::string& p : requested) {
+    EXPECT_EQ(p.find("/skip/"), std::string::npos) << p;
+    EXPECT_NE(p.find(" t1"), std::string::npos) << p;
+  }
+  ASSERT_NE(Node(site.URL("/skip/a.html")), nullptr);
+  EXPECT_EQ(Node(site.URL("/skip/a.html"))->ResponseText, "Excluded");
 }
 
 TEST_F(DialogsTest, TheLimitsPageStoresTheTimeLimitAndThePageLimitInForceAtOnce) {

@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <mutex>
 #include <filesystem>
 #include <future>
 #include <string>
@@ -98,7 +102,79 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{{"--timeout", "soon", "x"}, "--timeout needs a positive number of seconds, not 'soon'"},
                       UsageCase{{"--max-page-size", "32M", "x"},
                                 "--max-page-size needs a positive number of bytes, not '32M'"},
-                      UsageCase{{"--json", "-", "--junit", "-", "x"}, "only one report can go to standard output"}));
+                      UsageCase{{"--json", "-", "--junit", "-", "x"}, "only one report can go to standard output"},
+                      UsageCase{{"--rate", "-1", "x"},
+                                "--rate needs a number of requests per second, 0 or more (\"0.5\"), not '-1'"},
+                      UsageCase{{"--max-depth", "two", "x"}, "--max-depth needs a number of clicks, 0 or more, not 'two'"},
+                      UsageCase{{"--exclude", "(a", "x"},
+                                "--exclude: the pattern '(a' is not a valid regular expression (missing ): (a)"},
+                      UsageCase{{"--include", "a**", "x"},
+                                "--include: the pattern 'a**' is not a valid regular expression (bad repetition "
+                                "operator: **)"},
+                      UsageCase{{"--header", "NoColon", "x"}, "--header: 'NoColon' is not \"Name: value\" (no \":\")"},
+                      UsageCase{{"--header", "X-A: b\nX-B: c", "x"}, "--header: 'X-A: b...' holds a line break"},
+                      UsageCase{{"--user-agent", "a\rb", "x"}, "--user-agent: the text holds a line break"}));
+
+TEST_F(TessalyCrawlTest, RobotsExcludeAndHeadersFromTheCommandLine) {
+  std::vector<std::string> seen;
+  std::mutex mutex;
+  server.Http().set_pre_routing_handler([&](const httplib::Request& req, httplib::Response&) {
+    std::lock_guard lock(mutex);
+    seen.push_back(req.method + " " + req.path + " " + req.get_header_value("X-Token") + " " +
+                   req.get_header_value("User-Agent"));
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+  Serve("/", "<a href='private/a.html'>a</a><a href='skip/b.html'>b</a><a href='c.html'>c</a>");
+  Serve("/robots.txt", "User-agent: *\nDisallow: /private/\n", "text/plain");
+  Serve("/c.html", "<title>C</title>");
+  server.Start();
+  const std::string project = dir.File("site.tly");
+  const Result r = Run({"--quiet", "--no-external", "--robots", "--exclude", "/skip/", "--header", "X-Token: t",
+                        "--user-agent", "Probe/2", "--save", project, server.URL("/")});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  std::lock_guard lock(mutex);
+  for (const std::string& line : seen) {
+    EXPECT_EQ(line.find("/private/"), std::string::npos) << line;
+    EXPECT_EQ(line.find("/skip/"), std::string::npos) << line;
+    EXPECT_NE(line.find(" t Probe/2"), std::string::npos) << line;
+  }
+  EXPECT_NE(std::find_if(seen.begin(), seen.end(), [](const std::string& l) { return l.rfind("GET /robots.txt", 0) == 0; }),
+            seen.end());
+  // Both are in the map with their status text, and not broken (exit 0 above).
+  const std::string saved = ReadFileText(project);
+  EXPECT_NE(saved.find("ResponseText=Blocked by robots.txt"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("ResponseText=Excluded"), std::string::npos) << saved;
+}
+
+TEST_F(TessalyCrawlTest, CredentialsFromTheEnvironmentAndNetrc) {
+  std::atomic<int> authorized{0};
+  server.Http().Get("/", [&](const httplib::Request& req, httplib::Response& res) {
+    // ann:pw in Basic
+    if (req.get_header_value("Authorization") != "Basic YW5uOnB3") {
+      res.status = 401;
+      res.set_header("WWW-Authenticate", "Basic realm=\"x\"");
+      return;
+    }
+    ++authorized;
+    res.set_content("<title>In</title>", "text/html");
+  });
+  server.Start();
+  setenv("TESSALY_PASSWORD", "pw", 1);
+  EXPECT_EQ(Run({"--quiet", "--no-external", "--user", "ann", server.URL("/")}).Code, 0);
+  unsetenv("TESSALY_PASSWORD");
+  const Result missing = Run({"--quiet", "--no-external", "--user", "ann", server.URL("/")});
+  EXPECT_EQ(missing.Code, 2);
+  EXPECT_NE(missing.Err.find("TESSALY_PASSWORD"), std::string::npos) << missing.Err;
+  EXPECT_EQ(Run({"--quiet", "--no-external", "--user", "ann:pw", server.URL("/")}).Code, 0);
+  dir.Write(".netrc", "machine 127.0.0.1 login ann password pw\n");
+  const std::string home = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", dir.Path().string().c_str(), 1);
+  const int netrc = Run({"--quiet", "--no-external", "--netrc", server.URL("/")}).Code;
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_EQ(netrc, 0);
+  EXPECT_EQ(authorized.load(), 3 * 2) << "a header check and the page, each run";
+  EXPECT_EQ(Run({"--quiet", "--no-external", server.URL("/")}).Code, 1) << "without a login: 401, broken";
+}
 
 TEST_F(TessalyCrawlTest, ReportsBrokenAddressesAndExitsWithOne) {
   Serve("/", "<title>Home</title><a href='gone.html'>gone</a> <a href='ok.html'>ok</a>");
