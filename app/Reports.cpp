@@ -1,7 +1,6 @@
 #include "app/Reports.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -9,6 +8,7 @@
 #include "Kel/KelError.h"
 #include "Kel/KelFiles.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelText.h"
 #include "app/SpiderExport.h"
 #include "app/SpiderNode.h"
 #include "app/SpiderTools.h"
@@ -17,91 +17,23 @@ namespace {
 
 // --- Text ----------------------------------------------------------------------------------
 
-// The length of the well-formed UTF-8 sequence at `i`, or 0 when the byte there starts none
-// (stray continuation bytes, overlong forms, surrogates, code points past U+10FFFF).
-size_t UTF8SequenceLength(std::string_view s, size_t i) {
-  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = b(i);
-  if (c < 0x80) return 1;
-  const auto cont = [&](size_t k) { return k < s.size() && (b(k) & 0xC0) == 0x80; };
-  if (c >= 0xC2 && c <= 0xDF) return cont(i + 1) ? 2 : 0;
-  if (c >= 0xE0 && c <= 0xEF) {
-    if (!cont(i + 1) || !cont(i + 2)) return 0;
-    if (c == 0xE0 && b(i + 1) < 0xA0) return 0;   // overlong
-    if (c == 0xED && b(i + 1) >= 0xA0) return 0;  // surrogate
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    if (!cont(i + 1) || !cont(i + 2) || !cont(i + 3)) return 0;
-    if (c == 0xF0 && b(i + 1) < 0x90) return 0;   // overlong
-    if (c == 0xF4 && b(i + 1) >= 0x90) return 0;  // past U+10FFFF
-    return 4;
-  }
-  return 0;
-}
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
 // A JSON string literal of `text`; bytes that are not UTF-8 become U+FFFD.
-void PutJSONString(std::ostream& out, std::string_view text) {
-  std::string r;
-  r.reserve(text.size() + 2);
-  r += '"';
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const size_t n = UTF8SequenceLength(text, i);
-    if (n == 0) {
-      r += kReplacement;
-      ++i;
-      continue;
-    }
-    if (n > 1) {
-      r.append(text, i, n);
-      i += n;
-      continue;
-    }
-    ++i;
-    switch (c) {
-      case '"': r += "\\\""; break;
-      case '\\': r += "\\\\"; break;
-      case '\n': r += "\\n"; break;
-      case '\r': r += "\\r"; break;
-      case '\t': r += "\\t"; break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          r += buf;
-        } else {
-          r += static_cast<char>(c);
-        }
-    }
-  }
-  r += '"';
-  out << r;
-}
+void PutJSONString(std::ostream& out, std::string_view text) { out << JSONString(text); }
 
 // Text for XML content or a double-quoted attribute: markup characters escaped, characters XML
 // 1.0 forbids dropped (they have no escape), bytes that are not UTF-8 become U+FFFD.
 std::string XMLText(std::string_view text) {
+  const std::string valid = ValidUTF8(text);
   std::string r;
-  r.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const size_t n = UTF8SequenceLength(text, i);
-    if (n == 0) {
-      r += kReplacement;
-      ++i;
+  r.reserve(valid.size());
+  for (size_t i = 0; i < valid.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(valid[i]);
+    // U+FFFE and U+FFFF are no XML characters either.
+    if (c == 0xEF && valid.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < valid.size() &&
+        (valid[i + 2] == '\xBE' || valid[i + 2] == '\xBF')) {
+      i += 2;
       continue;
     }
-    if (n > 1) {
-      // U+FFFE and U+FFFF are not XML characters either.
-      const std::string_view seq = text.substr(i, n);
-      if (seq != "\xEF\xBF\xBE" && seq != "\xEF\xBF\xBF") r += seq;
-      i += n;
-      continue;
-    }
-    ++i;
     switch (c) {
       case '&': r += "&amp;"; break;
       case '<': r += "&lt;"; break;
