@@ -219,6 +219,11 @@ TReportCrawl TCrawlEngine::ReportCrawl() const {
   r.Timeout = App_.HTTPSettings.EditTimeout.Text;
   r.MaxPageSize = App_.HTTPSettings.EditMaxPageSize.Text;
   r.RequestsAtATime = App_.Pool.MaxThreads();
+  r.ObeyRobots = App_.Main.Crawl.Gate.ObeyRobots;
+  r.Rate = App_.Pool.HostGate().Rate();
+  r.MaxDepth = App_.Main.Crawl.MaxDepth;
+  r.MaxAddresses = App_.HTTPSettings.EditMaxAddresses.Text;
+  r.MaxQueue = App_.HTTPSettings.EditMaxQueue.Text;
   r.Summary = Summary();
   if (r.Started > 0 && Suspended()) {
     r.Summary.Incomplete = true;

@@ -236,7 +236,13 @@ void WriteJSONReport(std::ostream& out, const TSiteMap& map, const TReportCrawl&
   PutJSONString(out, crawl.Timeout);
   out << ",\"maxPageSize\":";
   PutJSONString(out, crawl.MaxPageSize);
-  out << ",\"requestsAtATime\":" << crawl.RequestsAtATime << "},\n\"counts\":{";
+  out << ",\"requestsAtATime\":" << crawl.RequestsAtATime
+      << ",\"obeyRobots\":" << (crawl.ObeyRobots ? "true" : "false") << ",\"rate\":" << crawl.Rate
+      << ",\"maxDepth\":" << crawl.MaxDepth << ",\"maxAddresses\":";
+  PutJSONString(out, crawl.MaxAddresses);
+  out << ",\"maxQueue\":";
+  PutJSONString(out, crawl.MaxQueue);
+  out << "},\n\"counts\":{";
   for (int k = rkAll; k < rkSiteRoot; ++k) {
     if (k != rkAll) out << ',';
     PutJSONString(out, kSiteRootCaptions[k]);

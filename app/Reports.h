@@ -55,6 +55,11 @@ struct TReportCrawl {
   std::string Timeout;      // seconds, as the HTTP settings hold it
   std::string MaxPageSize;  // bytes, as the HTTP settings hold it
   int RequestsAtATime = 4;
+  bool ObeyRobots = false;
+  double Rate = 0;           // requests per second per host, 0: no limit
+  int MaxDepth = 0;          // 0: no limit
+  std::string MaxAddresses;  // the limits, as the HTTP settings hold them ("0": none)
+  std::string MaxQueue;
   TSiteSummary Summary;  // counts, broken addresses and anchors; Incomplete and RequestsLeft
 };
 
