@@ -10,7 +10,7 @@ if(TESSALY_ASAN_TESTS)
   add_library(tessaly_core_asan OBJECT ${TESSALY_CORE_SOURCES})
   target_include_directories(tessaly_core_asan PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(tessaly_core_asan PRIVATE ${TESSALY_WARNINGS} ${TESSALY_SANITIZE})
-  target_link_libraries(tessaly_core_asan PRIVATE PkgConfig::CURL)
+  target_link_libraries(tessaly_core_asan PRIVATE PkgConfig::CURL PkgConfig::RE2)
   add_executable(test_asan
     ${asan_fuzz_tests}
     ${CMAKE_CURRENT_SOURCE_DIR}/Kel/KelHTMLWalkTest.cpp
