@@ -126,6 +126,13 @@ void TCrawlGate::RobotsRead(const std::string& key, TRobotsRules rules) {
   }
 }
 
+void TCrawlGate::LimitReached(TCrawlLimit limit, const std::string& text) {
+  KelAssert(Pool_, "the gate needs its pool");
+  Pool_->LimitReached(limit, text);
+}
+
+bool TCrawlGate::LimitLifted(TCrawlLimit limit) const { return Pool_ && Pool_->LimitLifted(limit); }
+
 void TCrawlGate::SuspendWithMessage(const std::string& text) {
   KelAssert(Pool_, "the crawl gate needs the request pool");
   Pool_->SuspendWithMessage(text);

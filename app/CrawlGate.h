@@ -62,6 +62,9 @@ class TCrawlGate : public IRequestQueue {
   // The requests of the site tree and of redirect checks.
   void AddHeadRequest(const std::string& url, const std::string& referer, TRequestCallback callback) override;
   void SuspendWithMessage(const std::string& text) override;
+  // The crawl's limits are the pool's: the gate hands them on with their kind.
+  void LimitReached(TCrawlLimit limit, const std::string& text) override;
+  bool LimitLifted(TCrawlLimit limit) const override;
   // Stops every request and forgets the requests waiting and what was read (a new crawl).
   void TerminateAll() override;
 
