@@ -83,8 +83,11 @@ void TCrawlController::AttachPool(TFormHTTPClient& pool) {
   Pool_ = &pool;
   Gate.Attach(pool);
   Gate.OnRefused = [this](const std::string& url, const std::string& text) { Refused(url, text); };
-  Gate.OnCrawlDelay = [this](const std::string& host, double seconds, bool) {
+  Gate.OnCrawlDelay = [this](const std::string& host, double seconds, bool capped) {
     Pool_->HostGate().SetHostDelay(host, seconds);
+    if (capped)
+      Notes_.push_back(Format("The robots.txt of %s asks for a Crawl-delay over %g s; its requests were made %g s apart.",
+                              host.c_str(), TRobotsRules::kMaxCrawlDelay, TRobotsRules::kMaxCrawlDelay));
   };
   Main_.Tree.Queue = &Gate;
   Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };
@@ -176,6 +179,7 @@ bool TCrawlController::Stopping() const { return Interrupted && Interrupted->loa
 
 void TCrawlController::Reset() {
   FoldedFetches_.clear();
+  Notes_.clear();
   RequestsDone_ = 0;
   Started_ = 0;
   LastAnswer_ = 0;

@@ -115,6 +115,9 @@ class TCrawlController {
   // last reset, as after loading a project).
   std::time_t Started() const { return Started_; }
   std::time_t LastAnswer() const { return LastAnswer_; }
+  // What the user should know about how the crawl went, beyond the map: one line each (a
+  // robots.txt asking for a longer Crawl-delay than is honoured, ...). Cleared by Reset.
+  const std::vector<std::string>& Notes() const { return Notes_; }
 
  private:
   // Queues the full request of a page: its walk and spelling count run on the worker that
@@ -139,6 +142,7 @@ class TCrawlController {
   int UserWordCount_ = -1;
   TFormHTTPClient* Pool_ = nullptr;
   long RequestsDone_ = 0;
+  std::vector<std::string> Notes_;
   std::time_t Started_ = 0;
   std::time_t LastAnswer_ = 0;
   // Pages fetched in full under another scheme than their node's (http moved to https).
