@@ -14,6 +14,7 @@
 #include "app/SiteSummary.h"
 
 #include "support/AppFixture.h"
+#include "support/DigestAuth.h"
 #include "support/RecordingServer.h"
 
 namespace {
@@ -323,6 +324,50 @@ TEST_F(CrawlRulesTest, IdentityAndCredentialsGoToTheSiteOnly) {
     EXPECT_FALSE(r.HasHeader("X-Token")) << r.Path;
     EXPECT_FALSE(r.HasHeader("Cookie")) << r.Path;
     EXPECT_NE(r.Header("Authorization"), expected) << r.Path;
+  }
+}
+
+// A site that asks for Digest gets it: with the right password the pages behind it are read,
+// with a wrong one they are broken (401), and no other host sees an Authorization header.
+TEST_F(CrawlRulesTest, DigestCredentialsLogInWhereTheServerAsksForThem) {
+  const struct {
+    const char* Password;
+    int Code;
+    const char* Title;
+  } cases[] = {{"s3cret", 200, "Secret"}, {"wrong", 401, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Password);
+    RecordingServer staging, other;
+    other.Http().Get("/elsewhere.html", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("<title>E</title>", "text/html");
+    });
+    other.Start();
+    Page(staging, "/start.html", "<a href='secret.html'>s</a><a href='" + other.URL("/elsewhere.html") + "'>e</a>");
+    staging.Http().Get("/secret.html", [](const httplib::Request& req, httplib::Response& res) {
+      if (!DigestAuthorized(req, "staging", "n0nce", "ann", "s3cret")) {
+        res.status = 401;
+        res.set_header("WWW-Authenticate", DigestChallenge("staging", "n0nce"));
+        return;
+      }
+      res.set_content("<title>Secret</title>", "text/html");
+    });
+    staging.Start();
+    app->Main.Tree.ValidateExternalURLs = true;
+    app->Main.Crawl.SetCredentials("ann", c.Password);
+    app->Map.Modified = false;  // the last case's map goes without asking
+    Crawl(staging.URL("/start.html"));
+
+    TSpiderNode* secret = Node(staging.URL("/secret.html"));
+    ASSERT_NE(secret, nullptr);
+    EXPECT_EQ(secret->ResponseCode, c.Code);
+    EXPECT_EQ(secret->Title, c.Title);
+    bool answered = false;
+    for (const auto& r : staging.RequestsOf("/secret.html"))
+      answered = answered || r.Header("Authorization").rfind("Digest ", 0) == 0;
+    EXPECT_TRUE(answered);
+    const auto elsewhere = other.Requests();
+    ASSERT_FALSE(elsewhere.empty());
+    for (const auto& r : elsewhere) EXPECT_EQ(r.Header("Authorization").rfind("Digest ", 0), std::string::npos) << r.Path;
   }
 }
 
