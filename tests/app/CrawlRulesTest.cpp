@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -368,6 +369,94 @@ TEST_F(CrawlRulesTest, DigestCredentialsLogInWhereTheServerAsksForThem) {
     const auto elsewhere = other.Requests();
     ASSERT_FALSE(elsewhere.empty());
     for (const auto& r : elsewhere) EXPECT_EQ(r.Header("Authorization").rfind("Digest ", 0), std::string::npos) << r.Path;
+  }
+}
+
+// A site that answers 401 without credentials given: the user is asked for a login once for
+// all its pages, the login goes to that server only, and it is remembered as the user says.
+struct LoginCase {
+  const char* Name;
+  bool Keyring;                // a keyring service answers
+  bool Stored;                 // the keyring holds the site's login from an earlier run
+  std::vector<std::optional<platform::Login>> Answers;
+  int Questions;               // how often the user is asked in the first crawl
+  int Code;                    // the protected pages' answer
+  bool Written;                // the keyring holds the login afterwards
+  bool AskedAgain;             // a second crawl of the site in the same run asks again
+};
+
+const LoginCase kLoginCases[] = {
+    {"remembered in the keyring", true, false, {platform::Login{"ann", "s3cret", true}}, 1, 200, true, false},
+    {"for this crawl only", true, false, {platform::Login{"ann", "s3cret", false}}, 1, 200, false, false},
+    {"no keyring: for the run", false, false, {platform::Login{"ann", "s3cret", true}}, 1, 200, false, false},
+    {"cancelled", true, false, {std::nullopt}, 1, 401, false, true},
+    {"wrong, then right", true, false,
+     {platform::Login{"ann", "guess", false}, platform::Login{"ann", "s3cret", false}}, 2, 200, false, false},
+    {"from an earlier run's keyring", true, true, {}, 0, 200, true, false},
+};
+
+TEST_F(CrawlRulesTest, ALoginIsAskedForWhenTheSiteAnswers401) {
+  RecordingServer other;
+  other.Http().Get("/elsewhere.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<title>E</title>", "text/html");
+  });
+  other.Start();
+  Page(site, "/start.html",
+       "<a href='s1.html'>1</a><a href='s2.html'>2</a><a href='s3.html'>3</a><a href='" + other.URL("/elsewhere.html") +
+           "'>e</a>");
+  const std::string expected = "Basic YW5uOnMzY3JldA==";  // ann:s3cret
+  for (const char* path : {"/s1.html", "/s2.html", "/s3.html"})
+    site.Http().Get(path, [expected](const httplib::Request& req, httplib::Response& res) {
+      if (req.get_header_value("Authorization") != expected) {
+        res.status = 401;
+        res.set_header("WWW-Authenticate", "Basic realm=\"staging\"");
+        return;
+      }
+      res.set_content("<title>Secret</title>", "text/html");
+    });
+  site.Start();
+  const std::string siteKey = "http://127.0.0.1:" + std::to_string(site.Port());
+  const std::string keyName = "Tessaly login " + siteKey;
+  for (const LoginCase& c : kLoginCases) {
+    SCOPED_TRACE(c.Name);
+    platform::HeadlessKeyring keyring;
+    keyring.Present = c.Keyring;
+    if (c.Stored) keyring.Secrets[keyName] = "ann\ns3cret";
+    services.Keys = &keyring;
+    app = std::make_unique<TTessalyApp>(services);
+    ASSERT_TRUE(app->Start());
+    app->Main.Tree.ValidateExternalURLs = true;
+    ask.Log.clear();
+    ask.LoginKeyrings.clear();
+    ask.Logins.assign(c.Answers.begin(), c.Answers.end());
+    Crawl(site.URL("/start.html"));
+
+    const auto logins = ask.TextsOf("Login");
+    EXPECT_EQ(static_cast<int>(logins.size()), c.Questions);
+    for (const std::string& asked : logins) EXPECT_EQ(asked, siteKey);
+    for (const auto& a : ask.Log) {
+      if (a.Kind == "Login") {
+        EXPECT_EQ(a.Detail, "staging");
+      }
+    }
+    for (bool offered : ask.LoginKeyrings) EXPECT_EQ(offered, c.Keyring);
+    for (const char* path : {"/s1.html", "/s2.html", "/s3.html"}) {
+      ASSERT_NE(At(path), nullptr) << path;
+      EXPECT_EQ(At(path)->ResponseCode, c.Code) << path;
+    }
+    EXPECT_EQ(keyring.Secrets.count(keyName) == 1, c.Written);
+    if (c.Written) {
+      EXPECT_EQ(keyring.Secrets[keyName], "ann\ns3cret");
+    }
+    for (const auto& r : other.Requests()) EXPECT_NE(r.Header("Authorization"), expected) << r.Path;
+
+    // A second crawl of the site in this run.
+    ask.Log.clear();
+    app->Map.Modified = false;
+    Crawl(site.URL("/start.html"));
+    EXPECT_EQ(ask.TextsOf("Login").empty(), !c.AskedAgain);
+    app.reset();
+    services.Keys = nullptr;
   }
 }
 
