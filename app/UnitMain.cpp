@@ -10,6 +10,7 @@
 #include "Kel/KelFiles.h"
 #include "Kel/KelIni.h"
 #include "Kel/KelStr.h"
+#include "app/ProjectReader.h"
 
 TFormTessaly::TFormTessaly(TSiteMap& map, platform::Services& services, IRequestQueue* pool)
     : Map(map), Services(services), Tree(map, pool), Crawl(*this) {
@@ -285,7 +286,7 @@ bool TFormTessaly::OpenProjectFile(const std::string& path) {
     return true;
   }
   if (!NewProject()) return false;
-  const TIniText file(LoadTextFromFile(path));
+  TProjectReader file = TProjectReader::FromFile(path);
   if (Progress) Progress->Run([&](TFormProgress& p) { LoadProject(file, &p); });
   else LoadProject(file, nullptr);
   AddRecentAddress();
@@ -295,7 +296,7 @@ bool TFormTessaly::OpenProjectFile(const std::string& path) {
   return true;
 }
 
-bool TFormTessaly::LoadProject(const TIniText& file, TFormProgress* progress) {
+bool TFormTessaly::LoadProject(TProjectReader& file, TFormProgress* progress) {
   LastLoadError = ::LoadProject(Tree, file, progress, Services.Ui);
   try {
     EditURL = Map.SiteURI.Compose();

@@ -22,6 +22,7 @@ class TFormHTTPClient;
 class TFormProgress;
 class THTTPClient;
 class TIniText;
+class TProjectReader;
 class TSpellingDictionaries;
 
 // The recent addresses: how many are kept, the longest kept, and how much of "MRU.txt" is read.
@@ -104,7 +105,7 @@ class TFormTessaly {
   // Rebuilds the map from a parsed project file (the hidden "Load" button). An error stops the
   // load with a warning that carries its message; the nodes loaded so far stay. Returns whether
   // it loaded without error.
-  bool LoadProject(const TIniText& file, TFormProgress* progress);
+  bool LoadProject(TProjectReader& file, TFormProgress* progress);
   // The message of the error that stopped the last load (empty when it loaded cleanly).
   std::string LastLoadError;
 
