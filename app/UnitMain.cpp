@@ -237,6 +237,7 @@ void TFormTessaly::ButtonOnStatusClick() {
   TFormHTTPClient* pool = Pool();
   if (!pool) return;
   Busy = pool->IsBusy();
+  if (Busy && Recovery) Recovery->Progress(Map, ProjectFileName, EditURL);
   if (Busy) {
     TimerRunning = true;
     StatusRequesting = FormatText("Requesting: %s", pool->CurrentURL.c_str());
@@ -277,7 +278,16 @@ void TFormTessaly::SaveProject(const std::string& path) {
   SaveProjectFile(Map, path);
   Map.Modified = false;
   ProjectFileName = path;
+  if (Recovery) Recovery->Remove();
   Refresh();
+}
+
+bool TFormTessaly::ReopenRecovery(const TCrawlRecovery::TLeftover& leftover) {
+  if (!OpenProjectFile(leftover.File)) return false;
+  ProjectFileName = leftover.ProjectFile.empty() ? std::string(kUntitledProject) : leftover.ProjectFile;
+  Map.Modified = true;
+  Refresh();
+  return true;
 }
 
 bool TFormTessaly::OpenProjectFile(const std::string& path) {

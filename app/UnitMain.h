@@ -12,6 +12,7 @@
 
 #include "Kel/KelDialogs.h"
 #include "app/CrawlController.h"
+#include "app/CrawlRecovery.h"
 #include "app/History.h"
 #include "app/NodeList.h"
 #include "app/ProjectFile.h"
@@ -108,6 +109,12 @@ class TFormTessaly {
   bool LoadProject(TProjectReader& file, TFormProgress* progress);
   // The message of the error that stopped the last load (empty when it loaded cleanly).
   std::string LastLoadError;
+  // The running crawl's recovery file (none: the program keeps none): the pool's status
+  // notifications drive it while the crawl is busy, and a save removes it.
+  TCrawlRecovery* Recovery = nullptr;
+  // Opens a recovery file that a crash left: the map comes back under its project's name (or
+  // untitled), modified, so that closing asks to save it. Returns false as OpenProjectFile.
+  bool ReopenRecovery(const TCrawlRecovery::TLeftover& leftover);
 
   // New Project: asks "Do you want to clear the current spider results?" when the map is
   // modified; No ends silently (false). Otherwise Reset (true).
