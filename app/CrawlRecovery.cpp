@@ -1,5 +1,6 @@
 #include "app/CrawlRecovery.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -36,9 +37,10 @@ bool TCrawlRecovery::Progress(const TSiteMap& map, const std::string& projectFil
   if (!Started_) {
     Started_ = true;
     Since_ = now;
+    Wait_ = Interval_;
     return false;
   }
-  if (now - Since_ < Interval_) return false;
+  if (now - Since_ < Wait_) return false;
   Since_ = now;
   try {
     std::error_code ec;
@@ -53,7 +55,9 @@ bool TCrawlRecovery::Progress(const TSiteMap& map, const std::string& projectFil
     note += "Project=" + (projectFile == kUntitledProject ? std::string() : projectFile) + "\n";
     note += "Address=" + address + "\n";
     note += "Time=" + std::to_string(static_cast<long long>(now)) + "\n";
-    return WriteFileReplacing(NoteFile(), note, true);
+    const bool noted = WriteFileReplacing(NoteFile(), note, true);
+    Wait_ = std::max<std::time_t>(Interval_, 9 * (Now() - now));
+    return noted;
   } catch (const EError&) {
     return false;  // a full disk or a folder gone: the crawl goes on, the next call tries again
   }

@@ -29,7 +29,8 @@ class TCrawlRecovery {
   std::string NoteFile() const { return Folder_ + "/Recovery.ini"; }
 
   // The crawl of `address` made progress: the first call starts the interval, and once it has
-  // passed the map is written to the recovery file (a temporary file renamed over it) and the
+  // passed (or nine times as long as the last write took, when that is longer: a large map's
+  // writes take at most a tenth of the crawl's time) the map is written to the recovery file (a temporary file renamed over it) and the
   // note updated. Returns true when it wrote. A write that fails is tried again at the next call
   // (the crawl goes on).
   bool Progress(const TSiteMap& map, const std::string& projectFile, const std::string& address);
@@ -55,5 +56,6 @@ class TCrawlRecovery {
   int Interval_;
   bool Started_ = false;
   std::time_t Since_ = 0;
+  std::time_t Wait_ = 0;  // the time from one write to the next
   std::string Written_;  // the recovery file written last
 };

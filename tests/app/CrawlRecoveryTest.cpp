@@ -87,6 +87,21 @@ TEST_F(CrawlRecoveryTest, WrittenAtMostOnceAnIntervalThroughATemporaryFile) {
   }
 }
 
+TEST_F(CrawlRecoveryTest, ASlowWriteWaitsNineTimesItsLengthBeforeTheNext) {
+  SmallMap();
+  // Every reading of the clock comes 100 seconds later: the write takes 100 seconds.
+  app->Recovery = std::make_unique<TCrawlRecovery>(Folder(), [this] { return now += 100; }, 300);
+  app->Main.Recovery = app->Recovery.get();
+  TCrawlRecovery& recovery = *app->Recovery;
+  const auto progress = [&] { return recovery.Progress(app->Map, "", "http://site.test/"); };
+  EXPECT_FALSE(progress());  // 1000100: the interval starts
+  EXPECT_FALSE(progress());  // 1000200
+  EXPECT_FALSE(progress());  // 1000300
+  EXPECT_TRUE(progress());   // 1000400, written by 1000500: the next waits 900 seconds, not 300
+  for (int i = 0; i < 7; ++i) EXPECT_FALSE(progress()) << i;  // 1000600 to 1001200
+  EXPECT_TRUE(progress());                                     // 1001300
+}
+
 TEST_F(CrawlRecoveryTest, AFailedWriteKeepsTheCrawlAndTriesAgain) {
   SmallMap();
   TCrawlRecovery& recovery = UseRecovery(0);
