@@ -296,14 +296,7 @@ TEST_F(CrawlRulesTest, IdentityAndCredentialsGoToTheSiteOnly) {
   other.Start();
   Page(site, "/start.html", "<a href='secret.html'>s</a><a href='" + other.URL("/elsewhere.html") + "'>e</a>");
   const std::string expected = "Basic YW5uOnMzY3JldA==";  // ann:s3cret
-  site.Http().Get("/secret.html", [expected](const httplib::Request& req, httplib::Response& res) {
-    if (req.get_header_value("Authorization") != expected) {
-      res.status = 401;
-      res.set_header("WWW-Authenticate", "Basic realm=\"staging\"");
-      return;
-    }
-    res.set_content("<title>Secret</title>", "text/html");
-  });
+  ServeBehindBasicLogin(site.Http(), "/secret.html", expected, "staging");
   site.Start();
   app->Main.Tree.ValidateExternalURLs = true;
   app->Main.Crawl.SetIdentity("Tessaly/1.0 (+test)", {"X-Token: abc", "Cookie: session=1"});
@@ -405,15 +398,7 @@ TEST_F(CrawlRulesTest, ALoginIsAskedForWhenTheSiteAnswers401) {
        "<a href='s1.html'>1</a><a href='s2.html'>2</a><a href='s3.html'>3</a><a href='" + other.URL("/elsewhere.html") +
            "'>e</a>");
   const std::string expected = "Basic YW5uOnMzY3JldA==";  // ann:s3cret
-  for (const char* path : {"/s1.html", "/s2.html", "/s3.html"})
-    site.Http().Get(path, [expected](const httplib::Request& req, httplib::Response& res) {
-      if (req.get_header_value("Authorization") != expected) {
-        res.status = 401;
-        res.set_header("WWW-Authenticate", "Basic realm=\"staging\"");
-        return;
-      }
-      res.set_content("<title>Secret</title>", "text/html");
-    });
+  for (const char* path : {"/s1.html", "/s2.html", "/s3.html"}) ServeBehindBasicLogin(site.Http(), path, expected, "staging");
   site.Start();
   const std::string siteKey = "http://127.0.0.1:" + std::to_string(site.Port());
   const std::string keyName = "Tessaly login " + siteKey;

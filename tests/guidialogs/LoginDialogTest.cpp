@@ -11,6 +11,7 @@
 #include "DialogFixture.h"
 #include "gui/FormLogin.h"
 #include "gui/QtKeyring.h"
+#include "support/DigestAuth.h"
 #include "support/RecordingServer.h"
 
 namespace {
@@ -22,15 +23,7 @@ void ServeStaging(RecordingServer& site) {
   site.Http().Get("/start.html", [](const httplib::Request&, httplib::Response& res) {
     res.set_content("<title>Staging</title><a href='s1.html'>1</a><a href='s2.html'>2</a>", "text/html");
   });
-  for (const char* path : {"/s1.html", "/s2.html"})
-    site.Http().Get(path, [](const httplib::Request& req, httplib::Response& res) {
-      if (req.get_header_value("Authorization") != kAnnBasic) {
-        res.status = 401;
-        res.set_header("WWW-Authenticate", "Basic realm=\"Staff only\"");
-        return;
-      }
-      res.set_content("<title>Secret</title>", "text/html");
-    });
+  for (const char* path : {"/s1.html", "/s2.html"}) ServeBehindBasicLogin(site.Http(), path, kAnnBasic, "Staff only");
   site.Start();
 }
 

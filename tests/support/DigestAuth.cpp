@@ -48,6 +48,18 @@ std::map<std::string, std::string> DigestFields(const std::string& header) {
 
 }  // namespace
 
+void ServeBehindBasicLogin(httplib::Server& server, const std::string& path, const std::string& authorization,
+                           const std::string& realm) {
+  server.Get(path, [authorization, realm](const httplib::Request& req, httplib::Response& res) {
+    if (req.get_header_value("Authorization") != authorization) {
+      res.status = 401;
+      res.set_header("WWW-Authenticate", "Basic realm=\"" + realm + "\"");
+      return;
+    }
+    res.set_content("<title>Secret</title>", "text/html");
+  });
+}
+
 std::string DigestChallenge(const std::string& realm, const std::string& nonce) {
   return "Digest realm=\"" + realm + "\", qop=\"auth\", algorithm=MD5, nonce=\"" + nonce + "\"";
 }
