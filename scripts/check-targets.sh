@@ -24,10 +24,9 @@ for target in $targets; do
   fi
   # The tests of a target: its label, without those of another target that shares it (the
   # sanitized desktop crawl carries the asan label but is the program tessaly-asan's test).
-  exclude='^$'
+  exclude=asan_desktop_crawl
   case $target in
     test_gui_dialogs) label=guidialogs ;;
-    test_asan) label=asan; exclude=asan_desktop_crawl ;;
     test_*) label=${target#test_} ;;
     tessaly-asan) label=asan; exclude=asan_html ;;
     *) label= ;;
