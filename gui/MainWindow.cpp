@@ -144,6 +144,7 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
     Command([this, address] { App.Main.PreviewLinkClicked(address); });
   });
   Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
+  Qt.View.OnClear = [this] { PanelWebBrowser->Clear(); };
   PaintLimit = new TPaintThrottle(this);
   RefreshLater_.setSingleShot(true);
   RefreshLater_.setInterval(100);
@@ -161,6 +162,7 @@ TFormTessalyView::~TFormTessalyView() {
   App.Main.OnShowPool = nullptr;
   Qt.View.OnNavigate = nullptr;
   Qt.View.OnShowPanel = nullptr;
+  Qt.View.OnClear = nullptr;
   Qt.Ask.SetParent(nullptr);
   Qt.Ask.Translate = nullptr;
 }

@@ -98,6 +98,17 @@ void TPreviewPanel::Navigate(const std::string& target) {
   StatusTextChanged(QString());
 }
 
+void TPreviewPanel::Clear() {
+  Location_.clear();
+  if (WebBrowser) {
+    WebBrowser->stop();
+    Page->Expect(QUrl(QStringLiteral("about:blank")));
+    WebBrowser->setUrl(QUrl(QStringLiteral("about:blank")));
+  }
+  LabelTitle->clear();
+  LabelTitle->setToolTip(QString());
+}
+
 void TPreviewPanel::StopAndClear() {
   if (!WebBrowser) return;
   WebBrowser->stop();
