@@ -49,6 +49,7 @@
 #include "gui/PaintThrottle.h"
 #include "gui/PreviewPanel.h"
 #include "gui/QtServices.h"
+#include "gui/ScreenFit.h"
 #include "gui/SiteTreeModel.h"
 #include "gui/StatusPanels.h"
 
@@ -153,6 +154,8 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   App.Main.OnShowPool = [this] { FormHTTPClient->ShowWindow(); };
   Menu->MIValidateExternalURLs->setChecked(App.Main.Tree.ValidateExternalURLs);
   resize(980, 700);
+  // Every window of the program opens inside the screen's available area.
+  qApp->installEventFilter(new TScreenFitter(this));
   RefreshFromState();
 }
 

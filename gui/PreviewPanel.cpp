@@ -76,6 +76,8 @@ TPreviewPanel::TPreviewPanel(bool withEngine, QWidget* parent) : QWidget(parent)
 }
 
 QString TPreviewPanel::Title() const {
+  // An empty preview has no title.
+  if (WebBrowser && Location_.isEmpty() && WebBrowser->url() == QUrl(QStringLiteral("about:blank"))) return {};
   if (WebBrowser && !WebBrowser->title().isEmpty()) return WebBrowser->title();
   return Location_;
 }
