@@ -103,12 +103,14 @@ void TNodeList::EndUpdate() {
 }
 
 TListRow* TNodeList::AddRow(TTreeEntry* entry) {
-  const bool batch = UpdateDepth_ == 0;
-  if (batch) BeginUpdate();
+  const bool single = UpdateDepth_ == 0;
+  if (single)
+    for (auto* o : Observers_) o->RowAboutToBeAppended(Count());
   Rows_.push_back(std::make_unique<TListRow>(this, entry, entry ? entry->Caption : std::string()));
   TListRow* row = Rows_.back().get();
   if (TSpiderNode* node = NodeOf(entry)) node->ListItem = row;
-  if (batch) EndUpdate();
+  if (single)
+    for (auto* o : Observers_) o->RowAppended(row);
   return row;
 }
 

@@ -35,6 +35,9 @@ class TNodeListObserver {
   virtual void ListAboutToReset() {}
   virtual void ListReset() {}
   virtual void RowChanged(TListRow* /*row*/, int /*index*/) {}
+  // One row appended outside a batch (the list following a crawl): before and after.
+  virtual void RowAboutToBeAppended(int /*index*/) {}
+  virtual void RowAppended(TListRow* /*row*/) {}
 };
 
 class TSpiderNode;
@@ -100,7 +103,8 @@ class TNodeList : public TCustomListItems {
   // Rows are changed in batches: observers hear one reset per batch.
   void BeginUpdate();
   void EndUpdate();
-  // Adds a row for `entry`; the entry's node (NodeOf) now points to this row.
+  // Adds a row for `entry`; the entry's node (NodeOf) now points to this row. Outside a batch
+  // the observers hear of one appended row rather than a reset.
   TListRow* AddRow(TTreeEntry* entry);
   // Removes every row, clearing the nodes' links to them.
   void Clear();

@@ -111,12 +111,22 @@ std::string RelativeFileLink(const std::string& name) {
   return r;
 }
 
-// A relative link whose text would read as an address with a scheme ("javascript:...") is
-// written as a path in the current folder.
-std::string RelativeLink(const std::string& caption) {
-  const size_t colon = caption.find(':');
-  if (colon == std::string::npos || caption.find_first_of("/?#") < colon) return caption;
-  return "./" + caption;
+// The address an export links an entry to: an entry of the site by its place in the tree; one
+// of the other categories (external, e-mail) by its own address. Empty when it is no link: a
+// category's folder, or a script or another scheme a browser would run rather than open.
+std::string ExportAddress(const TTreeEntry* entry) {
+  const TTreeEntry* top = entry;
+  while (top->Parent) top = top->Parent;
+  if (!entry->Tree || top == entry->Tree->SiteRoot()) return TreeNodeURL(entry);
+  if (!entry->Node) return {};
+  std::string url = entry->Node->URLText();
+  const size_t colon = url.find(':');
+  if (colon == std::string::npos) return {};
+  const std::string scheme = LowerCase(url.substr(0, colon));
+  static const char* const kOpened[] = {"http", "https", "ftp", "mailto", "news", "file"};
+  for (const char* opened : kOpened)
+    if (scheme == opened) return url;
+  return {};
 }
 
 // Control characters become "%XX", so that a line of a text export stays one line.
@@ -213,7 +223,8 @@ void ExportDHTMLTree(TLineSink& lines, const TTreeEntry* root, int level) {
         "cur=ns6? cur.parentNode : cur.parentElement",
         "}",
         "if (iscontained){",
-        "var foldercontent=ns6? cur.nextSibling.nextSibling : cur.all.tags(\"UL\")[0]",
+        "var foldercontent=cur.getElementsByTagName(\"UL\")[0]",
+        "if (!foldercontent) return",
         "if (foldercontent.style.display==\"none\"){",
         "foldercontent.style.display=\"\"",
         "cur.style.listStyleImage=img1",
@@ -225,26 +236,26 @@ void ExportDHTMLTree(TLineSink& lines, const TTreeEntry* root, int level) {
         "//--></SCRIPT>",
         "<UL>",
     };
-    static_assert(std::size(kHead) == 40);
+    static_assert(std::size(kHead) == 41);
     for (const char* line : kHead) lines.Add(line);
   }
   WalkBranch(
       root, level,
       [&](const TTreeEntry* node, int depth) {
         if (node->HasChildren()) {
-          lines.Add("<BASE href=" + QuoteAttribute(TreeNodeURL(node)) + ">");
           lines.Add("<LI id=foldheader>" + EscapeHTMLText(node->Caption));
           lines.Add(depth == 0 ? "<UL id=foldinglist style=&{head};>"
                                : "<UL id=foldinglist style=display:none style=&{head};>");
         } else {
-          lines.Add("<LI><A href=" + QuoteAttribute(RelativeLink(node->Caption)) + ">" + EscapeHTMLText(node->Caption) +
-                    "</A>");
+          // Absolute links: a page has one base address, so folders cannot each set their own.
+          const std::string address = ExportAddress(node);
+          if (address.empty()) lines.Add("<LI>" + EscapeHTMLText(node->Caption));
+          else
+            lines.Add("<LI><A href=" + QuoteAttribute(address) + ">" + EscapeHTMLText(node->Caption) + "</A>");
         }
       },
       [&](const TTreeEntry* node, int) {
-        if (!node->HasChildren()) return;
-        lines.Add("</UL>");
-        if (node->Parent) lines.Add("<BASE href=" + QuoteAttribute(TreeNodeURL(node->Parent)) + ">");
+        if (node->HasChildren()) lines.Add("</UL>");
       });
   if (level == 0) {
     lines.Add("</UL>");
@@ -332,7 +343,7 @@ void ExportListHTMLTable(TLineSink& lines, TNodeList& list) {
   for (const auto& row : list.Rows()) {
     if (!row->Selected) continue;
     lines.Add("<TR>");
-    const std::string address = row->Entry ? TreeNodeURL(row->Entry) : std::string();
+    const std::string address = row->Entry ? ExportAddress(row->Entry) : std::string();
     const std::string caption = EscapeHTMLText(row->Caption);
     cell(lcName, address.empty() ? caption : "<A href=\"" + EscapeHTMLAttribute(address) + "\">" + caption + "</A>");
     for (size_t i = 0; i < row->Cells.size(); ++i) cell(static_cast<int>(i) + 1, EscapeHTMLText(row->Cells[i]));

@@ -33,6 +33,8 @@ bool TFormTessaly::NewProject() {
 
 void TFormTessaly::Reset() {
   SelectEntry(nullptr);
+  // The previous project's page leaves the preview.
+  if (Services.View) Services.View->Clear();
   Tree.ResetSiteTree();
   History.Reset();
   Crawl.Reset();
@@ -57,25 +59,14 @@ void TFormTessaly::SelectEntry(TTreeEntry* entry) {
     PathText = TreeNodeURL(entry);
     if (node && EditURLEnabled) EditURL = node->URLText();
     History.Record(entry);
-    List.BeginUpdate();
-    List.Clear();
-    if (entry->HasChildren()) {
-      for (const auto& child : entry->Children) List.AddRow(child.get());
-    } else if (Tree.IsFilterRoot(entry)) {
-      Tree.ListMatching(List, entry);
-    } else if (node) {
+    if (node && ListSourceOf(Tree, entry) != TListSource::Children && !Tree.IsFilterRoot(entry))
       PreviewNode(node, false, false);
-      if (node->IsHTML()) {
-        for (TSpiderNode* target : node->Links) List.AddRow(target->TreeNode);
-      } else if (entry->Parent) {
-        for (const auto& sibling : entry->Parent->Children) List.AddRow(sibling.get());
-      }
-    }
-    List.EndUpdate();
+    Live.Fill(entry);
     if (TSpiderNode* n = NodeOf(entry); n && n->ListItem) {
       for (const auto& row : List.Rows()) row->Selected = row.get() == n->ListItem;
     }
   }
+  if (!entry) Live.Unfollow();
   BackEnabled = History.CanGoBack();
   ForwardEnabled = History.CanGoForward();
   UpEnabled = entry && entry->Parent;
@@ -260,6 +251,7 @@ void TFormTessaly::ButtonOnStatusClick() {
 }
 
 void TFormTessaly::TimerTick() {
+  Live.Sync();
   if (BusyStep == 0) {
     BusyStep = 4;
     BusyPosition = 50;

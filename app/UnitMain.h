@@ -14,6 +14,7 @@
 #include "app/CrawlController.h"
 #include "app/CrawlRecovery.h"
 #include "app/History.h"
+#include "app/LiveList.h"
 #include "app/NodeList.h"
 #include "app/ProjectFile.h"
 #include "app/SpiderTools.h"
@@ -48,6 +49,8 @@ class TFormTessaly {
   TSiteTree Tree;
   TNodeList List;
   TNavigationHistory History;
+  // The list follows the selected entry: rows are appended as the crawl finds them.
+  TLiveList Live{Tree, List};
 
   std::string ProjectFileName = kUntitledProject;
   std::vector<std::string> RecentAddresses;  // the address box's drop-down list, newest first

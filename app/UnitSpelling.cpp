@@ -25,6 +25,37 @@ std::string NormalizeLineBreaks(std::string_view text) {
   return out;
 }
 
+std::vector<uint8_t> LineBreaksOf(std::string_view text) {
+  std::vector<uint8_t> breaks;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      const bool pair = i + 1 < text.size() && text[i + 1] == '\n';
+      breaks.push_back(pair ? kBreakCRLF : kBreakCR);
+      if (pair) ++i;
+    } else if (text[i] == '\n') {
+      breaks.push_back(kBreakLF);
+    }
+  }
+  return breaks;
+}
+
+std::string RestoreLineBreaks(std::string_view normalized, const std::vector<uint8_t>& breaks) {
+  static const char* const kBreaks[] = {"\r\n", "\r", "\n"};
+  std::string out;
+  out.reserve(normalized.size());
+  size_t k = 0;
+  for (size_t i = 0; i < normalized.size(); ++i) {
+    if (normalized[i] == '\r' && i + 1 < normalized.size() && normalized[i + 1] == '\n') {
+      out += kBreaks[k < breaks.size() ? breaks[k] : kBreakCRLF];
+      ++k;
+      ++i;
+    } else {
+      out += normalized[i];
+    }
+  }
+  return out;
+}
+
 TFormSpelling::TFormSpelling(platform::Services& services, TSpellingDictionaries& dictionaries)
     : Services_(services), Dictionaries_(dictionaries) {}
 
@@ -45,6 +76,8 @@ bool TFormSpelling::CheckText(std::string& text, const std::string& name) {
   // The bytes of UTF-8 letters stay: the word rules treat them as separators, and the saved
   // document must differ from the original only where the user changed a word.
   SetSourceText(NormalizeLineBreaks(text));
+  // The dialog works on CR LF; what it hands back has the document's own line breaks again.
+  const std::vector<uint8_t> breaks = LineBreaksOf(text);
   ErrorIndex = -1;
   DocumentName = name;
   TextChanged = false;
@@ -63,7 +96,7 @@ bool TFormSpelling::CheckText(std::string& text, const std::string& name) {
   Changed();
   const platform::ModalResult result = View->RunModal([this] { FormShow(); });
   if (result != platform::ModalResult::OK) return false;
-  text = SourceText;
+  text = RestoreLineBreaks(SourceText, breaks);
   return true;
 }
 
@@ -176,13 +209,13 @@ bool TFormSpelling::CheckFile(const std::string& name) {
   if (TextChanged) {
     std::error_code ec;
     if (SameText(local, name) && std::filesystem::exists(local, ec)) {
-      SaveTextToFile(local, SourceText);
+      SaveTextToFile(local, text);
       if (Services_.Ask) Services_.Ask->Inform(kComplete);
       return true;
     }
     const std::optional<std::string> target =
         Services_.Ask ? Services_.Ask->PromptSaveFile("", kSaveFilter, "htm") : std::nullopt;
-    if (target) SaveTextToFile(*target, SourceText);
+    if (target) SaveTextToFile(*target, text);
   }
   if (Services_.Ask) Services_.Ask->Inform(kComplete);
   return true;

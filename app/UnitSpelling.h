@@ -108,3 +108,9 @@ class TFormSpelling {
 // The text the spelling dialog works on: every CR LF, lone CR and lone LF made one CR LF. Bytes
 // of 128 and more (the letters of UTF-8 text) stay as they are.
 std::string NormalizeLineBreaks(std::string_view text);
+// The line breaks of a text in order, each one of these kinds.
+inline constexpr uint8_t kBreakCRLF = 0, kBreakCR = 1, kBreakLF = 2;
+std::vector<uint8_t> LineBreaksOf(std::string_view text);
+// `normalized` (breaks made CR LF) with its k-th CR LF made the k-th of `breaks` again: the
+// document's own line breaks, byte for byte. Breaks past the list stay CR LF.
+std::string RestoreLineBreaks(std::string_view normalized, const std::vector<uint8_t>& breaks);

@@ -62,6 +62,7 @@ TFormSpellingView::TFormSpellingView(TFormSpelling& form, bool webEngine, QWidge
   PageControl = Name(new QTabWidget(this), "PageControl", "Pages");
   TSPreview = Name(new QWidget(PageControl), "TSPreview", tr("Preview"));
   TSSource = Name(new QWidget(PageControl), "TSSource", tr("Source"));
+  // The preview is tab 0 (a small screen may wrap each page in a scroll area).
   PageControl->addTab(TSPreview, tr("Preview"));
   PageControl->addTab(TSSource, tr("Source"));
   auto* previewLayout = new QVBoxLayout(TSPreview);
@@ -136,7 +137,7 @@ TFormSpellingView::TFormSpellingView(TFormSpelling& form, bool webEngine, QWidge
     if (!Redrawing_ && row >= 0) Form.ListViewSelectItem(row);
   });
   connect(PageControl, &QTabWidget::currentChanged, this, [this] {
-    if (PageControl->currentWidget() == TSPreview) Form.TSPreviewShow();
+    if (PageControl->currentIndex() == 0) Form.TSPreviewShow();
   });
   Form.View = this;
 }
@@ -187,7 +188,7 @@ void TFormSpellingView::SelectSource(int32_t start, int32_t length) {
   RichEdit->ensureCursorVisible();
 }
 
-bool TFormSpellingView::PreviewVisible() { return isVisible() && PageControl->currentWidget() == TSPreview; }
+bool TFormSpellingView::PreviewVisible() { return isVisible() && PageControl->currentIndex() == 0; }
 
 void TFormSpellingView::ShowPreview(const std::string& html) {
   if (TextPreview) {
@@ -222,7 +223,7 @@ platform::ModalResult TFormSpellingView::RunModal(const std::function<void()>& o
   OnShown_ = onShown;
   Closing_ = false;
   Result_ = platform::ModalResult::Cancel;
-  PageControl->setCurrentWidget(TSPreview);
+  PageControl->setCurrentIndex(0);  // the preview
   // Centred over the main window, and wholly on its screen.
   if (QWidget* owner = parentWidget()) {
     QRect frame = rect();

@@ -49,6 +49,7 @@
 #include "gui/PaintThrottle.h"
 #include "gui/PreviewPanel.h"
 #include "gui/QtServices.h"
+#include "gui/ScreenFit.h"
 #include "gui/SiteTreeModel.h"
 #include "gui/StatusPanels.h"
 
@@ -144,6 +145,7 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
     Command([this, address] { App.Main.PreviewLinkClicked(address); });
   });
   Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
+  Qt.View.OnClear = [this] { PanelWebBrowser->Clear(); };
   PaintLimit = new TPaintThrottle(this);
   RefreshLater_.setSingleShot(true);
   RefreshLater_.setInterval(100);
@@ -152,6 +154,8 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   App.Main.OnShowPool = [this] { FormHTTPClient->ShowWindow(); };
   Menu->MIValidateExternalURLs->setChecked(App.Main.Tree.ValidateExternalURLs);
   resize(980, 700);
+  // Every window of the program opens inside the screen's available area.
+  qApp->installEventFilter(new TScreenFitter(this));
   RefreshFromState();
 }
 
@@ -161,6 +165,7 @@ TFormTessalyView::~TFormTessalyView() {
   App.Main.OnShowPool = nullptr;
   Qt.View.OnNavigate = nullptr;
   Qt.View.OnShowPanel = nullptr;
+  Qt.View.OnClear = nullptr;
   Qt.Ask.SetParent(nullptr);
   Qt.Ask.Translate = nullptr;
 }

@@ -96,4 +96,8 @@ void NodeListModel::RowChanged(TListRow* row, int index) {
   if (row && index >= 0) Changes_.Add(index);
 }
 
+void NodeListModel::RowAboutToBeAppended(int index) { beginInsertRows(QModelIndex(), index, index); }
+
+void NodeListModel::RowAppended(TListRow*) { endInsertRows(); }
+
 }  // namespace gui

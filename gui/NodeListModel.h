@@ -35,6 +35,8 @@ class NodeListModel : public QAbstractTableModel, private TNodeListObserver {
   void ListAboutToReset() override;
   void ListReset() override;
   void RowChanged(TListRow* row, int index) override;
+  void RowAboutToBeAppended(int index) override;
+  void RowAppended(TListRow* row) override;
 
   TNodeList& List_;
   const TTranslationStore* Translations_ = nullptr;

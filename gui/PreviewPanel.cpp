@@ -76,6 +76,8 @@ TPreviewPanel::TPreviewPanel(bool withEngine, QWidget* parent) : QWidget(parent)
 }
 
 QString TPreviewPanel::Title() const {
+  // An empty preview has no title.
+  if (WebBrowser && Location_.isEmpty() && WebBrowser->url() == QUrl(QStringLiteral("about:blank"))) return {};
   if (WebBrowser && !WebBrowser->title().isEmpty()) return WebBrowser->title();
   return Location_;
 }
@@ -96,6 +98,17 @@ void TPreviewPanel::Navigate(const std::string& target) {
     WebBrowser->setUrl(url);
   }
   StatusTextChanged(QString());
+}
+
+void TPreviewPanel::Clear() {
+  Location_.clear();
+  if (WebBrowser) {
+    WebBrowser->stop();
+    Page->Expect(QUrl(QStringLiteral("about:blank")));
+    WebBrowser->setUrl(QUrl(QStringLiteral("about:blank")));
+  }
+  LabelTitle->clear();
+  LabelTitle->setToolTip(QString());
 }
 
 void TPreviewPanel::StopAndClear() {

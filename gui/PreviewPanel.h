@@ -22,6 +22,8 @@ class TPreviewPanel : public QWidget {
 
   // Navigates to a file path or an address.
   void Navigate(const std::string& target);
+  // Stops loading and shows an empty page with no title (a new project, a new crawl).
+  void Clear();
   // Stops loading, shows an empty page, and waits (serving events) until the browser is idle.
   void StopAndClear();
   bool Loading() const { return Loading_; }

@@ -33,8 +33,12 @@ class QtPreview : public platform::Preview {
   void ShowPanel() override {
     if (OnShowPanel) OnShowPanel();
   }
+  void Clear() override {
+    if (OnClear) OnClear();
+  }
   std::function<void(const std::string&)> OnNavigate;
   std::function<void()> OnShowPanel;
+  std::function<void()> OnClear;
 };
 
 class QtLauncher : public platform::Launcher {

@@ -119,7 +119,9 @@ class HeadlessPreview : public Preview {
  public:
   void Navigate(const std::string& target) override { Targets.push_back(target); }
   void ShowPanel() override { PanelShown = true; }
+  void Clear() override { ++Cleared; }
   std::vector<std::string> Targets;
+  int Cleared = 0;
   bool PanelShown = false;
 };
 

@@ -84,6 +84,7 @@ class Preview {
   virtual ~Preview() = default;
   virtual void Navigate(const std::string& target) = 0;  // a file path or an address
   virtual void ShowPanel() = 0;                          // make the preview panel visible
+  virtual void Clear() = 0;                              // show an empty page
 };
 
 // Starting other programs.

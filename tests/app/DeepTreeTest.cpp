@@ -259,16 +259,16 @@ TEST_F(DeepTreeTest, StreamedTemplateMergeMatchesTheMergeInMemory) {
 
 // --- What the site names cannot do in an export ---------------------------------------------
 
-TEST_F(DeepTreeTest, LeafLinksThatReadAsASchemeStayRelative) {
+TEST_F(DeepTreeTest, LeafLinksThatReadAsASchemeAreAbsolute) {
   const struct {
     const char* Path;
     const char* Line;
   } cases[] = {
-      {"javascript:alert(7)", "<LI><A href=\"./javascript:alert(7)\">javascript:alert(7)</A>"},
-      {"VBScript:MsgBox(7)", "<LI><A href=\"./VBScript:MsgBox(7)\">VBScript:MsgBox(7)</A>"},
-      {"data:text,x", "<LI><A href=\"./data:text,x\">data:text,x</A>"},
-      {"page.html", "<LI><A href=page.html>page.html</A>"},
-      {"my page.html", "<LI><A href=\"my page.html\">my page.html</A>"},
+      {"javascript:alert(7)", "<LI><A href=\"http://LocalHost/javascript:alert(7)\">javascript:alert(7)</A>"},
+      {"VBScript:MsgBox(7)", "<LI><A href=\"http://LocalHost/VBScript:MsgBox(7)\">VBScript:MsgBox(7)</A>"},
+      {"data:text,x", "<LI><A href=\"http://LocalHost/data:text,x\">data:text,x</A>"},
+      {"page.html", "<LI><A href=\"http://LocalHost/page.html\">page.html</A>"},
+      {"my page.html", "<LI><A href=\"http://LocalHost/my page.html\">my page.html</A>"},
   };
   for (const auto& c : cases) Page(std::string("http://LocalHost/") + c.Path);
   Lines lines;

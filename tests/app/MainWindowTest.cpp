@@ -286,3 +286,58 @@ TEST_F(MainWindowTest, SetAddressShowsThePage) {
 }
 
 }  // namespace
+
+namespace {
+
+// The list follows the selected entry as entries are added and answered: each source appends
+// the rows it gains, and a row the user selected stays selected.
+TEST_F(MainWindowTest, TheListFollowsTheSelectedEntryAsTheMapGrows) {
+  struct Case {
+    const char* Name;
+    std::function<TTreeEntry*()> Select;
+    std::function<void()> Grow;
+    std::vector<std::string> Before, After;
+  };
+  TTreeEntry* page = nullptr;
+  const Case cases[] = {
+      {"a folder gains children", [&] { Add("http://host/dir/a.html"); return form.Tree.SiteRoot()->Child(0); },
+       [&] { Add("http://host/dir/b.html"); }, {"a.html"}, {"a.html", "b.html"}},
+      {"a category gains a broken address", [&] { Add("http://host/gone.html", 404); return form.Tree.Root(rkBroken); },
+       [&] { form.Tree.RefreshEntry(Add("http://host/lost.html", 500)); }, {"gone.html"}, {"gone.html", "lost.html"}},
+      {"a page gains links",
+       [&] { page = Add("http://host/p.html"); NodeOf(page)->AddToLinks(NodeOf(Add("http://host/q.html"))); return page; },
+       [&] { NodeOf(page)->AddToLinks(NodeOf(Add("http://host/r.html"))); form.Tree.RefreshEntry(page); },
+       {"q.html"}, {"q.html", "r.html"}},
+      {"a file turns out to be a page",
+       [&] { page = Add("http://host/s.html", 0, ""); Add("http://host/t.html"); return page; },
+       [&] { NodeOf(page)->ContentType = "text/html"; NodeOf(page)->AddToLinks(NodeOf(Add("http://host/u.html")));
+             form.Tree.RefreshEntry(page); },
+       {"s.html", "t.html"}, {"u.html"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ask.QueueAnswer(platform::Answer::Yes);
+    form.NewProject();
+    map.SiteURI.Parse("http://host/");
+    form.SelectEntry(c.Select());
+    EXPECT_EQ(Rows(), c.Before);
+    form.List.Row(0)->Selected = true;
+    const std::string first = form.List.Row(0)->Caption;
+    c.Grow();
+    form.Live.Sync();
+    EXPECT_EQ(Rows(), c.After);
+    for (const auto& row : form.List.Rows()) EXPECT_EQ(row->Selected, row->Caption == first) << row->Caption;
+  }
+  map.Modified = false;
+}
+
+// New, and so a new crawl, empties the preview of the old project's page.
+TEST_F(MainWindowTest, NewProjectClearsThePreview) {
+  const int before = preview.Cleared;
+  form.SelectEntry(Add("http://host/a.html"));
+  ask.QueueAnswer(platform::Answer::Yes);
+  EXPECT_TRUE(form.NewProject());
+  EXPECT_EQ(preview.Cleared, before + 1);
+}
+
+}  // namespace

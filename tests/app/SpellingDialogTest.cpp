@@ -139,11 +139,17 @@ INSTANTIATE_TEST_SUITE_P(
             "OKKeepsChangesSoFar", "<p>teh foo</p>", {Type("the"), Change, OK}, true, "<p>the foo</p>", {"teh", "foo"}},
         DialogCase{
             "CancelDiscardsChanges", "<p>teh foo</p>", {Type("the"), Change}, false, "<p>teh foo</p>", {"teh", "foo"}},
-        DialogCase{"LineBreaksBecomeCRLF",
+        DialogCase{"LineBreaksStayAsTheDocumentHasThem",
                    "<p>a\nteh\rsite\r\n</p>",
                    {Ignore},
                    true,
-                   "<p>a\r\nteh\r\nsite\r\n</p>",
+                   "<p>a\nteh\rsite\r\n</p>",
+                   {"teh"}},
+        DialogCase{"LFDocumentStaysLFWhenAWordChanges",
+                   "<p>a\nteh\nsite\n</p>\n",
+                   {Type("the"), Change},
+                   true,
+                   "<p>a\nthe\nsite\n</p>\n",
                    {"teh"}}));
 
 TEST_F(SpellingDialogTest, ADocumentWithoutErrorsShowsNoDialog) {
@@ -178,7 +184,7 @@ TEST_F(SpellingDialogTest, TheCurrentWordIsShownMarkedWithSuggestionsAndStatus) 
 }
 
 // A UTF-8 page keeps every byte the user did not change: accents, non-Latin letters and
-// typographic quotes survive a correction and the save.
+// typographic quotes and its line breaks survive a correction and the save.
 TEST_F(SpellingDialogTest, CheckFileKeepsUTF8TextAndSavesOverTheFile) {
   const std::string original = "<p>Caf\xC3\xA9 \xE2\x80\x9Cteh\xE2\x80\x9D na\xC3\xAFve \xD0\xB4\xD0\xBE\xD0\xBC</p>\n";
   const std::string file = dir.File("page.html");
@@ -186,8 +192,7 @@ TEST_F(SpellingDialogTest, CheckFileKeepsUTF8TextAndSavesOverTheFile) {
   view.Script = {Ignore, Type("the"), Change, OK};  // "Caf" first, then "teh"; "na" and "ve" stay
   EXPECT_TRUE(form.CheckFile(file));
   std::string expected = original;
-  expected.replace(expected.find("teh"), 3, "the");
-  expected.replace(expected.size() - 1, 1, "\r\n");
+  expected.replace(expected.find("teh"), 3, "the");  // the LF at the end stays LF
   EXPECT_EQ(LoadTextFromFile(file), expected);
   EXPECT_EQ(ask.Log.back().Text, TFormSpelling::kComplete);
 }

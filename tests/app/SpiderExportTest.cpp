@@ -66,7 +66,8 @@ break
 cur=ns6? cur.parentNode : cur.parentElement
 }
 if (iscontained){
-var foldercontent=ns6? cur.nextSibling.nextSibling : cur.all.tags("UL")[0]
+var foldercontent=cur.getElementsByTagName("UL")[0]
+if (!foldercontent) return
 if (foldercontent.style.display=="none"){
 foldercontent.style.display=""
 cur.style.listStyleImage=img1
@@ -150,25 +151,22 @@ const Lines kHTMLTable = {
     "</QUORLIXTESSALY>",
 };
 
+// Each leaf links its absolute address: a page has one base address, so the folders cannot
+// each set their own.
 const Lines kDHTMLTree = Concat(kDHTMLHead, {
-                                                "<BASE href=\"http://LocalHost/\">",
                                                 "<LI id=foldheader>http://LocalHost/",
                                                 "<UL id=foldinglist style=&{head};>",
-                                                "<LI><A href=index.html>index.html</A>",
-                                                "<BASE href=\"http://LocalHost/docs/\">",
+                                                "<LI><A href=\"http://LocalHost/index.html\">index.html</A>",
                                                 "<LI id=foldheader>docs",
                                                 "<UL id=foldinglist style=display:none style=&{head};>",
-                                                "<BASE href=\"http://LocalHost/docs/guide/\">",
                                                 "<LI id=foldheader>guide",
                                                 "<UL id=foldinglist style=display:none style=&{head};>",
-                                                "<LI><A href=b.html>b.html</A>",
+                                                "<LI><A href=\"http://LocalHost/docs/guide/b.html\">b.html</A>",
                                                 "</UL>",
-                                                "<BASE href=\"http://LocalHost/docs/\">",
-                                                "<LI><A href=a.html>a.html</A>",
-                                                "<LI><A href=image.gif>image.gif</A>",
+                                                "<LI><A href=\"http://LocalHost/docs/a.html\">a.html</A>",
+                                                "<LI><A href=\"http://LocalHost/docs/image.gif\">image.gif</A>",
                                                 "</UL>",
-                                                "<BASE href=\"http://LocalHost/\">",
-                                                "<LI><A href=\"my page.html\">my page.html</A>",
+                                                "<LI><A href=\"http://LocalHost/my page.html\">my page.html</A>",
                                                 "</UL>",
                                                 "</UL>",
                                                 "</QUORLIXTESSALY>",
@@ -198,22 +196,22 @@ TEST_F(SpiderExportTest, BranchWithoutDocuments) {
 }
 
 TEST_F(SpiderExportTest, DHTMLTreeOfTheSiteRoot) {
-  ASSERT_EQ(kDHTMLHead.size(), 41u);
+  ASSERT_EQ(kDHTMLHead.size(), 42u);
   Lines lines;
   ExportDHTMLTree(lines, Root(), 0);
   EXPECT_EQ(lines, kDHTMLTree);
 }
 
-TEST_F(SpiderExportTest, DHTMLTreeOfAFolderEndsWithItsParentsBase) {
+TEST_F(SpiderExportTest, DHTMLTreeOfAFolderLinksAbsoluteAddresses) {
   Lines lines;
   ExportDHTMLTree(lines, Docs(), 0);
-  const Lines tail(lines.begin() + 41, lines.end());
-  EXPECT_EQ(tail, (Lines{"<BASE href=\"http://LocalHost/docs/\">", "<LI id=foldheader>docs",
-                         "<UL id=foldinglist style=&{head};>", "<BASE href=\"http://LocalHost/docs/guide/\">",
-                         "<LI id=foldheader>guide", "<UL id=foldinglist style=display:none style=&{head};>",
-                         "<LI><A href=b.html>b.html</A>", "</UL>", "<BASE href=\"http://LocalHost/docs/\">",
-                         "<LI><A href=a.html>a.html</A>", "<LI><A href=image.gif>image.gif</A>", "</UL>",
-                         "<BASE href=\"http://LocalHost/\">", "</UL>", "</QUORLIXTESSALY>"}));
+  const Lines tail(lines.begin() + 42, lines.end());
+  EXPECT_EQ(tail, (Lines{"<LI id=foldheader>docs", "<UL id=foldinglist style=&{head};>", "<LI id=foldheader>guide",
+                         "<UL id=foldinglist style=display:none style=&{head};>",
+                         "<LI><A href=\"http://LocalHost/docs/guide/b.html\">b.html</A>", "</UL>",
+                         "<LI><A href=\"http://LocalHost/docs/a.html\">a.html</A>",
+                         "<LI><A href=\"http://LocalHost/docs/image.gif\">image.gif</A>", "</UL>", "</UL>",
+                         "</QUORLIXTESSALY>"}));
 }
 
 TEST_F(SpiderExportTest, XMLDocument) {
@@ -479,15 +477,15 @@ TEST_F(SpiderExportTest, AddressesAndCaptionsCannotBreakOutOfTheDHTMLTree) {
   tree.InsertURL(uri, nullptr, false);
   Lines lines;
   ExportDHTMLTree(lines, Root(), 0);
-  const Lines tail(lines.begin() + 41, lines.end());
+  const Lines tail(lines.begin() + 42, lines.end());
   for (const auto& line : tail) {
     EXPECT_EQ(line.find("<script"), std::string::npos) << line;
     EXPECT_EQ(line.find("<i>"), std::string::npos) << line;
   }
   const auto has = [&](const std::string& line) { return std::find(tail.begin(), tail.end(), line) != tail.end(); };
-  EXPECT_TRUE(has("<BASE href=\"http://LocalHost/x&quot;&gt;&lt;script&gt;alert(1)&lt;!--/\">"));
   EXPECT_TRUE(has("<LI id=foldheader>x\"&gt;&lt;script&gt;alert(1)&lt;!--"));
-  EXPECT_TRUE(has("<LI><A href=\"y'&quot;&lt;i&gt;.html\">y'\"&lt;i&gt;.html</A>"));
+  EXPECT_TRUE(has("<LI><A href=\"http://LocalHost/x&quot;&gt;&lt;script&gt;alert(1)&lt;!--/y'&quot;&lt;i&gt;.html\">"
+                  "y'\"&lt;i&gt;.html</A>"));
 
   Lines table;
   ExportHTMLTable(table, Root(), 0);
@@ -725,6 +723,44 @@ TEST(SpiderExportImages, ShippedBesideTheProgram) {
     EXPECT_EQ(static_cast<unsigned char>(gif[6]) | static_cast<unsigned char>(gif[7]) << 8, 16);
     EXPECT_EQ(static_cast<unsigned char>(gif[8]) | static_cast<unsigned char>(gif[9]) << 8, 16);
     EXPECT_EQ(gif.back(), ';');
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Rows of the other categories link their own addresses; a script row is shown, not linked.
+TEST_F(SpiderExportTest, HTMLTableLinksEveryRowToItsRealAddress) {
+  const struct {
+    const char* Address;
+    TSiteRootKind Root;
+    const char* Cell;
+  } cases[] = {
+      {"https://other.example/page.html", rkExternal,
+       "<TD align=left><A href=\"https://other.example/page.html\">https://other.example/page.html</A></TD>"},
+      {"mailto:shop@example.com", rkEmail,
+       "<TD align=left><A href=\"mailto:shop@example.com\">mailto:shop@example.com</A></TD>"},
+      {"javascript:window.print()", rkJavaScript, "<TD align=left>javascript:window.print()</TD>"},
+      {"http://LocalHost/docs/a.html", rkSiteRoot,
+       "<TD align=left><A href=\"http://LocalHost/docs/a.html\">a.html</A></TD>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Address);
+    TURI uri;
+    ResolveLink(uri, c.Address, nullptr);
+    tree.InsertURL(uri, nullptr, false);
+    TTreeEntry* entry = nullptr;
+    ForEachInBranch(tree.Root(c.Root), [&](const TTreeEntry* e) {
+      if (!e->HasChildren() && NodeOf(e) && NodeOf(e)->URLText() == c.Address) entry = const_cast<TTreeEntry*>(e);
+    });
+    ASSERT_NE(entry, nullptr);
+    TNodeList list;
+    list.AddRow(entry)->Selected = true;
+    list.FillAllRows();
+    Lines lines;
+    ExportListHTMLTable(lines, list);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), c.Cell), lines.end()) << JoinLines(lines);
   }
 }
 
