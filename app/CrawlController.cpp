@@ -10,6 +10,7 @@
 #include "Kel/KelIdHTTP.h"
 #include "Kel/KelSpelling.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelTranslate.h"
 #include "app/CrawlResume.h"
 #include "app/LinkExtractor.h"
 #include "app/SpellCheck.h"
@@ -86,8 +87,8 @@ void TCrawlController::AttachPool(TFormHTTPClient& pool) {
   Gate.OnCrawlDelay = [this](const std::string& host, double seconds, bool capped) {
     Pool_->HostGate().SetHostDelay(host, seconds);
     if (capped)
-      Notes_.push_back(Format("The robots.txt of %s asks for a Crawl-delay over %g s; its requests were made %g s apart.",
-                              host.c_str(), TRobotsRules::kMaxCrawlDelay, TRobotsRules::kMaxCrawlDelay));
+      Notes_.push_back(FormatText("The robots.txt of %s asks for a Crawl-delay over %g s; its requests were made %g s apart.",
+                                  host.c_str(), TRobotsRules::kMaxCrawlDelay, TRobotsRules::kMaxCrawlDelay));
   };
   Main_.Tree.Queue = &Gate;
   Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };

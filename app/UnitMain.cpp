@@ -240,7 +240,8 @@ void TFormTessaly::ButtonOnStatusClick() {
     }
   } else {
     TimerRunning = false;
-    StatusRequesting.clear();
+    // What the crawl wants the user to know stays in the status bar once it is idle.
+    StatusRequesting = Crawl.Notes().empty() ? std::string() : Crawl.Notes().back();
     EditURLEnabled = true;
     ButtonSpiderCaption = RunTimeText("Start");
     ButtonSpiderStops = false;

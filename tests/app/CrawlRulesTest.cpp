@@ -145,7 +145,9 @@ TEST_F(CrawlRulesTest, SitemapsAndCrawlDelayAreRemembered) {
   ASSERT_EQ(delays.size(), 1u);
   EXPECT_EQ(delays[0].first, "http://127.0.0.1:" + std::to_string(site.Port()));
   EXPECT_DOUBLE_EQ(delays[0].second, 30);
-  // The report says that the delay asked for was not honoured in full.
+  // The report and the status bar say that the delay asked for was not honoured in full.
+  EXPECT_EQ(app->Main.StatusRequesting, "The robots.txt of http://127.0.0.1:" + std::to_string(site.Port()) +
+                                            " asks for a Crawl-delay over 30 s; its requests were made 30 s apart.");
   const std::string report = SiteReportText(TCrawlEngine(*app).Summary());
   EXPECT_NE(report.find("Note: The robots.txt of http://127.0.0.1:" + std::to_string(site.Port()) +
                         " asks for a Crawl-delay over 30 s; its requests were made 30 s apart.\n"),
