@@ -157,6 +157,8 @@ void ReadResponseHeader(std::string_view name, const std::string& value, THTTPRe
     r.ProxyConnection = value;
   } else if (SameText(name, "Retry-After")) {
     r.RetryAfter = value;
+  } else if (SameText(name, "WWW-Authenticate")) {
+    if (r.Authenticate.empty()) r.Authenticate = value;
   }
 }
 

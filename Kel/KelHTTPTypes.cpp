@@ -10,6 +10,7 @@
 
 #include "Kel/KelText.h"
 #include "Kel/KelError.h"
+#include "Kel/KelStr.h"
 
 const char* const kHTTPAccept = "text/html, */*";
 const char* const kHTTPUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
@@ -308,4 +309,23 @@ void CheckHeaderLine(const std::string& line, const std::string& setting) {
     if (!std::isalnum(static_cast<unsigned char>(ch)) && kTokenChars.find(ch) == std::string_view::npos)
       throw EError(setting + ": '" + line + "' has a header name that is not a single word");
   }
+}
+
+TAuthentication ChallengeOf(const std::string& header) {
+  TAuthentication a;
+  const std::string h = Trim(header);
+  const size_t blank = h.find(' ');
+  a.Scheme = h.substr(0, blank);
+  const size_t realm = PosText("realm=", h);
+  if (realm != std::string::npos) {
+    std::string v = h.substr(realm + 6);
+    if (!v.empty() && v.front() == '"') {
+      const size_t close = v.find('"', 1);
+      v = v.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    } else {
+      v = v.substr(0, v.find_first_of(", "));
+    }
+    a.Realm = v;
+  }
+  return a;
 }

@@ -33,6 +33,7 @@ struct THTTPResponse {
   std::string Server;
   std::string ProxyConnection;
   std::string RetryAfter;  // seconds, or an HTTP date
+  std::string Authenticate;  // the first WWW-Authenticate: the login the server asks for
   std::string* ContentStream = nullptr;  // receives the body of a GET; not owned
 
   // Always derived from ResponseText.
@@ -143,6 +144,9 @@ struct TAuthentication {
   std::string Username;
   std::string Password;
 };
+
+// The first word of a WWW-Authenticate header (the scheme) and its realm.
+TAuthentication ChallengeOf(const std::string& header);
 
 // The address as it goes on the wire: bytes that may not stand in a request target (blanks,
 // control bytes, bytes of 128 and above, and " < > \ ^ ` { | }) are percent-encoded.

@@ -255,26 +255,6 @@ curl_socket_t THTTPTransfer::OpenSocketCallback(void* self, curlsocktype, curl_s
 
 namespace {
 
-// The first word of a WWW-Authenticate header and its realm.
-TAuthentication ChallengeOf(const std::string& header) {
-  TAuthentication a;
-  const std::string h = Trim(header);
-  const size_t blank = h.find(' ');
-  a.Scheme = h.substr(0, blank);
-  const size_t realm = PosText("realm=", h);
-  if (realm != std::string::npos) {
-    std::string v = h.substr(realm + 6);
-    if (!v.empty() && v.front() == '"') {
-      const size_t close = v.find('"', 1);
-      v = v.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-    } else {
-      v = v.substr(0, v.find_first_of(", "));
-    }
-    a.Realm = v;
-  }
-  return a;
-}
-
 void FetchRemote(THTTPClient& client, THTTPMethod method) {
   const std::string url = WireAddressOf(client.URL);
 

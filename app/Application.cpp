@@ -61,6 +61,10 @@ bool TTessalyApp::Start() {
     if (Services.Ask) Services.Ask->Notice(std::string(TFormCrawlSettings::kCaption) + ": " + e.what());
   }
   Main.Reset();
+  if (WritesUserFiles && Services.Dirs) {
+    Recovery = std::make_unique<TCrawlRecovery>(Services.Dirs->UserDataFolder() + "/Quorlix/Tessaly");
+    Main.Recovery = Recovery.get();
+  }
   return true;
 }
 
@@ -84,6 +88,8 @@ void TTessalyApp::Close() {
   Closed_ = true;
   Pool.TerminateAll();
   Main.Reset();
+  // A normal end: the crawl needs no recovery.
+  if (Recovery) Recovery->Remove();
   if (!WritesUserFiles) return;
   Main.SaveRecentAddresses();
   Dictionaries.SaveUserList();

@@ -9,6 +9,7 @@
 #include "Kel/KelSpelling.h"
 #include "Kel/KelTranslate.h"
 #include "app/CrawlEngine.h"
+#include "app/CrawlRecovery.h"
 #include "app/SpiderNode.h"
 #include "app/UnitDownload.h"
 #include "app/UnitExternalTools.h"
@@ -72,6 +73,10 @@ class TTessalyApp {
   TFormSpelling Spelling;            // the spelling dialog, over the program's dictionaries
   TFormExternalTools ExternalTools;  // the external tools, restored from "Settings.ini"
   TFormSpiderNodeProperties Properties;
+  // The recovery file of the running crawl, in the user's data folder ("Quorlix/Tessaly") or
+  // beside the project: made by Start when the program writes user files (not tessaly-crawl),
+  // removed by Close.
+  std::unique_ptr<TCrawlRecovery> Recovery;
   // The crawl engine over these objects: what tessaly-crawl drives and the exports write through.
   TCrawlEngine Engine;
 

@@ -83,8 +83,11 @@ void TCrawlController::AttachPool(TFormHTTPClient& pool) {
   Pool_ = &pool;
   Gate.Attach(pool);
   Gate.OnRefused = [this](const std::string& url, const std::string& text) { Refused(url, text); };
-  Gate.OnCrawlDelay = [this](const std::string& host, double seconds, bool) {
+  Gate.OnCrawlDelay = [this](const std::string& host, double seconds, bool capped) {
     Pool_->HostGate().SetHostDelay(host, seconds);
+    if (capped)
+      Notes_.push_back(Format("The robots.txt of %s asks for a Crawl-delay over %g s; its requests were made %g s apart.",
+                              host.c_str(), TRobotsRules::kMaxCrawlDelay, TRobotsRules::kMaxCrawlDelay));
   };
   Main_.Tree.Queue = &Gate;
   Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };
@@ -129,9 +132,30 @@ std::shared_ptr<const TRequestIdentity> TCrawlController::Identity() const {
   return Identity_;
 }
 
+std::string TCrawlController::LoginKey(const std::string& site) { return "Tessaly login " + site; }
+
+std::string TCrawlController::LoginSite() const {
+  TURI site = Main_.Map.SiteURI;
+  DropDefaultPort(site);
+  if (site.Host.empty()) return std::string();
+  std::string key = LowerCase(site.Protocol) + "://" + LowerCase(site.Host);
+  if (!site.Port.empty()) key += ":" + site.Port;
+  return key;
+}
+
+const std::pair<std::string, std::string>* TCrawlController::SiteLogin() const {
+  const auto found = Logins_.find(LoginSite());
+  return found == Logins_.end() || found->second.first.empty() ? nullptr : &found->second;
+}
+
 void TCrawlController::RebuildIdentity() {
   std::shared_ptr<TRequestIdentity> identity;
-  const TRequestIdentity& s = IdentitySettings_;
+  TRequestIdentity s = IdentitySettings_;
+  if (s.Username.empty())
+    if (const auto* login = SiteLogin()) {
+      s.Username = login->first;
+      s.Password = login->second;
+    }
   if (!s.UserAgent.empty() || !s.Headers.empty() || !s.Username.empty()) {
     identity = std::make_shared<TRequestIdentity>(s);
     // Copies of the site root and the include patterns: workers read them while the map changes.
@@ -172,10 +196,65 @@ void TCrawlController::Refused(const std::string& url, const std::string& text) 
   node->RefreshIcon();
 }
 
+bool TCrawlController::LoginAgain(THTTPClient& sender) {
+  const std::string site = LoginSite();
+  if (site.empty() || Stopping()) return false;
+  {
+    TURI at = sender.URL;
+    DropDefaultPort(at);
+    std::string key = LowerCase(at.Protocol) + "://" + LowerCase(at.Host);
+    if (!at.Port.empty()) key += ":" + at.Port;
+    if (key != site) return false;  // a login goes to the start address's server only
+  }
+  const std::string url = sender.URL.Compose();
+  const std::string referer = sender.Request.Referer;
+  if (AskingLogin_) {
+    // Asked for already: requested again once the user has answered.
+    LoginWaiting_.emplace_back(url, referer);
+    return true;
+  }
+  const std::shared_ptr<const TRequestIdentity> now = Identity();
+  if (now && !now->Username.empty() && sender.Request.Identity != now) {
+    // Sent before the login the crawl has now.
+    AddPageRequest(url, referer);
+    return true;
+  }
+  // Given credentials are not asked for again; nor are they once the user cancelled.
+  platform::Prompter* ask = Main_.Services.Ask;
+  if (!ask || !IdentitySettings_.Username.empty() || LoginRefused_ || LoginQuestions_ >= kMaxLoginQuestions)
+    return false;
+  ++LoginQuestions_;
+  platform::Keyring* keys = Main_.Services.Keys;
+  const bool keyring = keys && keys->Available();
+  std::optional<platform::Login> login;
+  AskingLogin_ = true;
+  try {
+    login = ask->AskLogin(site, ChallengeOf(sender.Response.Authenticate).Realm, keyring);
+  } catch (...) {
+    AskingLogin_ = false;
+    throw;
+  }
+  AskingLogin_ = false;
+  const auto waiting = std::move(LoginWaiting_);
+  LoginWaiting_.clear();
+  const bool answered = login && !login->Username.empty();
+  if (answered) {
+    Logins_[site] = {login->Username, login->Password};
+    if (login->Remember && keyring) keys->Write(LoginKey(site), login->Username + "\n" + login->Password);
+    RebuildIdentity();
+    AddPageRequest(url, referer);
+  } else {
+    LoginRefused_ = true;
+  }
+  for (const auto& [address, from] : waiting) AddPageRequest(address, from);
+  return answered;
+}
+
 bool TCrawlController::Stopping() const { return Interrupted && Interrupted->load(); }
 
 void TCrawlController::Reset() {
   FoldedFetches_.clear();
+  Notes_.clear();
   RequestsDone_ = 0;
   Started_ = 0;
   LastAnswer_ = 0;
@@ -222,6 +301,17 @@ void TCrawlController::Start() {
       ApplyDefaults(site, "http", "LocalHost");
     }
     main.EditURL = site.Compose();
+    LoginQuestions_ = 0;
+    LoginRefused_ = false;
+    // A login remembered in the keyring by an earlier run, unless credentials were given.
+    const std::string loginSite = LoginSite();
+    if (IdentitySettings_.Username.empty() && !loginSite.empty() && !Logins_.count(loginSite) && main.Services.Keys &&
+        main.Services.Keys->Available())
+      if (const auto secret = main.Services.Keys->Read(LoginKey(loginSite))) {
+        const size_t line = secret->find('\n');
+        if (line != std::string::npos && line > 0)
+          Logins_[loginSite] = {secret->substr(0, line), secret->substr(line + 1)};
+      }
     RebuildIdentity();  // the site's own hosts are known now
     main.AddRecentAddress();
     main.SelectEntry(main.Tree.InsertURL(site, nullptr, true));
@@ -328,6 +418,7 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work,
                                       const std::shared_ptr<const TRedirectChain>& chain) {
   ++RequestsDone_;
   LastAnswer_ = std::time(nullptr);
+  if (!chain && sender.Response.ResponseCode() == 401 && LoginAgain(sender)) return;
   Guarded([&] {
     // The answer is filed first: a redirect target that cannot be checked takes nothing from it.
     const bool hasBody = sender.Response.ContentStream != nullptr;

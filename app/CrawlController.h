@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -73,6 +74,13 @@ class TCrawlController {
   // HTTP Basic or Digest credentials, sent only to the start address's scheme, host and port.
   // An empty user name: none.
   void SetCredentials(const std::string& username, const std::string& password);
+  // The site's login when its server answers 401 and no credentials were given: asked of the
+  // user (Prompter::AskLogin) at most kMaxLoginQuestions times a crawl, kept for the run per site
+  // (scheme, host and port) and, when the user says so, in the desktop's keyring, from which a
+  // later crawl of the site takes it. Credentials given with SetCredentials come first.
+  static constexpr int kMaxLoginQuestions = 3;
+  // The site key of the keyring entry: "Tessaly login " and the site's scheme, host and port.
+  static std::string LoginKey(const std::string& site);
   // What every request carries (none: the program's own identity); any thread.
   std::shared_ptr<const TRequestIdentity> Identity() const;
   // The identity's settings as given (user agent, headers, credentials).
@@ -115,6 +123,9 @@ class TCrawlController {
   // last reset, as after loading a project).
   std::time_t Started() const { return Started_; }
   std::time_t LastAnswer() const { return LastAnswer_; }
+  // What the user should know about how the crawl went, beyond the map: one line each (a
+  // robots.txt asking for a longer Crawl-delay than is honoured, ...). Cleared by Reset.
+  const std::vector<std::string>& Notes() const { return Notes_; }
 
  private:
   // Queues the full request of a page: its walk and spelling count run on the worker that
@@ -139,6 +150,7 @@ class TCrawlController {
   int UserWordCount_ = -1;
   TFormHTTPClient* Pool_ = nullptr;
   long RequestsDone_ = 0;
+  std::vector<std::string> Notes_;
   std::time_t Started_ = 0;
   std::time_t LastAnswer_ = 0;
   // Pages fetched in full under another scheme than their node's (http moved to https).
@@ -150,6 +162,20 @@ class TCrawlController {
   mutable std::mutex IdentityMutex_;
   std::shared_ptr<const TRequestIdentity> Identity_;
   void RebuildIdentity();
+  // The start address's scheme, host and port ("https://host:8443"; the default port left out).
+  std::string LoginSite() const;
+  // The login of the current site: given, else asked or remembered for it. Empty user: none.
+  const std::pair<std::string, std::string>* SiteLogin() const;
+  // A 401 answer at the login site that a login may mend: requested again (sent before the
+  // login it has now, or after asking the user for one). True: it is requested again and its
+  // answer is not filed.
+  bool LoginAgain(THTTPClient& sender);
+  // Logins of this run by site (asked or read from the keyring).
+  std::map<std::string, std::pair<std::string, std::string>> Logins_;
+  int LoginQuestions_ = 0;     // this crawl's questions
+  bool LoginRefused_ = false;  // the user cancelled this crawl's question
+  bool AskingLogin_ = false;
+  std::vector<std::pair<std::string, std::string>> LoginWaiting_;  // 401 answers while asking
   // Files a refused address's status text (excluded, blocked by robots.txt).
   void Refused(const std::string& url, const std::string& text);
   // Whether the links of `node`'s page are followed (the largest depth).

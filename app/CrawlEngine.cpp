@@ -127,7 +127,11 @@ void TCrawlEngine::WriteProject(std::ostream& out) const {
   WriteProjectText(App_.Map, [&](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); });
 }
 
-TSiteSummary TCrawlEngine::Summary() const { return SummarizeSite(App_.Main.Tree); }
+TSiteSummary TCrawlEngine::Summary() const {
+  TSiteSummary summary = SummarizeSite(App_.Main.Tree);
+  summary.Notes = App_.Main.Crawl.Notes();
+  return summary;
+}
 
 void TCrawlEngine::WriteSummary(std::ostream& out) const { out << SiteReportText(Summary()); }
 

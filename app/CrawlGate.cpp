@@ -3,13 +3,12 @@
 #include <re2/re2.h>
 
 #include "Dialogs/UnitHTTPClient.h"
+#include "app/SpiderNode.h"
 #include "Kel/KelError.h"
 #include "Kel/KelIdHTTP.h"
 #include "Kel/KelStr.h"
 #include "Kel/KelURI.h"
 
-const char* const kExcludedText = "Excluded";
-const char* const kRobotsBlockedText = "Blocked by robots.txt";
 
 struct TAddressPatterns::TImpl {
   explicit TImpl(const std::string& pattern) : Expression(pattern, RE2::Quiet) {}

@@ -19,10 +19,6 @@ class TFormHTTPClient;
 class THTTPClient;
 class TURI;
 
-// The status texts of addresses that are listed but never requested.
-extern const char* const kExcludedText;       // "Excluded"
-extern const char* const kRobotsBlockedText;  // "Blocked by robots.txt"
-
 // A list of regular expressions (RE2 syntax) matched anywhere in a full address. Shared by the
 // threads that read it; matching is thread-safe.
 class TAddressPatterns {

@@ -1,5 +1,5 @@
 // Project files (".tly"): the whole site map as an INI text ("[Settings]", then one section per
-// node), written in one piece and read back into a rebuilt site tree. The main window's
+// node), written and read back as a stream into a rebuilt site tree. The main window's
 // commands (SaveProject, OpenProjectFile) use these.
 #pragma once
 
@@ -10,6 +10,7 @@
 
 class TFormProgress;
 class TIniText;
+class TProjectReader;
 class TSiteMap;
 class TSiteTree;
 class TSpiderNode;
@@ -46,8 +47,14 @@ void WriteProjectText(const TSiteMap& map, const std::function<void(std::string_
 void SaveProjectFile(const TSiteMap& map, const std::string& path);
 
 // Rebuilds the map of `tree` (which must be empty) from a parsed project file: the addresses
-// first, then every node's fields. The tree's observers hear one reset. An error stops the load;
+// first, then every node's fields, each section read when it is needed (TProjectReader). The tree's observers hear one reset. An error stops the load;
 // the nodes loaded so far stay. `progress` (may be null) shows the steps; `ui` (may be null)
 // serves pending events now and then. Returns the message of the error that stopped the load,
 // empty when it loaded cleanly.
 std::string LoadProject(TSiteTree& tree, const TIniText& file, TFormProgress* progress, platform::UiThread* ui);
+// The same load read by `file` (TProjectReader::FromFile streams it from its file).
+std::string LoadProject(TSiteTree& tree, TProjectReader& file, TFormProgress* progress, platform::UiThread* ui);
+// The same load read from the file at `path` as a stream: the file's text is never in memory
+// whole. Fails with EError when the file cannot be opened; an error while reading it stops the
+// load as a bad value does (returned).
+std::string LoadProjectFile(TSiteTree& tree, const std::string& path, TFormProgress* progress, platform::UiThread* ui);

@@ -39,6 +39,7 @@ std::string SiteReportText(const TSiteSummary& summary) {
   if (summary.Incomplete)
     out += Format("Incomplete crawl: a limit suspended it with %d request%s left unmade.\n", summary.RequestsLeft,
                   summary.RequestsLeft == 1 ? "" : "s");
+  for (const std::string& note : summary.Notes) out += "Note: " + note + "\n";
   out += "Site: " + summary.Site + "\n";
   for (int k = rkAll; k < rkSiteRoot; ++k)
     out += Format("  %-18s %6d\n", kSiteRootCaptions[k], summary.Count(static_cast<TSiteRootKind>(k)));

@@ -34,6 +34,7 @@ struct TSiteSummary {
   // RequestsLeft requests were still waiting. Set by whoever ran the crawl.
   bool Incomplete = false;
   int RequestsLeft = 0;
+  std::vector<std::string> Notes;  // what the crawl wants the user to know, one line each
 
   int Count(TSiteRootKind kind) const { return Counts.at(static_cast<size_t>(kind)); }
   bool AnyBroken() const { return !Broken.empty(); }

@@ -19,6 +19,8 @@ TSpiderNode::TSpiderNode(TSiteMap& map, const TURI* uri, TTreeEntry* treeNode, i
 }
 
 const char* const kRedirectLoopText = "Redirect loop";
+const char* const kExcludedText = "Excluded";
+const char* const kRobotsBlockedText = "Blocked by robots.txt";
 const char* const kTooManyRedirectsText = "Too many redirects";
 
 void TSpiderNode::RecordResponse(const THTTPResponse& response) {
@@ -94,9 +96,14 @@ bool TSpiderNode::IsPreviewable() const {
   return ContainsText(ContentType, "text") || ContainsText(ContentType, "image");
 }
 
+bool TSpiderNode::IsNotRequested() const {
+  return ResponseCode == 0 && (ResponseText == kExcludedText || ResponseText == kRobotsBlockedText);
+}
+
 int TSpiderNode::StatusIndex() const {
   if (IsBroken()) return 2;
   if (IsRedirected()) return 3;
+  if (IsNotRequested()) return 4;
   return ResponseCode != 0 ? 1 : 0;
 }
 

@@ -52,6 +52,9 @@ enum TIconIndex : int {
 // The answer texts of a redirect that never reaches a page.
 extern const char* const kRedirectLoopText;      // "Redirect loop"
 extern const char* const kTooManyRedirectsText;  // "Too many redirects"
+// The status texts of addresses that are listed but, by the crawl's settings, never requested.
+extern const char* const kExcludedText;       // "Excluded"
+extern const char* const kRobotsBlockedText;  // "Blocked by robots.txt"
 
 class TSpiderNode {
  public:
@@ -139,7 +142,9 @@ class TSpiderNode {
   bool IsMappable() const;
   bool IsPreviewable() const;
 
-  // 0 not checked, 1 answered, 2 broken, 3 redirected.
+  // Listed, but never to be requested: excluded by a pattern or blocked by robots.txt.
+  bool IsNotRequested() const;
+  // 0 not checked, 1 answered, 2 broken, 3 redirected, 4 never requested.
   int StatusIndex() const;
   int TypeIconIndex() const;
 

@@ -10,6 +10,7 @@
 #include "Kel/KelFiles.h"
 #include "Kel/KelIni.h"
 #include "Kel/KelStr.h"
+#include "app/ProjectReader.h"
 
 TFormTessaly::TFormTessaly(TSiteMap& map, platform::Services& services, IRequestQueue* pool)
     : Map(map), Services(services), Tree(map, pool), Crawl(*this) {
@@ -227,6 +228,7 @@ void TFormTessaly::ButtonOnStatusClick() {
   TFormHTTPClient* pool = Pool();
   if (!pool) return;
   Busy = pool->IsBusy();
+  if (Busy && Recovery) Recovery->Progress(Map, ProjectFileName, EditURL);
   if (Busy) {
     TimerRunning = true;
     StatusRequesting = FormatText("Requesting: %s", pool->CurrentURL.c_str());
@@ -268,7 +270,16 @@ void TFormTessaly::SaveProject(const std::string& path) {
   SaveProjectFile(Map, path);
   Map.Modified = false;
   ProjectFileName = path;
+  if (Recovery) Recovery->Remove();
   Refresh();
+}
+
+bool TFormTessaly::ReopenRecovery(const TCrawlRecovery::TLeftover& leftover) {
+  if (!OpenProjectFile(leftover.File)) return false;
+  ProjectFileName = leftover.ProjectFile.empty() ? std::string(kUntitledProject) : leftover.ProjectFile;
+  Map.Modified = true;
+  Refresh();
+  return true;
 }
 
 bool TFormTessaly::OpenProjectFile(const std::string& path) {
@@ -277,7 +288,7 @@ bool TFormTessaly::OpenProjectFile(const std::string& path) {
     return true;
   }
   if (!NewProject()) return false;
-  const TIniText file(LoadTextFromFile(path));
+  TProjectReader file = TProjectReader::FromFile(path);
   if (Progress) Progress->Run([&](TFormProgress& p) { LoadProject(file, &p); });
   else LoadProject(file, nullptr);
   AddRecentAddress();
@@ -287,7 +298,7 @@ bool TFormTessaly::OpenProjectFile(const std::string& path) {
   return true;
 }
 
-bool TFormTessaly::LoadProject(const TIniText& file, TFormProgress* progress) {
+bool TFormTessaly::LoadProject(TProjectReader& file, TFormProgress* progress) {
   LastLoadError = ::LoadProject(Tree, file, progress, Services.Ui);
   try {
     EditURL = Map.SiteURI.Compose();

@@ -12,6 +12,7 @@
 
 #include "Kel/KelDialogs.h"
 #include "app/CrawlController.h"
+#include "app/CrawlRecovery.h"
 #include "app/History.h"
 #include "app/LiveList.h"
 #include "app/NodeList.h"
@@ -23,6 +24,7 @@ class TFormHTTPClient;
 class TFormProgress;
 class THTTPClient;
 class TIniText;
+class TProjectReader;
 class TSpellingDictionaries;
 
 // The recent addresses: how many are kept, the longest kept, and how much of "MRU.txt" is read.
@@ -107,9 +109,15 @@ class TFormTessaly {
   // Rebuilds the map from a parsed project file (the hidden "Load" button). An error stops the
   // load with a warning that carries its message; the nodes loaded so far stay. Returns whether
   // it loaded without error.
-  bool LoadProject(const TIniText& file, TFormProgress* progress);
+  bool LoadProject(TProjectReader& file, TFormProgress* progress);
   // The message of the error that stopped the last load (empty when it loaded cleanly).
   std::string LastLoadError;
+  // The running crawl's recovery file (none: the program keeps none): the pool's status
+  // notifications drive it while the crawl is busy, and a save removes it.
+  TCrawlRecovery* Recovery = nullptr;
+  // Opens a recovery file that a crash left: the map comes back under its project's name (or
+  // untitled), modified, so that closing asks to save it. Returns false as OpenProjectFile.
+  bool ReopenRecovery(const TCrawlRecovery::TLeftover& leftover);
 
   // New Project: asks "Do you want to clear the current spider results?" when the map is
   // modified; No ends silently (false). Otherwise Reset (true).

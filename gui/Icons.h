@@ -8,7 +8,7 @@
 namespace gui {
 
 constexpr int kNodeIconCount = 19;
-constexpr int kStatusMarkCount = 4;
+constexpr int kStatusMarkCount = 5;
 
 // The node icon at `index` (none when out of range).
 QIcon NodeIcon(int index);

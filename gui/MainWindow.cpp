@@ -869,6 +869,22 @@ void TFormTessalyView::OpenArgument(const std::string& argument) {
   });
 }
 
+bool TFormTessalyView::OfferRecovery() {
+  TCrawlRecovery* recovery = App.Main.Recovery;
+  const auto leftover = recovery ? recovery->Leftover() : std::nullopt;
+  if (!leftover) return false;
+  if (!App.Services.Ask->AskYesNo(TCrawlRecovery::Question(*leftover))) {
+    recovery->Remove();
+    return false;
+  }
+  bool reopened = false;
+  Command([&] {
+    reopened = App.Main.ReopenRecovery(*leftover);
+    if (reopened) TreeView->expand(TreeModel->IndexOf(App.Main.Tree.SiteRoot()));
+  });
+  return reopened;
+}
+
 bool TFormTessalyView::CloseQuery() {
   TFormTessaly& main = App.Main;
   if (!App.Map.Modified) return true;

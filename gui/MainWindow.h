@@ -69,6 +69,9 @@ class TFormTessalyView : public QMainWindow {
   // The command line: a project file (".tly") is opened, anything else is put into the address
   // box and crawled.
   void OpenArgument(const std::string& argument);
+  // At start: a crawl's recovery file left by a crash is offered ("A crawl of ... was
+  // interrupted at .... Reopen it?"); Yes opens it, No removes it. True when it was reopened.
+  bool OfferRecovery();
   // Whether the project may be written over in place: an existing writable file in a writable
   // folder, outside the cache folder.
   bool CanSaveInPlace(const std::string& path) const;

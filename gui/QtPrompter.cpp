@@ -12,6 +12,7 @@
 
 #include "Kel/KelDialogs.h"
 #include "Kel/KelTranslate.h"
+#include "gui/FormLogin.h"
 #include "gui/FormSelectFileName.h"
 
 namespace gui {
@@ -95,6 +96,13 @@ std::string QtPrompter::Tr(const std::string& text) const {
   }
 }
 QtPrompter::~QtPrompter() = default;
+
+void QtPrompter::SetParent(QWidget* parent) {
+  if (parent == Parent_) return;
+  FileNameDialog_.reset();
+  LoginDialog_.reset();
+  Parent_ = parent;
+}
 
 namespace {
 
@@ -211,6 +219,14 @@ std::optional<std::string> QtPrompter::PromptFolder(const std::string& start) {
   QString folder = QDir::cleanPath(chosen);
   if (!folder.endsWith('/')) folder += '/';
   return folder.toStdString();
+}
+
+std::optional<platform::Login> QtPrompter::AskLogin(const std::string& site, const std::string& realm, bool keyring) {
+  if (!LoginDialog_) {
+    LoginDialog_ = std::make_unique<TFormLogin>(Parent_);
+    if (const TTranslationStore* store = RunTimeTexts()) TranslateComponent(LoginDialog_.get(), *store);
+  }
+  return LoginDialog_->Ask(site, realm, keyring);
 }
 
 std::optional<std::string> QtPrompter::AskFileName(const std::string& title, const std::string& name) {

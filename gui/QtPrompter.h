@@ -12,6 +12,7 @@
 
 namespace gui {
 
+class TFormLogin;
 class TFormSelectFileName;
 
 // "desc|pattern;pattern|desc|pattern|" as Qt's filter list "desc (pattern pattern);;...".
@@ -30,8 +31,9 @@ class QtPrompter : public platform::Prompter {
  public:
   QtPrompter();
   ~QtPrompter() override;
-  // The window the boxes and dialogs belong to (the main window once it exists).
-  void SetParent(QWidget* parent) { Parent_ = parent; }
+  // The window the boxes and dialogs belong to (the main window once it exists). The dialogs
+  // made for the old one go with it: a window deletes its child dialogs when it goes.
+  void SetParent(QWidget* parent);
   // The translation of a message (from the "STRING_TABLE" section), when set.
   std::function<std::string(const std::string&)> Translate;
 
@@ -46,12 +48,14 @@ class QtPrompter : public platform::Prompter {
                                             const std::string& defaultExt) override;
   std::optional<std::string> PromptFolder(const std::string& start) override;
   std::optional<std::string> AskFileName(const std::string& title, const std::string& name) override;
+  std::optional<platform::Login> AskLogin(const std::string& site, const std::string& realm, bool keyring) override;
 
  private:
   std::string Tr(const std::string& text) const;
   QWidget* Parent_ = nullptr;
   QString OpenFolder_, SaveFolder_;  // remembered between uses
   std::unique_ptr<TFormSelectFileName> FileNameDialog_;
+  std::unique_ptr<TFormLogin> LoginDialog_;
 };
 
 }  // namespace gui

@@ -47,6 +47,7 @@ QtServices::QtServices(platform::Network& network, platform::Paths& paths) : Net
   Services.Dirs = &Dirs;
   Services.Progress = &Progress;
   Services.Transfer = &Transfer;
+  Services.Keys = &Keys;
   Ui.OnError = [this](const std::string& text) { Ask.ShowError(text); };
 }
 

@@ -9,6 +9,7 @@
 
 #include "gui/FormProgress.h"
 #include "gui/FormTransfer.h"
+#include "gui/QtKeyring.h"
 #include "gui/QtPrompter.h"
 #include "gui/QtUiThread.h"
 #include "platform/Platform.h"
@@ -58,6 +59,7 @@ class QtServices {
 
   QtUiThread Ui;
   QtPrompter Ask;
+  QtKeyring Keys;
   QtBrowser Web;
   QtPreview View;
   QtLauncher Programs;

@@ -167,6 +167,11 @@ void ShootDialogs(TDesktop& desktop, const QString& out) {
     menu->hide();
   }
 
+  // The login question of a site that answered 401, on a desktop without a keyring service.
+  ShootModal(
+      out + "/18-login.png", [&] { desktop.Qt->Ask.AskLogin("https://staging.example.com", "Staff only", false); },
+      always, [](QWidget* d) { static_cast<QDialog*>(d)->reject(); });
+
   // The About box.
   ShootModal(
       out + "/15-about.png", [&] { InvokeMenuItem(w.Menu->MIAbout); }, always,

@@ -91,7 +91,8 @@ int main(int argc, char* argv[]) {
   if (!desktop.Start()) return 1;
   if (noExternal) desktop.Window->Menu->MIValidateExternalURLs->setChecked(false);
   desktop.Window->show();
-  desktop.Window->OpenArgument(argument.toStdString());
+  // A crawl that a crash interrupted comes first; reopened, it stands in for the argument.
+  if (!desktop.Window->OfferRecovery()) desktop.Window->OpenArgument(argument.toStdString());
   if (benchmark) Benchmark(desktop);
   return QApplication::exec();
 }

@@ -164,6 +164,28 @@ std::optional<std::string> HeadlessPrompter::AskFileName(const std::string& titl
   return NextFile("FileName", title, name);
 }
 
+std::optional<Login> HeadlessPrompter::AskLogin(const std::string& site, const std::string& realm, bool keyring) {
+  std::lock_guard lock(Mutex_);
+  Log.push_back({"Login", site, realm});
+  LoginKeyrings.push_back(keyring);
+  if (Logins.empty()) return std::nullopt;
+  std::optional<Login> login = std::move(Logins.front());
+  Logins.pop_front();
+  return login;
+}
+
+std::optional<std::string> HeadlessKeyring::Read(const std::string& key) {
+  if (!Present) return std::nullopt;
+  const auto found = Secrets.find(key);
+  return found == Secrets.end() ? std::nullopt : std::optional<std::string>(found->second);
+}
+
+bool HeadlessKeyring::Write(const std::string& key, const std::string& secret) {
+  if (!Present) return false;
+  Secrets[key] = secret;
+  return true;
+}
+
 std::vector<std::string> HeadlessPrompter::TextsOf(const std::string& kind) const {
   std::lock_guard lock(Mutex_);
   std::vector<std::string> texts;

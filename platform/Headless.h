@@ -7,6 +7,7 @@
 #include <deque>
 #include <exception>
 #include <iosfwd>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -84,6 +85,11 @@ class HeadlessPrompter : public Prompter {
                                             const std::string& defaultExt) override;
   std::optional<std::string> PromptFolder(const std::string& start) override;
   std::optional<std::string> AskFileName(const std::string& title, const std::string& name) override;
+  // Logged as "Login" (the site as text, the realm as detail) and answered from Logins; an
+  // unscripted question is no fault: it goes unanswered, as on a terminal.
+  std::optional<Login> AskLogin(const std::string& site, const std::string& realm, bool keyring) override;
+  std::deque<std::optional<Login>> Logins;
+  std::vector<bool> LoginKeyrings;  // each question's `keyring`
 
   // The kinds asked so far, of a kind ("Notice"), in order.
   std::vector<std::string> TextsOf(const std::string& kind) const;
@@ -154,6 +160,16 @@ class FixedPaths : public Paths {
 };
 
 // Runs the job at once; remembers the messages and positions it was shown.
+// A keyring held in memory, present or not.
+class HeadlessKeyring : public Keyring {
+ public:
+  bool Available() override { return Present; }
+  std::optional<std::string> Read(const std::string& key) override;
+  bool Write(const std::string& key, const std::string& secret) override;
+  bool Present = true;
+  std::map<std::string, std::string> Secrets;
+};
+
 class HeadlessProgressWindow : public ProgressWindow {
  public:
   void SetMessage(const std::string& text) override { Messages.push_back(text); }

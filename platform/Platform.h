@@ -30,6 +30,12 @@ class UiThread {
 
 enum class Answer { Yes, No, Cancel };
 
+// What a person answered when a site asked for a login.
+struct Login {
+  std::string Username, Password;
+  bool Remember = false;  // keep it for the site: in the keyring, else until the program ends
+};
+
 // Every question and message the logic puts to a person. Texts may hold "\r" as line breaks.
 class Prompter {
  public:
@@ -48,6 +54,21 @@ class Prompter {
   virtual std::optional<std::string> PromptFolder(const std::string& start) = 0;
   // The file-name dialog: `title` as caption, `name` to edit.
   virtual std::optional<std::string> AskFileName(const std::string& title, const std::string& name) = 0;
+  // A user name and password for `site` (scheme, host and port), whose server names `realm`.
+  // `keyring`: a remembered password goes to the desktop's keyring; without one it lasts until
+  // the program ends, and the question says so. None: not answered (nobody to ask, by default).
+  virtual std::optional<Login> AskLogin(const std::string& /*site*/, const std::string& /*realm*/, bool /*keyring*/) {
+    return std::nullopt;
+  }
+};
+
+// The desktop's keyring: secrets kept by the desktop, never in the program's own files.
+class Keyring {
+ public:
+  virtual ~Keyring() = default;
+  virtual bool Available() = 0;  // a keyring service answers
+  virtual std::optional<std::string> Read(const std::string& key) = 0;
+  virtual bool Write(const std::string& key, const std::string& secret) = 0;
 };
 
 // The program's one external web-browser window.
@@ -125,6 +146,7 @@ struct Services {
   Paths* Dirs = nullptr;
   ProgressWindow* Progress = nullptr;
   TransferWindow* Transfer = nullptr;  // the modal window of downloads
+  Keyring* Keys = nullptr;             // remembered site passwords
 };
 
 }  // namespace platform

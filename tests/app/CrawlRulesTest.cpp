@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "Kel/KelError.h"
 #include "Dialogs/HostGate.h"
+#include "app/CrawlEngine.h"
 #include "app/CrawlGate.h"
+#include "app/SiteSummary.h"
 
 #include "support/AppFixture.h"
+#include "support/DigestAuth.h"
 #include "support/RecordingServer.h"
 
 namespace {
@@ -133,7 +137,7 @@ TEST_F(CrawlRulesTest, SitemapsAndCrawlDelayAreRemembered) {
   app->Main.Crawl.Gate.OnCrawlDelay = [&](const std::string& host, double seconds, bool capped) {
     delays.emplace_back(host, seconds);
     EXPECT_TRUE(capped);
-    if (previous) previous(host, 0, false);  // the pace itself is not what this test measures
+    if (previous) previous(host, 0, capped);  // the pace itself is not what this test measures
   };
   Crawl(site.URL("/"));
   ASSERT_EQ(app->Main.Crawl.Gate.Sitemaps().size(), 1u);
@@ -141,6 +145,12 @@ TEST_F(CrawlRulesTest, SitemapsAndCrawlDelayAreRemembered) {
   ASSERT_EQ(delays.size(), 1u);
   EXPECT_EQ(delays[0].first, "http://127.0.0.1:" + std::to_string(site.Port()));
   EXPECT_DOUBLE_EQ(delays[0].second, 30);
+  // The report says that the delay asked for was not honoured in full.
+  const std::string report = SiteReportText(TCrawlEngine(*app).Summary());
+  EXPECT_NE(report.find("Note: The robots.txt of http://127.0.0.1:" + std::to_string(site.Port()) +
+                        " asks for a Crawl-delay over 30 s; its requests were made 30 s apart.\n"),
+            std::string::npos)
+      << report;
 }
 
 // Exclude and include patterns and the largest depth, each against what was requested.
@@ -286,14 +296,7 @@ TEST_F(CrawlRulesTest, IdentityAndCredentialsGoToTheSiteOnly) {
   other.Start();
   Page(site, "/start.html", "<a href='secret.html'>s</a><a href='" + other.URL("/elsewhere.html") + "'>e</a>");
   const std::string expected = "Basic YW5uOnMzY3JldA==";  // ann:s3cret
-  site.Http().Get("/secret.html", [expected](const httplib::Request& req, httplib::Response& res) {
-    if (req.get_header_value("Authorization") != expected) {
-      res.status = 401;
-      res.set_header("WWW-Authenticate", "Basic realm=\"staging\"");
-      return;
-    }
-    res.set_content("<title>Secret</title>", "text/html");
-  });
+  ServeBehindBasicLogin(site.Http(), "/secret.html", expected, "staging");
   site.Start();
   app->Main.Tree.ValidateExternalURLs = true;
   app->Main.Crawl.SetIdentity("Tessaly/1.0 (+test)", {"X-Token: abc", "Cookie: session=1"});
@@ -315,6 +318,130 @@ TEST_F(CrawlRulesTest, IdentityAndCredentialsGoToTheSiteOnly) {
     EXPECT_FALSE(r.HasHeader("X-Token")) << r.Path;
     EXPECT_FALSE(r.HasHeader("Cookie")) << r.Path;
     EXPECT_NE(r.Header("Authorization"), expected) << r.Path;
+  }
+}
+
+// A site that asks for Digest gets it: with the right password the pages behind it are read,
+// with a wrong one they are broken (401), and no other host sees an Authorization header.
+TEST_F(CrawlRulesTest, DigestCredentialsLogInWhereTheServerAsksForThem) {
+  const struct {
+    const char* Password;
+    int Code;
+    const char* Title;
+  } cases[] = {{"s3cret", 200, "Secret"}, {"wrong", 401, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Password);
+    RecordingServer staging, other;
+    other.Http().Get("/elsewhere.html", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("<title>E</title>", "text/html");
+    });
+    other.Start();
+    Page(staging, "/start.html", "<a href='secret.html'>s</a><a href='" + other.URL("/elsewhere.html") + "'>e</a>");
+    staging.Http().Get("/secret.html", [](const httplib::Request& req, httplib::Response& res) {
+      if (!DigestAuthorized(req, "staging", "n0nce", "ann", "s3cret")) {
+        res.status = 401;
+        res.set_header("WWW-Authenticate", DigestChallenge("staging", "n0nce"));
+        return;
+      }
+      res.set_content("<title>Secret</title>", "text/html");
+    });
+    staging.Start();
+    app->Main.Tree.ValidateExternalURLs = true;
+    app->Main.Crawl.SetCredentials("ann", c.Password);
+    app->Map.Modified = false;  // the last case's map goes without asking
+    Crawl(staging.URL("/start.html"));
+
+    TSpiderNode* secret = Node(staging.URL("/secret.html"));
+    ASSERT_NE(secret, nullptr);
+    EXPECT_EQ(secret->ResponseCode, c.Code);
+    EXPECT_EQ(secret->Title, c.Title);
+    bool answered = false;
+    for (const auto& r : staging.RequestsOf("/secret.html"))
+      answered = answered || r.Header("Authorization").rfind("Digest ", 0) == 0;
+    EXPECT_TRUE(answered);
+    const auto elsewhere = other.Requests();
+    ASSERT_FALSE(elsewhere.empty());
+    for (const auto& r : elsewhere) EXPECT_EQ(r.Header("Authorization").rfind("Digest ", 0), std::string::npos) << r.Path;
+  }
+}
+
+// A site that answers 401 without credentials given: the user is asked for a login once for
+// all its pages, the login goes to that server only, and it is remembered as the user says.
+struct LoginCase {
+  const char* Name;
+  bool Keyring;                // a keyring service answers
+  bool Stored;                 // the keyring holds the site's login from an earlier run
+  std::vector<std::optional<platform::Login>> Answers;
+  int Questions;               // how often the user is asked in the first crawl
+  int Code;                    // the protected pages' answer
+  bool Written;                // the keyring holds the login afterwards
+  bool AskedAgain;             // a second crawl of the site in the same run asks again
+};
+
+const LoginCase kLoginCases[] = {
+    {"remembered in the keyring", true, false, {platform::Login{"ann", "s3cret", true}}, 1, 200, true, false},
+    {"for this crawl only", true, false, {platform::Login{"ann", "s3cret", false}}, 1, 200, false, false},
+    {"no keyring: for the run", false, false, {platform::Login{"ann", "s3cret", true}}, 1, 200, false, false},
+    {"cancelled", true, false, {std::nullopt}, 1, 401, false, true},
+    {"wrong, then right", true, false,
+     {platform::Login{"ann", "guess", false}, platform::Login{"ann", "s3cret", false}}, 2, 200, false, false},
+    {"from an earlier run's keyring", true, true, {}, 0, 200, true, false},
+};
+
+TEST_F(CrawlRulesTest, ALoginIsAskedForWhenTheSiteAnswers401) {
+  RecordingServer other;
+  other.Http().Get("/elsewhere.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<title>E</title>", "text/html");
+  });
+  other.Start();
+  Page(site, "/start.html",
+       "<a href='s1.html'>1</a><a href='s2.html'>2</a><a href='s3.html'>3</a><a href='" + other.URL("/elsewhere.html") +
+           "'>e</a>");
+  const std::string expected = "Basic YW5uOnMzY3JldA==";  // ann:s3cret
+  for (const char* path : {"/s1.html", "/s2.html", "/s3.html"}) ServeBehindBasicLogin(site.Http(), path, expected, "staging");
+  site.Start();
+  const std::string siteKey = "http://127.0.0.1:" + std::to_string(site.Port());
+  const std::string keyName = "Tessaly login " + siteKey;
+  for (const LoginCase& c : kLoginCases) {
+    SCOPED_TRACE(c.Name);
+    platform::HeadlessKeyring keyring;
+    keyring.Present = c.Keyring;
+    if (c.Stored) keyring.Secrets[keyName] = "ann\ns3cret";
+    services.Keys = &keyring;
+    app = std::make_unique<TTessalyApp>(services);
+    ASSERT_TRUE(app->Start());
+    app->Main.Tree.ValidateExternalURLs = true;
+    ask.Log.clear();
+    ask.LoginKeyrings.clear();
+    ask.Logins.assign(c.Answers.begin(), c.Answers.end());
+    Crawl(site.URL("/start.html"));
+
+    const auto logins = ask.TextsOf("Login");
+    EXPECT_EQ(static_cast<int>(logins.size()), c.Questions);
+    for (const std::string& asked : logins) EXPECT_EQ(asked, siteKey);
+    for (const auto& a : ask.Log) {
+      if (a.Kind == "Login") {
+        EXPECT_EQ(a.Detail, "staging");
+      }
+    }
+    for (bool offered : ask.LoginKeyrings) EXPECT_EQ(offered, c.Keyring);
+    for (const char* path : {"/s1.html", "/s2.html", "/s3.html"}) {
+      ASSERT_NE(At(path), nullptr) << path;
+      EXPECT_EQ(At(path)->ResponseCode, c.Code) << path;
+    }
+    EXPECT_EQ(keyring.Secrets.count(keyName) == 1, c.Written);
+    if (c.Written) {
+      EXPECT_EQ(keyring.Secrets[keyName], "ann\ns3cret");
+    }
+    for (const auto& r : other.Requests()) EXPECT_NE(r.Header("Authorization"), expected) << r.Path;
+
+    // A second crawl of the site in this run.
+    ask.Log.clear();
+    app->Map.Modified = false;
+    Crawl(site.URL("/start.html"));
+    EXPECT_EQ(ask.TextsOf("Login").empty(), !c.AskedAgain);
+    app.reset();
+    services.Keys = nullptr;
   }
 }
 

@@ -50,6 +50,26 @@ TEST_F(SpiderNodeTest, BrokenAndRedirectedByCode) {
   }
 }
 
+TEST_F(SpiderNodeTest, AnAddressNeverRequestedHasAStateOfItsOwn) {
+  struct {
+    int code;
+    const char* text;
+    int status;
+  } cases[] = {{0, "Excluded", 4},
+               {0, "Blocked by robots.txt", 4},
+               {0, "", 0},
+               {0, "Excluded by nobody", 0},
+               {404, "Excluded", 2},  // an answer counts, whatever its text
+               {200, "Blocked by robots.txt", 1}};
+  for (const auto& c : cases) {
+    TSpiderNode* n = Node("http://LocalHost/x.html", c.code);
+    n->ResponseText = c.text;
+    EXPECT_EQ(n->StatusIndex(), c.status) << c.code << " " << c.text;
+    EXPECT_EQ(n->IsNotRequested(), c.status == 4) << c.code << " " << c.text;
+    EXPECT_FALSE(n->IsBroken() && c.status == 4);
+  }
+}
+
 TEST_F(SpiderNodeTest, TypeIcons) {
   struct {
     const char* address;

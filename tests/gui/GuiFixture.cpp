@@ -50,6 +50,7 @@ GuiFixture::~GuiFixture() {
 void GuiFixture::OpenWindow(bool webEngine) {
   qt = std::make_unique<gui::QtServices>(net, paths);
   qt->Services.Ask = &ask;
+  qt->Services.Keys = &keyring;  // the desktop's keyring stays out of the tests
   app = std::make_unique<TTessalyApp>(qt->Services);
   gui::TFormTessalyView::Options options;
   options.WebEngine = webEngine;

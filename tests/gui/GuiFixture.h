@@ -73,6 +73,7 @@ class GuiFixture : public ::testing::Test {
   platform::FixedPaths paths;
   platform::FixedNetwork net;
   platform::HeadlessPrompter ask;
+  platform::HeadlessKeyring keyring;
   std::unique_ptr<gui::QtServices> qt;
   std::unique_ptr<TTessalyApp> app;
   std::unique_ptr<gui::TFormTessalyView> window;

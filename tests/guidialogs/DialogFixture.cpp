@@ -44,6 +44,7 @@ void DialogFixture::OpenWindow(const std::string& lang) {
   if (!lang.empty()) dir.Write("app/lang.txt", lang);
   qt = std::make_unique<gui::QtServices>(net, paths);
   qt->Services.Ask = &ask;
+  qt->Services.Keys = &keyring;  // the desktop's keyring stays out of the tests
   qt->Services.Programs = &launcher;
   app = std::make_unique<TTessalyApp>(qt->Services);
   gui::TFormTessalyView::Options options;

@@ -43,6 +43,7 @@ class DialogFixture : public ::testing::Test {
   platform::FixedPaths paths;
   platform::FixedNetwork net;
   platform::HeadlessPrompter ask;
+  platform::HeadlessKeyring keyring;
   platform::HeadlessLauncher launcher;
   std::unique_ptr<gui::QtServices> qt;
   std::unique_ptr<TTessalyApp> app;

@@ -415,8 +415,8 @@ TEST_F(DialogsTest, SpellingDialogButtonsSaveExactlyTheChangedWords) {
   EXPECT_EQ(shown, (std::vector<std::string>{"Teh", "teh", "wrod", "helo", "wrod"}));
   EXPECT_EQ(Read(page),
             "<html><head><title>Caf\xc3\xa9</title></head>\r\n"
-            "<body><p>The caf\xc3\xa9 \xe2\x80\x9csings\xe2\x80\x9d the wrod and the helo word.</p>\r\n"
-            "</body></html>\r\n");
+            "<body><p>The caf\xc3\xa9 \xe2\x80\x9csings\xe2\x80\x9d the wrod and the helo word.</p>\n"
+            "</body></html>\r\n");  // each line keeps its own ending
   EXPECT_EQ(ask.TextsOf("Inform"), std::vector<std::string>{"Spell checking is complete."});
 }
 

@@ -242,6 +242,19 @@ TEST_F(GermanTest, MessageBoxesAndTheFileNameDialogMadeLaterAreGerman) {
   });
   EXPECT_FALSE(prompter.AskFileName("Select Local File Name", "a.html"));
   EXPECT_EQ(dialog, "");
+
+  // So is the login question, with the note shown when no keyring answers.
+  std::string login;
+  QString site;
+  WhenModal([&](QWidget* w) {
+    login = EnglishLeft(german, w);
+    if (auto* label = w->findChild<QLabel*>(QStringLiteral("LabelSite"))) site = label->text();
+    static_cast<QDialog*>(w)->reject();
+    return true;
+  });
+  EXPECT_FALSE(prompter.AskLogin("https://staging.example.org", "Bereich 7", false));
+  EXPECT_EQ(login, "");
+  EXPECT_EQ(site.toStdString(), "Der Server https://staging.example.org verlangt einen Benutzernamen und ein Kennwort.");
   prompter.SetParent(nullptr);
 }
 
