@@ -46,7 +46,10 @@ TTessalyApp::~TTessalyApp() {
 bool TTessalyApp::Start() {
   if (!Dictionaries.Load(Services)) return false;
   Main.LoadRecentAddresses();
-  Main.Tree.ValidateExternalURLs = Services.Net && Services.Net->IsConnected();
+  // The user's choice once made; until then on when the computer is connected.
+  const bool connected = Services.Net && Services.Net->IsConnected();
+  Main.Tree.ValidateExternalURLs =
+      SettingsFiles.Settings().ReadBool(kCheckPageResourcesSection, kValidateExternalURLsKey, connected);
   Main.Crawl.CheckPageResources =
       SettingsFiles.Settings().ReadBool(kCheckPageResourcesSection, kCheckPageResourcesKey, true);
   Main.Crawl.CheckAnchors = SettingsFiles.Settings().ReadBool(kCheckPageResourcesSection, kCheckAnchorsKey, true);
@@ -68,6 +71,11 @@ bool TTessalyApp::Start() {
 void TTessalyApp::SetCheckPageResources(bool on) {
   Main.Crawl.CheckPageResources = on;
   SettingsFiles.Settings().WriteBool(kCheckPageResourcesSection, kCheckPageResourcesKey, on);
+}
+
+void TTessalyApp::SetValidateExternalURLs(bool on) {
+  Main.Tree.ValidateExternalURLs = on;
+  SettingsFiles.Settings().WriteBool(kCheckPageResourcesSection, kValidateExternalURLsKey, on);
 }
 
 void TTessalyApp::SetCheckAnchors(bool on) {

@@ -44,6 +44,10 @@ class TTessalyApp {
   static constexpr const char* kCheckPageResourcesSection = "FormTessaly";
   static constexpr const char* kCheckPageResourcesKey = "MICheckPageResources.Checked";
   bool CheckPageResources() const { return Main.Crawl.CheckPageResources; }
+  // The File menu's "Validate External URL's": stored in "Settings.ini" when the user sets it;
+  // until then Start turns it on when the computer is connected.
+  static constexpr const char* kValidateExternalURLsKey = "MIValidateExternalURLs.Checked";
+  void SetValidateExternalURLs(bool on);
   void SetCheckPageResources(bool on);
   // The File menu's "Check Anchors" (checked by default), kept the same way. The crawl reads it
   // as Main.Crawl.CheckAnchors.

@@ -293,7 +293,7 @@ void TFormTessalyView::ConnectCommands() {
     AddressEdited(EditURL->currentText());
     PressButton(ButtonSpider);
   });
-  connect(m.MIValidateExternalURLs, &QAction::toggled, this, [&main](bool on) { main.Tree.ValidateExternalURLs = on; });
+  connect(m.MIValidateExternalURLs, &QAction::triggered, this, [this](bool on) { App.SetValidateExternalURLs(on); });
   connect(m.MICheckPageResources, &QAction::toggled, this, [this](bool on) {
     if (App.CheckPageResources() != on) App.SetCheckPageResources(on);
   });
