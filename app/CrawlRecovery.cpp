@@ -18,8 +18,10 @@ constexpr const char* kSection = "Recovery";
 
 }  // namespace
 
-TCrawlRecovery::TCrawlRecovery(std::string folder, TClock clock, int intervalSeconds)
-    : Folder_(std::move(folder)), Clock_(std::move(clock)), Interval_(intervalSeconds) {}
+TCrawlRecovery::TCrawlRecovery(std::string folder, TClock clock, int intervalSeconds, TWorkClock workClock)
+    : Folder_(std::move(folder)), Clock_(std::move(clock)), Interval_(intervalSeconds), WorkClock_(std::move(workClock)) {}
+
+TCrawlRecovery::~TCrawlRecovery() = default;
 
 std::time_t TCrawlRecovery::Now() const { return Clock_ ? Clock_() : std::time(nullptr); }
 
@@ -33,6 +35,12 @@ std::string TCrawlRecovery::FileFor(const std::string& projectFile) const {
 }
 
 bool TCrawlRecovery::Progress(const TSiteMap& map, const std::string& projectFile, const std::string& address) {
+  if (Writer_) {
+    // The project got another name, or the map was cleared: this write is of no use.
+    if (&Writer_->Map() == &map && Writer_->Current() && Writer_->Path() == FileFor(projectFile))
+      return Continue(Slice);
+    Writer_.reset();
+  }
   const std::time_t now = Now();
   if (!Started_) {
     Started_ = true;
@@ -42,28 +50,63 @@ bool TCrawlRecovery::Progress(const TSiteMap& map, const std::string& projectFil
   }
   if (now - Since_ < Wait_) return false;
   Since_ = now;
+  const auto began = WorkNow();
   try {
     std::error_code ec;
     std::filesystem::create_directories(Folder_, ec);
-    const std::string file = FileFor(projectFile);
-    SaveProjectFile(map, file);
+    Writer_ = std::make_unique<TProjectFileWriter>(map, FileFor(projectFile));
+  } catch (const EError&) {
+    return false;  // a full disk or a folder gone: the crawl goes on, the next call tries again
+  }
+  WritingProject_ = projectFile;
+  WritingAddress_ = address;
+  WritingSince_ = now;
+  WritingWork_ = WorkNow() - began;
+  return Continue(Slice);
+}
+
+bool TCrawlRecovery::Finish(const TSiteMap& map) {
+  if (!Writer_) return false;
+  if (&Writer_->Map() != &map || !Writer_->Current()) {
+    Writer_.reset();
+    return false;
+  }
+  return Continue(std::chrono::steady_clock::duration::zero());
+}
+
+std::chrono::steady_clock::duration TCrawlRecovery::WorkNow() const {
+  return WorkClock_ ? WorkClock_() : std::chrono::steady_clock::now().time_since_epoch();
+}
+
+bool TCrawlRecovery::Continue(std::chrono::steady_clock::duration budget) {
+  const auto began = WorkNow();
+  try {
+    const bool done = Writer_->Step(budget);
+    WritingWork_ += WorkNow() - began;
+    if (!done) return false;
+    const std::string file = Writer_->Path();
+    Writer_.reset();
+    std::error_code ec;
     // The project was saved under another name since the last write: its old file goes.
     if (!Written_.empty() && Written_ != file) std::filesystem::remove(Written_, ec);
     Written_ = file;
     std::string note = std::string("[") + kSection + "]\n";
     note += "File=" + file + "\n";
-    note += "Project=" + (projectFile == kUntitledProject ? std::string() : projectFile) + "\n";
-    note += "Address=" + address + "\n";
-    note += "Time=" + std::to_string(static_cast<long long>(now)) + "\n";
+    note += "Project=" + (WritingProject_ == kUntitledProject ? std::string() : WritingProject_) + "\n";
+    note += "Address=" + WritingAddress_ + "\n";
+    note += "Time=" + std::to_string(static_cast<long long>(WritingSince_)) + "\n";
     const bool noted = WriteFileReplacing(NoteFile(), note, true);
-    Wait_ = std::max<std::time_t>(Interval_, 9 * (Now() - now));
+    const auto work = std::chrono::duration_cast<std::chrono::seconds>(WritingWork_).count();
+    Wait_ = std::max<std::time_t>(Interval_, 9 * static_cast<std::time_t>(work));
     return noted;
   } catch (const EError&) {
+    Writer_.reset();
     return false;  // a full disk or a folder gone: the crawl goes on, the next call tries again
   }
 }
 
 void TCrawlRecovery::Remove() {
+  Writer_.reset();
   std::error_code ec;
   if (const auto leftover = Leftover()) std::filesystem::remove(leftover->File, ec);
   if (!Written_.empty()) std::filesystem::remove(Written_, ec);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <new>
 
 #include "Dialogs/UnitProgress.h"
@@ -22,15 +23,18 @@ const char* const kUntitledProject = "untitled.tly";
 
 namespace {
 
-std::string IndexList(const TSpiderNodeDynArray& nodes) {
+// The indexes of `nodes` below `limit`, separated by commas.
+std::string IndexList(const TSpiderNodeDynArray& nodes, int32_t limit) {
   std::string text;
   char digits[16];
   const size_t count = nodes.size();
   for (size_t i = 0; i < count; ++i) {
     // The nodes lie anywhere in memory: asking for the later ones early hides most of the waits.
     if (i + 8 < count) __builtin_prefetch(nodes[i + 8]);
-    if (i > 0) text += ',';
-    const auto written = std::to_chars(digits, digits + sizeof digits, nodes[i]->Index());
+    const int index = nodes[i]->Index();
+    if (index >= limit) continue;
+    if (!text.empty()) text += ',';
+    const auto written = std::to_chars(digits, digits + sizeof digits, index);
     text.append(digits, written.ptr);
   }
   return text;
@@ -100,6 +104,10 @@ std::string FirstLine(const std::string& value) {
 }  // namespace
 
 void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
+  SaveTo(node, lines, std::numeric_limits<int32_t>::max());
+}
+
+void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines, int32_t count) {
   lines.push_back("RemoteFile=" + EncodeFormText(node.URLText()));
   lines.push_back("LocalFile=" + FirstLine(node.LocalFile));
   lines.push_back("RemoteDate=" + DateTimeToStr(node.RemoteDate));
@@ -109,8 +117,8 @@ void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
   lines.push_back("ResponseCode=" + std::to_string(node.ResponseCode));
   lines.push_back("ContentLength=" + std::to_string(node.ContentLength));
   lines.push_back("SpellingErrors=" + std::to_string(node.SpellingErrors));
-  lines.push_back("Links=" + IndexList(node.Links));
-  lines.push_back("Referers=" + IndexList(node.Referers));
+  lines.push_back("Links=" + IndexList(node.Links, count));
+  lines.push_back("Referers=" + IndexList(node.Referers, count));
   lines.push_back("Title=" + EncodeFormText(node.Title));
   lines.push_back("Description=" + EncodeFormText(node.Description));
   lines.push_back("Location=" + FirstLine(node.Location));
@@ -120,10 +128,13 @@ void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines) {
   if (!anchors.empty()) {
     std::string value;
     for (const TMissingAnchor& anchor : anchors) {
+      const std::string referers = IndexList(anchor.Referers, count);
+      // A fragment missed only by pages the file leaves out is left out with them.
+      if (referers.empty() && !anchor.Referers.empty()) continue;
       if (!value.empty()) value += '&';
-      value += EncodeFormText(anchor.Fragment) + "=" + IndexList(anchor.Referers);
+      value += EncodeFormText(anchor.Fragment) + "=" + referers;
     }
-    lines.push_back("BrokenAnchors=" + value);
+    if (!value.empty()) lines.push_back("BrokenAnchors=" + value);
   }
 }
 
@@ -161,27 +172,38 @@ void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_vie
   }
 }
 
-void WriteProjectText(const TSiteMap& map, const std::function<void(std::string_view piece)>& write) {
-  std::vector<std::string> lines;
-  auto flush = [&] {
-    std::string text;
-    for (const std::string& line : lines) {
-      text += line;
-      text += "\r\n";
-    }
-    write(text);
-    lines.clear();
-  };
+namespace {
+
+// The lines as text, each ending with CR LF, handed to `write`; `lines` is emptied.
+void FlushLines(std::vector<std::string>& lines, const std::function<void(std::string_view piece)>& write) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  write(text);
+  lines.clear();
+}
+
+// The "[Settings]" section of a file of the map's first `count` nodes.
+void SettingsLines(const TSiteMap& map, int32_t count, std::vector<std::string>& lines) {
   lines.push_back("[Settings]");
   lines.push_back(std::string("Generator=") + kApplicationTitle);
   lines.push_back("Now=" + DateTimeToStr(NowDateTime()));
   lines.push_back("URI=" + FirstLine(map.SiteURI.Compose()));
-  lines.push_back("Links=" + std::to_string(map.Count()));
-  flush();
+  lines.push_back("Links=" + std::to_string(count));
+}
+
+}  // namespace
+
+void WriteProjectText(const TSiteMap& map, const std::function<void(std::string_view piece)>& write) {
+  std::vector<std::string> lines;
+  SettingsLines(map, map.Count(), lines);
+  FlushLines(lines, write);
   for (const auto& node : map.Nodes()) {
     lines.push_back(Format("[%d]", node->Index()));
     SaveTo(*node, lines);
-    flush();
+    FlushLines(lines, write);
   }
 }
 
@@ -202,6 +224,54 @@ void SaveProjectFile(const TSiteMap& map, const std::string& path) {
     throw EError(Format("Cannot create file \"%s\". %s", path.c_str(), std::strerror(errno)));
   }
   file.Commit();
+}
+
+struct TProjectFileWriter::TFile {
+  explicit TFile(const std::string& path) : Replacement(path), Out(Replacement) {}
+  TFileReplacement Replacement;
+  TFileWriter Out;
+};
+
+TProjectFileWriter::TProjectFileWriter(const TSiteMap& map, std::string path)
+    : Map_(map), Path_(std::move(path)), Generation_(map.Generation()), Count_(map.Count()) {
+  File_ = std::make_unique<TFile>(Path_);
+  std::vector<std::string> lines;
+  SettingsLines(map, Count_, lines);
+  FlushLines(lines, [this](std::string_view piece) { File_->Out.Write(piece); });
+}
+
+TProjectFileWriter::~TProjectFileWriter() = default;
+
+bool TProjectFileWriter::Current() const { return Map_.Generation() == Generation_ && Map_.Count() >= Count_; }
+
+bool TProjectFileWriter::Step(std::chrono::steady_clock::duration budget) {
+  if (!File_) return true;
+  KelAssert(Current(), "the map was cleared while its file was written");
+  // The clock is read once per batch: a section takes a few microseconds.
+  constexpr int32_t kBatch = 256;
+  const auto until = std::chrono::steady_clock::now() + budget;
+  const bool whole = budget <= std::chrono::steady_clock::duration::zero();
+  std::vector<std::string> lines;
+  const auto write = [this](std::string_view piece) { File_->Out.Write(piece); };
+  try {
+    while (Next_ < Count_) {
+      const int32_t end = std::min(Count_, Next_ + kBatch);
+      for (; Next_ < end; ++Next_) {
+        lines.push_back(Format("[%d]", Next_));
+        SaveTo(*Map_.Nodes()[static_cast<size_t>(Next_)], lines, Count_);
+        FlushLines(lines, write);
+      }
+      if (!whole && std::chrono::steady_clock::now() >= until) break;
+    }
+    if (Next_ < Count_) return false;
+    File_->Out.Flush();
+  } catch (const EError&) {
+    File_.reset();
+    throw EError(Format("Cannot create file \"%s\". %s", Path_.c_str(), std::strerror(errno)));
+  }
+  File_->Replacement.Commit();
+  File_.reset();
+  return true;
 }
 
 std::string LoadProject(TSiteTree& tree, TProjectReader& file, TFormProgress* progress, platform::UiThread* ui) {

@@ -174,6 +174,7 @@ TSpiderNode* TSiteMap::CreateNode(const TURI* uri, TTreeEntry* treeNode) {
 }
 
 void TSiteMap::Clear() {
+  ++Generation_;
   Anchors.Clear();
   Nodes_.clear();
   SiteURI.Parse("http://LocalHost/");

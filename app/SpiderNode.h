@@ -202,6 +202,9 @@ class TSiteMap {
   // Frees every node and resets the site root to http://LocalHost/. Nodes are freed only all
   // together: other nodes' Links and Referers and the list rows point at them.
   void Clear();
+  // Counts the clears: a piece of work spread over time (a recovery write) sees whether the
+  // nodes it began with are still the map's.
+  uint64_t Generation() const { return Generation_; }
 
   // UpdateLocalFileInfo of every node in index order, showing the index in `progress` (if any).
   void RefreshAllLocalStatus(TFormProgress* progress);
@@ -212,4 +215,5 @@ class TSiteMap {
 
  private:
   std::vector<std::unique_ptr<TSpiderNode>> Nodes_;
+  uint64_t Generation_ = 0;
 };

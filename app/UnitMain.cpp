@@ -240,6 +240,8 @@ void TFormTessaly::ButtonOnStatusClick() {
     }
   } else {
     TimerRunning = false;
+    // A recovery write under way when the crawl ended is completed, not lost.
+    if (Recovery) Recovery->Finish(Map);
     // What the crawl wants the user to know stays in the status bar once it is idle.
     StatusRequesting = Crawl.Notes().empty() ? std::string() : Crawl.Notes().back();
     EditURLEnabled = true;

@@ -2,7 +2,8 @@
 # Saves and opens the project of a generated site of SIZE addresses (the bench site of
 # bench/scale.sh, built in memory as a crawl of it would leave it, without a server), and prints
 # the time and peak memory of each step: the save, the load and the save of the loaded project
-# in a fresh process, and tessaly-crawl --open of the file. The saved file of the loaded project
+# in a fresh process (whole, and a slice at a time as the recovery file is written, with the
+# longest slice), and tessaly-crawl --open of the file. The saved file of the loaded project
 # must equal the original (but for the "Now=" line).
 #
 # Usage: bench/project-file.sh SIZE [build-folder]       (e.g. 100000, 1000000)
@@ -24,8 +25,9 @@ echo "== making the project of $size addresses"
 echo "project file: $(($(stat -c %s "$work/site.tly") / 1048576)) MB"
 echo "== load and save in a fresh process"
 /usr/bin/time -f 'process: %e s wall, %U s user, %S s system, %M KB peak' "$tool" load "$work/site.tly" "$work/again.tly"
-if cmp -s <(grep -av '^Now=' "$work/site.tly") <(grep -av '^Now=' "$work/again.tly"); then
-  echo "the saved file of the loaded project equals the original"
+if cmp -s <(grep -av '^Now=' "$work/site.tly") <(grep -av '^Now=' "$work/again.tly") &&
+  cmp -s <(grep -av '^Now=' "$work/site.tly") <(grep -av '^Now=' "$work/again.tly.sliced"); then
+  echo "the saved files of the loaded project (whole and sliced) equal the original"
 else
   echo "DIFFERENT: the saved file of the loaded project differs from the original" >&2
   exit 1

@@ -2,7 +2,9 @@
 // by its note, offered after a crash, removed by a save and by a normal end.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <utility>
 #include <string>
 
 #include "Kel/KelDateTime.h"
@@ -89,17 +91,99 @@ TEST_F(CrawlRecoveryTest, WrittenAtMostOnceAnIntervalThroughATemporaryFile) {
 
 TEST_F(CrawlRecoveryTest, ASlowWriteWaitsNineTimesItsLengthBeforeTheNext) {
   SmallMap();
-  // Every reading of the clock comes 100 seconds later: the write takes 100 seconds.
-  app->Recovery = std::make_unique<TCrawlRecovery>(Folder(), [this] { return now += 100; }, 300);
+  // Every reading of the work clock comes 100 seconds later: the write's work takes 100 seconds.
+  std::chrono::steady_clock::duration work{};
+  app->Recovery = std::make_unique<TCrawlRecovery>(
+      Folder(), [this] { return now; }, 300, [&] { return work += std::chrono::seconds(50); });
   app->Main.Recovery = app->Recovery.get();
   TCrawlRecovery& recovery = *app->Recovery;
-  const auto progress = [&] { return recovery.Progress(app->Map, "", "http://site.test/"); };
-  EXPECT_FALSE(progress());  // 1000100: the interval starts
-  EXPECT_FALSE(progress());  // 1000200
-  EXPECT_FALSE(progress());  // 1000300
-  EXPECT_TRUE(progress());   // 1000400, written by 1000500: the next waits 900 seconds, not 300
-  for (int i = 0; i < 7; ++i) EXPECT_FALSE(progress()) << i;  // 1000600 to 1001200
-  EXPECT_TRUE(progress());                                     // 1001300
+  const auto progress = [&](std::time_t at) {
+    now = at;
+    return recovery.Progress(app->Map, "", "http://site.test/");
+  };
+  EXPECT_FALSE(progress(1000000));  // the interval starts
+  EXPECT_FALSE(progress(1000299));
+  EXPECT_TRUE(progress(1000300));  // written with 100 seconds of work: the next waits 900 seconds, not 300
+  EXPECT_FALSE(progress(1000600));
+  EXPECT_FALSE(progress(1001199));
+  EXPECT_TRUE(progress(1001200));
+}
+
+// A map of `pages` addresses below the start page, each linked from it.
+void AddPages(TSiteTree& tree, int first, int pages) {
+  TURI home("http://site.test/");
+  for (int i = first; i < first + pages; ++i) {
+    TURI page("http://site.test/p" + std::to_string(i) + ".html");
+    tree.InsertURL(page, &home, false);
+  }
+}
+
+// The number of nodes of a project file, and whether it loads cleanly.
+std::pair<int, std::string> Loaded(const std::string& file) {
+  TSiteMap map;
+  TSiteTree tree(map, nullptr);
+  const std::string error = LoadProjectFile(tree, file, nullptr, nullptr);
+  return {map.Count(), error};
+}
+
+TEST_F(CrawlRecoveryTest, ALargeWriteGoesASliceACallWhileTheCrawlGoesOn) {
+  SmallMap();
+  AddPages(app->Main.Tree, 0, 998);  // 1000 addresses: four slices of 256 sections
+  TCrawlRecovery& recovery = UseRecovery(0);
+  recovery.Slice = std::chrono::nanoseconds(1);
+  const std::string file = recovery.FileFor("");
+  fs::create_directories(Folder());
+  dir.Write("data/Quorlix/Tessaly/untitled.recovery.tly", "older");
+  ASSERT_FALSE(recovery.Progress(app->Map, "", "http://site.test/"));  // the interval starts
+  int calls = 0;
+  bool written = false;
+  while (!written && calls < 10) {
+    written = recovery.Progress(app->Map, "", "http://site.test/");
+    ++calls;
+    if (written) break;
+    // Between slices the old file stands, and the crawl adds addresses the write leaves out.
+    EXPECT_TRUE(recovery.Writing());
+    EXPECT_EQ(ReadFileText(file), "older");
+    AddPages(app->Main.Tree, 1000 + calls * 10, 10);
+  }
+  EXPECT_TRUE(written);
+  EXPECT_EQ(calls, 4);
+  EXPECT_FALSE(recovery.Writing());
+  EXPECT_EQ(Loaded(file), std::make_pair(1000, std::string()));
+  EXPECT_EQ(TemporaryFiles(Folder()), 0);
+  EXPECT_EQ(recovery.Leftover()->Address, "http://site.test/");
+}
+
+TEST_F(CrawlRecoveryTest, AWriteUnderWayIsDroppedByAClearAndCompletedByTheCrawlsEnd) {
+  for (const bool clear : {true, false}) {
+    SCOPED_TRACE(clear ? "cleared" : "crawl ended");
+    TSiteMap map;
+    TSiteTree tree(map, nullptr);
+    tree.ResetSiteTree();
+    map.SiteURI.Parse("http://site.test/");
+    AddPages(tree, 0, 1000);
+    TCrawlRecovery& recovery = UseRecovery(0);
+    recovery.Slice = std::chrono::nanoseconds(1);
+    const std::string file = recovery.FileFor("");
+    std::error_code ec;
+    fs::remove(file, ec);
+    ASSERT_FALSE(recovery.Progress(map, "", "http://site.test/"));
+    ASSERT_FALSE(recovery.Progress(map, "", "http://site.test/"));  // the first slice
+    ASSERT_TRUE(recovery.Writing());
+    if (clear) {
+      tree.ResetSiteTree();  // New: the nodes being written are gone
+      map.SiteURI.Parse("http://site.test/");
+      AddPages(tree, 0, 1000);
+      EXPECT_FALSE(recovery.Finish(map));
+      EXPECT_FALSE(recovery.Writing());
+      EXPECT_FALSE(fs::exists(file));
+    } else {
+      EXPECT_TRUE(recovery.Finish(map));
+      EXPECT_EQ(Loaded(file).second, "");
+      EXPECT_GE(Loaded(file).first, 1000);
+    }
+    EXPECT_EQ(TemporaryFiles(Folder()), 0);
+  }
 }
 
 TEST_F(CrawlRecoveryTest, AFailedWriteKeepsTheCrawlAndTriesAgain) {
