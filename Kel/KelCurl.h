@@ -158,6 +158,9 @@ class TCurlTransfer {
     }
   }
 
+  // libcurl's message of the last failure ("" when it gave none).
+  std::string_view ErrorBufferText() const { return ErrorBuffer_; }
+
   TTransferCancel& Cancel_;
   TRunLimits Limits_;
 

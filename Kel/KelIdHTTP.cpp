@@ -6,7 +6,11 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <optional>
+#include <chrono>
 #include <limits>
+#include <mutex>
+#include <unordered_map>
 
 #include "Kel/KelCurl.h"
 #include "Kel/KelError.h"
@@ -57,6 +61,68 @@ class THTTPTransfer : public TCurlTransfer {
   int64_t Received_ = 0;
   std::string Challenge_;
 };
+
+namespace {
+
+// The names whose lookup failed: name (letters folded) and proxy -> the failure's message.
+class TFailedNames {
+ public:
+  static TFailedNames& Instance() {
+    static TFailedNames* names = new TFailedNames;  // kept until the process ends, as the share
+    return *names;
+  }
+  std::optional<std::string> Find(const std::string& key) {
+    std::lock_guard lock(Mutex_);
+    const auto found = Names_.find(key);
+    if (found == Names_.end()) return std::nullopt;
+    if (Clock::now() - found->second.Since > kKept) {
+      Names_.erase(found);
+      return std::nullopt;
+    }
+    return found->second.Message;
+  }
+  void Add(const std::string& key, const std::string& message) {
+    std::lock_guard lock(Mutex_);
+    // Bounded: a page of a million made-up names keeps only the newest ones.
+    if (Names_.size() >= kMostNames) Names_.clear();
+    Names_[key] = {message, Clock::now()};
+  }
+  void Clear() {
+    std::lock_guard lock(Mutex_);
+    Names_.clear();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::minutes kKept{10};
+  static constexpr size_t kMostNames = 10000;
+  struct TFailure {
+    std::string Message;
+    Clock::time_point Since;
+  };
+  std::mutex Mutex_;
+  std::unordered_map<std::string, TFailure> Names_;
+};
+
+// The key of a request's name: the same name through another proxy is another lookup.
+std::string FailedNameKey(const THTTPClient& client) {
+  return LowerCase(client.URL.Host) + "|" + client.ProxyParams.ProxyServer;
+}
+
+}  // namespace
+
+// The transfer failed because the name could not be looked up: the resolver said so, or the
+// transfer's time ran out before the name had an address.
+static bool NameLookupFailed(CURL* easy, CURLcode result) {
+  if (result == CURLE_COULDNT_RESOLVE_HOST) return true;
+  if (result != CURLE_OPERATION_TIMEDOUT) return false;
+  curl_off_t lookup = 0;
+  char* ip = nullptr;
+  return curl_easy_getinfo(easy, CURLINFO_NAMELOOKUP_TIME_T, &lookup) == CURLE_OK && lookup == 0 &&
+         curl_easy_getinfo(easy, CURLINFO_PRIMARY_IP, &ip) == CURLE_OK && (!ip || !*ip);
+}
+
+void ForgetFailedHostNames() { TFailedNames::Instance().Clear(); }
 
 void THTTPTransfer::Configure(CURL* easy, TCurlList& headers, TCurlList& proxyHeaders) {
   const THTTPRequest& request = Client_.Request;
@@ -137,8 +203,16 @@ void THTTPTransfer::Run() {
   Configure(easy, headers, proxyHeaders);
   if (Client_.Closed()) throw EAbort();
 
+  // A name whose lookup failed a moment ago fails again at once.
+  const std::string nameKey = FailedNameKey(Client_);
+  if (std::optional<std::string> failed = TFailedNames::Instance().Find(nameKey)) throw EError(*failed);
   Status(FormatText("Resolving hostname %s.", Client_.URL.Host.c_str()));
   const CURLcode result = Perform(easy, multi);
+  if (!Client_.Closed() && NameLookupFailed(easy, result)) {
+    std::string message = Trim(ErrorBufferText());
+    if (message.empty()) message = curl_easy_strerror(result);
+    TFailedNames::Instance().Add(nameKey, message);
+  }
 
   if (WorkBegun_ && Client_.OnWorkEnd) Guarded([&] { Client_.OnWorkEnd(); });
   if (ConnectedReported_) {

@@ -28,6 +28,12 @@ class THTTPSession {
   std::unique_ptr<TImpl> Impl_;
 };
 
+// Host names whose lookup failed are remembered for the process (for ten minutes at most): the
+// next request for the same name fails at once with the same message instead of asking the
+// resolver again, which on a resolver that times out costs every such request its full wait.
+// A new crawl forgets them, so that a name the user has just mended is looked up again.
+void ForgetFailedHostNames();
+
 // The client of one request. Created for the request, used on one thread, destroyed after it;
 // only Close() may be called from another thread.
 class THTTPClient {

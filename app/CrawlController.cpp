@@ -271,6 +271,8 @@ void TCrawlController::Start() {
   KelAssert(Pool_, "the crawl needs the request pool");
   TFormTessaly& main = Main_;
   ApplyLimits();
+  // Names that failed to resolve in an earlier crawl are looked up again.
+  ForgetFailedHostNames();
   bool fresh = Pool_->IsEmpty();
   // An unfinished map (a project opened, a crawl terminated) with its own address in the box.
   bool unfinished = false;

@@ -503,3 +503,36 @@ TEST(MediaTypes, ProcessTableIsBuiltOnceForConcurrentWorkers) {
 }
 
 }  // namespace
+
+namespace {
+
+// A fetch of `url` that must fail: its message, and whether the name was looked up for it.
+std::pair<std::string, bool> FailedFetch(const std::string& url) {
+  THTTPClient client;
+  bool lookedUp = false;
+  client.OnStatus = [&](const std::string& s) { lookedUp = lookedUp || s.rfind("Resolving hostname", 0) == 0; };
+  try {
+    Fetch(client, THTTPMethod::Head, url, nullptr, nullptr);
+  } catch (const EError& e) {
+    return {e.what(), lookedUp};
+  }
+  return {"no failure", lookedUp};
+}
+
+}  // namespace
+
+// A name that cannot be looked up (".invalid" never resolves) is asked once: later requests for
+// it fail at once with the same message, until a new crawl forgets it.
+TEST(FailedHostNames, ALookupThatFailedIsNotAskedAgainUntilForgotten) {
+  ForgetFailedHostNames();
+  const auto first = FailedFetch("http://nosuch-tessaly.invalid/a.html");
+  EXPECT_TRUE(first.second);
+  EXPECT_NE(first.first, "no failure");
+  const auto again = FailedFetch("http://NoSuch-Tessaly.invalid:8080/b.html");
+  EXPECT_FALSE(again.second);
+  EXPECT_EQ(again.first, first.first);
+  // Another name is looked up.
+  EXPECT_TRUE(FailedFetch("http://other-tessaly.invalid/").second);
+  ForgetFailedHostNames();
+  EXPECT_TRUE(FailedFetch("http://nosuch-tessaly.invalid/a.html").second);
+}
