@@ -135,14 +135,21 @@ std::shared_ptr<const TRequestIdentity> TCrawlController::Identity() const {
 
 std::string TCrawlController::LoginKey(const std::string& site) { return "Tessaly login " + site; }
 
-std::string TCrawlController::LoginSite() const {
-  TURI site = Main_.Map.SiteURI;
-  DropDefaultPort(site);
-  if (site.Host.empty()) return std::string();
-  std::string key = LowerCase(site.Protocol) + "://" + LowerCase(site.Host);
-  if (!site.Port.empty()) key += ":" + site.Port;
+namespace {
+
+// The server of an address as a login knows it: "scheme://host[:port]", letters folded, the
+// scheme's own port left out; empty without a host.
+std::string SiteKeyOf(TURI uri) {
+  DropDefaultPort(uri);
+  if (uri.Host.empty()) return std::string();
+  std::string key = LowerCase(uri.Protocol) + "://" + LowerCase(uri.Host);
+  if (!uri.Port.empty()) key += ":" + uri.Port;
   return key;
 }
+
+}  // namespace
+
+std::string TCrawlController::LoginSite() const { return SiteKeyOf(Main_.Map.SiteURI); }
 
 const std::pair<std::string, std::string>* TCrawlController::SiteLogin() const {
   const auto found = Logins_.find(LoginSite());
@@ -170,11 +177,7 @@ void TCrawlController::RebuildIdentity() {
                             SameText(u.Protocol, "https") == SameText(site.Protocol, "https");
       return sameHost || (include && include->Matches(uri.Compose()));
     };
-    identity->CredentialsHost = [site](const TURI& uri) {
-      TURI u(uri);
-      DropDefaultPort(u);
-      return SameText(u.Protocol, site.Protocol) && SameText(u.Host, site.Host) && u.Port == site.Port;
-    };
+    identity->CredentialsHost = [key = SiteKeyOf(site)](const TURI& uri) { return SiteKeyOf(uri) == key; };
   }
   std::lock_guard lock(IdentityMutex_);
   Identity_ = std::move(identity);
@@ -200,13 +203,7 @@ void TCrawlController::Refused(const std::string& url, const std::string& text) 
 bool TCrawlController::LoginAgain(THTTPClient& sender) {
   const std::string site = LoginSite();
   if (site.empty() || Stopping()) return false;
-  {
-    TURI at = sender.URL;
-    DropDefaultPort(at);
-    std::string key = LowerCase(at.Protocol) + "://" + LowerCase(at.Host);
-    if (!at.Port.empty()) key += ":" + at.Port;
-    if (key != site) return false;  // a login goes to the start address's server only
-  }
+  if (SiteKeyOf(sender.URL) != site) return false;  // a login goes to the start address's server only
   const std::string url = sender.URL.Compose();
   const std::string referer = sender.Request.Referer;
   if (AskingLogin_) {

@@ -60,7 +60,8 @@ constexpr TListColumn kNodeListColumns[lcCount] = {
      Answered<[](const TSpiderNode& n) { return n.URLText(); }>,
      [](const TListRow&, const TSpiderNode& a, const TListRow&, const TSpiderNode& b) {
        return CompareText(a.URLText(), b.URLText());
-     }},
+     },
+     nullptr, [](const TSpiderNode& n) { return LowerCase(n.URLText()); }},
 };
 
 namespace {
@@ -178,7 +179,7 @@ void TNodeList::ColumnClick(int column) {
 void TNodeList::Sort() {
   BeginUpdate();
   const TListColumn* column = SortColumn >= 0 && SortColumn < lcCount ? &kNodeListColumns[SortColumn] : nullptr;
-  if (column && column->SortText) SortByKeys(*column);
+  if (column && (column->SortText || column->SortKey)) SortByKeys(*column);
   else
     std::stable_sort(Rows_.begin(), Rows_.end(),
                      [this](const auto& a, const auto& b) { return CompareRows(*a, *b, SortColumn, SortDirection) < 0; });
@@ -186,9 +187,9 @@ void TNodeList::Sort() {
 }
 
 void TNodeList::SortByKeys(const TListColumn& column) {
-  // The order CompareRows gives, with each row's collation key made once rather than at each
-  // of the n log n comparisons: folders (rows without a node) first by their captions, then the
-  // rest by the column's text.
+  // The order CompareRows gives, with each row's key (a collation key, or the column's own) made
+  // once rather than at each of the n log n comparisons: folders (rows without a node) first by
+  // their captions, then the rest by the column's key.
   struct TKeyed {
     bool HasNode;
     std::string Key;
@@ -198,7 +199,9 @@ void TNodeList::SortByKeys(const TListColumn& column) {
   keyed.reserve(Rows_.size());
   for (auto& row : Rows_) {
     const TSpiderNode* node = NodeOf(row->Entry);
-    std::string key = node ? CollationKey(column.SortText(*row, *node)) : CollationKey(row->Caption);
+    std::string key = !node            ? CollationKey(row->Caption)
+                      : column.SortKey ? column.SortKey(*node)
+                                       : CollationKey(column.SortText(*row, *node));
     keyed.push_back({node != nullptr, std::move(key), std::move(row)});
   }
   const int direction = SortDirection;

@@ -77,6 +77,10 @@ struct TListColumn {
   // For a column of names sorted by the user's locale (Compare being CompareNames of these
   // texts): the text of a row, whose collation key a sort makes once per row. Null otherwise.
   const std::string& (*SortText)(const TListRow& row, const TSpiderNode& node) = nullptr;
+  // For a column whose order is the byte order of a text made from the node (the address, its
+  // letters folded as Compare folds them): that text, which a sort makes once per row rather than
+  // at each comparison. Null otherwise.
+  std::string (*SortKey)(const TSpiderNode& node) = nullptr;
 };
 
 // The section of "lang.txt" the column captions are translated in.

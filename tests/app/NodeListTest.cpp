@@ -312,3 +312,29 @@ TEST_F(NodeListTest, NameAndTypeSortIgnoringCaseWithAccentedNamesAmongTheirNeigh
 }
 
 }  // namespace
+
+namespace {
+
+// Address sorts as CompareText orders the addresses (ASCII letters folded, bytes otherwise, a
+// prefix first), with each address made once per row; equal addresses keep their order.
+TEST_F(NodeListTest, AddressSortsAsCompareTextOrdersTheAddresses) {
+  for (const char* address : {"http://LocalHost/b_x.html", "http://LocalHost/B.html", "http://LocalHost/bz.html",
+                              "http://LocalHost/a.html?q=1", "http://LocalHost/A.html", "http://LocalHost/%C3%A9.html",
+                              "http://LocalHost/b.htm", "http://LocalHost/dir/x.html"})
+    Add(address, 200, "text/html");
+  list.BeginUpdate();
+  for (const auto& child : tree.SiteRoot()->Children) list.AddRow(child.get());
+  list.EndUpdate();
+  for (const int direction : {1, -1}) {
+    SCOPED_TRACE(direction);
+    list.SortColumn = lcAddress;
+    list.SortDirection = direction;
+    list.Sort();
+    ASSERT_GE(list.Rows().size(), 6u);
+    EXPECT_EQ(list.Rows()[direction > 0 ? 0 : list.Rows().size() - 1]->Caption, "dir");  // folders first
+    for (size_t i = 1; i < list.Rows().size(); ++i)
+      EXPECT_LE(TNodeList::CompareRows(*list.Rows()[i - 1], *list.Rows()[i], lcAddress, direction), 0) << i;
+  }
+}
+
+}  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The desktop program built with AddressSanitizer crawls a small site served on loopback,
 # offscreen, twice: pages, images, missing pages, and external addresses that fail at once
-# (nothing listens on their port). Fails on any sanitizer report, a crash or a crawl that does
+# (nothing listens on their port, or their names never resolve). Fails on any sanitizer report, a crash or a crawl that does
 # not end.
 #
 # Usage: asan-desktop-crawl.sh PROGRAM
@@ -32,6 +32,8 @@ for p in $(seq 1 12); do
     echo "<img src=\"../img$((p % 3)).gif\"> <a href=\"p$((p % 12 + 1)).html\">Next</a>"
     for e in 1 2 3; do
       echo "<a href=\"http://localhost:1/ext$p-$e.html\">External</a> <a href=\"http://[::1]:1/v6-$p-$e\">External</a>"
+      # Names that never resolve: the lookup fails, once per name, the rest answered from memory.
+      echo "<a href=\"http://nosuch$((p % 4)).invalid/n$p-$e.html\">External</a>"
     done
     echo "</body></html>"
   } >"$site/docs/p$p.html"
