@@ -29,12 +29,16 @@ void Benchmark(gui::TDesktop& desktop) {
   auto* clock = new QElapsedTimer;
   auto* last = new qint64(0);
   auto* longest = new qint64(0);
+  auto* longestAt = new qint64(0);
   auto* started = new bool(false);
   clock->start();
   ticks->setInterval(10);
-  QObject::connect(ticks, &QTimer::timeout, [&desktop, ticks, clock, last, longest, started] {
+  QObject::connect(ticks, &QTimer::timeout, [&desktop, ticks, clock, last, longest, longestAt, started] {
     const qint64 now = clock->elapsed();
-    if (*last) *longest = std::max(*longest, now - *last);
+    if (*last && now - *last > *longest) {
+      *longest = now - *last;
+      *longestAt = *last;
+    }
     *last = now;
     TTessalyApp& app = *desktop.App;
     // Started once a request ran: a crawl may end between two ticks (a start page that fails at
@@ -51,7 +55,8 @@ void Benchmark(gui::TDesktop& desktop) {
     const qint64 listed = all.elapsed();
     std::printf("desktop crawl: %.2f s, %d addresses, %ld requests\n", crawl, app.Map.Count(),
                 app.Main.Crawl.RequestsDone());
-    std::printf("longest gap between 10 ms ticks: %lld ms\n", static_cast<long long>(*longest));
+    std::printf("longest gap between 10 ms ticks: %lld ms, from %.2f s\n", static_cast<long long>(*longest),
+                static_cast<double>(*longestAt) / 1000.0);
     std::printf("\"All\" listed %d rows in %lld ms\n", app.Main.List.Count(), static_cast<long long>(listed));
     // A click on each column header of "All", drawn: the longest sort.
     qint64 longestSort = 0;
