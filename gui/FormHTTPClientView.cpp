@@ -1,12 +1,14 @@
 #include "gui/FormHTTPClientView.h"
 
+#include <algorithm>
+
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QTreeView>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "Dialogs/UnitHTTPClient.h"
@@ -25,19 +27,26 @@ TFormHTTPClientView::TFormHTTPClientView(TFormHTTPClient& pool, platform::Servic
   setWindowTitle(tr("Connection Status"));
   setWindowIcon(ToolIcon(QStringLiteral("status")));
   Model = new PoolModel(pool, this);
-  ListView = Name(new QTreeView(this), "ListView", "Requests");
+  ListView = Name(new QTableView(this), "ListView", "Requests");
   ListView->setModel(Model);
-  ListView->setRootIsDecorated(false);
-  ListView->setUniformRowHeights(true);
-  ListView->setAllColumnsShowFocus(true);
+  // Looks as a list: no grid, no row numbers, rows of one line's height.
+  ListView->setShowGrid(false);
+  ListView->setWordWrap(false);
+  ListView->verticalHeader()->hide();
+  ListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  ListView->verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
+  ListView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  ListView->horizontalHeader()->setHighlightSections(false);
+  ListView->horizontalHeader()->setStretchLastSection(true);
   ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListView->setSelectionMode(QAbstractItemView::SingleSelection);
   // The rows come and go all the time: the list takes the focus only when clicked, so that no
   // current row has to be moved on at every removal.
   ListView->setFocusPolicy(Qt::ClickFocus);
-  ListView->header()->resizeSection(0, 190);
-  ListView->header()->resizeSection(1, 110);
-  ListView->header()->resizeSection(2, 40);
+  ListView->horizontalHeader()->resizeSection(0, 190);
+  ListView->horizontalHeader()->resizeSection(1, 110);
+  ListView->horizontalHeader()->resizeSection(2, 40);
   auto* active = new QLabel(tr("Active:"), this);
   LabelActive = Name(new QLabel(QStringLiteral("0"), this), "LabelActive", "Active:");
   auto* pending = new QLabel(tr("Pending:"), this);
@@ -72,7 +81,7 @@ TFormHTTPClientView::TFormHTTPClientView(TFormHTTPClient& pool, platform::Servic
   connect(Model, &PoolModel::DisplayChanged, this, &TFormHTTPClientView::DisplayChanged);
   connect(ButtonSuspend, &QPushButton::clicked, this, [this] { Pool_.ButtonSuspendClick(); });
   connect(ButtonTerminate, &QPushButton::clicked, this, [this] { Pool_.ButtonTerminateClick(); });
-  connect(ListView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+  connect(ListView, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
     if (index.row() < Pool_.RowCount()) OpenInBrowser(Services_, Pool_.Row(index.row()).URL);
   });
   UpdateDisplay();

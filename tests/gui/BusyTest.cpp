@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QWindow>
 
@@ -123,7 +124,7 @@ TEST_F(BusyTest, ADoubleClickOnARequestOpensItsAddressInTheBrowser) {
   std::vector<std::string> shown;
   qt->Web.Override = [&](const std::string& target) { shown.push_back(target); };
   Start();
-  QTreeView* rows = window->FormHTTPClient->ListView;
+  QAbstractItemView* rows = window->FormHTTPClient->ListView;
   ASSERT_TRUE(ServeUntil([&] { return rows->model()->rowCount() > 0; }));
   const QModelIndex first = rows->model()->index(0, 0);
   const std::string address = app->Pool.Row(0).URL;
