@@ -33,6 +33,7 @@ TFormHTTPClientView::TFormHTTPClientView(TFormHTTPClient& pool, platform::Servic
   ListView->setShowGrid(false);
   ListView->setWordWrap(false);
   ListView->verticalHeader()->hide();
+  ListView->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   ListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   ListView->verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
   ListView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -90,6 +91,7 @@ TFormHTTPClientView::TFormHTTPClientView(TFormHTTPClient& pool, platform::Servic
 void TFormHTTPClientView::SetPaintLimit(bool on) {
   Limited_ = on;
   PaintLimit_->SetEnabled(on);
+  Model->SetStructureBatched(on);
   if (!on && DisplayLater_.isActive()) UpdateDisplay();
 }
 

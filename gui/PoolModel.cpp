@@ -1,6 +1,7 @@
 #include "gui/PoolModel.h"
 
 #include <QString>
+#include <algorithm>
 
 #include "gui/Icons.h"
 #include "gui/Translator.h"
@@ -13,8 +14,12 @@ const char* const kColumns[] = {"Address", "Status", "%"};
 
 PoolModel::PoolModel(TFormHTTPClient& pool, QObject* parent)
     : QAbstractTableModel(parent), Pool_(pool), Changes_([this](const std::vector<int>& rows) {
-        ForEachRowRun(rows, Pool_.RowCount(), [this](int first, int last) { emit dataChanged(index(first, 0), index(last, 2)); });
+        ForEachRowRun(rows, std::min(Shown_, Pool_.RowCount()), [this](int first, int last) { emit dataChanged(index(first, 0), index(last, 2)); });
       }) {
+  Shown_ = Pool_.RowCount();
+  StructureTimer_.setSingleShot(true);
+  StructureTimer_.setInterval(100);
+  connect(&StructureTimer_, &QTimer::timeout, this, &PoolModel::TellStructure);
   Pool_.AddObserver(this);
 }
 
@@ -22,9 +27,34 @@ PoolModel::~PoolModel() { Pool_.RemoveObserver(this); }
 
 void PoolModel::SetCoalesceInterval(int milliseconds) { Changes_.SetInterval(milliseconds); }
 
-void PoolModel::FlushChanges() { Changes_.Flush(); }
+void PoolModel::FlushChanges() {
+  TellStructure();
+  Changes_.Flush();
+}
 
-int PoolModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Pool_.RowCount(); }
+void PoolModel::SetStructureBatched(bool on) {
+  if (Batched_ == on) return;
+  Batched_ = on;
+  if (!on) TellStructure();
+}
+
+void PoolModel::StructureChanged() {
+  StructureHeld_ = true;
+  Changes_.Clear();  // the reset repaints every row
+  if (!StructureTimer_.isActive()) StructureTimer_.start();
+}
+
+void PoolModel::TellStructure() {
+  StructureTimer_.stop();
+  if (!StructureHeld_) return;
+  StructureHeld_ = false;
+  Changes_.Clear();
+  beginResetModel();
+  Shown_ = Pool_.RowCount();
+  endResetModel();
+}
+
+int PoolModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Shown_; }
 
 int PoolModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
 
@@ -69,33 +99,50 @@ Qt::ItemFlags PoolModel::flags(const QModelIndex& index) const {
 }
 
 void PoolModel::RowAboutToBeAdded(int row) {
+  if (Batched_ || StructureHeld_) return;
   FlushChanges();
   beginInsertRows({}, row, row);
 }
 
 void PoolModel::RowAdded(int) {
-  endInsertRows();
+  if (Batched_ || StructureHeld_) {
+    StructureChanged();
+  } else {
+    Shown_ = Pool_.RowCount();
+    endInsertRows();
+  }
   emit DisplayChanged();
 }
 
-void PoolModel::RowChanged(int row) { Changes_.Add(row); }
+void PoolModel::RowChanged(int row) {
+  if (!StructureHeld_) Changes_.Add(row);
+}
 
 void PoolModel::RowAboutToBeRemoved(int row) {
+  if (Batched_ || StructureHeld_) return;
   // Positions collected so far refer to the rows before the removal.
   FlushChanges();
   beginRemoveRows({}, row, row);
 }
 
 void PoolModel::RowRemoved(int) {
-  endRemoveRows();
+  if (Batched_ || StructureHeld_) {
+    StructureChanged();
+  } else {
+    Shown_ = Pool_.RowCount();
+    endRemoveRows();
+  }
   emit DisplayChanged();
 }
 
 void PoolModel::ListAboutToReset() {
+  StructureTimer_.stop();
+  StructureHeld_ = false;
   Changes_.BeginReset([this] { beginResetModel(); });
 }
 
 void PoolModel::ListReset() {
+  Shown_ = Pool_.RowCount();
   Changes_.EndReset([this] { endResetModel(); });
   emit DisplayChanged();
 }
