@@ -214,9 +214,8 @@ void TFormTessalyView::BuildWidgets() {
   // The column is as wide as the rows shown, so that a deep entry is reached by scrolling.
   TreeView->header()->setStretchLastSection(false);
   TreeView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  // Measured over the rows on screen only: measuring a thousand rows at every layout of a growing
-  // tree cost the crawl more than its own work.
-  TreeView->header()->setResizeContentsPrecision(0);
+  TreeFitLater_.setInterval(1000);
+  connect(&TreeFitLater_, &QTimer::timeout, TreeView, [this] { TreeView->resizeColumnToContents(0); });
   TreeView->setIndentation(19);
   TreeView->setIconSize(QSize(16, 16));
   TreeView->setUniformRowHeights(true);
@@ -586,7 +585,22 @@ void TFormTessalyView::RefreshFromState() {
   SyncCheckButtons();
   if (PaintLimit) PaintLimit->SetEnabled(main.Busy);
   if (FormHTTPClient) FormHTTPClient->SetPaintLimit(main.Busy);
+  FitTreeColumnSlowly(main.Busy);
   --Quiet_;
+}
+
+void TFormTessalyView::FitTreeColumnSlowly(bool on) {
+  // The tree's column fits its rows at every layout, measuring up to a thousand of them; during a
+  // crawl that cost the window more than the crawl's own work, so it is fitted once a second then.
+  QHeaderView* header = TreeView->header();
+  const auto mode = on ? QHeaderView::Interactive : QHeaderView::ResizeToContents;
+  if (header->sectionResizeMode(0) == mode) return;
+  header->setSectionResizeMode(0, mode);
+  if (on) {
+    TreeFitLater_.start();
+  } else {
+    TreeFitLater_.stop();
+  }
 }
 
 void TFormTessalyView::UpdateSpiderHint() {

@@ -160,6 +160,9 @@ class TFormTessalyView : public QMainWindow {
   int InCommand_ = 0;       // a command of the person is running
   bool ShownBusy_ = false;  // the busy state the window last drew
   QTimer RefreshLater_;
+  // During a crawl the tree's column is fitted to its rows once a second, not at every layout.
+  QTimer TreeFitLater_;
+  void FitTreeColumnSlowly(bool on);
   std::vector<std::string> ShownRecent_;  // what the address box's list shows, to redraw it only on change
 };
 
