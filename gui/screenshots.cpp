@@ -129,6 +129,8 @@ int main(int argc, char* argv[]) {
   gui::InvokeMenuItem(w.Menu->MILargeIcons);  // hidden: nothing happens
   w.Menu->MILargeIcons->trigger();
   Shoot(&w, out + "/07-large-icons.png");
+  w.Menu->MISmallIcons->trigger();
+  Shoot(&w, out + "/07-small-icons.png");
   w.Menu->MIList->trigger();
   Shoot(&w, out + "/08-list.png");
   w.Menu->MIDetail->trigger();

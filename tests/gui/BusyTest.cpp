@@ -121,7 +121,10 @@ TEST_F(BusyTest, TerminateAsksAndEmptiesTheQueue) {
 
 TEST_F(BusyTest, ADoubleClickOnARequestOpensItsAddressInTheBrowser) {
   std::vector<std::string> shown;
-  qt->Web.Override = [&](const std::string& target) { shown.push_back(target); };
+  qt->Web.Override = [&](const std::string& target) {
+    shown.push_back(target);
+    return true;
+  };
   Start();
   QTreeView* rows = window->FormHTTPClient->ListView;
   ASSERT_TRUE(ServeUntil([&] { return rows->model()->rowCount() > 0; }));
