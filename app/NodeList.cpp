@@ -9,6 +9,14 @@
 
 namespace {
 
+// The answer's text on one line.
+std::string StatusText(const TSpiderNode& node) {
+  std::string text = node.ResponseText;
+  for (char& c : text)
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+  return text;
+}
+
 template <class T>
 int Sign(T a, T b) {
   return a < b ? -1 : (b < a ? 1 : 0);
@@ -60,6 +68,13 @@ constexpr TListColumn kNodeListColumns[lcCount] = {
      Answered<[](const TSpiderNode& n) { return n.URLText(); }>,
      [](const TListRow&, const TSpiderNode& a, const TListRow&, const TSpiderNode& b) {
        return CompareText(a.URLText(), b.URLText());
+     }},
+    // Shown on screen only: the list exports keep their eight columns.
+    {lcStatus, "Status", 170, TAlignment::taLeftJustify, false, true,
+     // Also before an answer: an address never requested says why.
+     [](const TSpiderNode* node, bool) { return node ? StatusText(*node) : std::string(); },
+     [](const TListRow&, const TSpiderNode& a, const TListRow&, const TSpiderNode& b) {
+       return CompareText(a.ResponseText, b.ResponseText);
      }},
 };
 
@@ -143,11 +158,28 @@ void TNodeList::FillRow(TListRow* row) {
   row->ImageIndex = node ? node->TypeIconIndex() : TreeIconIndex(row->Entry);
   row->StateIndex = node ? node->StatusIndex() : -1;
   // Not answered (yet), or an address that is never requested: only the type is known.
-  const bool answered = node && node->ResponseCode > 0 && !IsSpecialScheme(node->URI.Protocol);
+  const bool answered = ShowsAnswer(node);
   row->Cells.clear();
   row->Cells.reserve(lcCount - 1);
   for (const TListColumn& column : NodeListColumns())
     if (column.Cell) row->Cells.push_back(column.Cell(node, answered));
+}
+
+bool ShowsAnswer(const TSpiderNode* node) {
+  return node && node->ResponseCode > 0 && !IsSpecialScheme(node->URI.Protocol);
+}
+
+std::string ListCellText(const TListRow& row, int column) {
+  if (column < 0 || column >= lcCount) return std::string();
+  if (column == lcName) return row.Caption;
+  if (row.Filled()) {
+    const size_t i = static_cast<size_t>(column - 1);
+    return i < row.Cells.size() ? row.Cells[i] : std::string();
+  }
+  if (!row.Entry) return std::string();
+  const TSpiderNode* node = NodeOf(row.Entry);
+  const TListColumn& c = kNodeListColumns[column];
+  return c.Cell ? c.Cell(node, ShowsAnswer(node)) : std::string();
 }
 
 void TNodeList::FillAllRows() {

@@ -53,6 +53,7 @@ enum TNodeListColumn : int {
   lcCode,
   lcSpelling,
   lcAddress,
+  lcStatus,  // the answer's text: the status line, or why the address failed or was not requested
   lcCount
 };
 
@@ -78,6 +79,14 @@ struct TListColumn {
   // texts): the text of a row, whose collation key a sort makes once per row. Null otherwise.
   const std::string& (*SortText)(const TListRow& row, const TSpiderNode& node) = nullptr;
 };
+
+// Whether a row shows the answer's figures for `node` (sizes, dates, code): the address was
+// answered and is no mail, script, news or other special address.
+bool ShowsAnswer(const TSpiderNode* node);
+
+// The text of a cell of `row` as the list shows it, without filling the row (the row's own cells
+// when it is filled).
+std::string ListCellText(const TListRow& row, int column);
 
 // The section of "lang.txt" the column captions are translated in.
 inline constexpr const char* kNodeListColumnSection = "TFormTessaly";
