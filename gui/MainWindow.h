@@ -23,6 +23,7 @@ class NodeListModel;
 class QtServices;
 class SiteTreeModel;
 class TFormHTTPClientView;
+class TListFilterBar;
 class TMainMenu;
 class TNodeListView;
 class TPreviewPanel;
@@ -102,6 +103,7 @@ class TFormTessalyView : public QMainWindow {
   QToolButton* ButtonCloseTreeView;
   QTreeView* TreeView;
   QLabel* PanelPath;
+  TListFilterBar* PanelFilter;  // the filter box over the list (Ctrl+F)
   TNodeListView* ListView;
   TPreviewPanel* PanelWebBrowser;
   TStatusPanels* StatusBar;
@@ -136,6 +138,8 @@ class TFormTessalyView : public QMainWindow {
   void ListSelectionChanged();
   void ApplyListSelection();
   void ListDoubleClicked(int row);
+  // Status panel 0: the rows shown (or selected), under a filter those that pass.
+  QString ListCountText() const;
   void AddressEdited(const QString& text);
   void UpdateSpiderHint();
   void FillHistoryList(bool back);

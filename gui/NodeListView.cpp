@@ -55,6 +55,8 @@ TNodeListView::TNodeListView(NodeListModel& model, QWidget* parent) : QStackedWi
   header->setSectionsMovable(false);
   header->setStretchLastSection(true);
   FitColumns(false);
+  // The answer's text stands beside its code.
+  header->moveSection(header->visualIndex(lcStatus), header->visualIndex(lcCode) + 1);
   // Translated captions may need more room.
   connect(&model, &QAbstractItemModel::headerDataChanged, this, [this] { FitColumns(true); });
   connect(header, &QHeaderView::sectionClicked, this, &TNodeListView::ColumnClicked);

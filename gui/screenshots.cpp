@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QMenu>
 #include <QPixmap>
 #include <QScreen>
@@ -18,6 +20,7 @@
 #include "app/Application.h"
 #include "gui/Application.h"
 #include "gui/FormHTTPClientView.h"
+#include "gui/ListFilterBar.h"
 #include "gui/MainMenu.h"
 #include "gui/NodeListView.h"
 #include "gui/PreviewPanel.h"
@@ -123,6 +126,15 @@ int main(int argc, char* argv[]) {
   }
   main.SelectEntry(main.Tree.Root(rkAll));
   Shoot(&w, out + "/05-all.png");
+  // The filter over "All": the answers that failed or were refused, with why (Status).
+  w.PanelFilter->ButtonClass[2]->setChecked(true);
+  w.PanelFilter->ButtonClass[4]->setChecked(true);
+  Shoot(&w, out + "/05-all-filtered.png");
+  w.PanelFilter->EditFilter->setText(QStringLiteral("products"));
+  w.PanelFilter->ButtonClass[2]->setChecked(false);
+  w.PanelFilter->ButtonClass[4]->setChecked(false);
+  Shoot(&w, out + "/05-all-filtered-text.png");
+  w.PanelFilter->Clear();
   main.SelectEntry(main.Tree.Root(rkBroken));
   Shoot(&w, out + "/06-broken-links.png");
   main.SelectEntry(main.Tree.SiteRoot());
