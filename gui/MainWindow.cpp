@@ -53,6 +53,9 @@
 #include "gui/ScreenFit.h"
 #include "gui/SiteTreeModel.h"
 #include "gui/StatusPanels.h"
+#include "gui/SummaryView.h"
+#include "app/CrawlTally.h"
+#include "app/SiteCharts.h"
 
 namespace gui {
 
@@ -148,6 +151,8 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
   Qt.View.OnClear = [this] { PanelWebBrowser->Clear(); };
   PaintLimit = new TPaintThrottle(this);
+  Tally = std::make_unique<TCrawlTally>(App.Main.Tree);
+  CrawlClock_.start();
   RefreshLater_.setSingleShot(true);
   RefreshLater_.setInterval(100);
   connect(&RefreshLater_, &QTimer::timeout, this, &TFormTessalyView::RefreshFromState);
@@ -359,6 +364,7 @@ void TFormTessalyView::ConnectCommands() {
   command(m.MIExportSitemap, [this] { App.Engine.SaveSitemapAs(); });
   command(m.MIExportJSONReport, [this] { App.Engine.SaveJSONReportAs(); });
   command(m.MIAbout, [this] { ShowAbout(); });
+  command(m.MISummary, [this] { ShowSummary(); });
 
   // The context menus of the tree and the list.
   TContextMenus& p = *Popups;
@@ -547,6 +553,7 @@ void TFormTessalyView::StateChanged() {
 void TFormTessalyView::RefreshFromState() {
   TFormTessaly& main = App.Main;
   RefreshLater_.stop();
+  const bool ended = ShownBusy_ && !main.Busy;
   ShownBusy_ = main.Busy;
   ++Quiet_;
   const QString caption = Q(main.Caption.empty() ? WindowCaption(main.ProjectFileName) : main.Caption);
@@ -597,6 +604,12 @@ void TFormTessalyView::RefreshFromState() {
   StatusBar->SetText(0, ListCountText());
   StatusBar->SetText(1, Q(main.StatusRequesting));
   StatusBar->SetText(2, main.Busy ? QString() : RunTimeString("Idle"));
+  if (ended) Tally->Recount();  // exact at the end, whatever was changed without a notice
+  const QString figures = CrawlFiguresText();
+  if (StatusBar->Text(3) != figures) {
+    StatusBar->SetText(3, figures);
+    StatusBar->SetWidth(3, figures.isEmpty() ? 19 : StatusBar->fontMetrics().horizontalAdvance(figures) + 16);
+  }
   StatusBar->SetBusy(main.Busy, main.BusyPosition);
   if (main.TimerRunning && !Timer.isActive()) Timer.start();
   if (!main.TimerRunning && Timer.isActive()) Timer.stop();
@@ -604,6 +617,40 @@ void TFormTessalyView::RefreshFromState() {
   if (PaintLimit) PaintLimit->SetEnabled(main.Busy);
   if (FormHTTPClient) FormHTTPClient->SetPaintLimit(main.Busy);
   --Quiet_;
+  // A crawl that ends shows what it found.
+  if (ended && App.Map.Count() > 0 && !Closed_) ShowSummary();
+}
+
+QString TFormTessalyView::CrawlFiguresText() {
+  if (App.Map.Count() == 0) return {};
+  const TCrawlProgress progress = App.Engine.Progress();
+  if (!App.Main.Busy)
+    return Q(FormatText("%d checked, %d found, %d broken", Tally->Checked(), Tally->Found(), Tally->Broken()));
+  Tally->Sample(CrawlClock_.elapsed() / 1000.0, progress.RequestsDone);
+  return Q(FormatText("%d checked, %d found, %d broken, %d pending, %d/s", Tally->Checked(), Tally->Found(),
+                      Tally->Broken(), progress.Pending + progress.Active, Tally->RequestsPerSecond()));
+}
+
+void TFormTessalyView::ShowSummary() {
+  // Computed once, from the map as it is: the report's figures and the charts.
+  Tally->Recount();
+  Tally->ForgetSamples();
+  if (!Summary) {
+    Summary = new TSummaryView(PanelWebBrowser);
+    connect(Summary, &TSummaryView::NodeClicked, this, [this](int index) {
+      const auto& nodes = App.Map.Nodes();
+      if (index < 0 || index >= static_cast<int>(nodes.size())) return;
+      TTreeEntry* entry = nodes[static_cast<size_t>(index)]->TreeNode;
+      Command([this, entry] { App.Main.SelectEntry(entry); });
+    });
+  }
+  const TSiteTree& tree = App.Main.Tree;
+  Summary->Show(App.Engine.Summary(), ChartSite(App.Map), [&tree](const std::string& url) {
+    const TTreeEntry* entry = tree.FindURL(TURI(url));
+    return entry && entry->Node ? entry->Node->Index() : -1;
+  });
+  PanelWebBrowser->ShowPage(Summary, RunTimeString("Summary"));
+  SetPanelVisible(PanelWebBrowser, true);
 }
 
 void TFormTessalyView::UpdateSpiderHint() {

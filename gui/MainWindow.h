@@ -4,7 +4,9 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <QElapsedTimer>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QComboBox;
@@ -13,6 +15,7 @@ class QPushButton;
 class QSplitter;
 class QToolButton;
 class QTreeView;
+class TCrawlTally;
 class TTessalyApp;
 class TSpiderNode;
 class TTreeEntry;
@@ -37,6 +40,7 @@ class TFormSpellingView;
 class TFormSplash;
 class TFormShutDown;
 class TPaintThrottle;
+class TSummaryView;
 
 // "Tessaly Projects (*.tly)|*.tly;*.htm;*.html|" and the other filters of the commands.
 extern const char* const kProjectOpenFilter;
@@ -86,6 +90,11 @@ class TFormTessalyView : public QMainWindow {
   void MapToLocalPath(TTreeEntry* entry);
   void SelectAllRows();
   void ShowAbout();
+  // The Summary page in the preview area: the figures of the map as it is now.
+  void ShowSummary();
+  // Status panel 3: checked, found, broken and pending addresses and requests per second
+  // during a crawl; the first three after it.
+  QString CrawlFiguresText();
   // Translates every window from the translation store (once, at the first activation).
   void TranslateWindows();
   bool Translated() const { return Translated_; }
@@ -124,6 +133,8 @@ class TFormTessalyView : public QMainWindow {
   NodeListModel* ListModel;
   // While a crawl runs, the window paints at most ten times a second.
   TPaintThrottle* PaintLimit = nullptr;
+  TSummaryView* Summary = nullptr;  // made at its first showing
+  std::unique_ptr<TCrawlTally> Tally;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -164,6 +175,7 @@ class TFormTessalyView : public QMainWindow {
   int InCommand_ = 0;       // a command of the person is running
   bool ShownBusy_ = false;  // the busy state the window last drew
   QTimer RefreshLater_;
+  QElapsedTimer CrawlClock_;  // the times of the rate's samples
   std::vector<std::string> ShownRecent_;  // what the address box's list shows, to redraw it only on change
 };
 
