@@ -56,7 +56,7 @@ void TBarChart::paintEvent(QPaintEvent*) {
     const QRect labelRect(0, y, kLabelWidth - 6, kBarHeight);
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(labelRect, Qt::AlignRight | Qt::AlignVCenter,
-                     fontMetrics().elidedText(Q(label), Qt::ElideMiddle, labelRect.width()));
+                     fontMetrics().elidedText(RunTimeString(label), Qt::ElideMiddle, labelRect.width()));
     const int w = std::max(count > 0 ? 2 : 0, static_cast<int>(static_cast<long long>(length) * count / largest));
     painter.fillRect(QRect(kLabelWidth, y + 2, w, kBarHeight - 4), fill);
     painter.drawText(QRect(kLabelWidth + w + 6, y, 80, kBarHeight), Qt::AlignLeft | Qt::AlignVCenter,
