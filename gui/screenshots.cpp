@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QScreen>
+#include <QSplitter>
 #include <QTreeView>
 #include <QWebEngineView>
 #include <iostream>
@@ -113,6 +114,11 @@ int main(int argc, char* argv[]) {
   main.SelectEntry(main.Tree.SiteRoot());
   Wait(loaded, 5000);
   Shoot(&w, out + "/03-site-root.png");
+  // The Summary page the crawl's end showed, given the room.
+  const QList<int> sizes = w.SplitterRight->sizes();
+  w.SplitterRight->setSizes({120, sizes.value(0) + sizes.value(1) - 120});
+  Shoot(&w, out + "/03-summary.png");
+  w.SplitterRight->setSizes(sizes);
 
   // An HTML page: the list shows its links, the preview the page.
   TTreeEntry* page = nullptr;
