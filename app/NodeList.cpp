@@ -102,6 +102,10 @@ TNodeList::~TNodeList() {
 }
 
 int TNodeList::IndexOf(const TListRow* row) const {
+  // The row's own position, kept up to date by AddRow and Sort: no search through a long list at
+  // every refresh of a row during a crawl.
+  if (row && row->Index >= 0 && row->Index < Count() && Rows_[static_cast<size_t>(row->Index)].get() == row)
+    return row->Index;
   for (size_t i = 0; i < Rows_.size(); ++i)
     if (Rows_[i].get() == row) return static_cast<int>(i);
   return -1;
@@ -123,6 +127,7 @@ TListRow* TNodeList::AddRow(TTreeEntry* entry) {
     for (auto* o : Observers_) o->RowAboutToBeAppended(Count());
   Rows_.push_back(std::make_unique<TListRow>(this, entry, entry ? entry->Caption : std::string()));
   TListRow* row = Rows_.back().get();
+  row->Index = Count() - 1;
   if (TSpiderNode* node = NodeOf(entry)) node->ListItem = row;
   if (single)
     for (auto* o : Observers_) o->RowAppended(row);
@@ -214,6 +219,7 @@ void TNodeList::Sort() {
   else
     std::stable_sort(Rows_.begin(), Rows_.end(),
                      [this](const auto& a, const auto& b) { return CompareRows(*a, *b, SortColumn, SortDirection) < 0; });
+  for (size_t i = 0; i < Rows_.size(); ++i) Rows_[i]->Index = static_cast<int>(i);
   EndUpdate();
 }
 

@@ -25,6 +25,7 @@ class TListRow {
   int StateIndex = -1;  // status mark, -1 for none
   bool Selected = false;
   TNodeList* List;
+  int Index = -1;  // its position in the list, kept by the list (a hint: IndexOf checks it)
 
   bool Filled() const { return !Cells.empty(); }
 };

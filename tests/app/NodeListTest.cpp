@@ -325,3 +325,27 @@ TEST_F(NodeListTest, NameAndTypeSortIgnoringCaseWithAccentedNamesAmongTheirNeigh
 }
 
 }  // namespace
+
+namespace {
+
+// A refreshed row is told at its position, also after a sort moved it.
+TEST_F(NodeListTest, ARefreshedRowIsToldAtItsPositionAfterASort) {
+  Add("http://LocalHost/b.html", 200, "text/html", 100);
+  Add("http://LocalHost/a.html", 200, "text/html", 3000);
+  Add("http://LocalHost/c.html", 200, "text/html", 5);
+  list.BeginUpdate();
+  for (const auto& child : tree.SiteRoot()->Children) list.AddRow(child.get());
+  list.EndUpdate();
+  RowCounter counter;
+  list.AddObserver(&counter);
+  list.ColumnClick(lcSize);  // c, b, a
+  ASSERT_EQ(Captions(), (std::vector<std::string>{"c.html", "b.html", "a.html"}));
+  for (int i = 0; i < list.Count(); ++i) {
+    NodeOf(list.Row(i)->Entry)->RefreshIcon();
+    ASSERT_EQ(counter.Changed.back().second, i);
+    EXPECT_EQ(list.IndexOf(list.Row(i)), i);
+  }
+  list.RemoveObserver(&counter);
+}
+
+}  // namespace
