@@ -60,7 +60,7 @@ std::string DesktopBrowser(const std::string& browser, const std::string& path) 
     }
     start = end + 1;
   }
-  for (const char* program : {"xdg-open", "x-www-browser", "sensible-browser"}) {
+  for (const char* program : {"xdg-open", "x-www-browser"}) {
     const std::string found = FindProgram(program, path);
     if (!found.empty()) return found;
   }

@@ -53,8 +53,8 @@ class TFormExternalTools : public TFormDialog {
 
 // The desktop's web browser as a program for "HTML Browser:": the first program of `browser`
 // (the $BROWSER list: commands separated by ":", each its program and arguments) that is found,
-// else the first of "xdg-open" (the desktop's default handler), "x-www-browser" and
-// "sensible-browser" that is. A program without "/" is looked up along `path` (a $PATH list).
+// else the first of "xdg-open" (the desktop's default handler) and "x-www-browser" (Debian's
+// alternative) that is. A program without "/" is looked up along `path` (a $PATH list).
 // Empty when none is found.
 std::string DesktopBrowser(const std::string& browser, const std::string& path);
 

@@ -56,7 +56,7 @@ TEST_F(ExternalToolsTest, FreshInstallShowsTheDesignValuesAndOKStoresEightKeys) 
 }
 
 // "HTML Browser:" proposes the desktop's browser: the first program of $BROWSER that exists,
-// else xdg-open, x-www-browser or sensible-browser, found along $PATH; none when nothing is.
+// else xdg-open or x-www-browser, found along $PATH; none when nothing is.
 TEST_F(ExternalToolsTest, TheDefaultBrowserComesFromTheDesktop) {
   auto program = [this](const std::string& relative, bool executable) {
     const std::string file = dir.Write(relative, "#!/bin/sh\n");
@@ -68,7 +68,7 @@ TEST_F(ExternalToolsTest, TheDefaultBrowserComesFromTheDesktop) {
   const std::string firefox = program("bin1/firefox", true);
   const std::string xdg = program("bin2/xdg-open", true);
   const std::string www = program("bin1/x-www-browser", true);
-  const std::string sensible = program("bin3/sensible-browser", true);
+  const std::string www3 = program("bin3/x-www-browser", true);
   program("bin1/chromium", false);  // not executable: no program
   const std::string bin1 = dir.File("bin1"), bin2 = dir.File("bin2"), bin3 = dir.File("bin3");
   struct Case {
@@ -77,12 +77,12 @@ TEST_F(ExternalToolsTest, TheDefaultBrowserComesFromTheDesktop) {
   const Case cases[] = {
       {"", bin1 + ":" + bin2, xdg},                             // the desktop's handler first
       {"", bin1 + ":" + bin3, www},                             // then the Debian alternatives
-      {"", bin3, sensible},                                     //
+      {"", bin3, www3},                                     //
       {"firefox", bin1 + ":" + bin2, firefox},                  // $BROWSER wins
       {"firefox %s", bin1, firefox},                            // with its arguments
       {"chromium:nothing:firefox --new-window", bin1, firefox},  // the first that exists
       {firefox, "", firefox},                                   // a path is taken as it is
-      {"chromium", "::" + bin3 + ":", sensible},                // empty entries are skipped
+      {"chromium", "::" + bin3 + ":", www3},                // empty entries are skipped
       {"", "", ""},                                             // nothing found
       {"", dir.File("missing"), ""},
   };
