@@ -9,6 +9,9 @@
 #include "Kel/KelURI.h"
 
 const char* const kApplicationTitle = "Quorlix Tessaly";
+const char* const kNoBrowserMessage =
+    "No web browser was found to open \"%s\".\r\rChoose a default web browser for this desktop, or name one in "
+    "the BROWSER environment variable.";
 
 std::string AppFolderFile(platform::Services& services, const std::string& name) {
   KelAssert(services.Dirs, "the program's folder is unknown");
@@ -36,8 +39,10 @@ bool OpenInBrowser(platform::Services& services, const std::string& target) {
     if (!services.Ask->AskYesNo("You don't seem to be connected to the internet. Do you wish to connect now?"))
       return false;
   }
-  services.Web->Show(target);
-  return true;
+  if (services.Web->Show(target)) return true;
+  if (services.Ask)
+    services.Ask->Notice(FormatText(kNoBrowserMessage, target.c_str()));
+  return false;
 }
 
 std::string WindowCaption(const std::string& fileName) {

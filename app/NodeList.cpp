@@ -9,6 +9,14 @@
 
 namespace {
 
+// The answer's text on one line.
+std::string StatusText(const TSpiderNode& node) {
+  std::string text = node.ResponseText;
+  for (char& c : text)
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+  return text;
+}
+
 template <class T>
 int Sign(T a, T b) {
   return a < b ? -1 : (b < a ? 1 : 0);
@@ -62,6 +70,13 @@ constexpr TListColumn kNodeListColumns[lcCount] = {
        return CompareText(a.URLText(), b.URLText());
      },
      nullptr, [](const TSpiderNode& n) { return LowerCase(n.URLText()); }},
+    // Shown on screen only: the list exports keep their eight columns.
+    {lcStatus, "Status", 170, TAlignment::taLeftJustify, false, true,
+     // Also before an answer: an address never requested says why.
+     [](const TSpiderNode* node, bool) { return node ? StatusText(*node) : std::string(); },
+     [](const TListRow&, const TSpiderNode& a, const TListRow&, const TSpiderNode& b) {
+       return CompareText(a.ResponseText, b.ResponseText);
+     }},
 };
 
 namespace {
@@ -88,6 +103,10 @@ TNodeList::~TNodeList() {
 }
 
 int TNodeList::IndexOf(const TListRow* row) const {
+  // The row's own position, kept up to date by AddRow and Sort: no search through a long list at
+  // every refresh of a row during a crawl.
+  if (row && row->Index >= 0 && row->Index < Count() && Rows_[static_cast<size_t>(row->Index)].get() == row)
+    return row->Index;
   for (size_t i = 0; i < Rows_.size(); ++i)
     if (Rows_[i].get() == row) return static_cast<int>(i);
   return -1;
@@ -109,6 +128,7 @@ TListRow* TNodeList::AddRow(TTreeEntry* entry) {
     for (auto* o : Observers_) o->RowAboutToBeAppended(Count());
   Rows_.push_back(std::make_unique<TListRow>(this, entry, entry ? entry->Caption : std::string()));
   TListRow* row = Rows_.back().get();
+  row->Index = Count() - 1;
   if (TSpiderNode* node = NodeOf(entry)) node->ListItem = row;
   if (single)
     for (auto* o : Observers_) o->RowAppended(row);
@@ -144,11 +164,28 @@ void TNodeList::FillRow(TListRow* row) {
   row->ImageIndex = node ? node->TypeIconIndex() : TreeIconIndex(row->Entry);
   row->StateIndex = node ? node->StatusIndex() : -1;
   // Not answered (yet), or an address that is never requested: only the type is known.
-  const bool answered = node && node->ResponseCode > 0 && !IsSpecialScheme(node->URI.Protocol);
+  const bool answered = ShowsAnswer(node);
   row->Cells.clear();
   row->Cells.reserve(lcCount - 1);
   for (const TListColumn& column : NodeListColumns())
     if (column.Cell) row->Cells.push_back(column.Cell(node, answered));
+}
+
+bool ShowsAnswer(const TSpiderNode* node) {
+  return node && node->ResponseCode > 0 && !IsSpecialScheme(node->URI.Protocol);
+}
+
+std::string ListCellText(const TListRow& row, int column) {
+  if (column < 0 || column >= lcCount) return std::string();
+  if (column == lcName) return row.Caption;
+  if (row.Filled()) {
+    const size_t i = static_cast<size_t>(column - 1);
+    return i < row.Cells.size() ? row.Cells[i] : std::string();
+  }
+  if (!row.Entry) return std::string();
+  const TSpiderNode* node = NodeOf(row.Entry);
+  const TListColumn& c = kNodeListColumns[column];
+  return c.Cell ? c.Cell(node, ShowsAnswer(node)) : std::string();
 }
 
 void TNodeList::FillAllRows() {
@@ -183,6 +220,7 @@ void TNodeList::Sort() {
   else
     std::stable_sort(Rows_.begin(), Rows_.end(),
                      [this](const auto& a, const auto& b) { return CompareRows(*a, *b, SortColumn, SortDirection) < 0; });
+  for (size_t i = 0; i < Rows_.size(); ++i) Rows_[i]->Index = static_cast<int>(i);
   EndUpdate();
 }
 

@@ -25,6 +25,7 @@ class TListRow {
   int StateIndex = -1;  // status mark, -1 for none
   bool Selected = false;
   TNodeList* List;
+  int Index = -1;  // its position in the list, kept by the list (a hint: IndexOf checks it)
 
   bool Filled() const { return !Cells.empty(); }
 };
@@ -53,6 +54,7 @@ enum TNodeListColumn : int {
   lcCode,
   lcSpelling,
   lcAddress,
+  lcStatus,  // the answer's text: the status line, or why the address failed or was not requested
   lcCount
 };
 
@@ -82,6 +84,14 @@ struct TListColumn {
   // at each comparison. Null otherwise.
   std::string (*SortKey)(const TSpiderNode& node) = nullptr;
 };
+
+// Whether a row shows the answer's figures for `node` (sizes, dates, code): the address was
+// answered and is no mail, script, news or other special address.
+bool ShowsAnswer(const TSpiderNode* node);
+
+// The text of a cell of `row` as the list shows it, without filling the row (the row's own cells
+// when it is filled).
+std::string ListCellText(const TListRow& row, int column);
 
 // The section of "lang.txt" the column captions are translated in.
 inline constexpr const char* kNodeListColumnSection = "TFormTessaly";

@@ -327,7 +327,8 @@ void ExportListHTMLTable(TLineList& lines, TNodeList& list) {
 void ExportListHTMLTable(TLineSink& lines, TNodeList& list) {
   list.FillAllRows();
   lines.Add("<STYLE>");
-  lines.Add(".{font-family:MS Sans Serif;font-size:9pt}");
+  // Fonts that exist on every desktop: the system's own, else a sans-serif one.
+  lines.Add("TABLE{font-family:system-ui,\"Segoe UI\",\"DejaVu Sans\",Arial,sans-serif;font-size:9pt}");
   lines.Add("</STYLE>");
   lines.Add("<TABLE width=100% border=0 cellPadding=2 cellSpacing=0>");
   lines.Add("<TR bgColor=buttonface>");

@@ -1,6 +1,7 @@
 #include "app/UnitExternalTools.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 
 #include "Kel/KelError.h"
@@ -15,9 +16,63 @@ const std::array<const char*, TFormExternalTools::kFields> TFormExternalTools::k
     "HTML Editor:",   "HTML Browser:", "FTP Client:",   "Submission Tool:",
     "eComm Solution", "Image Editor:", "Video Editor:", "Audio Editor:"};
 
+namespace {
+
+bool IsProgram(const std::filesystem::path& file) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(file, ec);
+  if (ec || !fs::is_regular_file(status)) return false;
+  return (status.permissions() & (fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec)) !=
+         fs::perms::none;
+}
+
+std::string FindProgram(const std::string& program, const std::string& path) {
+  if (program.empty()) return std::string();
+  if (program.find('/') != std::string::npos) return IsProgram(program) ? program : std::string();
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(':', start);
+    if (end == std::string::npos) end = path.size();
+    // An empty entry is the current folder, which is never searched for a browser.
+    if (end > start) {
+      const std::filesystem::path candidate = std::filesystem::path(path.substr(start, end - start)) / program;
+      if (IsProgram(candidate)) return candidate.string();
+    }
+    start = end + 1;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string DesktopBrowser(const std::string& browser, const std::string& path) {
+  size_t start = 0;
+  while (start < browser.size()) {
+    size_t end = browser.find(':', start);
+    if (end == std::string::npos) end = browser.size();
+    const std::string command = browser.substr(start, end - start);
+    const size_t first = command.find_first_not_of(" \t");
+    if (first != std::string::npos) {
+      const size_t last = command.find_first_of(" \t", first);
+      const std::string found = FindProgram(command.substr(first, last - first), path);
+      if (!found.empty()) return found;
+    }
+    start = end + 1;
+  }
+  for (const char* program : {"xdg-open", "x-www-browser"}) {
+    const std::string found = FindProgram(program, path);
+    if (!found.empty()) return found;
+  }
+  return std::string();
+}
+
 TFormExternalTools::TFormExternalTools(TSettingsFiles& files, platform::Services& services)
     : TFormDialog(files, kSection), Services(services) {
-  Edit[2] = "iexplorer.exe";  // the design value of "HTML Browser:"
+  // The design value of "HTML Browser:": this desktop's browser.
+  const char* browser = std::getenv("BROWSER");
+  const char* path = std::getenv("PATH");
+  Edit[2] = DesktopBrowser(browser ? browser : "", path ? path : "");
   Created();
 }
 

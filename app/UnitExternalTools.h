@@ -51,6 +51,13 @@ class TFormExternalTools : public TFormDialog {
   void Open(int field, const std::string& file);
 };
 
+// The desktop's web browser as a program for "HTML Browser:": the first program of `browser`
+// (the $BROWSER list: commands separated by ":", each its program and arguments) that is found,
+// else the first of "xdg-open" (the desktop's default handler) and "x-www-browser" (Debian's
+// alternative) that is. A program without "/" is looked up along `path` (a $PATH list).
+// Empty when none is found.
+std::string DesktopBrowser(const std::string& browser, const std::string& path);
+
 // What EditNode needs of the program.
 struct TEditNodeServices {
   platform::Services& Services;

@@ -93,7 +93,7 @@ TFormAboutBox::TFormAboutBox(std::function<std::string(const std::string&)> tran
   LabelUsage = Name(new QLabel(QStringLiteral("%1%2").arg(memory.MemoryLoad).arg(tr("% Used")), page), "LabelUsage",
                     "Memory usage");
   auto* figures = new QGridLayout;
-  figures->addWidget(new QLabel(tr("Physical memory available to Windows:"), page), 0, 0);
+  figures->addWidget(new QLabel(tr("Physical memory of this computer:"), page), 0, 0);
   figures->addWidget(LabelPhysical, 0, 1, Qt::AlignRight);
   figures->addWidget(new QLabel(tr("Memory usage:"), page), 1, 0);
   figures->addWidget(LabelUsage, 1, 1, Qt::AlignRight);

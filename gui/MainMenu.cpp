@@ -67,6 +67,8 @@ TMainMenu::TMainMenu(QMainWindow& window) : QObject(&window) {
   MISave->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
   MISaveAs = Item(MIFile, "MISaveAs", tr("Save &As..."));
   MIFile->addSeparator();
+  MISummary = Item(MIFile, "MISummary", tr("Summary"));
+  MIFile->addSeparator();
   MISpiderLocalURL = Item(MIFile, "MISpiderLocalURL", tr("Spider Local URL..."));
   MIValidateExternalURLs = Item(MIFile, "MIValidateExternalURLs", tr("Validate External URL's"));
   MIValidateExternalURLs->setCheckable(true);

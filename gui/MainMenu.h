@@ -27,7 +27,7 @@ class TMainMenu : public QObject {
 
   QMenu *MIFile, *MIEdit, *MIExport, *MIView, *MIGoTo, *MIHelp;
   // File
-  QAction *MINew, *MIOpen, *MISave, *MISaveAs, *MISpiderLocalURL, *MIValidateExternalURLs, *MICheckPageResources,
+  QAction *MINew, *MIOpen, *MISave, *MISaveAs, *MISummary, *MISpiderLocalURL, *MIValidateExternalURLs, *MICheckPageResources,
       *MICheckAnchors, *MIHTTPSettings, *MICrawlSettings, *MISetupExternalTools, *MIExit;
   // Edit
   QAction *MIUndo, *MICut, *MICopy, *MIPaste, *MISelectAll, *MIEditFile, *MISpelling;

@@ -42,6 +42,7 @@
 #include "gui/FormSplash.h"
 #include "gui/Translator.h"
 #include "gui/Icons.h"
+#include "gui/ListFilterBar.h"
 #include "gui/MainMenu.h"
 #include "gui/Names.h"
 #include "gui/NodeListModel.h"
@@ -52,6 +53,9 @@
 #include "gui/ScreenFit.h"
 #include "gui/SiteTreeModel.h"
 #include "gui/StatusPanels.h"
+#include "gui/SummaryView.h"
+#include "app/CrawlTally.h"
+#include "app/SiteCharts.h"
 
 namespace gui {
 
@@ -147,6 +151,8 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
   Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
   Qt.View.OnClear = [this] { PanelWebBrowser->Clear(); };
   PaintLimit = new TPaintThrottle(this);
+  Tally = std::make_unique<TCrawlTally>(App.Main.Tree);
+  CrawlClock_.start();
   RefreshLater_.setSingleShot(true);
   RefreshLater_.setInterval(100);
   connect(&RefreshLater_, &QTimer::timeout, this, &TFormTessalyView::RefreshFromState);
@@ -241,10 +247,15 @@ void TFormTessalyView::BuildWidgets() {
   PanelPath->setMinimumWidth(20);
   PanelPath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   ListView = new TNodeListView(*ListModel, listPanel);
+  PanelFilter = new TListFilterBar(listPanel);
+  auto* pathRow = new QHBoxLayout;
+  pathRow->setSpacing(4);
+  pathRow->addWidget(PanelPath, 3);
+  pathRow->addWidget(PanelFilter, 2);
   auto* listLayout = new QVBoxLayout(listPanel);
   listLayout->setContentsMargins(0, 0, 0, 0);
   listLayout->setSpacing(2);
-  listLayout->addWidget(PanelPath);
+  listLayout->addLayout(pathRow);
   listLayout->addWidget(ListView, 1);
 
   SplitterRight = Name(new QSplitter(Qt::Vertical, this), "SplitterRight", tr("Preview Splitter"));
@@ -355,6 +366,7 @@ void TFormTessalyView::ConnectCommands() {
   command(m.MIExportSitemap, [this] { App.Engine.SaveSitemapAs(); });
   command(m.MIExportJSONReport, [this] { App.Engine.SaveJSONReportAs(); });
   command(m.MIAbout, [this] { ShowAbout(); });
+  command(m.MISummary, [this] { ShowSummary(); });
 
   // The context menus of the tree and the list.
   TContextMenus& p = *Popups;
@@ -454,6 +466,20 @@ void TFormTessalyView::ConnectCommands() {
     shortcut->setObjectName(item->objectName() + QStringLiteral("Key"));
     connect(shortcut, &QShortcut::activated, this, [item] { InvokeMenuItem(item); });
   }
+  // Ctrl+F: the filter box over the list.
+  auto* find = new QShortcut(QKeySequence::Find, this);
+  find->setObjectName(QStringLiteral("FilterKey"));
+  connect(find, &QShortcut::activated, this, [this] { PanelFilter->FocusBox(); });
+  connect(PanelFilter, &TListFilterBar::Changed, this, [this] {
+    ListModel->SetFilter(PanelFilter->Text(), PanelFilter->Classes());
+    ApplyListSelection();
+  });
+  // The selected rows the filter found after its first slice are selected in the view too;
+  // inside a command (a refill) the window does so when it redraws.
+  connect(ListModel, &NodeListModel::FilterFinished, this, [this] {
+    ListNeedsSelection_ = true;
+    if (InCommand_ == 0) ApplyListSelection();
+  });
   // Escape stops a running crawl.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setObjectName(QStringLiteral("StopKey"));
@@ -529,6 +555,7 @@ void TFormTessalyView::StateChanged() {
 void TFormTessalyView::RefreshFromState() {
   TFormTessaly& main = App.Main;
   RefreshLater_.stop();
+  const bool ended = ShownBusy_ && !main.Busy;
   ShownBusy_ = main.Busy;
   ++Quiet_;
   const QString caption = Q(main.Caption.empty() ? WindowCaption(main.ProjectFileName) : main.Caption);
@@ -576,9 +603,15 @@ void TFormTessalyView::RefreshFromState() {
   Menu->TBUpOneLevel->setEnabled(main.UpEnabled);
 
   // The status bar and the busy indicator.
-  StatusBar->SetText(0, Q(main.List.CountText()));
+  StatusBar->SetText(0, ListCountText());
   StatusBar->SetText(1, Q(main.StatusRequesting));
   StatusBar->SetText(2, main.Busy ? QString() : RunTimeString("Idle"));
+  if (ended) Tally->Recount();  // exact at the end, whatever was changed without a notice
+  const QString figures = CrawlFiguresText();
+  if (StatusBar->Text(3) != figures) {
+    StatusBar->SetText(3, figures);
+    StatusBar->SetWidth(3, figures.isEmpty() ? 19 : StatusBar->fontMetrics().horizontalAdvance(figures) + 16);
+  }
   StatusBar->SetBusy(main.Busy, main.BusyPosition);
   if (main.TimerRunning && !Timer.isActive()) Timer.start();
   if (!main.TimerRunning && Timer.isActive()) Timer.stop();
@@ -587,6 +620,40 @@ void TFormTessalyView::RefreshFromState() {
   if (FormHTTPClient) FormHTTPClient->SetPaintLimit(main.Busy);
   FitTreeColumnSlowly(main.Busy);
   --Quiet_;
+  // A crawl that ends shows what it found.
+  if (ended && App.Map.Count() > 0 && !Closed_) ShowSummary();
+}
+
+QString TFormTessalyView::CrawlFiguresText() {
+  if (App.Map.Count() == 0) return {};
+  const TCrawlProgress progress = App.Engine.Progress();
+  if (!App.Main.Busy)
+    return Q(FormatText("%d checked, %d found, %d broken", Tally->Checked(), Tally->Found(), Tally->Broken()));
+  Tally->Sample(CrawlClock_.elapsed() / 1000.0, progress.RequestsDone);
+  return Q(FormatText("%d checked, %d found, %d broken, %d pending, %d/s", Tally->Checked(), Tally->Found(),
+                      Tally->Broken(), progress.Pending + progress.Active, Tally->RequestsPerSecond()));
+}
+
+void TFormTessalyView::ShowSummary() {
+  // Computed once, from the map as it is: the report's figures and the charts.
+  Tally->Recount();
+  Tally->ForgetSamples();
+  if (!Summary) {
+    Summary = new TSummaryView(PanelWebBrowser);
+    connect(Summary, &TSummaryView::NodeClicked, this, [this](int index) {
+      const auto& nodes = App.Map.Nodes();
+      if (index < 0 || index >= static_cast<int>(nodes.size())) return;
+      TTreeEntry* entry = nodes[static_cast<size_t>(index)]->TreeNode;
+      Command([this, entry] { App.Main.SelectEntry(entry); });
+    });
+  }
+  const TSiteTree& tree = App.Main.Tree;
+  Summary->Show(App.Engine.Summary(), ChartSite(App.Map), [&tree](const std::string& url) {
+    const TTreeEntry* entry = tree.FindURL(TURI(url));
+    return entry && entry->Node ? entry->Node->Index() : -1;
+  });
+  PanelWebBrowser->ShowPage(Summary, RunTimeString("Summary"));
+  SetPanelVisible(PanelWebBrowser, true);
 }
 
 void TFormTessalyView::FitTreeColumnSlowly(bool on) {
@@ -629,7 +696,7 @@ void TFormTessalyView::ListSelectionChanged() {
   TNodeList& list = App.Main.List;
   std::vector<char> now(static_cast<size_t>(list.Count()), 0);
   for (const QModelIndex& index : ListView->Selection()->selectedIndexes())
-    if (index.row() < list.Count()) now[static_cast<size_t>(index.row())] = 1;
+    if (const int r = ListModel->ListRow(index.row()); r >= 0 && r < list.Count()) now[static_cast<size_t>(r)] = 1;
   TListRow* newest = nullptr;
   for (int i = 0; i < list.Count(); ++i) {
     TListRow* row = list.Row(i);
@@ -639,14 +706,22 @@ void TFormTessalyView::ListSelectionChanged() {
   }
   // Each item that becomes selected is previewed; of several at once, the last one shows.
   const QModelIndex current = ListView->Selection()->currentIndex();
-  if (current.isValid() && current.row() < list.Count() && list.Row(current.row())->Selected &&
-      now[static_cast<size_t>(current.row())] && newest)
-    newest = list.Row(current.row());
+  const int currentRow = current.isValid() ? ListModel->ListRow(current.row()) : -1;
+  if (currentRow >= 0 && currentRow < list.Count() && list.Row(currentRow)->Selected &&
+      now[static_cast<size_t>(currentRow)] && newest)
+    newest = list.Row(currentRow);
   if (newest) {
     TTreeEntry* entry = newest->Entry;
     Command([this, entry] { App.Main.PreviewNode(NodeOf(entry), false, false); });
   }
-  StatusBar->SetText(0, Q(list.CountText()));
+  StatusBar->SetText(0, ListCountText());
+}
+
+QString TFormTessalyView::ListCountText() const {
+  const TNodeList& list = App.Main.List;
+  if (!ListModel->Filtered()) return Q(list.CountText());
+  const int selected = list.SelectedCount();
+  return Q(selected > 0 ? ObjectCountText(selected, true) : ObjectCountText(ListModel->rowCount(), false));
 }
 
 void TFormTessalyView::ApplyListSelection() {
@@ -655,10 +730,17 @@ void TFormTessalyView::ApplyListSelection() {
   ++Quiet_;
   QItemSelection selection;
   QModelIndex first;
+  const bool filterDone = !ListModel->Filtering();
   for (int i = 0; i < list.Count(); ++i) {
     if (!list.Row(i)->Selected) continue;
-    selection.select(ListModel->index(i, 0), ListModel->index(i, ListModel->columnCount() - 1));
-    if (!first.isValid()) first = ListModel->index(i, 0);
+    const int row = ListModel->ModelRow(i);
+    if (row < 0) {
+      // A row the filter hides is no longer selected (once the filter has read every row).
+      if (filterDone && ListModel->Filtered()) list.Row(i)->Selected = false;
+      continue;
+    }
+    selection.select(ListModel->index(row, 0), ListModel->index(row, ListModel->columnCount() - 1));
+    if (!first.isValid()) first = ListModel->index(row, 0);
   }
   ListView->Selection()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   if (first.isValid()) {
@@ -666,11 +748,12 @@ void TFormTessalyView::ApplyListSelection() {
     ListView->Current()->scrollTo(first);
   }
   --Quiet_;
-  StatusBar->SetText(0, Q(list.CountText()));
+  StatusBar->SetText(0, ListCountText());
 }
 
-void TFormTessalyView::ListDoubleClicked(int row) {
+void TFormTessalyView::ListDoubleClicked(int shownRow) {
   TNodeList& list = App.Main.List;
+  const int row = ListModel->ListRow(shownRow);
   if (row < 0 || row >= list.Count()) return;
   TTreeEntry* entry = list.Row(row)->Entry;
   Command([this, entry] {
@@ -744,9 +827,9 @@ void TFormTessalyView::SelectAllRows() {
   TNodeList& list = App.Main.List;
   ++Quiet_;
   ListView->Current()->selectAll();
-  for (int i = 0; i < list.Count(); ++i) list.Row(i)->Selected = true;
+  for (int i = 0; i < list.Count(); ++i) list.Row(i)->Selected = ListModel->ModelRow(i) >= 0;
   --Quiet_;
-  StatusBar->SetText(0, Q(list.CountText()));
+  StatusBar->SetText(0, ListCountText());
 }
 
 void TFormTessalyView::ShowAbout() {

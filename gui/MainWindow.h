@@ -4,7 +4,9 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <QElapsedTimer>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QComboBox;
@@ -13,6 +15,7 @@ class QPushButton;
 class QSplitter;
 class QToolButton;
 class QTreeView;
+class TCrawlTally;
 class TTessalyApp;
 class TSpiderNode;
 class TTreeEntry;
@@ -23,6 +26,7 @@ class NodeListModel;
 class QtServices;
 class SiteTreeModel;
 class TFormHTTPClientView;
+class TListFilterBar;
 class TMainMenu;
 class TNodeListView;
 class TPreviewPanel;
@@ -36,6 +40,7 @@ class TFormSpellingView;
 class TFormSplash;
 class TFormShutDown;
 class TPaintThrottle;
+class TSummaryView;
 
 // "Tessaly Projects (*.tly)|*.tly;*.htm;*.html|" and the other filters of the commands.
 extern const char* const kProjectOpenFilter;
@@ -85,6 +90,11 @@ class TFormTessalyView : public QMainWindow {
   void MapToLocalPath(TTreeEntry* entry);
   void SelectAllRows();
   void ShowAbout();
+  // The Summary page in the preview area: the figures of the map as it is now.
+  void ShowSummary();
+  // Status panel 3: checked, found, broken and pending addresses and requests per second
+  // during a crawl; the first three after it.
+  QString CrawlFiguresText();
   // Translates every window from the translation store (once, at the first activation).
   void TranslateWindows();
   bool Translated() const { return Translated_; }
@@ -102,6 +112,7 @@ class TFormTessalyView : public QMainWindow {
   QToolButton* ButtonCloseTreeView;
   QTreeView* TreeView;
   QLabel* PanelPath;
+  TListFilterBar* PanelFilter;  // the filter box over the list (Ctrl+F)
   TNodeListView* ListView;
   TPreviewPanel* PanelWebBrowser;
   TStatusPanels* StatusBar;
@@ -122,6 +133,8 @@ class TFormTessalyView : public QMainWindow {
   NodeListModel* ListModel;
   // While a crawl runs, the window paints at most ten times a second.
   TPaintThrottle* PaintLimit = nullptr;
+  TSummaryView* Summary = nullptr;  // made at its first showing
+  std::unique_ptr<TCrawlTally> Tally;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -136,6 +149,8 @@ class TFormTessalyView : public QMainWindow {
   void ListSelectionChanged();
   void ApplyListSelection();
   void ListDoubleClicked(int row);
+  // Status panel 0: the rows shown (or selected), under a filter those that pass.
+  QString ListCountText() const;
   void AddressEdited(const QString& text);
   void UpdateSpiderHint();
   void FillHistoryList(bool back);
@@ -163,6 +178,7 @@ class TFormTessalyView : public QMainWindow {
   // During a crawl the tree's column is fitted to its rows once a second, not at every layout.
   QTimer TreeFitLater_;
   void FitTreeColumnSlowly(bool on);
+  QElapsedTimer CrawlClock_;  // the times of the rate's samples
   std::vector<std::string> ShownRecent_;  // what the address box's list shows, to redraw it only on change
 };
 

@@ -1,6 +1,7 @@
 #include "gui/NodeListView.h"
 
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 #include <algorithm>
 
 #include "app/NodeList.h"
@@ -8,6 +9,26 @@
 #include "gui/NodeListModel.h"
 
 namespace gui {
+
+namespace {
+
+// In the small icons and list styles every item is one cell of the grid: an item is never wider
+// than its cell (a long name is cut with "..."), so that no name is drawn over its neighbour's.
+class GridCellDelegate : public QStyledItemDelegate {
+ public:
+  explicit GridCellDelegate(QListView* view) : QStyledItemDelegate(view), View_(view) {}
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    const QSize cell = View_->gridSize();
+    if (View_->viewMode() == QListView::ListMode && cell.isValid())
+      return QSize(cell.width() - View_->spacing() - 4, cell.height());
+    return QStyledItemDelegate::sizeHint(option, index);
+  }
+
+ private:
+  QListView* View_;
+};
+
+}  // namespace
 
 TNodeListView::TNodeListView(NodeListModel& model, QWidget* parent) : QStackedWidget(parent), Model_(model) {
   Name(this, "ListView", "List");
@@ -34,11 +55,15 @@ TNodeListView::TNodeListView(NodeListModel& model, QWidget* parent) : QStackedWi
   header->setSectionsMovable(false);
   header->setStretchLastSection(true);
   FitColumns(false);
+  // The answer's text stands beside its code.
+  header->moveSection(header->visualIndex(lcStatus), header->visualIndex(lcCode) + 1);
   // Translated captions may need more room.
   connect(&model, &QAbstractItemModel::headerDataChanged, this, [this] { FitColumns(true); });
   connect(header, &QHeaderView::sectionClicked, this, &TNodeListView::ColumnClicked);
   Icons->setUniformItemSizes(true);
   Icons->setResizeMode(QListView::Adjust);
+  Icons->setItemDelegate(new GridCellDelegate(Icons));
+  Icons->setTextElideMode(Qt::ElideRight);
   addWidget(Details);
   addWidget(Icons);
   SetViewStyle(vsDetails);
@@ -81,6 +106,7 @@ void TNodeListView::SetViewStyle(int style) {
       Icons->setIconSize(QSize(16, 16));
       Icons->setGridSize(QSize(160, 20));
       Icons->setUniformItemSizes(true);
+      Icons->setWordWrap(false);
       break;
     case vsList:
       Icons->setViewMode(QListView::ListMode);
@@ -89,6 +115,7 @@ void TNodeListView::SetViewStyle(int style) {
       Icons->setIconSize(QSize(16, 16));
       Icons->setGridSize(QSize(180, 20));
       Icons->setUniformItemSizes(true);
+      Icons->setWordWrap(false);
       break;
     default:
       Style_ = vsDetails;

@@ -66,11 +66,13 @@ TPreviewPanel::TPreviewPanel(bool withEngine, QWidget* parent) : QWidget(parent)
     connect(WebBrowser, &QWebEngineView::titleChanged, this, [this] { StatusTextChanged(QString()); });
     connect(WebBrowser->page(), &QWebEnginePage::linkHovered, this, &TPreviewPanel::StatusTextChanged);
     layout->addWidget(WebBrowser, 1);
+    Browser_ = WebBrowser;
   } else {
     auto* empty = Name(new QWidget(this), "WebBrowser", "Web Browser");
     empty->setAutoFillBackground(true);
     empty->setBackgroundRole(QPalette::Base);
     layout->addWidget(empty, 1);
+    Browser_ = empty;
   }
   connect(ButtonClose, &QToolButton::clicked, this, &TPreviewPanel::CloseClicked);
 }
@@ -83,12 +85,33 @@ QString TPreviewPanel::Title() const {
 }
 
 void TPreviewPanel::StatusTextChanged(const QString& text) {
+  if (ShownPage()) return;  // the page's own title stays
   const QString shown = text.size() > 10 ? text : Title();
   LabelTitle->setText(LabelTitle->fontMetrics().elidedText(shown, Qt::ElideRight, std::max(40, LabelTitle->width())));
   LabelTitle->setToolTip(shown);
 }
 
+void TPreviewPanel::ShowPage(QWidget* page, const QString& title) {
+  if (Page_ != page) {
+    if (Page_) Page_->hide();
+    Page_ = page;
+    page->setParent(this);
+    static_cast<QVBoxLayout*>(layout())->addWidget(page, 1);
+  }
+  Browser_->hide();
+  page->show();
+  LabelTitle->setText(title);
+  LabelTitle->setToolTip(title);
+}
+
+void TPreviewPanel::HidePage() {
+  if (!Page_ || Page_->isHidden()) return;
+  Page_->hide();
+  Browser_->show();
+}
+
 void TPreviewPanel::Navigate(const std::string& target) {
+  HidePage();
   Location_ = UrlTextOf(target);
   if (WebBrowser) {
     // Only web pages and files are shown: another scheme would go to the desktop's handler.
@@ -101,6 +124,7 @@ void TPreviewPanel::Navigate(const std::string& target) {
 }
 
 void TPreviewPanel::Clear() {
+  HidePage();
   Location_.clear();
   if (WebBrowser) {
     WebBrowser->stop();

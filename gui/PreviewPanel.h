@@ -30,6 +30,11 @@ class TPreviewPanel : public QWidget {
   // The last target navigated to, as a URL.
   QString Location() const { return Location_; }
   QString Title() const;
+  // Shows `page` (the Summary) in place of the browser, with `title` in the title bar, until the
+  // next Navigate or Clear. The panel takes `page` as its child.
+  void ShowPage(QWidget* page, const QString& title);
+  // The page shown in place of the browser, or none.
+  QWidget* ShownPage() const { return Page_ && !Page_->isHidden() ? Page_ : nullptr; }
 
   QWidget* PanelTitle;
   QLabel* LabelTitle;
@@ -45,8 +50,11 @@ class TPreviewPanel : public QWidget {
  private:
   // Status text longer than 10 characters is shown as is, otherwise the page's title.
   void StatusTextChanged(const QString& text);
+  void HidePage();
   QString Location_;
   bool Loading_ = false;
+  QWidget* Browser_ = nullptr;  // the browser, or the empty area without the engine
+  QWidget* Page_ = nullptr;     // the page shown in its place
 };
 
 }  // namespace gui

@@ -18,13 +18,11 @@ QString UrlTextOf(const std::string& target) {
   return QUrl::fromUserInput(text).toString();
 }
 
-void QtBrowser::Show(const std::string& target) {
-  if (!IsBrowsableTarget(target)) return;  // no other scheme reaches the desktop's handlers
-  if (Override) {
-    Override(target);
-    return;
-  }
-  QDesktopServices::openUrl(QUrl(UrlTextOf(target)));
+bool QtBrowser::Show(const std::string& target) {
+  if (!IsBrowsableTarget(target)) return true;  // no other scheme reaches the desktop's handlers
+  if (Override) return Override(target);
+  // False when the desktop names no browser (no xdg-open, no $BROWSER, ...).
+  return QDesktopServices::openUrl(QUrl(UrlTextOf(target)));
 }
 
 bool QtLauncher::OpenWith(const std::string& program, const std::string& file) {

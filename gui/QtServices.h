@@ -19,9 +19,9 @@ namespace gui {
 // The desktop's default browser.
 class QtBrowser : public platform::Browser {
  public:
-  void Show(const std::string& target) override;
-  // Tests replace the desktop's browser: called instead when set.
-  std::function<void(const std::string&)> Override;
+  bool Show(const std::string& target) override;
+  // Tests replace the desktop's browser: called instead when set; false as when none is found.
+  std::function<bool(const std::string&)> Override;
 };
 
 // The main window's preview browser, once the window has set its handlers.

@@ -8,9 +8,12 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QMenu>
 #include <QPixmap>
 #include <QScreen>
+#include <QSplitter>
 #include <QTreeView>
 #include <QWebEngineView>
 #include <iostream>
@@ -18,6 +21,7 @@
 #include "app/Application.h"
 #include "gui/Application.h"
 #include "gui/FormHTTPClientView.h"
+#include "gui/ListFilterBar.h"
 #include "gui/MainMenu.h"
 #include "gui/NodeListView.h"
 #include "gui/PreviewPanel.h"
@@ -110,6 +114,11 @@ int main(int argc, char* argv[]) {
   main.SelectEntry(main.Tree.SiteRoot());
   Wait(loaded, 5000);
   Shoot(&w, out + "/03-site-root.png");
+  // The Summary page the crawl's end showed, given the room.
+  const QList<int> sizes = w.SplitterRight->sizes();
+  w.SplitterRight->setSizes({120, sizes.value(0) + sizes.value(1) - 120});
+  Shoot(&w, out + "/03-summary.png");
+  w.SplitterRight->setSizes(sizes);
 
   // An HTML page: the list shows its links, the preview the page.
   TTreeEntry* page = nullptr;
@@ -123,12 +132,23 @@ int main(int argc, char* argv[]) {
   }
   main.SelectEntry(main.Tree.Root(rkAll));
   Shoot(&w, out + "/05-all.png");
+  // The filter over "All": the answers that failed or were refused, with why (Status).
+  w.PanelFilter->ButtonClass[2]->setChecked(true);
+  w.PanelFilter->ButtonClass[4]->setChecked(true);
+  Shoot(&w, out + "/05-all-filtered.png");
+  w.PanelFilter->EditFilter->setText(QStringLiteral("products"));
+  w.PanelFilter->ButtonClass[2]->setChecked(false);
+  w.PanelFilter->ButtonClass[4]->setChecked(false);
+  Shoot(&w, out + "/05-all-filtered-text.png");
+  w.PanelFilter->Clear();
   main.SelectEntry(main.Tree.Root(rkBroken));
   Shoot(&w, out + "/06-broken-links.png");
   main.SelectEntry(main.Tree.SiteRoot());
   gui::InvokeMenuItem(w.Menu->MILargeIcons);  // hidden: nothing happens
   w.Menu->MILargeIcons->trigger();
   Shoot(&w, out + "/07-large-icons.png");
+  w.Menu->MISmallIcons->trigger();
+  Shoot(&w, out + "/07-small-icons.png");
   w.Menu->MIList->trigger();
   Shoot(&w, out + "/08-list.png");
   w.Menu->MIDetail->trigger();

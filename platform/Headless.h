@@ -110,8 +110,12 @@ class HeadlessPrompter : public Prompter {
 // Remembers what it was asked to show.
 class HeadlessBrowser : public Browser {
  public:
-  void Show(const std::string& target) override { Shown.push_back(target); }
+  bool Show(const std::string& target) override {
+    Shown.push_back(target);
+    return Available;
+  }
   std::vector<std::string> Shown;
+  bool Available = true;  // false: as on a desktop without a browser
 };
 
 // Remembers where it was asked to navigate.

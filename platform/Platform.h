@@ -75,7 +75,8 @@ class Keyring {
 class Browser {
  public:
   virtual ~Browser() = default;
-  virtual void Show(const std::string& target) = 0;  // a file path or an address
+  // Shows a file path or an address; false when no browser could be started.
+  virtual bool Show(const std::string& target) = 0;
 };
 
 // The embedded preview browser of the main window.

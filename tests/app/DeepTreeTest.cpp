@@ -332,7 +332,8 @@ TEST_F(CSVListTest, SiteTextColumnsGetThePrefixFiguresDoNot) {
   EXPECT_EQ(cells[lcSize], list.Row(0)->Cells[lcSize - 1]);  // a figure: as shown
   EXPECT_EQ(cells[lcAddress], "http://LocalHost/-cmd.html");
   for (int column = 0; column < lcCount; ++column)
-    EXPECT_EQ(list.ColumnIsText(column), column == lcName || column == lcType || column == lcAddress);
+    EXPECT_EQ(list.ColumnIsText(column),
+              column == lcName || column == lcType || column == lcAddress || column == lcStatus);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "Kel/KelError.h"
@@ -13,6 +14,12 @@
 #include "support/TempDir.h"
 
 namespace {
+
+std::string DesktopBrowserOfThisProcess() {
+  const char* browser = std::getenv("BROWSER");
+  const char* path = std::getenv("PATH");
+  return DesktopBrowser(browser ? browser : "", path ? path : "");
+}
 
 class ExternalToolsTest : public ::testing::Test {
  protected:
@@ -31,7 +38,7 @@ class ExternalToolsTest : public ::testing::Test {
 
 TEST_F(ExternalToolsTest, FreshInstallShowsTheDesignValuesAndOKStoresEightKeys) {
   TFormExternalTools tools(files, headless.Services);
-  EXPECT_EQ(tools.Edit[2], "iexplorer.exe");
+  EXPECT_EQ(tools.Edit[2], DesktopBrowserOfThisProcess());
   EXPECT_EQ(tools.Edit[1], "");
   tools.ShowModal = [](TFormExternalTools& t) {
     t.Edit[1] = "/usr/bin/editor";
@@ -45,7 +52,41 @@ TEST_F(ExternalToolsTest, FreshInstallShowsTheDesignValuesAndOKStoresEightKeys) 
   // "Defaults.ini" keeps the design values.
   TIniFile defaults(paths.App + "/Defaults.ini");
   EXPECT_EQ(defaults.ReadString("FormExternalTools", "Edit1.Text", "?"), "");
-  EXPECT_EQ(defaults.ReadString("FormExternalTools", "Edit2.Text", "?"), "iexplorer.exe");
+  EXPECT_EQ(defaults.ReadString("FormExternalTools", "Edit2.Text", "?"), DesktopBrowserOfThisProcess());
+}
+
+// "HTML Browser:" proposes the desktop's browser: the first program of $BROWSER that exists,
+// else xdg-open or x-www-browser, found along $PATH; none when nothing is.
+TEST_F(ExternalToolsTest, TheDefaultBrowserComesFromTheDesktop) {
+  auto program = [this](const std::string& relative, bool executable) {
+    const std::string file = dir.Write(relative, "#!/bin/sh\n");
+    std::filesystem::permissions(file,
+                                 executable ? std::filesystem::perms::owner_all : std::filesystem::perms::owner_read |
+                                                                                      std::filesystem::perms::owner_write);
+    return file;
+  };
+  const std::string firefox = program("bin1/firefox", true);
+  const std::string xdg = program("bin2/xdg-open", true);
+  const std::string www = program("bin1/x-www-browser", true);
+  const std::string www3 = program("bin3/x-www-browser", true);
+  program("bin1/chromium", false);  // not executable: no program
+  const std::string bin1 = dir.File("bin1"), bin2 = dir.File("bin2"), bin3 = dir.File("bin3");
+  struct Case {
+    std::string Browser, Path, Expected;
+  };
+  const Case cases[] = {
+      {"", bin1 + ":" + bin2, xdg},                             // the desktop's handler first
+      {"", bin1 + ":" + bin3, www},                             // then the Debian alternatives
+      {"", bin3, www3},                                     //
+      {"firefox", bin1 + ":" + bin2, firefox},                  // $BROWSER wins
+      {"firefox %s", bin1, firefox},                            // with its arguments
+      {"chromium:nothing:firefox --new-window", bin1, firefox},  // the first that exists
+      {firefox, "", firefox},                                   // a path is taken as it is
+      {"chromium", "::" + bin3 + ":", www3},                // empty entries are skipped
+      {"", "", ""},                                             // nothing found
+      {"", dir.File("missing"), ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DesktopBrowser(c.Browser, c.Path), c.Expected) << c.Browser << " | " << c.Path;
 }
 
 TEST_F(ExternalToolsTest, CancelRestoresTheStoredValuesAndARestartReadsThem) {

@@ -90,10 +90,14 @@ TEST_F(NodeListTest, CellsOfEachKindOfRow) {
   TSpiderNode* node = NodeOf(page);
   node->SpellingErrors = 3;
   node->RemoteDate = EncodeDateTime({2024, 5, 6, 13, 4, 5, 0});
+  node->ResponseText = "HTTP/1.1 200 OK";
   Add("http://LocalHost/docs/b.html");
   TTreeEntry* folder = page->Parent->Child(1);
   ASSERT_EQ(folder->Caption, "docs");
   TTreeEntry* gone = Add("http://LocalHost/gone.html", -1, "");
+  NodeOf(gone)->ResponseText = "Couldn't connect to server:\r\nrefused";  // on one line
+  TTreeEntry* excluded = Add("http://LocalHost/private.html", 0, "");
+  NodeOf(excluded)->ResponseText = kExcludedText;
   TTreeEntry* unknown = Add("http://LocalHost/big.zip", 200, "application/zip", -1);
   TTreeEntry* unchecked = Add("http://LocalHost/later.html", 0, "");
   TTreeEntry* mail = Add("mailto:webmaster");
@@ -108,20 +112,22 @@ TEST_F(NodeListTest, CellsOfEachKindOfRow) {
   } cases[] = {
       {"normal",
        page,
-       {"2KB", "text/html", "Missing", DateTimeToStr(node->RemoteDate), "200", "3", "http://LocalHost/a.html"},
+       {"2KB", "text/html", "Missing", DateTimeToStr(node->RemoteDate), "200", "3", "http://LocalHost/a.html",
+        "HTTP/1.1 200 OK"},
        iiHTMLPage,
        1},
-      {"folder", folder, {"", "File Folder", "", "", "", "", ""}, iiClosedFolder, -1},
-      {"no answer", gone, {"", "", "", "", "", "", ""}, iiOtherFile, 2},
+      {"folder", folder, {"", "File Folder", "", "", "", "", "", ""}, iiClosedFolder, -1},
+      {"no answer", gone, {"", "", "", "", "", "", "", "Couldn't connect to server:  refused"}, iiOtherFile, 2},
+      {"never requested", excluded, {"", "", "", "", "", "", "", "Excluded"}, iiNotChecked, 4},
       {"negative length",
        unknown,
-       {"N/A", "application/zip", "Missing", "Missing", "200", "0", "http://LocalHost/big.zip"},
+       {"N/A", "application/zip", "Missing", "Missing", "200", "0", "http://LocalHost/big.zip", ""},
        iiOtherFile,
        1},
-      {"not checked", unchecked, {"", "", "", "", "", "", ""}, iiNotChecked, 0},
-      {"mail", mail, {"", "mailto", "", "", "", "", ""}, iiMail, 1},
-      {"script", script, {"", "javascript", "", "", "", "", ""}, iiScript, 1},
-      {"news", news, {"", "news", "", "", "", "", ""}, iiExternal, 1},
+      {"not checked", unchecked, {"", "", "", "", "", "", "", ""}, iiNotChecked, 0},
+      {"mail", mail, {"", "mailto", "", "", "", "", "", ""}, iiMail, 1},
+      {"script", script, {"", "javascript", "", "", "", "", "", ""}, iiScript, 1},
+      {"news", news, {"", "news", "", "", "", "", "", ""}, iiExternal, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -131,6 +137,13 @@ TEST_F(NodeListTest, CellsOfEachKindOfRow) {
     EXPECT_EQ(row->Cells, c.cells);
     EXPECT_EQ(row->StateIndex, c.mark);
     EXPECT_EQ(list.CellText(row, lcName), c.entry->Caption);
+    // What a filter reads is what the row shows, filled or not.
+    TListRow fresh(&list, c.entry, c.entry->Caption);
+    for (int column = 0; column < lcCount; ++column) {
+      EXPECT_EQ(ListCellText(fresh, column), list.CellText(row, column)) << column;
+      EXPECT_EQ(ListCellText(*row, column), list.CellText(row, column)) << column;
+    }
+    EXPECT_FALSE(fresh.Filled());
   }
 }
 
@@ -335,6 +348,26 @@ TEST_F(NodeListTest, AddressSortsAsCompareTextOrdersTheAddresses) {
     for (size_t i = 1; i < list.Rows().size(); ++i)
       EXPECT_LE(TNodeList::CompareRows(*list.Rows()[i - 1], *list.Rows()[i], lcAddress, direction), 0) << i;
   }
+}
+
+// A refreshed row is told at its position, also after a sort moved it.
+TEST_F(NodeListTest, ARefreshedRowIsToldAtItsPositionAfterASort) {
+  Add("http://LocalHost/b.html", 200, "text/html", 100);
+  Add("http://LocalHost/a.html", 200, "text/html", 3000);
+  Add("http://LocalHost/c.html", 200, "text/html", 5);
+  list.BeginUpdate();
+  for (const auto& child : tree.SiteRoot()->Children) list.AddRow(child.get());
+  list.EndUpdate();
+  RowCounter counter;
+  list.AddObserver(&counter);
+  list.ColumnClick(lcSize);  // c, b, a
+  ASSERT_EQ(Captions(), (std::vector<std::string>{"c.html", "b.html", "a.html"}));
+  for (int i = 0; i < list.Count(); ++i) {
+    NodeOf(list.Row(i)->Entry)->RefreshIcon();
+    ASSERT_EQ(counter.Changed.back().second, i);
+    EXPECT_EQ(list.IndexOf(list.Row(i)), i);
+  }
+  list.RemoveObserver(&counter);
 }
 
 }  // namespace

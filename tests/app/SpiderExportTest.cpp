@@ -8,6 +8,7 @@
 
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
+#include "Kel/KelTranslate.h"
 #include "app/NodeList.h"
 #include "app/SpiderTools.h"
 #include "platform/Headless.h"
@@ -586,7 +587,7 @@ TEST_F(ListExportTest, HTMLTableOfTheSelectedRows) {
   ExportListHTMLTable(lines, list);
   EXPECT_EQ(lines, (Lines{
                        "<STYLE>",
-                       ".{font-family:MS Sans Serif;font-size:9pt}",
+                       "TABLE{font-family:system-ui,\"Segoe UI\",\"DejaVu Sans\",Arial,sans-serif;font-size:9pt}",
                        "</STYLE>",
                        "<TABLE width=100% border=0 cellPadding=2 cellSpacing=0>",
                        "<TR bgColor=buttonface>",
@@ -711,6 +712,22 @@ TEST_F(SpiderExportTest, OpenInBrowserAsksOnlyForAddressesThatNeedTheNetwork) {
   EXPECT_TRUE(OpenInBrowser(services, "http://127.0.0.1/other.html"));
   EXPECT_EQ(browser.Shown,
             (Lines{local, "http://LocalHost" + local, "http://127.0.0.1/none.html", "http://127.0.0.1/other.html"}));
+  EXPECT_TRUE(ask.Unexpected.empty());
+}
+
+// Without a browser on the desktop the user is told so, with the address, instead of nothing.
+TEST_F(SpiderExportTest, OpenInBrowserSaysSoWhenNoBrowserIsFound) {
+  net.Connected = true;
+  browser.Available = false;
+  const std::string local = dir.Write("out/page.htm", "x");
+  EXPECT_FALSE(OpenInBrowser(services, local));
+  EXPECT_FALSE(OpenInBrowser(services, "http://127.0.0.1/page.html"));
+  EXPECT_EQ(ask.TextsOf("Notice"), (Lines{FormatText(kNoBrowserMessage, local.c_str()),
+                                          FormatText(kNoBrowserMessage, "http://127.0.0.1/page.html")}));
+  EXPECT_NE(ask.TextsOf("Notice")[0].find("No web browser was found to open \"" + local + "\"."), std::string::npos);
+  // A scheme never handed to the desktop is no missing browser.
+  EXPECT_FALSE(OpenInBrowser(services, "mailto:someone@example.com"));
+  EXPECT_EQ(ask.TextsOf("Notice").size(), 2u);
   EXPECT_TRUE(ask.Unexpected.empty());
 }
 

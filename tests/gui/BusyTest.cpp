@@ -122,7 +122,10 @@ TEST_F(BusyTest, TerminateAsksAndEmptiesTheQueue) {
 
 TEST_F(BusyTest, ADoubleClickOnARequestOpensItsAddressInTheBrowser) {
   std::vector<std::string> shown;
-  qt->Web.Override = [&](const std::string& target) { shown.push_back(target); };
+  qt->Web.Override = [&](const std::string& target) {
+    shown.push_back(target);
+    return true;
+  };
   Start();
   QAbstractItemView* rows = window->FormHTTPClient->ListView;
   ASSERT_TRUE(ServeUntil([&] { return rows->model()->rowCount() > 0; }));

@@ -51,6 +51,11 @@ void GuiFixture::OpenWindow(bool webEngine) {
   qt = std::make_unique<gui::QtServices>(net, paths);
   qt->Services.Ask = &ask;
   qt->Services.Keys = &keyring;  // the desktop's keyring stays out of the tests
+  // The desktop's browser stays out of the tests: what it is asked to show is recorded.
+  qt->Web.Override = [this](const std::string& target) {
+    browsed.push_back(target);
+    return true;
+  };
   app = std::make_unique<TTessalyApp>(qt->Services);
   gui::TFormTessalyView::Options options;
   options.WebEngine = webEngine;

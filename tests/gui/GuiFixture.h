@@ -74,6 +74,7 @@ class GuiFixture : public ::testing::Test {
   platform::FixedNetwork net;
   platform::HeadlessPrompter ask;
   platform::HeadlessKeyring keyring;
+  std::vector<std::string> browsed;  // what the desktop's browser was asked to show
   std::unique_ptr<gui::QtServices> qt;
   std::unique_ptr<TTessalyApp> app;
   std::unique_ptr<gui::TFormTessalyView> window;

@@ -61,7 +61,10 @@ TEST_F(PreviewTest, AHostilePageCannotMoveThePreviewOrReachTheDesktop) {
   ASSERT_TRUE(Loaded(QStringLiteral("Start page")));
   UrlRecorder recorder({"mailto", "ssh", "file", "http", "https"});
   std::vector<std::string> browser;
-  qt->Web.Override = [&](const std::string& target) { browser.push_back(target); };
+  qt->Web.Override = [&](const std::string& target) {
+    browser.push_back(target);
+    return true;
+  };
 
   TestServer site;
   site.Http().Get("/", [&site](const httplib::Request&, httplib::Response& res) {

@@ -46,6 +46,11 @@ void DialogFixture::OpenWindow(const std::string& lang) {
   qt->Services.Ask = &ask;
   qt->Services.Keys = &keyring;  // the desktop's keyring stays out of the tests
   qt->Services.Programs = &launcher;
+  // The desktop's browser stays out of the tests: what it is asked to show is recorded.
+  qt->Web.Override = [this](const std::string& target) {
+    browsed.push_back(target);
+    return true;
+  };
   app = std::make_unique<TTessalyApp>(qt->Services);
   gui::TFormTessalyView::Options options;
   options.WebEngine = false;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Application.h"
 #include "gui/MainWindow.h"
@@ -45,6 +46,7 @@ class DialogFixture : public ::testing::Test {
   platform::HeadlessPrompter ask;
   platform::HeadlessKeyring keyring;
   platform::HeadlessLauncher launcher;
+  std::vector<std::string> browsed;  // what the desktop's browser was asked to show
   std::unique_ptr<gui::QtServices> qt;
   std::unique_ptr<TTessalyApp> app;
   std::unique_ptr<gui::TFormTessalyView> window;

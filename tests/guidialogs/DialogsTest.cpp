@@ -14,11 +14,13 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 
 #include "DialogFixture.h"
 #include "Kel/KelIni.h"
 #include "app/SpiderTools.h"
+#include "app/UnitExternalTools.h"
 #include "gui/ContextMenus.h"
 #include "gui/FormCrawlSettingsView.h"
 #include "gui/FormExternalToolsView.h"
@@ -205,7 +207,10 @@ TEST_F(DialogsTest, ExternalToolsAreKeptAndEditAsksForAMissingTool) {
     auto* view = dynamic_cast<gui::TFormExternalToolsView*>(w);
     EXPECT_TRUE(view);
     if (!view) return true;
-    EXPECT_EQ(view->Edit[2]->text().toStdString(), "iexplorer.exe");
+    const char* browser = std::getenv("BROWSER");
+    const char* path = std::getenv("PATH");
+    EXPECT_EQ(view->Edit[2]->text().toStdString(), DesktopBrowser(browser ? browser : "", path ? path : ""));
+    EXPECT_EQ(view->Edit[2]->text().indexOf(QStringLiteral(".exe")), -1);
     view->Edit[6]->setText("/opt/images");
     view->ButtonOK->click();
     return true;

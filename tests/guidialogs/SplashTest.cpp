@@ -78,6 +78,13 @@ TEST_F(SplashTest, AboutBoxShowsTheMemoryFiguresAndClosingNoticeShows) {
   EXPECT_EQ(box.LabelUsage->text().toStdString(), std::to_string(memory.MemoryLoad) + "% belegt");
   EXPECT_NE(box.LabelPhysical->text().toStdString().find("KB"), std::string::npos);
   EXPECT_NE(box.windowTitle().toStdString().find("Quorlix Tessaly"), std::string::npos);
+  // The memory figure is labelled in this system's words; no label names another platform.
+  bool labelled = false;
+  for (const QLabel* label : box.findChildren<QLabel*>()) {
+    EXPECT_EQ(label->text().indexOf(QStringLiteral("Windows")), -1) << label->text().toStdString();
+    labelled = labelled || label->text() == QStringLiteral("Physical memory of this computer:");
+  }
+  EXPECT_TRUE(labelled);
   gui::TFormShutDown notice;
   notice.ShowNotice();
   EXPECT_TRUE(notice.isVisible());
