@@ -284,7 +284,37 @@ void TCrawlEngine::ExportJUnit(const std::string& path) const {
 
 void TCrawlEngine::ExportJUnit(std::ostream& out) const { WriteJUnitReport(out, App_.Map, ReportCrawl()); }
 
-void TCrawlEngine::Compare(const std::string& oldProject) { Comparison_->Compare(oldProject); }
+namespace {
+// Whether `entry` is one of a comparison's category entries or below one.
+bool InComparison(const TTreeEntry* entry) {
+  while (entry && entry->Parent) entry = entry->Parent;
+  return entry && entry->Index >= rkCount;
+}
+}  // namespace
+
+void TCrawlEngine::ForgetComparisonEntries() {
+  if (!Comparison()) return;
+  TFormTessaly& main = App_.Main;
+  if (InComparison(main.Selected())) main.SelectEntry(nullptr);
+  // The steps of the history that lead into the categories go with them.
+  TNavigationHistory& history = main.History;
+  std::vector<TTreeEntry*> kept;
+  int index = 0;
+  for (size_t i = 0; i < history.Entries.size(); ++i) {
+    if (InComparison(history.Entries[i])) continue;
+    kept.push_back(history.Entries[i]);
+    if (static_cast<int>(i) < history.Index) ++index;
+  }
+  history.Entries = std::move(kept);
+  history.Index = index;
+}
+
+void TCrawlEngine::Compare(const std::string& oldProject) {
+  // The file is read first: a failure leaves the comparison in force as it was.
+  TProjectComparison result = CompareWithProject(App_.Map, oldProject);
+  ForgetComparisonEntries();
+  Comparison_->Show(std::move(result));
+}
 
 bool TCrawlEngine::CompareWithProjectAs() {
   const auto file = App_.Services.Ask->PromptOpenFile("", "Tessaly Projects (*.tly)|*.tly|", "tly");
@@ -293,6 +323,9 @@ bool TCrawlEngine::CompareWithProjectAs() {
   return true;
 }
 
-void TCrawlEngine::EndComparison() { Comparison_->End(); }
+void TCrawlEngine::EndComparison() {
+  ForgetComparisonEntries();
+  Comparison_->End();
+}
 
 const TProjectComparison* TCrawlEngine::Comparison() const { return Comparison_->Result(); }

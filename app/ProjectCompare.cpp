@@ -209,8 +209,8 @@ TActiveComparison::TActiveComparison(TSiteTree& tree) : Tree_(tree) { Tree_.AddO
 
 TActiveComparison::~TActiveComparison() { Tree_.RemoveObserver(this); }
 
-void TActiveComparison::Compare(const std::string& oldProject) {
-  auto result = std::make_unique<TProjectComparison>(CompareWithProject(Tree_.Map, oldProject));
+void TActiveComparison::Show(TProjectComparison comparison) {
+  auto result = std::make_unique<TProjectComparison>(std::move(comparison));
   std::vector<uint8_t> flags(static_cast<size_t>(Tree_.Map.Count()), 0);
   for (const int32_t i : result->New) flags[static_cast<size_t>(i)] |= kIsNew;
   for (const int32_t i : result->NewlyBroken) flags[static_cast<size_t>(i)] |= kIsNewlyBroken;

@@ -69,9 +69,8 @@ class TActiveComparison : private TSiteTreeObserver {
   TActiveComparison(const TActiveComparison&) = delete;
   TActiveComparison& operator=(const TActiveComparison&) = delete;
 
-  // Compares the map with `oldProject` and shows the result in place of an earlier one. Throws
-  // EError (nothing changes then).
-  void Compare(const std::string& oldProject);
+  // Shows `result` (a comparison of the tree's map) in place of an earlier one.
+  void Show(TProjectComparison result);
   // Removes the categories and forgets the comparison.
   void End();
   // The comparison in force, or none.
