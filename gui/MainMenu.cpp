@@ -66,6 +66,7 @@ TMainMenu::TMainMenu(QMainWindow& window) : QObject(&window) {
   MISave = Item(MIFile, "MISave", tr("&Save Project"), QStringLiteral("save"));
   MISave->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
   MISaveAs = Item(MIFile, "MISaveAs", tr("Save &As..."));
+  MICompareWithProject = Item(MIFile, "MICompareWithProject", tr("Compare with Project..."));
   MIFile->addSeparator();
   MISpiderLocalURL = Item(MIFile, "MISpiderLocalURL", tr("Spider Local URL..."));
   MIValidateExternalURLs = Item(MIFile, "MIValidateExternalURLs", tr("Validate External URL's"));
