@@ -55,6 +55,8 @@ TEST_F(CompareWindowTest, TheCategoriesShowWhatChangedSinceTheChosenProject) {
 
   ClickTreeEntry(app->Engine.ActiveComparison().Category(1));
   EXPECT_EQ(ListCaptions(), (std::vector<std::string>{U("/old.html")}));
+  EXPECT_EQ(Cell(0, lcType), "Gone");  // an address, not a folder
+  EXPECT_EQ(Cell(0, lcAddress), U("/old.html"));
   ClickTreeEntry(app->Engine.ActiveComparison().Category(2));
   EXPECT_EQ(ListCaptions(), (std::vector<std::string>{"breaks.html", "new-broken.html"}));
   ClickTreeEntry(app->Engine.ActiveComparison().Category(3));
