@@ -211,20 +211,20 @@ TActiveComparison::~TActiveComparison() { Tree_.RemoveObserver(this); }
 
 void TActiveComparison::Show(TProjectComparison comparison) {
   auto result = std::make_unique<TProjectComparison>(std::move(comparison));
-  std::vector<uint8_t> flags(static_cast<size_t>(Tree_.Map.Count()), 0);
-  for (const int32_t i : result->New) flags[static_cast<size_t>(i)] |= kIsNew;
-  for (const int32_t i : result->NewlyBroken) flags[static_cast<size_t>(i)] |= kIsNewlyBroken;
-  for (const auto& fixed : result->Fixed) flags[static_cast<size_t>(fixed.Node)] |= kIsFixed;
+  auto flags = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(Tree_.Map.Count()), 0);
+  for (const int32_t i : result->New) (*flags)[static_cast<size_t>(i)] |= kIsNew;
+  for (const int32_t i : result->NewlyBroken) (*flags)[static_cast<size_t>(i)] |= kIsNewlyBroken;
+  for (const auto& fixed : result->Fixed) (*flags)[static_cast<size_t>(fixed.Node)] |= kIsFixed;
 
   Changing_ = true;
   Tree_.BeginUpdate();
   Tree_.RemoveExtraRoots();
   Result_ = std::move(result);
   Flags_ = std::move(flags);
-  auto filter = [this](uint8_t bit) {
-    return [this, bit](const TSpiderNode& node) {
+  auto filter = [flags = Flags_](uint8_t bit) {
+    return [flags, bit](const TSpiderNode& node) {
       const size_t i = static_cast<size_t>(node.Index());
-      return i < Flags_.size() && (Flags_[i] & bit) != 0;
+      return i < flags->size() && ((*flags)[i] & bit) != 0;
     };
   };
   Tree_.AddExtraRoot(RunTimeText(kComparisonCaptions[0]), filter(kIsNew));
@@ -242,7 +242,7 @@ void TActiveComparison::End() {
   Tree_.RemoveExtraRoots();
   Changing_ = false;
   Result_.reset();
-  Flags_.clear();
+  Flags_.reset();
 }
 
 TTreeEntry* TActiveComparison::Category(int i) const {
@@ -255,7 +255,9 @@ void TActiveComparison::TreeAboutToReset() {
   if (Changing_) return;
   // A reset of the tree (a new crawl, a loaded project) frees the nodes the lists name; a
   // reset for many changes at once (a project loaded into the map) leaves them, but the map
-  // is then another one. Either way the comparison is over; the tree drops its categories.
+  // is then another one. Either way the comparison is over; a reset tree has no categories, and
+  // categories left by a load list nothing.
   Result_.reset();
-  Flags_.clear();
+  if (Flags_) Flags_->clear();
+  Flags_.reset();
 }

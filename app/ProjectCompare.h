@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -83,6 +84,8 @@ class TActiveComparison : private TSiteTreeObserver {
 
   TSiteTree& Tree_;
   std::unique_ptr<TProjectComparison> Result_;
-  std::vector<uint8_t> Flags_;  // per node index: which of the node lists hold it
+  // Per node index, which of the node lists hold it; shared with the categories' filters, which
+  // the tree keeps as long as it keeps the categories.
+  std::shared_ptr<std::vector<uint8_t>> Flags_;
   bool Changing_ = false;       // the tree's reset is this comparison's own
 };
