@@ -147,12 +147,13 @@ const CrawlOption kOptions[] = {
     {"--fail-on-anchors", "", "", "exit with status 1 when an anchor is broken, even if no address is",
      [](CrawlOptions& o, const std::string&) { o.FailOnAnchors = true; }},
     {"--compare", "", "OLD.tly",
-     "compare the map with an earlier project of the site: new, gone, newly\n"
-     "broken and fixed addresses and changed titles, in the report and the JSON",
+     "compare the map with an earlier project of the site: the new, gone,\n"
+     "newly broken and fixed addresses and the changed titles, in the\n"
+     "report and the JSON report",
      [](CrawlOptions& o, const std::string& v) { o.Compare = v; }},
     {"--fail-on-new-broken", "", "",
-     "with --compare: exit with status 1 only when an address broke since\n"
-     "OLD.tly (addresses broken then too do not count)",
+     "with --compare: exit with status 1 only when an address broke\n"
+     "since OLD.tly (addresses broken then too do not count)",
      [](CrawlOptions& o, const std::string&) { o.FailOnNewBroken = true; }},
     {"--threads", "", "N", "run N requests at a time (default 4)", SetThreads},
     {"--timeout", "", "SECONDS",
