@@ -7,10 +7,14 @@
 #include "Kel/KelStr.h"
 #include "Kel/KelRobots.h"
 #include "app/Application.h"
+#include "app/ProjectCompare.h"
 #include "app/ProjectFile.h"
 #include "app/SpiderExport.h"
 
-TCrawlEngine::TCrawlEngine(TTessalyApp& app) : App_(app) {}
+TCrawlEngine::TCrawlEngine(TTessalyApp& app)
+    : App_(app), Comparison_(std::make_unique<TActiveComparison>(app.Main.Tree)) {}
+
+TCrawlEngine::~TCrawlEngine() = default;
 
 void TCrawlEngine::Apply(const TCrawlSettings& s) {
   TCrawlController& crawl = App_.Main.Crawl;
@@ -133,7 +137,10 @@ TSiteSummary TCrawlEngine::Summary() const {
   return summary;
 }
 
-void TCrawlEngine::WriteSummary(std::ostream& out) const { out << SiteReportText(Summary()); }
+void TCrawlEngine::WriteSummary(std::ostream& out) const {
+  out << SiteReportText(Summary());
+  if (const TProjectComparison* comparison = Comparison()) WriteComparisonText(out, App_.Map, *comparison);
+}
 
 const TTreeEntry* TCrawlEngine::BranchOf(const TTreeEntry* root, const std::string& target) const {
   const TTreeEntry* branch = root ? root : SiteRoot();
@@ -229,6 +236,7 @@ TReportCrawl TCrawlEngine::ReportCrawl() const {
   r.MaxAddresses = App_.HTTPSettings.EditMaxAddresses.Text;
   r.MaxQueue = App_.HTTPSettings.EditMaxQueue.Text;
   r.Summary = Summary();
+  r.Comparison = Comparison();
   if (r.Started > 0 && Suspended()) {
     r.Summary.Incomplete = true;
     r.Summary.RequestsLeft = RequestsLeft();
@@ -275,3 +283,49 @@ void TCrawlEngine::ExportJUnit(const std::string& path) const {
 }
 
 void TCrawlEngine::ExportJUnit(std::ostream& out) const { WriteJUnitReport(out, App_.Map, ReportCrawl()); }
+
+namespace {
+// Whether `entry` is one of a comparison's category entries or below one.
+bool InComparison(const TTreeEntry* entry) {
+  while (entry && entry->Parent) entry = entry->Parent;
+  return entry && entry->Index >= rkCount;
+}
+}  // namespace
+
+void TCrawlEngine::ForgetComparisonEntries() {
+  if (!Comparison()) return;
+  TFormTessaly& main = App_.Main;
+  if (InComparison(main.Selected())) main.SelectEntry(nullptr);
+  // The steps of the history that lead into the categories go with them.
+  TNavigationHistory& history = main.History;
+  std::vector<TTreeEntry*> kept;
+  int index = 0;
+  for (size_t i = 0; i < history.Entries.size(); ++i) {
+    if (InComparison(history.Entries[i])) continue;
+    kept.push_back(history.Entries[i]);
+    if (static_cast<int>(i) < history.Index) ++index;
+  }
+  history.Entries = std::move(kept);
+  history.Index = index;
+}
+
+void TCrawlEngine::Compare(const std::string& oldProject) {
+  // The file is read first: a failure leaves the comparison in force as it was.
+  TProjectComparison result = CompareWithProject(App_.Map, oldProject);
+  ForgetComparisonEntries();
+  Comparison_->Show(std::move(result));
+}
+
+bool TCrawlEngine::CompareWithProjectAs() {
+  const auto file = App_.Services.Ask->PromptOpenFile("", "Tessaly Projects (*.tly)|*.tly|", "tly");
+  if (!file) return false;
+  Compare(*file);
+  return true;
+}
+
+void TCrawlEngine::EndComparison() {
+  ForgetComparisonEntries();
+  Comparison_->End();
+}
+
+const TProjectComparison* TCrawlEngine::Comparison() const { return Comparison_->Result(); }

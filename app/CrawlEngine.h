@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -20,6 +21,7 @@
 #include "app/SpiderTools.h"
 
 class TTessalyApp;
+class TActiveComparison;
 class TNodeList;
 class TSiteMap;
 class TSiteTree;
@@ -58,6 +60,7 @@ struct TCrawlSettings {
 class TCrawlEngine {
  public:
   explicit TCrawlEngine(TTessalyApp& app);
+  ~TCrawlEngine();
   TCrawlEngine(const TCrawlEngine&) = delete;
   TCrawlEngine& operator=(const TCrawlEngine&) = delete;
 
@@ -118,7 +121,8 @@ class TCrawlEngine {
   // The project file.
   void SaveProject(const std::string& path);
   void WriteProject(std::ostream& out) const;
-  // The figures of the site, and the report tessaly-crawl prints.
+  // The figures of the site, and the report tessaly-crawl prints (with the comparison's
+  // section when one is in force).
   TSiteSummary Summary() const;
   void WriteSummary(std::ostream& out) const;
   // The site exports of the branch at `root` (none: the site root). A file is merged with the
@@ -158,10 +162,26 @@ class TCrawlEngine {
   // limit suspended is marked incomplete.
   TReportCrawl ReportCrawl() const;
 
+  // --- What changed since an earlier crawl ---------------------------------------------------
+  // Compares the map with the project file `oldProject` (an earlier crawl of the site): the
+  // result shows as four categories in the tree and as a section of the reports until the map
+  // is reset or EndComparison. Throws EError when the file is no readable project.
+  void Compare(const std::string& oldProject);
+  // File > Compare with Project...: asks for the project, then compares. False when cancelled.
+  bool CompareWithProjectAs();
+  void EndComparison();
+  // The comparison in force, or none.
+  const TProjectComparison* Comparison() const;
+  TActiveComparison& ActiveComparison() const { return *Comparison_; }
+
  private:
+  // The categories of the comparison are about to go: the selection and the history steps in
+  // them are dropped first.
+  void ForgetComparisonEntries();
   // `root`, or the site root; throws when `path`'s export would be empty.
   const TTreeEntry* BranchOf(const TTreeEntry* root, const std::string& target) const;
 
   TTessalyApp& App_;
   const std::atomic<bool>* Interrupted_ = nullptr;
+  std::unique_ptr<TActiveComparison> Comparison_;
 };

@@ -169,6 +169,12 @@ void TNodeList::FillRow(TListRow* row) {
   row->Cells.reserve(lcCount - 1);
   for (const TListColumn& column : NodeListColumns())
     if (column.Cell) row->Cells.push_back(column.Cell(node, answered));
+  // A leaf without a node is an address the map does not hold (gone since a compared project):
+  // its caption is the address, and it is no folder.
+  if (!node && !row->Entry->HasChildren() && row->Entry->Parent) {
+    row->Cells[lcType - 1] = RunTimeText("Gone");
+    row->Cells[lcAddress - 1] = row->Entry->Caption;
+  }
 }
 
 bool ShowsAnswer(const TSpiderNode* node) {

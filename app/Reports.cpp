@@ -9,6 +9,7 @@
 #include "Kel/KelFiles.h"
 #include "Kel/KelStr.h"
 #include "Kel/KelText.h"
+#include "app/ProjectCompare.h"
 #include "app/SpiderExport.h"
 #include "app/SpiderNode.h"
 #include "app/SpiderTools.h"
@@ -248,8 +249,13 @@ void WriteJSONReport(std::ostream& out, const TSiteMap& map, const TReportCrawl&
     PutJSONString(out, kSiteRootCaptions[k]);
     out << ':' << s.Count(static_cast<TSiteRootKind>(k));
   }
-  out << "},\"brokenAddresses\":" << s.Broken.size() << ",\"brokenAnchors\":" << s.BrokenAnchors.size()
-      << "},\n\"addresses\":[";
+  out << "},\"brokenAddresses\":" << s.Broken.size() << ",\"brokenAnchors\":" << s.BrokenAnchors.size() << "},";
+  if (crawl.Comparison) {
+    out << "\n\"comparison\":";
+    WriteComparisonJSON(out, map, *crawl.Comparison);
+    out << ',';
+  }
+  out << "\n\"addresses\":[";
 
   bool first = true;
   for (const auto& owned : map.Nodes()) {

@@ -13,6 +13,7 @@
 
 class TSiteMap;
 class TSpiderNode;
+struct TProjectComparison;
 
 // --- sitemap.xml ---------------------------------------------------------------------------
 
@@ -61,6 +62,8 @@ struct TReportCrawl {
   std::string MaxAddresses;  // the limits, as the HTTP settings hold them ("0": none)
   std::string MaxQueue;
   TSiteSummary Summary;  // counts, broken addresses and anchors; Incomplete and RequestsLeft
+  // The comparison with an earlier project, when one is in force: the reports' section of it.
+  const TProjectComparison* Comparison = nullptr;
 };
 
 // "2026-12-11T00:34:10Z": a time in the W3C date-time format, in UTC.

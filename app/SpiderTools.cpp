@@ -89,8 +89,8 @@ TTreeEntry* TSiteTree::Root(TSiteRootKind kind) const {
 }
 
 bool TSiteTree::IsFilterRoot(const TTreeEntry* entry) const {
-  return entry && !entry->Parent && entry->Index <= rkInternal &&
-         Root(static_cast<TSiteRootKind>(entry->Index)) == entry;
+  return entry && !entry->Parent && (entry->Index <= rkInternal || entry->Index >= rkCount) &&
+         entry->Index < static_cast<int>(Top_.size()) && Top_[static_cast<size_t>(entry->Index)].get() == entry;
 }
 
 bool TSiteTree::PassesFilter(const TTreeEntry* root, const TSpiderNode& node) const {
@@ -118,8 +118,10 @@ bool TSiteTree::PassesFilter(const TTreeEntry* root, const TSpiderNode& node) co
       return node.HasSpellingErrors();
     case rkInternal:
       return node.IsInternalLink();
-    default:
-      return false;
+    default: {
+      const size_t extra = static_cast<size_t>(root->Index - rkCount);
+      return extra < ExtraFilters_.size() && ExtraFilters_[extra] && ExtraFilters_[extra](node);
+    }
   }
 }
 
@@ -313,6 +315,7 @@ void TSiteTree::ResetSiteTree() {
   if (List) List->Clear();
   for (const auto& node : Map.Nodes()) node->TreeNode = nullptr;
   Top_.clear();
+  ExtraFilters_.clear();
   Map.Clear();
   for (int k = 0; k < rkCount; ++k) AddEntry(nullptr, RunTimeText(kSiteRootCaptions[k]));
   Resetting_ = false;
@@ -345,6 +348,40 @@ void TSiteTree::UpdateSiteRootCaption() {
   root->Caption = caption;
   if (!Quiet())
     for (auto* o : Observers_) o->EntryChanged(root);
+}
+
+TTreeEntry* TSiteTree::AddExtraRoot(std::string_view caption, std::function<bool(const TSpiderNode&)> filter) {
+  const bool modified = Map.Modified;
+  TTreeEntry* entry = AddEntry(nullptr, caption);
+  Map.Modified = modified;
+  ExtraFilters_.resize(Top_.size() - rkCount);
+  ExtraFilters_.back() = std::move(filter);
+  return entry;
+}
+
+TTreeEntry* TSiteTree::AddChild(TTreeEntry* parent, std::string_view caption) {
+  KelAssert(parent, "AddChild needs a parent");
+  const bool modified = Map.Modified;
+  TTreeEntry* entry = AddEntry(parent, caption);
+  Map.Modified = modified;
+  // The caption index keeps the first of equal captions, as FindOrAddChild's does.
+  if (parent->ChildIndex_) {
+    parent->ChildIndex_->emplace(entry->Caption, entry);
+  } else if (parent->Children.size() > kIndexedFolderSize) {
+    parent->ChildIndex_ = std::make_unique<TTreeEntry::TCaptionIndex>();
+    parent->ChildIndex_->reserve(parent->Children.size() * 2);
+    for (const auto& child : parent->Children) parent->ChildIndex_->emplace(child->Caption, child.get());
+  }
+  return entry;
+}
+
+void TSiteTree::RemoveExtraRoots() {
+  if (Top_.size() <= static_cast<size_t>(rkCount)) return;
+  BeginUpdate();
+  if (List) List->Clear();
+  Top_.resize(rkCount);
+  ExtraFilters_.clear();
+  EndUpdate();
 }
 
 void TSiteTree::BeginUpdate() {

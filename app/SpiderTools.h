@@ -158,6 +158,15 @@ class TSiteTree {
   // The site root shows the site's base address: protocol, "://", host (and a non-default port), path.
   void UpdateSiteRootCaption();
 
+  // Top-level entries after the fixed ones (the categories of a comparison with an earlier
+  // project), each a filter root of its own: selected, it lists its children when it has any,
+  // else the nodes that `filter` accepts. They do not mark the map modified and go with the
+  // tree's reset or with RemoveExtraRoots, whose observers hear a reset.
+  TTreeEntry* AddExtraRoot(std::string_view caption, std::function<bool(const TSpiderNode&)> filter);
+  // A new last child of `parent` with this caption, whatever its siblings are called.
+  TTreeEntry* AddChild(TTreeEntry* parent, std::string_view caption);
+  void RemoveExtraRoots();
+
   // Many changes at once (loading a project): observers hear one reset instead of each change.
   void BeginUpdate();
   void EndUpdate();
@@ -171,6 +180,7 @@ class TSiteTree {
   TTreeEntry* AddEntry(TTreeEntry* parent, std::string_view caption);
   std::vector<std::unique_ptr<TTreeEntry>> Top_;
   std::vector<TSiteTreeObserver*> Observers_;
+  std::vector<std::function<bool(const TSpiderNode&)>> ExtraFilters_;  // of the extra roots, in order
   bool Resetting_ = false;
   int UpdateDepth_ = 0;
   bool Quiet() const { return Resetting_ || UpdateDepth_ > 0; }

@@ -66,6 +66,7 @@ TMainMenu::TMainMenu(QMainWindow& window) : QObject(&window) {
   MISave = Item(MIFile, "MISave", tr("&Save Project"), QStringLiteral("save"));
   MISave->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
   MISaveAs = Item(MIFile, "MISaveAs", tr("Save &As..."));
+  MICompareWithProject = Item(MIFile, "MICompareWithProject", tr("Compare with Project..."));
   MIFile->addSeparator();
   MISummary = Item(MIFile, "MISummary", tr("Summary"));
   MIFile->addSeparator();

@@ -27,6 +27,7 @@ class TMainMenu : public QObject {
 
   QMenu *MIFile, *MIEdit, *MIExport, *MIView, *MIGoTo, *MIHelp;
   // File
+  QAction *MICompareWithProject;  // what changed since an earlier project
   QAction *MINew, *MIOpen, *MISave, *MISaveAs, *MISummary, *MISpiderLocalURL, *MIValidateExternalURLs, *MICheckPageResources,
       *MICheckAnchors, *MIHTTPSettings, *MICrawlSettings, *MISetupExternalTools, *MIExit;
   // Edit

@@ -30,6 +30,7 @@
 #include "app/Application.h"
 #include "app/UnitDownload.h"
 #include "app/MenuRules.h"
+#include "app/ProjectCompare.h"
 #include "app/SpiderExport.h"
 #include "gui/ContextMenus.h"
 #include "gui/FormAbout.h"
@@ -299,6 +300,7 @@ void TFormTessalyView::ConnectCommands() {
   });
   command(m.MISave, [this] { SaveProjectCommand(); });
   command(m.MISaveAs, [this] { SaveProjectAsCommand(); });
+  command(m.MICompareWithProject, [this] { CompareWithProjectCommand(); });
   command(m.MISpiderLocalURL, [this, &main] {
     auto file = App.Services.Ask->PromptOpenFile("", kHTMLFilter, "");
     if (!file) return;
@@ -775,6 +777,7 @@ void TFormTessalyView::FillHistoryList(bool back) {
 }
 
 void TFormTessalyView::RefreshFileMenu() {
+  Menu->MICompareWithProject->setEnabled(EditURL->isEnabled() && App.Map.Count() > 0);
   Menu->MISpiderLocalURL->setEnabled(EditURL->isEnabled());
   Menu->MIHTTPSettings->setEnabled(EditURL->isEnabled());
   Menu->MICrawlSettings->setEnabled(EditURL->isEnabled());
@@ -953,6 +956,13 @@ void TFormTessalyView::SaveProjectCommand() {
 void TFormTessalyView::SaveProjectAsCommand() {
   if (auto file = App.Services.Ask->PromptSaveFile(App.Main.ProjectFileName, kProjectSaveFilter, "tly"))
     App.Main.SaveProject(*file);
+}
+
+void TFormTessalyView::CompareWithProjectCommand() {
+  if (!App.Engine.CompareWithProjectAs()) return;
+  TTreeEntry* first = App.Engine.ActiveComparison().Category(0);
+  App.Main.SelectEntry(first);
+  TreeView->scrollTo(TreeModel->IndexOf(first));
 }
 
 void TFormTessalyView::OpenArgument(const std::string& argument) {

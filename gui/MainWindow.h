@@ -71,6 +71,9 @@ class TFormTessalyView : public QMainWindow {
   // otherwise asks for a file like Save As.
   void SaveProjectCommand();
   void SaveProjectAsCommand();
+  // File > Compare with Project...: asks for an earlier project, compares the map with it and
+  // selects the first of the comparison's categories.
+  void CompareWithProjectCommand();
   // The command line: a project file (".tly") is opened, anything else is put into the address
   // box and crawled.
   void OpenArgument(const std::string& argument);

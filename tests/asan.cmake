@@ -10,7 +10,7 @@ if(TESSALY_ASAN_TESTS)
   add_library(tessaly_core_asan OBJECT ${TESSALY_CORE_SOURCES})
   target_include_directories(tessaly_core_asan PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(tessaly_core_asan PRIVATE ${TESSALY_WARNINGS} ${TESSALY_SANITIZE})
-  target_link_libraries(tessaly_core_asan PRIVATE PkgConfig::CURL PkgConfig::RE2)
+  target_link_libraries(tessaly_core_asan PRIVATE PkgConfig::CURL PkgConfig::RE2 ZLIB::ZLIB)
   add_executable(test_asan
     ${asan_fuzz_tests}
     ${CMAKE_CURRENT_SOURCE_DIR}/Kel/KelHTMLWalkTest.cpp
@@ -21,7 +21,7 @@ if(TESSALY_ASAN_TESTS)
   target_include_directories(test_asan PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_options(test_asan PRIVATE ${TESSALY_WARNINGS} ${TESSALY_SANITIZE})
   target_link_options(test_asan PRIVATE ${TESSALY_SANITIZE})
-  target_link_libraries(test_asan PRIVATE GTest::gtest_main Threads::Threads PkgConfig::CURL PkgConfig::RE2)
+  target_link_libraries(test_asan PRIVATE GTest::gtest_main Threads::Threads PkgConfig::CURL PkgConfig::RE2 ZLIB::ZLIB)
   tessaly_runtime_files(test_asan)
   add_test(NAME asan_html COMMAND test_asan)
   set_tests_properties(asan_html PROPERTIES

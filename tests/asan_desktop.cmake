@@ -15,7 +15,7 @@ if(TESSALY_ASAN_TESTS AND TARGET tessaly_gui AND TARGET tessaly_core_asan)
   add_dependencies(tessaly-asan tessaly_gui tessaly_start_page)
   tessaly_runtime_files(tessaly-asan)
   target_link_libraries(tessaly-asan PRIVATE $<TARGET_FILE:tessaly_gui> Qt6::Widgets Qt6::WebEngineWidgets Qt6::Svg
-                                             Qt6Keychain::Qt6Keychain Threads::Threads PkgConfig::CURL PkgConfig::RE2)
+                                             Qt6Keychain::Qt6Keychain Threads::Threads PkgConfig::CURL PkgConfig::RE2 ZLIB::ZLIB)
   add_test(NAME asan_desktop_crawl
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/gui/asan-desktop-crawl.sh $<TARGET_FILE:tessaly-asan>)
   set_tests_properties(asan_desktop_crawl PROPERTIES

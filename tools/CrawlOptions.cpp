@@ -146,6 +146,15 @@ const CrawlOption kOptions[] = {
      [](CrawlOptions& o, const std::string&) { o.NoAnchors = true; }},
     {"--fail-on-anchors", "", "", "exit with status 1 when an anchor is broken, even if no address is",
      [](CrawlOptions& o, const std::string&) { o.FailOnAnchors = true; }},
+    {"--compare", "", "OLD.tly",
+     "compare the map with an earlier project of the site: the new, gone,\n"
+     "newly broken and fixed addresses and the changed titles, in the\n"
+     "report and the JSON report",
+     [](CrawlOptions& o, const std::string& v) { o.Compare = v; }},
+    {"--fail-on-new-broken", "", "",
+     "with --compare: exit with status 1 only when an address broke\n"
+     "since OLD.tly (addresses broken then too do not count)",
+     [](CrawlOptions& o, const std::string&) { o.FailOnNewBroken = true; }},
     {"--threads", "", "N", "run N requests at a time (default 4)", SetThreads},
     {"--timeout", "", "SECONDS",
      "give up a request whose answer takes longer (default 60);\n"
@@ -239,7 +248,8 @@ const char* const kUsageHead =
 const char* const kUsageTail =
     "\n"
     "Exit status: 0 nothing broken, 1 broken addresses found (or, with --fail-on-anchors,\n"
-    "broken anchors), 2 usage error or failed start,\n"
+    "broken anchors; with --fail-on-new-broken, only addresses broken since OLD.tly),\n"
+    "2 usage error or failed start,\n"
     "3 a limit (--max-addresses, --max-queue) suspended the crawl,\n"
     "130 interrupted (Ctrl-C; the report shows what was found so far).\n";
 
@@ -285,6 +295,7 @@ CrawlOptions ParseCrawlArguments(const std::vector<std::string>& args) {
     throw CrawlUsageError{sources == 0 ? "give a start address or --open PROJECT"
                                        : "give either a start address or --open"};
   if (sources > 1) throw CrawlUsageError{"give either a start address, --open or --resume"};
+  if (o.FailOnNewBroken && o.Compare.empty()) throw CrawlUsageError{"--fail-on-new-broken needs --compare OLD.tly"};
   return o;
 }
 

@@ -30,6 +30,8 @@ struct CrawlOptions {
   bool ClassicLinks = false;  // "Check Page Resources" off for this crawl
   bool NoAnchors = false;      // "Check Anchors" off for this crawl
   bool FailOnAnchors = false;  // broken anchors alone give exit status 1
+  std::string Compare;         // an earlier project the map is compared with
+  bool FailOnNewBroken = false;  // only addresses broken since that project give exit status 1
   int Threads = TFormHTTPClient::kDefaultMaxThreads;
   // The limits of every request, as the HTTP settings take them; none: the settings' own.
   std::optional<std::string> Timeout;      // seconds, "60" or "0.5"

@@ -25,6 +25,7 @@
 #include "Kel/KelURI.h"
 #include "app/Application.h"
 #include "app/CrawlEngine.h"
+#include "app/ProjectCompare.h"
 #include "platform/Headless.h"
 #include "platform/HeadlessServices.h"
 #include "platform/System.h"
@@ -158,6 +159,16 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   }
   engine.Apply(settings);
 
+  // A project to compare with that cannot be read fails before the crawl, not after it.
+  if (!o.Compare.empty()) {
+    try {
+      CheckProjectToCompare(o.Compare);
+    } catch (const std::exception& e) {
+      std::cerr << "tessaly-crawl: --compare: " << e.what() << "\n";
+      return kFailed;
+    }
+  }
+
   ProgressLine progress(o.Quiet, rawErr);
   bool crawled = false;
   const std::string project = o.Open.empty() ? o.Resume : o.Open;
@@ -208,6 +219,8 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   const bool suspended = crawled && engine.Suspended() && !gInterrupted;
 
   try {
+    // Before the save, which may replace the very file compared with.
+    if (!o.Compare.empty()) engine.Compare(o.Compare);
     if (!save.empty()) engine.SaveProject(save);
     for (const auto& [option, file] : o.Exports) option->Write(engine, o, file);
   } catch (const std::exception& e) {
@@ -218,7 +231,11 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   TSiteSummary summary = engine.Summary();
   summary.Incomplete = suspended;
   summary.RequestsLeft = suspended ? engine.RequestsLeft() : 0;
-  if (!o.Quiet && !o.ReportToStdout) std::cout << SiteReportText(summary);
+  if (!o.Quiet && !o.ReportToStdout) {
+    std::cout << SiteReportText(summary);
+    if (const TProjectComparison* comparison = engine.Comparison())
+      WriteComparisonText(std::cout, engine.Map(), *comparison);
+  }
   if (gInterrupted) {
     std::cerr << "tessaly-crawl: interrupted; the map holds what was found so far\n";
     return kInterrupted;
@@ -228,7 +245,9 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
               << " requests were left unmade\n";
     return kSuspended;
   }
-  return summary.AnyBroken() || (o.FailOnAnchors && summary.AnyBrokenAnchors()) ? kBroken : kClean;
+  // With --fail-on-new-broken only what broke since the earlier project counts.
+  const bool broken = o.FailOnNewBroken ? engine.Comparison()->AnyNewlyBroken() : summary.AnyBroken();
+  return broken || (o.FailOnAnchors && summary.AnyBrokenAnchors()) ? kBroken : kClean;
 }
 
 }  // namespace

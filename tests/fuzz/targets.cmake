@@ -2,4 +2,4 @@
 # fuzz_<n> (lower case) and seeded from tests/fuzz/corpus/<n>/. The fuzz project's build
 # (tests/fuzz/libfuzzer/CMakeLists.txt), the short runs under ctest and the list `make fuzz`
 # walks (tests/fuzz.cmake) all read this list.
-set(TESSALY_FUZZ_TARGETS URI HTML Project Ini Lang Text Robots)
+set(TESSALY_FUZZ_TARGETS URI HTML Project Ini Lang Text Robots Sitemap)

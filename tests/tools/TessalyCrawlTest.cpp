@@ -19,6 +19,7 @@
 
 #include "Kel/KelStr.h"
 #include "support/HostileServer.h"
+#include "support/SiteVersions.h"
 #include "support/TempDir.h"
 #include "support/TestServer.h"
 
@@ -476,6 +477,93 @@ TEST_F(TessalyCrawlTest, ReportsForOtherProgramsFollowTheirFormats) {
   EXPECT_EQ(std::system(("python3 " + check + " >" + Quote(dir.File("check.txt")) + " 2>&1").c_str()), 0)
       << ReadFileText(dir.File("check.txt"));
   EXPECT_NE(ReadFileText(junit).find("name=\"" + server.URL("/docs/a.html") + "#nope\""), std::string::npos);
+}
+
+// What changed between two crawls: the text report's section, the JSON report's (against its
+// schema), and the exit status with and without --fail-on-new-broken.
+TEST_F(TessalyCrawlTest, CompareWithAnEarlierProject) {
+  SiteVersions site(server);
+  server.Start();
+  const std::string v1 = dir.File("v1.tly"), v2 = dir.File("v2.tly");
+  Result r = Run({"--no-external", "--save", v1, server.URL("/")});
+  ASSERT_EQ(r.Code, 1) << r.Err;  // still-broken.html and fixed.html are broken in the first version
+
+  site.Version = 2;
+  const std::string json = dir.File("report.json"), junit = dir.File("junit.xml"), sitemap = dir.File("sitemap.xml");
+  r = Run({"--no-external", "--compare", v1, "--save", v2, "--json", json, "--junit", junit, "--sitemap", sitemap,
+           server.URL("/")});
+  EXPECT_EQ(r.Code, 1) << r.Err;
+  const std::string u = server.URL("");
+  const std::string expected = "Compared with " + v1 + " (7 addresses, site " + u + "/)\n"
+                               "New addresses: 2\n  " + u + "/new.html\n  " + u + "/new-broken.html\n"
+                               "Gone addresses: 1\n  " + u + "/old.html\n"
+                               "Newly broken: 2\n"
+                               "  404 " + u + "/breaks.html\n    HTTP/1.1 404 Not Found\n"
+                               "  404 " + u + "/new-broken.html\n    HTTP/1.1 404 Not Found\n"
+                               "Fixed: 1\n  " + u + "/fixed.html\n    was 404 HTTP/1.1 404 Not Found, now 200 HTTP/1.1 200 OK\n"
+                               "Changed titles: 1\n  " + u + "/retitled.html\n    was \"Old title\", now \"New title\"\n";
+  const size_t at = r.Out.find("Compared with ");
+  ASSERT_NE(at, std::string::npos) << r.Out;
+  EXPECT_EQ(r.Out.substr(at), expected);
+  const std::string check = Quote(TESSALY_SOURCE_DIR "/tests/tools/reports/check-reports.py") + " " +
+                            Quote(TESSALY_SOURCE_DIR "/docs/report.schema.json") + " " + Quote(json) + " " +
+                            Quote(junit) + " " + Quote(sitemap);
+  EXPECT_EQ(std::system(("python3 " + check + " >" + Quote(dir.File("check.txt")) + " 2>&1").c_str()), 0)
+      << ReadFileText(dir.File("check.txt"));
+  const std::string report = ReadFileText(json);
+  EXPECT_NE(report.find("\"gone\":[\"" + u + "/old.html\"]"), std::string::npos) << report;
+  EXPECT_NE(report.find("{\"address\":\"" + u + "/retitled.html\",\"oldTitle\":\"Old title\",\"title\":\"New title\"}"),
+            std::string::npos);
+
+  // Something broke since v1: status 1 with --fail-on-new-broken as without it.
+  r = Run({"--no-external", "-q", "--compare", v1, "--fail-on-new-broken", server.URL("/")});
+  EXPECT_EQ(r.Code, 1) << r.Err;
+  // Nothing broke since v2: the old breakage is tolerated with the option, not without it.
+  r = Run({"--no-external", "-q", "--compare", v2, "--fail-on-new-broken", server.URL("/")});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  r = Run({"--no-external", "-q", "--compare", v2, server.URL("/")});
+  EXPECT_EQ(r.Code, 1) << r.Err;
+  // --compare and --save may name the same file: it is compared before it is replaced.
+  r = Run({"--no-external", "--compare", v1, "--save", v1, server.URL("/")});
+  EXPECT_NE(r.Out.find("Gone addresses: 1\n"), std::string::npos) << r.Out;
+  r = Run({"--no-external", "--open", v1, "--compare", v2});
+  EXPECT_NE(r.Out.find("New addresses: 0\nGone addresses: 0\nNewly broken: 0\nFixed: 0\nChanged titles: 0\n"),
+            std::string::npos)
+      << r.Out;
+}
+
+// A project to compare with that is missing, not a project, cut short or not a file fails with
+// a clear message and status 2 before anything is crawled.
+TEST_F(TessalyCrawlTest, AProjectToCompareWithThatCannotBeReadExitsWithTwo) {
+  std::atomic<int> requests{0};
+  server.Http().Get("/", [&](const httplib::Request&, httplib::Response& res) {
+    ++requests;
+    res.set_content("<title>Home</title>", "text/html");
+  });
+  server.Start();
+  dir.Write("text.tly", "just some text\n");
+  dir.Write("short.tly", "[Settings]\r\nURI=http://x/\r\nLinks=3\r\n[0]\r\nRemoteFile=http://x/\r\n");
+  std::filesystem::create_directory(dir.File("folder.tly"));
+  struct Case {
+    std::string File, Message;
+  };
+  const Case cases[] = {
+      {dir.File("missing.tly"), "tessaly-crawl: --compare: Cannot open file \"" + dir.File("missing.tly") + "\"."},
+      {dir.File("text.tly"), "tessaly-crawl: --compare: \"" + dir.File("text.tly") + "\" is not a Tessaly project file"},
+      {dir.File("folder.tly"), "tessaly-crawl: --compare: "},
+  };
+  for (const Case& c : cases) {
+    const Result r = Run({"--no-external", "--compare", c.File, server.URL("/")});
+    EXPECT_EQ(r.Code, 2) << c.File;
+    EXPECT_TRUE(StartsText(c.Message, r.Err)) << r.Err;
+    EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+  }
+  EXPECT_EQ(requests, 0);
+  // A project that announces more sections than it holds is found out when it is compared.
+  const Result r = Run({"--no-external", "--compare", dir.File("short.tly"), server.URL("/")});
+  EXPECT_EQ(r.Code, 2);
+  EXPECT_NE(r.Err.find("it has no section [1]"), std::string::npos) << r.Err;
+  EXPECT_EQ(Run({"--fail-on-new-broken", server.URL("/")}).Code, 2);
 }
 
 // "-" sends a report to standard output, which then holds it alone: no text report.

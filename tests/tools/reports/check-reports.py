@@ -38,6 +38,23 @@ def main(schema_file, json_file, junit_file, sitemap_file):
             if a["address"] not in addresses[link]["referers"]:
                 fail(f"{link} does not name {a['address']} among its referers")
 
+    comparison = report.get("comparison")
+    if comparison is not None:
+        listed = comparison["new"] + [e["address"] for k in ("newlyBroken", "fixed", "titleChanged")
+                                      for e in comparison[k]]
+        for address in listed:
+            if address not in addresses:
+                fail(f"the comparison names {address}, which the map does not hold")
+        for address in comparison["gone"]:
+            if address in addresses:
+                fail(f"the comparison calls {address} gone, but the map holds it")
+        for e in comparison["newlyBroken"]:
+            if not addresses[e["address"]]["broken"]:
+                fail(f"the comparison calls {e['address']} newly broken, but it is not broken")
+        for e in comparison["fixed"]:
+            if addresses[e["address"]]["broken"]:
+                fail(f"the comparison calls {e['address']} fixed, but it is broken")
+
     suites = ET.parse(junit_file).getroot()
     if suites.tag != "testsuites":
         fail("the JUnit root is not testsuites")
