@@ -76,7 +76,8 @@ constexpr TListColumn kNodeListColumns[lcCount] = {
      [](const TSpiderNode* node, bool) { return node ? StatusText(*node) : std::string(); },
      [](const TListRow&, const TSpiderNode& a, const TListRow&, const TSpiderNode& b) {
        return CompareText(a.ResponseText, b.ResponseText);
-     }},
+     },
+     nullptr, [](const TSpiderNode& n) { return LowerCase(n.ResponseText); }},
 };
 
 namespace {

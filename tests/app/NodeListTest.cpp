@@ -328,25 +328,29 @@ TEST_F(NodeListTest, NameAndTypeSortIgnoringCaseWithAccentedNamesAmongTheirNeigh
 
 namespace {
 
-// Address sorts as CompareText orders the addresses (ASCII letters folded, bytes otherwise, a
-// prefix first), with each address made once per row; equal addresses keep their order.
-TEST_F(NodeListTest, AddressSortsAsCompareTextOrdersTheAddresses) {
+// Address and Status sort as CompareText orders their texts (ASCII letters folded, bytes
+// otherwise, a prefix first), with each row's key made once; equal texts keep their order.
+TEST_F(NodeListTest, AddressAndStatusSortAsCompareTextOrdersTheirTexts) {
   for (const char* address : {"http://LocalHost/b_x.html", "http://LocalHost/B.html", "http://LocalHost/bz.html",
                               "http://LocalHost/a.html?q=1", "http://LocalHost/A.html", "http://LocalHost/%C3%A9.html",
                               "http://LocalHost/b.htm", "http://LocalHost/dir/x.html"})
-    Add(address, 200, "text/html");
+    // The answer's text differs as the address does: the Status column sorts by it.
+    NodeOf(Add(address, 200, "text/html"))->ResponseText = std::string(address).substr(17);
   list.BeginUpdate();
   for (const auto& child : tree.SiteRoot()->Children) list.AddRow(child.get());
   list.EndUpdate();
   for (const int direction : {1, -1}) {
     SCOPED_TRACE(direction);
-    list.SortColumn = lcAddress;
-    list.SortDirection = direction;
-    list.Sort();
-    ASSERT_GE(list.Rows().size(), 6u);
-    EXPECT_EQ(list.Rows()[direction > 0 ? 0 : list.Rows().size() - 1]->Caption, "dir");  // folders first
-    for (size_t i = 1; i < list.Rows().size(); ++i)
-      EXPECT_LE(TNodeList::CompareRows(*list.Rows()[i - 1], *list.Rows()[i], lcAddress, direction), 0) << i;
+    for (const int column : {int{lcAddress}, int{lcStatus}}) {
+      SCOPED_TRACE(column);
+      list.SortColumn = column;
+      list.SortDirection = direction;
+      list.Sort();
+      ASSERT_GE(list.Rows().size(), 6u);
+      EXPECT_EQ(list.Rows()[direction > 0 ? 0 : list.Rows().size() - 1]->Caption, "dir");  // folders first
+      for (size_t i = 1; i < list.Rows().size(); ++i)
+        EXPECT_LE(TNodeList::CompareRows(*list.Rows()[i - 1], *list.Rows()[i], column, direction), 0) << i;
+    }
   }
 }
 
