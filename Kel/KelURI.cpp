@@ -87,21 +87,63 @@ void TURI::Parse(std::string_view input) {
   if (Bookmark.empty()) SplitAtHash(Params, Bookmark);
 }
 
-std::string TURI::Compose() const {
-  if (Protocol.empty()) throw EError("Protocol field is empty");
-  std::string r = Protocol + "://";
-  if (!Username.empty()) {
-    r += Username;
-    if (!Password.empty()) r += ":" + Password;
+std::string TURI::Compose() const { return ComposeURI(Parts()); }
+
+TURIParts TURI::Parts() const {
+  return {Protocol, Username, Password, Host, Port, Path, Document, Params, Bookmark};
+}
+
+std::string ComposeURI(const TURIParts& uri) {
+  if (uri.Protocol.empty()) throw EError("Protocol field is empty");
+  if (uri.Host.empty()) throw EError("Host field is empty");
+  std::string r;
+  r.reserve(uri.Protocol.size() + uri.Username.size() + uri.Password.size() + uri.Host.size() +
+            uri.Port.size() + uri.Path.size() + uri.Document.size() + uri.Params.size() +
+            uri.Bookmark.size() + 8);
+  r.append(uri.Protocol).append("://");
+  if (!uri.Username.empty()) {
+    r += uri.Username;
+    if (!uri.Password.empty()) r.append(":").append(uri.Password);
     r += "@";
   }
-  if (Host.empty()) throw EError("Host field is empty");
-  r += Host;
-  if (!Port.empty()) r += ":" + Port;
-  r += Path;
-  r += Document;
-  r += Params;
-  if (!Bookmark.empty()) r += "#" + Bookmark;
+  r += uri.Host;
+  if (!uri.Port.empty()) r.append(":").append(uri.Port);
+  r.append(uri.Path).append(uri.Document).append(uri.Params);
+  if (!uri.Bookmark.empty()) r.append("#").append(uri.Bookmark);
+  return r;
+}
+
+void TPackedURI::Assign(const TURI& uri) {
+  const std::string_view parts[kParts] = {uri.Protocol, uri.Username, uri.Password, uri.Host, uri.Port,
+                                          uri.Path,     uri.Document, uri.Params,   uri.Bookmark};
+  size_t total = 0;
+  for (std::string_view part : parts) total += part.size();
+  if (total > UINT32_MAX) throw EError("Address too long");
+  std::unique_ptr<char[]> text(total ? new char[total] : nullptr);
+  uint32_t end = 0;
+  for (int i = 0; i < kParts; ++i) {
+    if (!parts[i].empty()) std::copy(parts[i].begin(), parts[i].end(), text.get() + end);
+    end += static_cast<uint32_t>(parts[i].size());
+    Ends_[i] = end;
+  }
+  Text_ = std::move(text);
+}
+
+TURIParts TPackedURI::Parts() const {
+  return {Part(0), Part(1), Part(2), Part(3), Part(4), Part(5), Part(6), Part(7), Part(8)};
+}
+
+TURI TPackedURI::Unpack() const {
+  TURI r;
+  r.Protocol = Part(0);
+  r.Username = Part(1);
+  r.Password = Part(2);
+  r.Host = Part(3);
+  r.Port = Part(4);
+  r.Path = Part(5);
+  r.Document = Part(6);
+  r.Params = Part(7);
+  r.Bookmark = Part(8);
   return r;
 }
 
@@ -111,9 +153,11 @@ bool IsSpecialScheme(std::string_view protocol) {
          !SameText(protocol, "ftp");
 }
 
-std::string URLText(const TURI& uri) {
-  if (IsSpecialScheme(uri.Protocol)) return uri.Protocol + ":" + uri.Document;
-  return uri.Compose();
+std::string URLText(const TURI& uri) { return URLText(uri.Parts()); }
+
+std::string URLText(const TURIParts& uri) {
+  if (IsSpecialScheme(uri.Protocol)) return std::string(uri.Protocol).append(":").append(uri.Document);
+  return ComposeURI(uri);
 }
 
 std::string MergeURLPath(std::string_view base, std::string_view relative) {

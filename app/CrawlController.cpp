@@ -333,11 +333,11 @@ size_t TCrawlController::Continue() {
   Pool_->SuspendRequests();
   // A request's referer is the first page that links to its address, as a crawl would send it.
   auto refererOf = [](const TSpiderNode* node) {
-    return node->Referers.empty() ? node->URI.Compose() : node->Referers.front()->URI.Compose();
+    return node->Referers.empty() ? node->URI().Compose() : node->Referers.front()->URI().Compose();
   };
   for (TSpiderNode* node : work.Unchecked)
-    Pool_->AddHeadRequest(node->URI.Compose(), refererOf(node), tree.HeadCallback);
-  for (TSpiderNode* node : work.Unread) AddPageRequest(node->URI.Compose(), refererOf(node));
+    Pool_->AddHeadRequest(node->URI().Compose(), refererOf(node), tree.HeadCallback);
+  for (TSpiderNode* node : work.Unread) AddPageRequest(node->URI().Compose(), refererOf(node));
   Pool_->ResumeRequests();
   return work.Size();
 }
@@ -453,7 +453,7 @@ void TCrawlController::FullCompletion(THTTPClient& sender, TPageWork* work,
     // with the address that redirected to it, so no header check of its own fetches the page.
     // Fetch it in full once, so that the site is crawled under its new scheme.
     const std::string address = sender.URL.Compose();
-    const TURI& own = node->URI;
+    const TURI own = node->URI();
     const bool otherScheme = !SameText(own.Protocol, sender.URL.Protocol) && SameText(own.Host, sender.URL.Host) &&
                              own.Path == sender.URL.Path && own.Document == sender.URL.Document &&
                              own.Params == sender.URL.Params;

@@ -14,7 +14,8 @@ bool TargetMissing(const TSiteTree& tree, const TSpiderNode& node) {
   if (node.Location.empty()) return false;  // nothing to follow
   try {
     TURI target;
-    ResolveLink(target, node.Location, &node.URI);
+    const TURI base = node.URI();
+    ResolveLink(target, node.Location, &base);
     return NodeOf(tree.FindURL(target)) == nullptr;
   } catch (const EError&) {
     return false;  // a Location that cannot be resolved was never followed
@@ -23,7 +24,7 @@ bool TargetMissing(const TSiteTree& tree, const TSpiderNode& node) {
 
 TLeft WorkLeft(const TSiteTree& tree, const TSpiderNode& node) {
   const TSiteMap& map = tree.Map;
-  if (IsSpecialScheme(node.URI.Protocol) || !map.IsRequestable(node.URI)) return TLeft::Nothing;
+  if (IsSpecialScheme(node.Address().Protocol()) || !map.IsRequestable(node.Address().Parts())) return TLeft::Nothing;
   const bool internal = node.IsInternal();
   if (!internal && !tree.ValidateExternalURLs) return TLeft::Nothing;
   const int32_t code = node.ResponseCode;

@@ -23,7 +23,7 @@ bool ContainsLower(const std::string& haystack, const std::string& needle) {
 
 TAnswerClass AnswerClassOf(const TSpiderNode& node) {
   const int32_t code = node.ResponseCode;
-  if (code == 0 || IsSpecialScheme(node.URI.Protocol)) return acNone;
+  if (code == 0 || IsSpecialScheme(node.Address().Protocol())) return acNone;
   if (node.IsRedirectFailure()) return acFailed;
   if (code >= 200 && code < 300) return ac2xx;
   if (code >= 300 && code < 400) return ac3xx;

@@ -72,7 +72,7 @@ const TTreeEntry* LocalMappingLevel(const TSpiderNode& node) {
 std::string TSpiderNode::LocalFileName() const {
   // A local file is its own local copy, in a crawl of local files; one that a web site names is
   // never looked at.
-  if (SameText(URI.Protocol, "file")) return Map_->IsRequestable(URI) ? LocalPathOf(URI) : std::string();
+  if (SameText(URI_.Protocol(), "file")) return Map_->IsRequestable(URI_.Parts()) ? LocalPathOf(URI()) : std::string();
   if (!LocalFile.empty() || !TreeNode) return AbsoluteLocalPath(LocalFile);
   // The captions from the entry upwards; joined in reverse once the anchor is found, so a deep
   // entry costs the length of its path, not its square.
@@ -160,7 +160,7 @@ bool TSpiderNode::DownloadToLocalFile(TFormHTTPCopy& dialog, bool refresh) {
   platform::Prompter* ask = dialog.Services.Ask;
   KelAssert(ask, "downloading to a local file needs the prompter");
   bool result = false;
-  if (SameText(URI.Protocol, "file")) {
+  if (SameText(URI_.Protocol(), "file")) {
     // A local document is its own local copy: writing it would only risk it. Its answer is
     // read from the file again, as a crawl would read it.
     THTTPClient client;
@@ -209,7 +209,7 @@ void TSiteMap::RefreshAllLocalStatus(TFormProgress* progress) {
   for (const auto& node : Nodes_) anyMapped = anyMapped || !node->LocalFile.empty();
   for (int i = 0; i < count; ++i) {
     TSpiderNode* node = Node(i);
-    if (anyMapped || SameText(node->URI.Protocol, "file")) {
+    if (anyMapped || SameText(node->Address().Protocol(), "file")) {
       node->UpdateLocalFileInfo();
     } else {
       node->LocalDate = 0;

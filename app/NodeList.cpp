@@ -179,7 +179,7 @@ void TNodeList::FillRow(TListRow* row) {
 }
 
 bool ShowsAnswer(const TSpiderNode* node) {
-  return node && node->ResponseCode > 0 && !IsSpecialScheme(node->URI.Protocol);
+  return node && node->ResponseCode > 0 && !IsSpecialScheme(node->Address().Protocol());
 }
 
 std::string ListCellText(const TListRow& row, int column) {

@@ -140,7 +140,7 @@ void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines, int32_t co
 
 void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_view key)>& value,
               const TSectionNodes* sections) {
-  node.URI = SavedAddress(value("RemoteFile"));
+  node.SetURI(SavedAddress(value("RemoteFile")));
   node.LocalFile = value("LocalFile");
   node.RemoteDate = StrToDateTime(value("RemoteDate"));
   node.LastModified = StrToDateTime(value("LastModified"));

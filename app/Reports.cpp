@@ -117,14 +117,15 @@ void PutJSONAddresses(std::ostream& out, const TSpiderNodeDynArray& nodes) {
 
 // An address a request was made for (special schemes are filed without one).
 bool WasChecked(const TSpiderNode& node) {
-  return node.ResponseCode != 0 && !IsSpecialScheme(node.URI.Protocol);
+  return node.ResponseCode != 0 && !IsSpecialScheme(node.Address().Protocol());
 }
 
 // Where a redirect leads, as an absolute address (the Location as sent when it cannot be read).
 std::string RedirectTarget(const TSpiderNode& node) {
   try {
     TURI target;
-    ResolveLink(target, node.Location, &node.URI);
+    const TURI base = node.URI();
+    ResolveLink(target, node.Location, &base);
     return URLText(target);
   } catch (const std::exception&) {
     return node.Location;

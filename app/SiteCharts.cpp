@@ -25,7 +25,7 @@ TSiteCharts ChartSite(const TSiteMap& map) {
   std::unordered_map<std::string, int> types;
   for (const auto& node : map.Nodes()) {
     ++types[MediaType(node->ContentType)];
-    if (IsSpecialScheme(node->URI.Protocol)) continue;
+    if (IsSpecialScheme(node->Address().Protocol())) continue;
     if (node->IsNotRequested()) ++notRequested;
     else if (node->ResponseCode == 0) ++notChecked;
     else if (node->ResponseCode < 0) ++failed;

@@ -12,9 +12,10 @@ TSpiderNode::TSpiderNode(TSiteMap& map, const TURI* uri, TTreeEntry* treeNode, i
     : TreeNode(treeNode), Map_(&map), Index_(index) {
   KelAssert(treeNode, "a spider node needs its tree entry");
   if (uri) {
-    AssignURI(URI, *uri);
-    DropDefaultPort(URI);
-    URI.Bookmark.clear();
+    TURI own = *uri;
+    DropDefaultPort(own);
+    own.Bookmark.clear();
+    URI_.Assign(own);
   }
 }
 
@@ -62,7 +63,7 @@ void TSpiderNode::AddToReferers(TSpiderNode* source) {
   AddMember(Referers, RefererSet_, source);
 }
 
-std::string TSpiderNode::URLText() const { return ::URLText(URI); }
+std::string TSpiderNode::URLText() const { return ::URLText(URI_.Parts()); }
 
 void TSpiderNode::RefreshIcon() {
   if (TreeNode && TreeNode->Tree) TreeNode->Tree->RefreshEntry(TreeNode);
@@ -81,10 +82,13 @@ bool TSpiderNode::IsImage() const { return ContainsText(ContentType, "image"); }
 bool TSpiderNode::IsAudio() const { return ContainsText(ContentType, "audio"); }
 bool TSpiderNode::IsVideo() const { return ContainsText(ContentType, "video"); }
 bool TSpiderNode::IsApplication() const { return ContainsText(ContentType, "application"); }
-bool TSpiderNode::IsInternal() const { return Map_->IsInternal(URI); }
+bool TSpiderNode::IsInternal() const { return Map_->IsInternal(URI_.Parts()); }
 bool TSpiderNode::IsInternalLink() const { return IsInternal() && !IsBroken(); }
 bool TSpiderNode::HasSpellingErrors() const { return SpellingErrors > 0; }
-bool TSpiderNode::IsSpiderable() const { return Map_->IsCrawled(URI) && IsHTML() && ResponseCode == 200; }
+bool TSpiderNode::IsSpiderable() const {
+  if (!IsHTML() || ResponseCode != 200) return false;
+  return Map_->IsInternal(URI_.Parts()) || Map_->IsCrawled(URI());
+}
 
 bool TSpiderNode::IsMappable() const {
   return IsInternal() && !IsBroken() &&
@@ -142,28 +146,32 @@ TSiteMap::~TSiteMap() = default;
 
 namespace {
 // "http" and "https" are one family (a site may move between them); every other scheme its own.
-std::string SchemeFamily(const std::string& protocol) {
+std::string SchemeFamily(std::string_view protocol) {
   const std::string p = LowerCase(protocol);
   return p == "https" ? std::string("http") : p;
 }
 
-std::string ServerPort(const TURI& uri) {
-  TURI copy;
-  copy.Protocol = uri.Protocol;
-  copy.Port = uri.Port;
-  DropDefaultPort(copy);
-  return copy.Port;
+std::string_view ServerPort(const TURIParts& uri) {
+  // As DropDefaultPort: a scheme without a default port keeps none.
+  if (uri.Port.empty()) return uri.Port;
+  const std::string fallback = DefaultPortOf(uri.Protocol);
+  return fallback.empty() || uri.Port == fallback ? std::string_view() : uri.Port;
 }
 }  // namespace
 
-bool IsInsideSite(const TURI& site, const TURI& uri) {
+bool IsInsideSite(const TURI& site, const TURI& uri) { return IsInsideSite(site.Parts(), uri.Parts()); }
+
+bool IsInsideSite(const TURIParts& site, const TURIParts& uri) {
   return SameText(uri.Host, site.Host) && ServerPort(uri) == ServerPort(site) &&
          SchemeFamily(uri.Protocol) == SchemeFamily(site.Protocol) && StartsText(site.Path, uri.Path);
 }
 
-bool TSiteMap::IsInternal(const TURI& uri) const { return IsInsideSite(SiteURI, uri); }
+bool TSiteMap::IsInternal(const TURI& uri) const { return IsInsideSite(SiteURI.Parts(), uri.Parts()); }
+bool TSiteMap::IsInternal(const TURIParts& uri) const { return IsInsideSite(SiteURI.Parts(), uri); }
 
-bool TSiteMap::IsRequestable(const TURI& uri) const {
+bool TSiteMap::IsRequestable(const TURI& uri) const { return IsRequestable(uri.Parts()); }
+
+bool TSiteMap::IsRequestable(const TURIParts& uri) const {
   if (SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https")) return true;
   return SameText(uri.Protocol, "file") && SameText(uri.Host, "LocalHost") && SameText(SiteURI.Protocol, "file");
 }

@@ -63,7 +63,11 @@ class TSpiderNode {
   TSpiderNode(const TSpiderNode&) = delete;
   TSpiderNode& operator=(const TSpiderNode&) = delete;
 
-  TURI URI;                    // the address; bookmark and the scheme's default port emptied
+  // The address; bookmark and the scheme's default port emptied. Kept packed: URI() unpacks a
+  // copy, Address() reads it in place.
+  TURI URI() const { return URI_.Unpack(); }
+  const TPackedURI& Address() const { return URI_; }
+  void SetURI(const TURI& uri) { URI_.Assign(uri); }
   TDateTime RemoteDate = 0;    // "Date" of the last response
   TDateTime LocalDate = 0;     // modification time of the mapped local file
   int32_t LocalSize = 0;       // size of the mapped local file, -1 when it does not exist
@@ -155,6 +159,7 @@ class TSpiderNode {
   // beside it, so that an addition costs the same however long the list is.
   using TMemberSet = std::unordered_set<const TSpiderNode*>;
   static void AddMember(TSpiderNodeDynArray& list, std::unique_ptr<TMemberSet>& set, TSpiderNode* node);
+  TPackedURI URI_;
   TSiteMap* Map_;
   int Index_;
   std::unique_ptr<TMemberSet> LinkSet_, RefererSet_;
@@ -169,6 +174,7 @@ std::string DateText(TDateTime date);
 // (the scheme's default counts as none), same kind of scheme (http and https alike, file apart)
 // and a path that begins with the site root's path (ignoring case).
 bool IsInsideSite(const TURI& site, const TURI& uri);
+bool IsInsideSite(const TURIParts& site, const TURIParts& uri);
 
 // The one site map: the site root and every spider node in creation order.
 class TSiteMap {
@@ -184,6 +190,7 @@ class TSiteMap {
 
   // IsInsideSite of the site root.
   bool IsInternal(const TURI& uri) const;
+  bool IsInternal(const TURIParts& uri) const;
   // Addresses outside the site root that the crawl requests and reads as the site's own pages
   // (the include patterns); none: only the site's.
   std::function<bool(const TURI&)> Included;
@@ -192,6 +199,7 @@ class TSiteMap {
   // Whether a request may be made for `uri`: "http" and "https" addresses; "file" addresses of
   // this machine (host LocalHost) only in a crawl that started from a local file.
   bool IsRequestable(const TURI& uri) const;
+  bool IsRequestable(const TURIParts& uri) const;
 
   int Count() const { return static_cast<int>(Nodes_.size()); }
   TSpiderNode* Node(int index) const { return Nodes_.at(static_cast<size_t>(index)).get(); }

@@ -192,9 +192,9 @@ void TFormTessaly::PreviewNode(TSpiderNode* node, bool newWindow, bool force) {
   if (!node) return;
   // A file that a web site names is never shown on a mere selection, and on a command only
   // when the user says so.
-  const bool foreignFile = SameText(node->URI.Protocol, "file") && !Map.IsRequestable(node->URI);
+  const bool foreignFile = SameText(node->Address().Protocol(), "file") && !Map.IsRequestable(node->Address().Parts());
   if (foreignFile && !(newWindow || force)) return;
-  if (foreignFile && !MayShowAddress(node->URI)) return;
+  if (foreignFile && !MayShowAddress(node->URI())) return;
   if (newWindow) {
     OpenInBrowser(Services, node->PreviewTarget());
     return;

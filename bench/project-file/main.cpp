@@ -44,7 +44,7 @@ const std::string kSite = "http://127.0.0.1:8080";
 TSpiderNode* Insert(TSiteTree& tree, const std::string& path, TSpiderNode* from) {
   TURI uri(kSite + path);
   if (!from) return NodeOf(tree.InsertURL(uri, nullptr, false));
-  TURI referer = from->URI;
+  TURI referer = from->URI();
   TSpiderNode* node = NodeOf(tree.InsertURL(uri, &referer, false));
   from->AddToLinks(node);
   return node;
@@ -53,7 +53,7 @@ TSpiderNode* Insert(TSiteTree& tree, const std::string& path, TSpiderNode* from)
 // The answer a crawl records for a generated address that is not a page.
 void Answer(TSpiderNode& node, const TBenchSite& site) {
   if (node.ResponseCode != 0) return;
-  const TBenchAnswer a = site.Answer(node.URI.Path + node.URI.Document);
+  const TBenchAnswer a = site.Answer(std::string(node.Address().Path()).append(node.Address().Document()));
   node.ResponseCode = a.Status;
   node.ResponseText = a.Status == 200 ? "HTTP/1.1 200 OK" : a.Status == 301 ? "HTTP/1.1 301 Moved Permanently"
                                                                              : "HTTP/1.1 404 Not Found";

@@ -22,7 +22,7 @@ class ListFilterTest : public ::testing::Test {
     TURI uri;
     ResolveLink(uri, address, nullptr);
     TTreeEntry* e = tree.InsertURL(uri, nullptr, false);
-    if (TSpiderNode* n = e->Node; n && !IsSpecialScheme(n->URI.Protocol)) {
+    if (TSpiderNode* n = e->Node; n && !IsSpecialScheme(n->Address().Protocol())) {
       n->ResponseCode = code;
       n->ContentType = type;
       n->ResponseText = text;

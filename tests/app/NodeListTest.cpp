@@ -32,7 +32,7 @@ class NodeListTest : public ::testing::Test {
     TURI uri;
     ResolveLink(uri, address, nullptr);
     TTreeEntry* e = tree.InsertURL(uri, nullptr, false);
-    if (TSpiderNode* n = e->Node; n && !IsSpecialScheme(n->URI.Protocol)) {
+    if (TSpiderNode* n = e->Node; n && !IsSpecialScheme(n->Address().Protocol())) {
       n->ResponseCode = code;
       n->ContentType = type;
       n->ContentLength = length;

@@ -97,7 +97,7 @@ void BuildMap(TSiteTree& tree) {
   auto insert = [&](const std::string& address, TSpiderNode* from) {
     TURI uri(address);
     if (!from) return NodeOf(tree.InsertURL(uri, nullptr, false));
-    TURI referer = from->URI;
+    TURI referer = from->URI();
     TSpiderNode* node = NodeOf(tree.InsertURL(uri, &referer, false));
     from->AddToLinks(node);
     return node;

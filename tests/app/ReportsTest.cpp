@@ -247,7 +247,7 @@ TEST_F(ReportsTest, JUnitHasATestCasePerCheckedAddressAndAFailurePerBrokenOne) {
   // Checked addresses: the map's requested ones, and one anchor.
   int checked = 0;
   for (const auto& node : Engine().Map().Nodes())
-    if (node->ResponseCode != 0 && node->URI.Protocol != "mailto") ++checked;
+    if (node->ResponseCode != 0 && node->Address().Protocol() != "mailto") ++checked;
   EXPECT_EQ(cases.size(), static_cast<size_t>(checked + 1));
 }
 

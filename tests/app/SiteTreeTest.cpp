@@ -390,7 +390,7 @@ TEST_F(SiteTreeTest, LocalSiteTree) {
   ResolveLink(img, "img/a b.gif", &start);
   TTreeEntry* e = tree.InsertURL(img, &start, true);
   EXPECT_EQ(TreeNodeURL(e), "file://LocalHost/home/me/site/img/a b.gif");
-  EXPECT_EQ(LocalPathOf(NodeOf(e)->URI), "/home/me/site/img/a b.gif");
+  EXPECT_EQ(LocalPathOf(NodeOf(e)->URI()), "/home/me/site/img/a b.gif");
   TURI outside;
   ResolveLink(outside, "../other.html", &start);
   EXPECT_EQ(tree.InsertURL(outside, &start, true)->Parent, tree.Root(rkExternal));
