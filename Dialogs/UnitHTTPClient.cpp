@@ -298,6 +298,11 @@ bool TFormHTTPClient::IsBusy() const {
   return !Active_.empty();
 }
 
+std::string TRequestData::Caption() const {
+  std::string document = DocumentOf(URL);
+  return document.empty() ? URL : document;
+}
+
 void TFormHTTPClient::AddObserver(TRequestListObserver* observer) {
   if (std::find(Observers_.begin(), Observers_.end(), observer) == Observers_.end()) Observers_.push_back(observer);
 }
@@ -328,8 +333,6 @@ void TFormHTTPClient::AddRequest(THTTPMethod method, const std::string& url, con
     request->Referer = referer;
     request->Callback = std::move(callback);
     request->Work = std::move(work);
-    const std::string document = DocumentOf(url);
-    request->Item.Caption = document.empty() ? url : document;
     request->Item.Status = RunTimeText(request->Item.Status);
     const int row = static_cast<int>(Queue_.size());
     Notify([&](TRequestListObserver* o) { o->RowAboutToBeAdded(row); });

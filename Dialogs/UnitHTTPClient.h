@@ -41,7 +41,6 @@ using TRequestWork = std::function<void(THTTPClient& sender)>;
 
 // A row of the queue list: what the window shows of one request.
 struct TRequestItem {
-  std::string Caption;             // column "Address": the document name, else the whole address
   std::string Status = "Pending";  // column "Status"
   std::string Progress;            // column "%"
   int ImageIndex = 0;              // 0 at first, 1 once the request reports progress
@@ -59,6 +58,10 @@ struct TRequestData {
   bool Started = false;  // a worker has been started for it; never cleared
   TRequestItem Item;
   TPrivateThread* Worker = nullptr;  // the worker serving it, once started
+
+  // Column "Address": the document name, else the whole address. Made when shown, so a long
+  // queue keeps one copy of each address.
+  std::string Caption() const;
 };
 
 // What the window shows besides the rows; refreshed by every ProcessQueue.

@@ -378,37 +378,69 @@ std::shared_ptr<const TWordList> TCrawlController::UserWords() {
   return UserWords_;
 }
 
+// Read-only inputs of the workers that read pages: a copy of the site root, the main list (loaded
+// once, never changed while the program runs), a snapshot of the user list and the settings.
+// One is shared by every queued page while nothing changes, so a long queue holds one pointer
+// each.
+struct TPageInputs {
+  TURI Site;
+  const TWordList* MainWords = nullptr;
+  std::shared_ptr<const TWordList> UserWords;
+  bool Resources = false;
+  bool Anchors = false;
+  const std::atomic<bool>* Interrupted = nullptr;
+  std::shared_ptr<const TAddressPatterns> Include;
+
+  bool operator==(const TPageInputs&) const = default;
+};
+
+// A queued page: its inputs, and what its worker found (made when the worker starts).
+struct TPageRequest {
+  std::shared_ptr<const TPageInputs> Inputs;
+  std::unique_ptr<TPageWork> Work;
+};
+
+std::shared_ptr<const TPageInputs> TCrawlController::PageInputs() {
+  TPageInputs now;
+  now.Site = Main_.Map.SiteURI;
+  now.MainWords = Dictionaries ? &Dictionaries->MainList : nullptr;
+  now.UserWords = Dictionaries ? UserWords() : nullptr;
+  now.Resources = CheckPageResources;
+  now.Anchors = CheckAnchors;
+  now.Interrupted = Interrupted;
+  now.Include = Include_;
+  if (!PageInputs_ || !(*PageInputs_ == now)) PageInputs_ = std::make_shared<const TPageInputs>(std::move(now));
+  return PageInputs_;
+}
+
 void TCrawlController::AddPageRequest(const std::string& url, const std::string& referer) {
-  auto work = std::make_shared<TPageWork>();
-  // Read-only inputs of the worker: a copy of the site root, the main list (loaded once, never
-  // changed while the program runs) and a snapshot of the user list.
-  const TURI site = Main_.Map.SiteURI;
-  const TWordList* mainWords = Dictionaries ? &Dictionaries->MainList : nullptr;
-  std::shared_ptr<const TWordList> userWords = Dictionaries ? UserWords() : nullptr;
-  const bool resources = CheckPageResources;
-  const bool anchors = CheckAnchors;
-  const std::atomic<bool>* interrupted = Interrupted;
-  std::shared_ptr<const TAddressPatterns> include = Include_;
+  auto page = std::make_shared<TPageRequest>();
+  page->Inputs = PageInputs();
   Pool_->AddGetRequest(
-      url, referer, std::make_unique<std::string>(), [this, work](THTTPClient& c) { FullCompletion(c, work.get()); },
-      [work, site, mainWords, userWords, resources, anchors, interrupted, include](THTTPClient& c) {
+      url, referer, std::make_unique<std::string>(),
+      [this, page](THTTPClient& c) { FullCompletion(c, page->Work.get()); },
+      [page](THTTPClient& c) {
+        page->Work = std::make_unique<TPageWork>();
+        TPageWork* work = page->Work.get();
+        const TPageInputs& in = *page->Inputs;
         // Only what the completion will parse: an answer 200 with an HTML page (or, with page
         // resources, a stylesheet) inside the site.
-        auto stopped = [&c, interrupted] { return c.Closed() || (interrupted && interrupted->load()); };
+        auto stopped = [&c, &in] { return c.Closed() || (in.Interrupted && in.Interrupted->load()); };
         const THTTPResponse& r = c.Response;
         if (!r.ContentStream || r.ResponseCode() != 200) return;
-        if (!IsInsideSite(site, c.URL) && !(include && include->Matches(c.URL.Compose()))) return;
+        if (!IsInsideSite(in.Site, c.URL) && !(in.Include && in.Include->Matches(c.URL.Compose()))) return;
         if (!ContainsText(r.ContentType, "text/html")) {
-          if (!resources || !ContainsText(r.ContentType, "text/css")) return;
+          if (!in.Resources || !ContainsText(r.ContentType, "text/css")) return;
           work->Found = ExtractStyleSheetLinks(*r.ContentStream, c.URL, stopped);
           work->Scanned = !stopped();
           work->StyleSheet = true;
           return;
         }
-        work->Found = ExtractPageLinks(*r.ContentStream, c.URL, stopped, resources, anchors && !IsCutOff(r.ResponseText));
+        work->Found =
+            ExtractPageLinks(*r.ContentStream, c.URL, stopped, in.Resources, in.Anchors && !IsCutOff(r.ResponseText));
         work->Scanned = !stopped();
-        if (work->Scanned && mainWords && userWords) {
-          work->SpellingErrors = CountSpellingErrors(*r.ContentStream, *mainWords, *userWords);
+        if (work->Scanned && in.MainWords && in.UserWords) {
+          work->SpellingErrors = CountSpellingErrors(*r.ContentStream, *in.MainWords, *in.UserWords);
           work->Counted = true;
         }
       });

@@ -28,6 +28,7 @@ class TSpiderNode;
 class TURI;
 class TWordList;
 struct TPageWork;
+struct TPageInputs;
 struct TRedirectChain;
 
 class TCrawlController {
@@ -144,9 +145,12 @@ class TCrawlController {
   void ApplyLimits();
   // The user word list as it is now, copied when it has changed: what workers read.
   std::shared_ptr<const TWordList> UserWords();
+  // What the workers that read pages need, the same object while nothing changed.
+  std::shared_ptr<const TPageInputs> PageInputs();
 
   TFormTessaly& Main_;
   std::shared_ptr<const TWordList> UserWords_;
+  std::shared_ptr<const TPageInputs> PageInputs_;  // shared by the queued pages
   int UserWordCount_ = -1;
   TFormHTTPClient* Pool_ = nullptr;
   long RequestsDone_ = 0;

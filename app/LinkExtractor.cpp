@@ -447,6 +447,7 @@ void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPa
     found.Anchors = {};
   }
   InsertLinks(tree, page, pageURI, found, stopped, anchors);
+  page->Links.shrink_to_fit();  // a read page's links are complete: no room kept for more
   page->Title = found.Title;
   if (found.HasDescription) page->Description = found.Description;
 }

@@ -48,7 +48,7 @@ constexpr TListColumn kNodeListColumns[lcCount] = {
      ByField<int32_t, &TSpiderNode::ContentLength>},
     {lcType, "Type", 70, TAlignment::taLeftJustify, true, true,
      // Known before the answer; a folder row says what it is.
-     [](const TSpiderNode* node, bool) { return node ? node->ContentType : RunTimeText("File Folder"); },
+     [](const TSpiderNode* node, bool) { return node ? node->ContentType.str() : RunTimeText("File Folder"); },
      [](const TListRow&, const TSpiderNode& a, const TListRow&, const TSpiderNode& b) {
        return CompareNames(a.ContentType, b.ContentType);
      },

@@ -134,7 +134,7 @@ std::string RedirectTarget(const TSpiderNode& node) {
 
 // The answer as recorded (a status line or a failure message), else its code.
 std::string AnswerText(const TSpiderNode& node) {
-  return node.ResponseText.empty() ? std::to_string(node.ResponseCode) : node.ResponseText;
+  return node.ResponseText.empty() ? std::to_string(node.ResponseCode) : node.ResponseText.str();
 }
 
 std::string SuiteName(const TReportCrawl& crawl) {

@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "Kel/KelCompactText.h"
 #include "Kel/KelDateTime.h"
 #include "Kel/KelURI.h"
 #include "app/Anchors.h"
@@ -73,19 +74,19 @@ class TSpiderNode {
   int32_t LocalSize = 0;       // size of the mapped local file, -1 when it does not exist
   TDateTime LastModified = 0;  // "Last-Modified" of the last response
   int32_t ResponseCode = 0;    // 0 not checked yet, -1 failed without a status line
-  std::string ResponseText;    // status line, or the failure message
+  TSharedText ResponseText;    // status line, or the failure message
   int32_t SpellingErrors = 0;
   int32_t ContentLength = 0;  // negative when unknown
-  std::string ContentType;    // for special addresses: the scheme name
+  TSharedText ContentType;    // for special addresses: the scheme name
   std::string Title;
   std::string Description;
-  std::string Location;
-  std::string Server;
+  TOwnText Location;
+  TSharedText Server;
   TSpiderNodeDynArray Links;     // targets of this page, each once (add with AddToLinks)
   TSpiderNodeDynArray Referers;  // pages linking here, each once, never this node (AddToReferers)
   TTreeEntry* TreeNode;          // the tree entry this node belongs to
   TListRow* ListItem = nullptr;  // the list row showing this node, if any
-  std::string LocalFile;         // explicit local file name, empty when not mapped
+  TOwnText LocalFile;            // explicit local file name, empty when not mapped
   int32_t Depth = 0;             // clicks from the start page, along the shortest way found
 
   TSiteMap& Map() const { return *Map_; }

@@ -67,7 +67,7 @@ QVariant PoolModel::data(const QModelIndex& index, int role) const {
     case Qt::AccessibleTextRole:
       switch (index.column()) {
         case 0:
-          return QString::fromStdString(item.Caption);
+          return QString::fromStdString(request.Caption());
         case 1:
           return QString::fromStdString(item.Status);
         case 2:

@@ -357,7 +357,7 @@ TEST_F(AnchorCrawlTest, APageCutOffIsNotJudged) {
   app->HTTPSettings.Changed();
   Crawl(site.URL("/"));
   ASSERT_NE(Node(site.URL("/big.html")), nullptr);
-  EXPECT_NE(Node(site.URL("/big.html"))->ResponseText.find("cut off"), std::string::npos);
+  EXPECT_NE(Node(site.URL("/big.html"))->ResponseText.str().find("cut off"), std::string::npos);
   EXPECT_EQ(Broken(), (std::set<std::string>{site.URL("/small.html") + "#gone <- " + site.URL("/")}));
 }
 
