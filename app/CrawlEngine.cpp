@@ -34,6 +34,7 @@ void TCrawlEngine::Apply(const TCrawlSettings& s) {
   if (s.Include) crawl.SetIncludePatterns(*s.Include);
   if (s.Exclude) crawl.SetExcludePatterns(*s.Exclude);
   if (s.ObeyRobots) crawl.Gate.ObeyRobots = *s.ObeyRobots;
+  if (s.UseSitemap) crawl.Sitemaps.Enabled = *s.UseSitemap;
   if (s.Rate) App_.Pool.HostGate().SetRate(*s.Rate);
   if (s.Retry) App_.Pool.HostGate().SetRetry(*s.Retry);
   if (s.MaxDepth) crawl.MaxDepth = *s.MaxDepth;
@@ -140,6 +141,11 @@ TSiteSummary TCrawlEngine::Summary() const {
 void TCrawlEngine::WriteSummary(std::ostream& out) const {
   out << SiteReportText(Summary());
   if (const TProjectComparison* comparison = Comparison()) WriteComparisonText(out, App_.Map, *comparison);
+  WriteOrphanPages(out);
+}
+
+void TCrawlEngine::WriteOrphanPages(std::ostream& out) const {
+  WriteOrphanText(out, App_.Map, App_.Main.Crawl.Sitemaps);
 }
 
 const TTreeEntry* TCrawlEngine::BranchOf(const TTreeEntry* root, const std::string& target) const {
@@ -237,6 +243,7 @@ TReportCrawl TCrawlEngine::ReportCrawl() const {
   r.MaxQueue = App_.HTTPSettings.EditMaxQueue.Text;
   r.Summary = Summary();
   r.Comparison = Comparison();
+  r.Sitemaps = &App_.Main.Crawl.Sitemaps;
   if (r.Started > 0 && Suspended()) {
     r.Summary.Incomplete = true;
     r.Summary.RequestsLeft = RequestsLeft();
