@@ -292,7 +292,8 @@ void TCrawlEngine::ExportJUnit(const std::string& path) const {
 void TCrawlEngine::ExportJUnit(std::ostream& out) const { WriteJUnitReport(out, App_.Map, ReportCrawl()); }
 
 namespace {
-// Whether `entry` is one of a comparison's category entries or below one.
+// Whether `entry` is one of the extra category entries (a comparison's, the orphan pages') or
+// below one: a comparison replaces them all.
 bool InComparison(const TTreeEntry* entry) {
   while (entry && entry->Parent) entry = entry->Parent;
   return entry && entry->Index >= rkCount;
@@ -300,7 +301,7 @@ bool InComparison(const TTreeEntry* entry) {
 }  // namespace
 
 void TCrawlEngine::ForgetComparisonEntries() {
-  if (!Comparison()) return;
+  if (App_.Main.Tree.TopLevel().size() <= static_cast<size_t>(rkCount)) return;
   TFormTessaly& main = App_.Main;
   if (InComparison(main.Selected())) main.SelectEntry(nullptr);
   // The steps of the history that lead into the categories go with them.
@@ -321,6 +322,7 @@ void TCrawlEngine::Compare(const std::string& oldProject) {
   TProjectComparison result = CompareWithProject(App_.Map, oldProject);
   ForgetComparisonEntries();
   Comparison_->Show(std::move(result));
+  App_.Main.Crawl.Sitemaps.ShowCategory();  // after the comparison's, which replaced it
 }
 
 bool TCrawlEngine::CompareWithProjectAs() {
@@ -333,6 +335,7 @@ bool TCrawlEngine::CompareWithProjectAs() {
 void TCrawlEngine::EndComparison() {
   ForgetComparisonEntries();
   Comparison_->End();
+  App_.Main.Crawl.Sitemaps.ShowCategory();
 }
 
 const TProjectComparison* TCrawlEngine::Comparison() const { return Comparison_->Result(); }

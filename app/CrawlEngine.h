@@ -178,8 +178,8 @@ class TCrawlEngine {
   TActiveComparison& ActiveComparison() const { return *Comparison_; }
 
  private:
-  // The categories of the comparison are about to go: the selection and the history steps in
-  // them are dropped first.
+  // The extra categories (the comparison's, the orphan pages') are about to go: the selection
+  // and the history steps in them are dropped first.
   void ForgetComparisonEntries();
   // `root`, or the site root; throws when `path`'s export would be empty.
   const TTreeEntry* BranchOf(const TTreeEntry* root, const std::string& target) const;

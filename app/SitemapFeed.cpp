@@ -87,9 +87,7 @@ void TSitemapFeed::Begin() {
   if (!IsWeb(site)) return;  // a local file has no sitemap
   Active_ = true;
   Flags_ = std::make_shared<std::vector<uint8_t>>();
-  Tree_->AddExtraRoot(RunTimeText(kOrphanPagesCaption), [flags = Flags_](const TSpiderNode& node) {
-    return OrphanIn(*flags, kListed, kSitemapFile, node);
-  });
+  ShowCategory();
   TURI robots(site);
   robots.Path = "/";
   robots.Document = "robots.txt";
@@ -316,4 +314,11 @@ TTreeEntry* TSitemapFeed::Category() const {
   for (const auto& top : Tree_->TopLevel())
     if (top->Index >= rkCount && top->Caption == RunTimeText(kOrphanPagesCaption)) return top.get();
   return nullptr;
+}
+
+void TSitemapFeed::ShowCategory() {
+  if (!Active_ || !Tree_ || !Flags_ || Category()) return;
+  Tree_->AddExtraRoot(RunTimeText(kOrphanPagesCaption), [flags = Flags_](const TSpiderNode& node) {
+    return OrphanIn(*flags, kListed, kSitemapFile, node);
+  });
 }

@@ -81,6 +81,9 @@ class TSitemapFeed {
   size_t Listed() const { return Listed_; }
   // The category entry, or none.
   TTreeEntry* Category() const;
+  // Adds the category again when the sitemaps were read and it is gone (a comparison with an
+  // earlier project replaces the tree's extra categories).
+  void ShowCategory();
 
  private:
   enum : uint8_t { kListed = 1, kSitemapFile = 2 };
