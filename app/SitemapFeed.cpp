@@ -177,19 +177,34 @@ void TSitemapFeed::Fetch(const std::string& address, int depth, const std::strin
   Requested_.insert(key);
   KeepBodyOf(key, true);
   const uint64_t generation = Generation_;
-  Pool_->AddGetRequest(key, parent, std::make_unique<std::string>(),
-                       [this, generation, key, depth, parent, fallback, hops](THTTPClient& c) {
-                         if (generation != Generation_) return;
-                         KeepBodyOf(key, false);
-                         try {
-                           Fetched(c, depth, parent, fallback, hops);
-                         } catch (const EError& e) {
-                           Note(FormatText("The sitemap %s could not be read: %s.", key.c_str(), e.what()));
-                         }
-                       });
+  // The file is read on the worker that fetched it, as pages are: a large one never holds up
+  // the user interface.
+  auto document = std::make_shared<TSitemapDocument>();
+  auto read = std::make_shared<bool>(false);
+  Pool_->AddGetRequest(
+      key, parent, std::make_unique<std::string>(),
+      [this, generation, key, depth, parent, fallback, hops, document, read](THTTPClient& c) {
+        if (generation != Generation_) return;
+        KeepBodyOf(key, false);
+        try {
+          const int32_t code = c.Response.ResponseCode();
+          if (!*read && code >= 200 && code < 300 && c.Response.ContentStream)
+            *document = ReadSitemap(*c.Response.ContentStream, Limits);
+          Fetched(c, *document, depth, parent, fallback, hops);
+        } catch (const EError& e) {
+          Note(FormatText("The sitemap %s could not be read: %s.", key.c_str(), e.what()));
+        }
+      },
+      [document, read, limits = Limits](THTTPClient& c) {
+        const int32_t code = c.Response.ResponseCode();
+        if (code < 200 || code >= 300 || !c.Response.ContentStream) return;
+        *document = ReadSitemap(*c.Response.ContentStream, limits);
+        *read = true;
+      });
 }
 
-void TSitemapFeed::Fetched(THTTPClient& c, int depth, const std::string& parent, bool fallback, int hops) {
+void TSitemapFeed::Fetched(THTTPClient& c, const TSitemapDocument& document, int depth, const std::string& parent,
+                           bool fallback, int hops) {
   const int32_t code = c.Response.ResponseCode();
   const std::string address = c.URL.Compose();
   if (code >= 300 && code < 400 && !c.Response.Location.empty() && hops < kMaxRedirects) {
@@ -205,8 +220,6 @@ void TSitemapFeed::Fetched(THTTPClient& c, int depth, const std::string& parent,
     return Note(FormatText("The sitemap %s could not be read: \"%s\".", address.c_str(),
                            c.Response.ResponseText.c_str()));
   }
-  const std::string* body = c.Response.ContentStream;
-  const TSitemapDocument document = ReadSitemap(body ? std::string_view(*body) : std::string_view(), Limits);
   if (fallback && document.Locations.empty() && !document.Problem.empty())
     return Note(FormatText("The site has no sitemap: its robots.txt names none, and %s is none (%s).", address.c_str(),
                            document.Problem.c_str()));

@@ -90,7 +90,9 @@ class TSitemapFeed {
   // Requests the sitemap at `address`: `depth` indexes above it, `parent` the index naming it
   // (empty: robots.txt or the fallback), `fallback` for /sitemap.xml looked for.
   void Fetch(const std::string& address, int depth, const std::string& parent, bool fallback, int hops);
-  void Fetched(THTTPClient& c, int depth, const std::string& parent, bool fallback, int hops);
+  // `document`: the file as read from the answer (empty when it is no success).
+  void Fetched(THTTPClient& c, const TSitemapDocument& document, int depth, const std::string& parent, bool fallback,
+               int hops);
   // Reads the start host's robots.txt for its "Sitemap" lines.
   void FetchRobots(const std::string& address, int hops);
   // The sitemaps named (none: the fallback) are requested.
