@@ -90,13 +90,16 @@ void TCrawlController::AttachPool(TFormHTTPClient& pool) {
       Notes_.push_back(FormatText("The robots.txt of %s asks for a Crawl-delay over %g s; its requests were made %g s apart.",
                                   host.c_str(), TRobotsRules::kMaxCrawlDelay, TRobotsRules::kMaxCrawlDelay));
   };
+  Gate.OnRobotsRead = [this](const std::string& host) { Sitemaps.GateRobotsRead(host); };
+  Sitemaps.Attach(Main_.Tree, pool, Gate);
+  Sitemaps.OnNote = [this](const std::string& note) { Notes_.push_back(note); };
   Main_.Tree.Queue = &Gate;
   Main_.Tree.HeadCallback = [this](THTTPClient& sender) { Main_.ButtonCallBackHEADClick(sender); };
   pool.OnStatusChange = [this](TFormHTTPClient&) { Main_.ButtonOnStatusClick(); };
   // Only the bodies read are kept: an answer 200 with an HTML page or a stylesheet. Any other
   // answer ends with its headers, whatever body it would send.
   pool.SetBodyFilter([this](const THTTPClient& c, const THTTPResponse& r) {
-    if (Gate.IsRobotsRequest(c)) return true;
+    if (Gate.IsRobotsRequest(c) || Sitemaps.KeepsBody(c)) return true;
     return r.ResponseCode() == 200 &&
            (ContainsText(r.ContentType, "text/html") || ContainsText(r.ContentType, "text/css"));
   });
@@ -252,6 +255,7 @@ bool TCrawlController::Stopping() const { return Interrupted && Interrupted->loa
 
 void TCrawlController::Reset() {
   FoldedFetches_.clear();
+  Sitemaps.Reset();
   Notes_.clear();
   RequestsDone_ = 0;
   Started_ = 0;
@@ -315,6 +319,7 @@ void TCrawlController::Start() {
     RebuildIdentity();  // the site's own hosts are known now
     main.AddRecentAddress();
     main.SelectEntry(main.Tree.InsertURL(site, nullptr, true));
+    Sitemaps.Begin();
   }
   Pool_->ResumeRequests();
   if (main.OnShowPool) main.OnShowPool();

@@ -18,6 +18,7 @@
 
 #include "Kel/KelHTTPTypes.h"
 #include "app/CrawlGate.h"
+#include "app/SitemapFeed.h"
 
 class TFormHTTPClient;
 class TFormHTTPSettings;
@@ -60,6 +61,9 @@ class TCrawlController {
   const std::atomic<bool>* Interrupted = nullptr;
   // What header checks pass through on their way to the pool: exclude patterns and robots.txt.
   TCrawlGate Gate;
+  // "Read the site's sitemap": the site's sitemaps add their addresses at the start of a crawl,
+  // and the pages only they name are its orphan pages.
+  TSitemapFeed Sitemaps;
   // "Largest depth": pages this many clicks from the start page are checked and read, but their
   // links are not followed. 0: no limit.
   int MaxDepth = 0;

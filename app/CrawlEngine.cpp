@@ -34,6 +34,7 @@ void TCrawlEngine::Apply(const TCrawlSettings& s) {
   if (s.Include) crawl.SetIncludePatterns(*s.Include);
   if (s.Exclude) crawl.SetExcludePatterns(*s.Exclude);
   if (s.ObeyRobots) crawl.Gate.ObeyRobots = *s.ObeyRobots;
+  if (s.UseSitemap) crawl.Sitemaps.Enabled = *s.UseSitemap;
   if (s.Rate) App_.Pool.HostGate().SetRate(*s.Rate);
   if (s.Retry) App_.Pool.HostGate().SetRetry(*s.Retry);
   if (s.MaxDepth) crawl.MaxDepth = *s.MaxDepth;
@@ -140,6 +141,11 @@ TSiteSummary TCrawlEngine::Summary() const {
 void TCrawlEngine::WriteSummary(std::ostream& out) const {
   out << SiteReportText(Summary());
   if (const TProjectComparison* comparison = Comparison()) WriteComparisonText(out, App_.Map, *comparison);
+  WriteOrphanPages(out);
+}
+
+void TCrawlEngine::WriteOrphanPages(std::ostream& out) const {
+  WriteOrphanText(out, App_.Map, App_.Main.Crawl.Sitemaps);
 }
 
 const TTreeEntry* TCrawlEngine::BranchOf(const TTreeEntry* root, const std::string& target) const {
@@ -237,6 +243,7 @@ TReportCrawl TCrawlEngine::ReportCrawl() const {
   r.MaxQueue = App_.HTTPSettings.EditMaxQueue.Text;
   r.Summary = Summary();
   r.Comparison = Comparison();
+  r.Sitemaps = &App_.Main.Crawl.Sitemaps;
   if (r.Started > 0 && Suspended()) {
     r.Summary.Incomplete = true;
     r.Summary.RequestsLeft = RequestsLeft();
@@ -285,7 +292,8 @@ void TCrawlEngine::ExportJUnit(const std::string& path) const {
 void TCrawlEngine::ExportJUnit(std::ostream& out) const { WriteJUnitReport(out, App_.Map, ReportCrawl()); }
 
 namespace {
-// Whether `entry` is one of a comparison's category entries or below one.
+// Whether `entry` is one of the extra category entries (a comparison's, the orphan pages') or
+// below one: a comparison replaces them all.
 bool InComparison(const TTreeEntry* entry) {
   while (entry && entry->Parent) entry = entry->Parent;
   return entry && entry->Index >= rkCount;
@@ -293,7 +301,7 @@ bool InComparison(const TTreeEntry* entry) {
 }  // namespace
 
 void TCrawlEngine::ForgetComparisonEntries() {
-  if (!Comparison()) return;
+  if (App_.Main.Tree.TopLevel().size() <= static_cast<size_t>(rkCount)) return;
   TFormTessaly& main = App_.Main;
   if (InComparison(main.Selected())) main.SelectEntry(nullptr);
   // The steps of the history that lead into the categories go with them.
@@ -314,6 +322,7 @@ void TCrawlEngine::Compare(const std::string& oldProject) {
   TProjectComparison result = CompareWithProject(App_.Map, oldProject);
   ForgetComparisonEntries();
   Comparison_->Show(std::move(result));
+  App_.Main.Crawl.Sitemaps.ShowCategory();  // after the comparison's, which replaced it
 }
 
 bool TCrawlEngine::CompareWithProjectAs() {
@@ -326,6 +335,7 @@ bool TCrawlEngine::CompareWithProjectAs() {
 void TCrawlEngine::EndComparison() {
   ForgetComparisonEntries();
   Comparison_->End();
+  App_.Main.Crawl.Sitemaps.ShowCategory();
 }
 
 const TProjectComparison* TCrawlEngine::Comparison() const { return Comparison_->Result(); }

@@ -46,6 +46,7 @@ struct TCrawlSettings {
   std::optional<std::string> MaxAddresses;   // "Largest site (addresses)", "0": no limit
   std::optional<std::string> MaxQueue;       // "Largest queue (requests)", "0": no limit
   std::optional<bool> ObeyRobots;            // read robots.txt and keep to it
+  std::optional<bool> UseSitemap;            // read the site's sitemaps: their addresses, orphan pages
   std::optional<double> Rate;                // requests per second per host (0: no limit)
   std::optional<bool> Retry;                 // ask 429 and 503 answers again
   std::optional<std::string> UserAgent;      // empty: the program's own
@@ -125,6 +126,8 @@ class TCrawlEngine {
   // section when one is in force).
   TSiteSummary Summary() const;
   void WriteSummary(std::ostream& out) const;
+  // The report's section of orphan pages, when the crawl read the site's sitemaps (else nothing).
+  void WriteOrphanPages(std::ostream& out) const;
   // The site exports of the branch at `root` (none: the site root). A file is merged with the
   // page already there (the HTML and DHTML exports) and the DHTML tree's images are copied
   // beside it; a stream gets the export's text alone. Each throws EError when the branch is
@@ -175,8 +178,8 @@ class TCrawlEngine {
   TActiveComparison& ActiveComparison() const { return *Comparison_; }
 
  private:
-  // The categories of the comparison are about to go: the selection and the history steps in
-  // them are dropped first.
+  // The extra categories (the comparison's, the orphan pages') are about to go: the selection
+  // and the history steps in them are dropped first.
   void ForgetComparisonEntries();
   // `root`, or the site root; throws when `path`'s export would be empty.
   const TTreeEntry* BranchOf(const TTreeEntry* root, const std::string& target) const;

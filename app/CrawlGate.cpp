@@ -123,6 +123,7 @@ void TCrawlGate::RobotsRead(const std::string& key, TRobotsRules rules) {
     if (decided.Allowed(uri.Path + uri.Document + uri.Params)) Pass(h.URL, h.Referer, std::move(h.Callback));
     else if (OnRefused) OnRefused(h.URL, kRobotsBlockedText);
   }
+  if (OnRobotsRead) OnRobotsRead(key);
 }
 
 void TCrawlGate::LimitReached(TCrawlLimit limit, const std::string& text) {

@@ -54,6 +54,8 @@ class TCrawlGate : public IRequestQueue {
   // The "Crawl-delay" of a host's robots.txt (seconds, already capped; `capped`: it asked for
   // more), once it is read.
   std::function<void(const std::string& hostKey, double seconds, bool capped)> OnCrawlDelay;
+  // A host's robots.txt has been read (RulesFor answers for it now).
+  std::function<void(const std::string& hostKey)> OnRobotsRead;
 
   // The requests of the site tree and of redirect checks.
   void AddHeadRequest(const std::string& url, const std::string& referer, TRequestCallback callback) override;

@@ -10,11 +10,15 @@
 #include "Kel/KelStr.h"
 #include "Kel/KelText.h"
 #include "app/ProjectCompare.h"
+#include "app/SitemapFeed.h"
 #include "app/SpiderExport.h"
 #include "app/SpiderNode.h"
 #include "app/SpiderTools.h"
 
 namespace {
+
+// Whether the reports have a section of orphan pages: the site's sitemaps were read.
+bool Reads(const TSitemapFeed* sitemaps) { return sitemaps && sitemaps->Active(); }
 
 // --- Text ----------------------------------------------------------------------------------
 
@@ -240,7 +244,9 @@ void WriteJSONReport(std::ostream& out, const TSiteMap& map, const TReportCrawl&
   PutJSONString(out, crawl.MaxPageSize);
   out << ",\"requestsAtATime\":" << crawl.RequestsAtATime
       << ",\"obeyRobots\":" << (crawl.ObeyRobots ? "true" : "false") << ",\"rate\":" << crawl.Rate
-      << ",\"maxDepth\":" << crawl.MaxDepth << ",\"maxAddresses\":";
+      << ",\"maxDepth\":" << crawl.MaxDepth;
+  if (Reads(crawl.Sitemaps)) out << ",\"useSitemap\":true";
+  out << ",\"maxAddresses\":";
   PutJSONString(out, crawl.MaxAddresses);
   out << ",\"maxQueue\":";
   PutJSONString(out, crawl.MaxQueue);
@@ -255,6 +261,24 @@ void WriteJSONReport(std::ostream& out, const TSiteMap& map, const TReportCrawl&
     out << "\n\"comparison\":";
     WriteComparisonJSON(out, map, *crawl.Comparison);
     out << ',';
+  }
+  if (Reads(crawl.Sitemaps)) {
+    out << "\n\"orphanPages\":{\"sitemaps\":[";
+    const char* sep = "";
+    for (const std::string& file : crawl.Sitemaps->FilesRead()) {
+      out << sep;
+      PutJSONString(out, file);
+      sep = ",";
+    }
+    out << "],\"listed\":" << crawl.Sitemaps->Listed() << ",\"addresses\":[";
+    sep = "";
+    for (const auto& node : map.Nodes()) {
+      if (!crawl.Sitemaps->IsOrphan(*node)) continue;
+      out << sep;
+      PutJSONString(out, node->URLText());
+      sep = ",";
+    }
+    out << "]},";
   }
   out << "\n\"addresses\":[";
 
@@ -306,6 +330,18 @@ void WriteJSONReport(std::ostream& out, const TSiteMap& map, const TReportCrawl&
     out << '}';
   }
   out << "\n]\n}\n";
+}
+
+void WriteOrphanText(std::ostream& out, const TSiteMap& map, const TSitemapFeed& sitemaps) {
+  if (!sitemaps.Active()) return;
+  size_t count = 0;
+  for (const auto& node : map.Nodes())
+    if (sitemaps.IsOrphan(*node)) ++count;
+  const size_t files = sitemaps.FilesRead().size();
+  out << "Orphan pages: " << count << " (pages only the site's sitemaps name; " << files << " sitemap "
+      << (files == 1 ? "file" : "files") << " read)\n";
+  for (const auto& node : map.Nodes())
+    if (sitemaps.IsOrphan(*node)) out << "  " << node->URLText() << "\n";
 }
 
 void WriteJUnitReport(std::ostream& out, const TSiteMap& map, const TReportCrawl& crawl) {

@@ -14,6 +14,7 @@
 class TSiteMap;
 class TSpiderNode;
 struct TProjectComparison;
+class TSitemapFeed;
 
 // --- sitemap.xml ---------------------------------------------------------------------------
 
@@ -64,7 +65,14 @@ struct TReportCrawl {
   TSiteSummary Summary;  // counts, broken addresses and anchors; Incomplete and RequestsLeft
   // The comparison with an earlier project, when one is in force: the reports' section of it.
   const TProjectComparison* Comparison = nullptr;
+  // The site's sitemaps, when they were read in this crawl ("Read the site's sitemap"): the
+  // reports' section of orphan pages.
+  const TSitemapFeed* Sitemaps = nullptr;
 };
+
+// The text report's section of orphan pages, when the sitemaps were read: "Orphan pages: N" with
+// the number of sitemap files read, then each orphan page's address on a line of its own.
+void WriteOrphanText(std::ostream& out, const TSiteMap& map, const TSitemapFeed& sitemaps);
 
 // "2026-12-11T00:34:10Z": a time in the W3C date-time format, in UTC.
 std::string W3CDateTime(std::time_t time);

@@ -47,6 +47,7 @@ std::vector<TControlBinding> TFormCrawlSettings::Controls() {
   };
   return {
       TControlBinding::CheckBox("EditObeyRobots", Values.ObeyRobots),
+      TControlBinding::CheckBox("EditUseSitemap", Values.UseSitemap),
       TControlBinding::Text("EditRate", Values.Rate),
       TControlBinding::CheckBox("EditRetry", Values.Retry),
       TControlBinding::Text("EditUserAgent", Values.UserAgent),
@@ -70,6 +71,7 @@ TCrawlSettings TFormCrawlSettings::Settings() const {
   const TCrawlSettingsValues& v = Values;
   TCrawlSettings s;
   s.ObeyRobots = v.ObeyRobots;
+  s.UseSitemap = v.UseSitemap;
   const std::string rate = Trim(v.Rate);
   char* end = nullptr;
   const double perSecond = rate.empty() ? 0 : std::strtod(rate.c_str(), &end);

@@ -1,7 +1,7 @@
 // The "Crawl Settings" dialog's logic: which addresses are crawled and how the servers are
 // treated (robots.txt, pace, retries, identity, credentials, include and exclude patterns, the
-// largest depth), kept in "Settings.ini" and handed to the crawl engine. Every value defaults
-// to the crawl as it always was. The password is never stored: it lasts for the run.
+// largest depth, the site's sitemap), kept in "Settings.ini" and handed to the crawl engine.
+// Every value defaults to the crawl as it always was. The password is never stored: it lasts for the run.
 #pragma once
 
 #include <functional>
@@ -14,6 +14,7 @@ struct TCrawlSettings;
 
 struct TCrawlSettingsValues {
   bool ObeyRobots = false;    // "Obey robots.txt"
+  bool UseSitemap = false;    // "Read the site's sitemap"
   std::string Rate = "0";     // "Requests per second per host"; 0: no limit
   bool Retry = true;          // ask 429 and 503 answers again
   std::string UserAgent;      // "User agent"; empty: the program's own

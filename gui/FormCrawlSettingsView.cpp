@@ -67,10 +67,15 @@ TFormCrawlSettingsView::TFormCrawlSettingsView(TFormCrawlSettings& settings, TCr
   EditMaxDepth = Name(new QSpinBox(addresses), "EditMaxDepth", "Largest depth:");
   EditMaxDepth->setRange(0, 100000);
   EditMaxDepth->setSpecialValueText(tr("No limit"));
+  EditUseSitemap = Name(new QCheckBox(tr("Read the site's sitemap"), addresses), "EditUseSitemap",
+                        "Read the site's sitemap");
+  EditUseSitemap->setToolTip(tr("Crawl the addresses the site's sitemaps list, and show the pages no page links to "
+                                "as \"Orphan Pages\""));
   auto* addressesForm = new QFormLayout(addresses);
   addressesForm->addRow(tr("Include patterns:"), EditInclude);
   addressesForm->addRow(tr("Exclude patterns:"), EditExclude);
   addressesForm->addRow(tr("Largest depth:"), EditMaxDepth);
+  addressesForm->addRow(QString(), EditUseSitemap);
 
   AddOKCancel(this, PageControl, ButtonOK, ButtonCancel);
   resize(460, sizeHint().height());
@@ -79,6 +84,7 @@ TFormCrawlSettingsView::TFormCrawlSettingsView(TFormCrawlSettings& settings, TCr
 void TFormCrawlSettingsView::ShowValues() {
   const TCrawlSettingsValues& v = Settings.Values;
   EditObeyRobots->setChecked(v.ObeyRobots);
+  EditUseSitemap->setChecked(v.UseSitemap);
   EditRate->setValue(std::max(0.0, std::strtod(v.Rate.c_str(), nullptr)));
   EditRetry->setChecked(v.Retry);
   EditUserAgent->setText(QString::fromStdString(v.UserAgent));
@@ -93,6 +99,7 @@ void TFormCrawlSettingsView::ShowValues() {
 void TFormCrawlSettingsView::TakeValues() {
   TCrawlSettingsValues& v = Settings.Values;
   v.ObeyRobots = EditObeyRobots->isChecked();
+  v.UseSitemap = EditUseSitemap->isChecked();
   const double rate = EditRate->value();
   v.Rate = rate == static_cast<double>(static_cast<long long>(rate)) ? std::to_string(static_cast<long long>(rate))
                                                                        : QString::number(rate, 'g', 12).toStdString();

@@ -32,6 +32,7 @@ class TFormCrawlSettingsView : public QDialog {
   TCrawlEngine& Engine;
   QTabWidget* PageControl;
   QCheckBox* EditObeyRobots;
+  QCheckBox* EditUseSitemap;
   QDoubleSpinBox* EditRate;
   QCheckBox* EditRetry;
   QLineEdit* EditUserAgent;

@@ -175,6 +175,10 @@ const CrawlOption kOptions[] = {
     {"--robots", "", "", "read each host's robots.txt first and request nothing it disallows\n"
      "(shown as \"Blocked by robots.txt\")",
      [](CrawlOptions& o, const std::string&) { o.Robots = true; }},
+    {"--use-sitemap", "", "", "read the site's sitemaps (robots.txt's \"Sitemap\" lines, else\n"
+     "/sitemap.xml), crawl the site's addresses they list, and report\n"
+     "the pages no page links to as \"Orphan Pages\"",
+     [](CrawlOptions& o, const std::string&) { o.UseSitemap = true; }},
     {"--rate", "", "N", "at most N requests per second to each host (decimals allowed;\ndefault 0: no limit)",
      SetRate},
     {"--no-retry", "", "", "record 429 and 503 answers at once instead of asking again\n"

@@ -41,6 +41,7 @@ struct CrawlOptions {
   std::optional<std::string> MaxQueue;
   // Which addresses are crawled, and how the servers are treated; none: the stored settings.
   std::optional<bool> Robots;
+  std::optional<bool> UseSitemap;  // read the site's sitemaps (orphan pages)
   std::optional<double> Rate;
   std::optional<bool> Retry;
   std::optional<std::string> UserAgent;

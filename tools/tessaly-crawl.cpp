@@ -146,6 +146,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   settings.MaxAddresses = o.MaxAddresses;
   settings.MaxQueue = o.MaxQueue;
   settings.ObeyRobots = o.Robots;
+  settings.UseSitemap = o.UseSitemap;
   settings.Rate = o.Rate;
   settings.Retry = o.Retry;
   settings.UserAgent = o.UserAgent;
@@ -235,6 +236,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
     std::cout << SiteReportText(summary);
     if (const TProjectComparison* comparison = engine.Comparison())
       WriteComparisonText(std::cout, engine.Map(), *comparison);
+    engine.WriteOrphanPages(std::cout);
   }
   if (gInterrupted) {
     std::cerr << "tessaly-crawl: interrupted; the map holds what was found so far\n";

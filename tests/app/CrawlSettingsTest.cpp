@@ -29,6 +29,7 @@ TEST_F(CrawlSettingsTest, DefaultsAreTodaysCrawl) {
   const TCrawlSettingsValues defaults;
   EXPECT_EQ(Form().Values, defaults);
   EXPECT_FALSE(app->Main.Crawl.Gate.ObeyRobots);
+  EXPECT_FALSE(app->Main.Crawl.Sitemaps.Enabled);
   EXPECT_FALSE(app->Pool.HostGate().Active());
   EXPECT_TRUE(app->Pool.HostGate().Retry());
   EXPECT_EQ(app->Main.Crawl.Identity(), nullptr);
@@ -47,6 +48,7 @@ TEST_F(CrawlSettingsTest, StoredValuesReadBackAndReachTheNextCrawl) {
   const bool ok = Form().Run(
       [](TFormCrawlSettings& f) {
         f.Values.ObeyRobots = true;
+        f.Values.UseSitemap = true;
         f.Values.Retry = false;
         f.Values.UserAgent = "Probe/3";
         f.Values.Headers = "X-One: 1\nX-Two: 2";
@@ -59,6 +61,7 @@ TEST_F(CrawlSettingsTest, StoredValuesReadBackAndReachTheNextCrawl) {
   ASSERT_TRUE(ok);
   EXPECT_EQ(Ini().ReadString(TFormCrawlSettings::kSection, "EditHeaders.Text", ""), "X-One: 1\tX-Two: 2");
   EXPECT_TRUE(Ini().ReadBool(TFormCrawlSettings::kSection, "EditObeyRobots.Checked", false));
+  EXPECT_TRUE(Ini().ReadBool(TFormCrawlSettings::kSection, "EditUseSitemap.Checked", false));
 
   // Read back by a fresh form over the same file.
   TFormCrawlSettings again(Ini());
@@ -66,7 +69,10 @@ TEST_F(CrawlSettingsTest, StoredValuesReadBackAndReachTheNextCrawl) {
   EXPECT_EQ(again.Values.Headers, "X-One: 1\nX-Two: 2");
 
   Crawl(site.URL("/"));
+  // robots.txt is read once, by the gate, for its rules and its "Sitemap" lines alike; it names
+  // none, so /sitemap.xml is looked for.
   EXPECT_EQ(site.CountOf("/robots.txt"), 1);
+  EXPECT_EQ(site.CountOf("/sitemap.xml"), 1);
   EXPECT_EQ(site.CountOf("/no/a.html"), 0);
   for (const auto& r : site.Requests()) {
     EXPECT_EQ(r.Header("User-Agent"), "Probe/3");

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "app/SiteSummary.h"
+#include "app/SitemapFeed.h"
 
 #include "support/AppFixture.h"
 #include "support/HostileServer.h"
@@ -242,6 +243,45 @@ TEST_F(CrawlTest, EachPageKeepsItsLinksInDocumentOrderWhenPagesCompleteOutOfOrde
   EXPECT_EQ(Node(site.URL("/first.html"))->SpellingErrors, 0);
   EXPECT_EQ(Node(site.URL("/second.html"))->SpellingErrors, 1);
   for (const char* p : {"/a.html", "/b.html", "/c.html"}) EXPECT_EQ(Node(site.URL(p))->Referers.size(), 2u) << p;
+}
+
+// "Read the site's sitemap": robots.txt names the index by a relative address (read without
+// obeying robots.txt); the index names a sitemap and a moved one. Their pages are crawled as
+// links of their sitemap; the one no page links to is the orphan page; a broken one is not.
+TEST_F(CrawlTest, TheSitesSitemapsAddTheirPagesAndFindTheOrphans) {
+  TestServer site;
+  Page(site, "/", "<title>Home</title><a href='linked.html'>linked</a>");
+  Page(site, "/linked.html", "<title>Linked</title>");
+  Page(site, "/orphan.html", "<title>Orphan</title>");
+  Page(site, "/robots.txt", "User-agent: *\nSitemap: /maps/index.xml\n", "text/plain");
+  Page(site, "/maps/index.xml",
+       "<sitemapindex><sitemap><loc>/maps/a.xml</loc></sitemap><sitemap><loc>/old-map.xml</loc></sitemap>"
+       "</sitemapindex>",
+       "application/xml");
+  Page(site, "/maps/a.xml", "<urlset><url><loc>/linked.html</loc></url><url><loc>/orphan.html</loc></url></urlset>",
+       "application/xml");
+  Redirect(site, "/old-map.xml", "/maps/b.xml", 301);
+  Page(site, "/maps/b.xml", "<urlset><url><loc>/gone.html</loc></url></urlset>", "text/xml");
+  site.Start();
+  app->Main.Crawl.Sitemaps.Enabled = true;
+  Crawl(site.URL("/"));
+  const TSitemapFeed& feed = app->Main.Crawl.Sitemaps;
+  ASSERT_TRUE(feed.Active());
+  EXPECT_EQ(feed.FilesRead().size(), 3u);
+  EXPECT_EQ(feed.Listed(), 3u);
+  ASSERT_NE(Node(site.URL("/orphan.html")), nullptr);
+  EXPECT_EQ(Node(site.URL("/orphan.html"))->Title, "Orphan");
+  EXPECT_TRUE(feed.IsOrphan(*Node(site.URL("/orphan.html"))));
+  EXPECT_FALSE(feed.IsOrphan(*Node(site.URL("/linked.html"))));
+  EXPECT_FALSE(feed.IsOrphan(*Node(site.URL("/"))));
+  ASSERT_NE(Node(site.URL("/gone.html")), nullptr);
+  EXPECT_TRUE(Node(site.URL("/gone.html"))->IsBroken());
+  EXPECT_FALSE(feed.IsOrphan(*Node(site.URL("/gone.html"))));
+  EXPECT_EQ(Node(site.URL("/gone.html"))->Referers.front(), Node(site.URL("/maps/b.xml")));
+  for (const char* file : {"/robots.txt", "/maps/index.xml", "/maps/a.xml", "/old-map.xml", "/maps/b.xml"})
+    EXPECT_EQ(Requests(std::string("GET ") + file), 1) << file;
+  EXPECT_EQ(Requests("GET /orphan.html"), 1);
+  EXPECT_TRUE(app->Main.Crawl.Notes().empty());
 }
 
 TEST_F(CrawlTest, StopAndResume) {

@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -122,6 +123,7 @@ TEST_F(DialogsTest, CrawlSettingsAreStoredOnOKAndRuleTheNextCrawl) {
     EXPECT_TRUE(view);
     if (!view) return true;
     EXPECT_FALSE(view->EditObeyRobots->isChecked());
+    EXPECT_FALSE(view->EditUseSitemap->isChecked());
     EXPECT_TRUE(view->EditRetry->isChecked());
     view->EditExclude->setPlainText("(unclosed");
     WhenModal([&](QWidget* box) {
@@ -134,6 +136,7 @@ TEST_F(DialogsTest, CrawlSettingsAreStoredOnOKAndRuleTheNextCrawl) {
         EXPECT_EQ(same->EditExclude->toPlainText(), "(unclosed");
         same->EditExclude->setPlainText("/skip/");
         same->EditHeaders->setPlainText("X-Token: t1");
+        same->EditUseSitemap->setChecked(true);
         same->ButtonOK->click();
         return true;
       });
@@ -148,9 +151,11 @@ TEST_F(DialogsTest, CrawlSettingsAreStoredOnOKAndRuleTheNextCrawl) {
   TIniFile settings(paths.App + "/Settings.ini");
   EXPECT_EQ(settings.ReadString("FormCrawlSettings", "EditExclude.Text", "?"), "/skip/");
   EXPECT_EQ(settings.ReadString("FormCrawlSettings", "EditHeaders.Text", "?"), "X-Token: t1");
+  EXPECT_TRUE(settings.ReadBool("FormCrawlSettings", "EditUseSitemap.Checked", false));
   Crawl(site.URL("/"));
   std::lock_guard lock(mutex);
   ASSERT_FALSE(requested.empty());
+  EXPECT_NE(std::find(requested.begin(), requested.end(), "/sitemap.xml t1"), requested.end());
   for (const std::string& p : requested) {
     EXPECT_EQ(p.find("/skip/"), std::string::npos) << p;
     EXPECT_NE(p.find(" t1"), std::string::npos) << p;

@@ -177,3 +177,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{{"--threads", "2", "-h", "--bogus"}, "", "", false, true, 2, "All", std::nullopt, {}}));
 
 }  // namespace
+
+// --use-sitemap turns "Read the site's sitemap" on; without it the stored setting holds.
+TEST(CrawlOptionsTest, UseSitemapParses) {
+  EXPECT_EQ(ParseCrawlArguments({"--use-sitemap", "x"}).UseSitemap, std::optional<bool>(true));
+  EXPECT_EQ(ParseCrawlArguments({"x"}).UseSitemap, std::nullopt);
+}
