@@ -129,7 +129,11 @@ int main(int argc, char* argv[]) {
   gui::TDesktop desktop;
   if (benchmark) desktop.App->WritesUserFiles = false;
   if (!desktop.Start()) return 1;
-  if (noExternal) desktop.Window->Menu->MIValidateExternalURLs->setChecked(false);
+  if (noExternal) {
+    // For this run only: the stored choice stays as it is.
+    desktop.App->Main.Tree.ValidateExternalURLs = false;
+    desktop.Window->Menu->MIValidateExternalURLs->setChecked(false);
+  }
   desktop.Window->show();
   // A crawl that a crash interrupted comes first; reopened, it stands in for the argument.
   if (!desktop.Window->OfferRecovery()) desktop.Window->OpenArgument(argument.toStdString());
