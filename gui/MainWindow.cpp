@@ -648,14 +648,10 @@ void TFormTessalyView::ShowSummary() {
       const auto& nodes = App.Map.Nodes();
       if (index < 0 || index >= static_cast<int>(nodes.size())) return;
       TTreeEntry* entry = nodes[static_cast<size_t>(index)]->TreeNode;
-      Command([this, entry] { App.Main.SelectEntry(entry); });
+      if (entry) Command([this, entry] { App.Main.SelectEntry(entry); });
     });
   }
-  const TSiteTree& tree = App.Main.Tree;
-  Summary->Show(App.Engine.Summary(), ChartSite(App.Map), [&tree](const std::string& url) {
-    const TTreeEntry* entry = tree.FindURL(TURI(url));
-    return entry && entry->Node ? entry->Node->Index() : -1;
-  });
+  Summary->Show(App.Engine.Summary(), ChartSite(App.Map));
   PanelWebBrowser->ShowPage(Summary, RunTimeString("Summary"));
   SetPanelVisible(PanelWebBrowser, true);
 }
