@@ -42,7 +42,7 @@ class TBarChart : public QWidget {
 class TSummaryView : public QScrollArea {
   Q_OBJECT
  public:
-  static constexpr int kShownBroken = 500, kShownReferers = 5;
+  static constexpr int kShownBroken = 100, kShownReferers = 5;
   explicit TSummaryView(QWidget* parent = nullptr);
 
   // Shows `summary` (made from the map as it is now) and `charts`.
