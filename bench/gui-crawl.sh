@@ -51,11 +51,10 @@ mkdir -p "$work/tmp"
 "$nginx" -c "$work/nginx.conf" -p "$work" 2>/dev/null
 for _ in $(seq 1 100); do (echo >/dev/tcp/127.0.0.1/"$port") 2>/dev/null && break; sleep 0.1; done
 
-placement=()
 if [ "${TESSALY_BENCH_DISPLAY:-0}" != 1 ]; then
   export QT_QPA_PLATFORM=offscreen
 else
-  placement=(-geometry "${TESSALY_BENCH_GEOMETRY:-1920x1080+0+0}")
+  export TESSALY_BENCH_GEOMETRY=${TESSALY_BENCH_GEOMETRY:-1920x1080+0+0}
 fi
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 
@@ -79,7 +78,7 @@ bench_site() {
     local cli gui preview
     for preview in shown hidden; do
     cli=$(measure "$build/tessaly-crawl" --no-external -q "$url")
-    local extra=("${placement[@]}")
+    local extra=()
     [ "$preview" = hidden ] && extra+=(--no-preview)
     gui=$(measure "$build/tessaly" --benchmark --no-external -NoSplash "${extra[@]}" "$url")
     python3 - "$r, preview $preview" "$cli" "$gui" <<'PY'
