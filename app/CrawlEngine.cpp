@@ -139,7 +139,7 @@ TSiteSummary TCrawlEngine::Summary() const {
 }
 
 void TCrawlEngine::WriteSummary(std::ostream& out) const {
-  out << SiteReportText(Summary());
+  WriteSiteReport(out, Summary());
   if (const TProjectComparison* comparison = Comparison()) WriteComparisonText(out, App_.Map, *comparison);
   WriteOrphanPages(out);
 }

@@ -1,5 +1,8 @@
 #include "app/SiteSummary.h"
 
+#include <ostream>
+#include <sstream>
+
 #include "Kel/KelStr.h"
 #include "app/SpiderNode.h"
 
@@ -17,46 +20,55 @@ TSiteSummary SummarizeSite(const TSiteTree& tree) {
     }
     summary.Counts[static_cast<size_t>(k)] = n;
   }
-  for (const auto& node : map.Nodes()) {
-    if (!node->IsBroken()) continue;
-    TBrokenAddress& broken = summary.Broken.emplace_back();
-    broken.URL = node->URLText();
-    broken.ResponseCode = node->ResponseCode;
-    broken.ResponseText = node->ResponseText;
-    for (const TSpiderNode* referer : node->Referers) broken.Referers.push_back(referer->URLText());
-  }
+  for (const auto& node : map.Nodes())
+    if (node->IsBroken()) summary.Broken.push_back({node.get()});
   map.Anchors.ForEachMissing([&](const TSpiderNode& page, const TMissingAnchor& missing) {
-    TBrokenAnchor& anchor = summary.BrokenAnchors.emplace_back();
-    anchor.URL = page.URLText();
-    anchor.Fragment = missing.Fragment;
-    for (const TSpiderNode* referer : missing.Referers) anchor.Referers.push_back(referer->URLText());
+    summary.BrokenAnchors.push_back({&page, &missing});
   });
   return summary;
 }
 
-std::string SiteReportText(const TSiteSummary& summary) {
-  std::string out;
+namespace {
+
+std::vector<std::string> URLsOf(const std::vector<TSpiderNode*>& nodes) {
+  std::vector<std::string> out;
+  out.reserve(nodes.size());
+  for (const TSpiderNode* node : nodes) out.push_back(node->URLText());
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> TBrokenAddress::RefererURLs() const { return URLsOf(Referers()); }
+std::vector<std::string> TBrokenAnchor::RefererURLs() const { return URLsOf(Referers()); }
+
+void WriteSiteReport(std::ostream& out, const TSiteSummary& summary) {
   if (summary.Incomplete)
-    out += Format("Incomplete crawl: a limit suspended it with %d request%s left unmade.\n", summary.RequestsLeft,
+    out << Format("Incomplete crawl: a limit suspended it with %d request%s left unmade.\n", summary.RequestsLeft,
                   summary.RequestsLeft == 1 ? "" : "s");
-  for (const std::string& note : summary.Notes) out += "Note: " + note + "\n";
-  out += "Site: " + summary.Site + "\n";
+  for (const std::string& note : summary.Notes) out << "Note: " << note << "\n";
+  out << "Site: " << summary.Site << "\n";
   for (int k = rkAll; k < rkSiteRoot; ++k)
-    out += Format("  %-18s %6d\n", kSiteRootCaptions[k], summary.Count(static_cast<TSiteRootKind>(k)));
-  if (!summary.Broken.empty()) out += "\nBroken addresses:\n";
+    out << Format("  %-18s %6d\n", kSiteRootCaptions[k], summary.Count(static_cast<TSiteRootKind>(k)));
+  if (!summary.Broken.empty()) out << "\nBroken addresses:\n";
   for (const TBrokenAddress& broken : summary.Broken) {
     // The answer stays on its line.
-    std::string text = broken.ResponseText;
+    std::string text = broken.ResponseText();
     for (char& c : text)
       if (c == '\r' || c == '\n') c = ' ';
-    out += Format("  %4d  %s\n        %s\n", broken.ResponseCode, broken.URL.c_str(), text.c_str());
-    for (const std::string& referer : broken.Referers) out += "        from " + referer + "\n";
+    out << Format("  %4d  %s\n        %s\n", broken.ResponseCode(), broken.URL().c_str(), text.c_str());
+    for (const TSpiderNode* referer : broken.Referers()) out << "        from " << referer->URLText() << "\n";
   }
   if (!summary.BrokenAnchors.empty())
-    out += Format("\nBroken anchors: %d\n", static_cast<int>(summary.BrokenAnchors.size()));
+    out << Format("\nBroken anchors: %d\n", static_cast<int>(summary.BrokenAnchors.size()));
   for (const TBrokenAnchor& anchor : summary.BrokenAnchors) {
-    out += "  " + anchor.URL + "#" + anchor.Fragment + "\n";
-    for (const std::string& referer : anchor.Referers) out += "        from " + referer + "\n";
+    out << "  " << anchor.URL() << "#" << anchor.Fragment() << "\n";
+    for (const TSpiderNode* referer : anchor.Referers()) out << "        from " << referer->URLText() << "\n";
   }
-  return out;
+}
+
+std::string SiteReportText(const TSiteSummary& summary) {
+  std::ostringstream out;
+  WriteSiteReport(out, summary);
+  return out.str();
 }

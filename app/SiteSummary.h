@@ -8,19 +8,33 @@
 #include <string>
 #include <vector>
 
+#include <iosfwd>
+
+#include "app/Anchors.h"
+#include "app/SpiderNode.h"
 #include "app/SpiderTools.h"
 
+// A broken address, read from its node where it is: the summary copies nothing, so it holds
+// only while the map is unchanged (make it anew after a crawl, a New or an Open).
 struct TBrokenAddress {
-  std::string URL;  // the node's address text
-  int32_t ResponseCode = 0;
-  std::string ResponseText;           // the status line or failure message, as recorded
-  std::vector<std::string> Referers;  // the address texts of the pages that link here, in order
+  const TSpiderNode* Node = nullptr;
+
+  std::string URL() const { return Node->URLText(); }
+  int32_t ResponseCode() const { return Node->ResponseCode; }
+  const std::string& ResponseText() const { return Node->ResponseText; }  // as recorded
+  const TSpiderNodeDynArray& Referers() const { return Node->Referers; }  // in order
+  std::vector<std::string> RefererURLs() const;                           // their texts (a copy)
 };
 
+// A missing fragment of a page, read from the map's anchors; holds while the map is unchanged.
 struct TBrokenAnchor {
-  std::string URL;                    // the target page's address text
-  std::string Fragment;               // the missing fragment, decoded
-  std::vector<std::string> Referers;  // the address texts of the pages that link to it, in order
+  const TSpiderNode* Page = nullptr;
+  const TMissingAnchor* Missing = nullptr;
+
+  std::string URL() const { return Page->URLText(); }                          // the target page
+  const std::string& Fragment() const { return Missing->Fragment; }             // decoded
+  const std::vector<TSpiderNode*>& Referers() const { return Missing->Referers; }  // in order
+  std::vector<std::string> RefererURLs() const;                                 // their texts (a copy)
 };
 
 struct TSiteSummary {
@@ -41,8 +55,8 @@ struct TSiteSummary {
   bool AnyBrokenAnchors() const { return !BrokenAnchors.empty(); }
 };
 
-// Reads the figures from the tree and its site map. A tree without its top-level entries
-// counts nothing.
+// Reads the figures from the tree and its site map; the broken entries refer to the map's
+// nodes. A tree without its top-level entries counts nothing.
 TSiteSummary SummarizeSite(const TSiteTree& tree);
 
 // The report: for an incomplete crawl first a line saying so with the number of requests left
@@ -51,5 +65,6 @@ TSiteSummary SummarizeSite(const TSiteTree& tree);
 // count, then, when any address is broken, "Broken addresses:" and for each its code and
 // address, its answer on one line, and a "from" line per referring page; then, when any anchor
 // is broken, "Broken anchors: N" and for each its page#fragment and a "from" line per referring
-// page.
+// page. Written line by line to `out`; SiteReportText returns the same text.
+void WriteSiteReport(std::ostream& out, const TSiteSummary& summary);
 std::string SiteReportText(const TSiteSummary& summary);

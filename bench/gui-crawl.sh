@@ -3,7 +3,10 @@
 # 3,500 addresses) and, when installed, the PostgreSQL manual (postgresql-doc), both served by
 # nginx on loopback: a slow server would hide the program's own cost. The desktop crawl runs
 # offscreen (or on the display given by DISPLAY with TESSALY_BENCH_DISPLAY=1), started with the
-# address and quitting when idle. Prints each side's wall time and CPU time and their ratios
+# address and quitting when idle, once with the preview shown (as the program starts) and once
+# with it hidden (--no-preview: no web view in the window, which then paints without OpenGL).
+# On a display the window covers the screen (TESSALY_BENCH_GEOMETRY, default 1920x1080+0+0, as
+# maximized on a 1920x1080 screen). Prints each side's wall time and CPU time and their ratios
 # (targets: wall within 1.2, CPU within 1.5; the desktop's start-up is counted apart), the
 # longest gap between two 10 ms ticks on the desktop program's user-interface thread (target:
 # under 100 ms) and how long "All" takes to list the map (target: under 100 ms).
@@ -48,7 +51,11 @@ mkdir -p "$work/tmp"
 "$nginx" -c "$work/nginx.conf" -p "$work" 2>/dev/null
 for _ in $(seq 1 100); do (echo >/dev/tcp/127.0.0.1/"$port") 2>/dev/null && break; sleep 0.1; done
 
-if [ "${TESSALY_BENCH_DISPLAY:-0}" != 1 ]; then export QT_QPA_PLATFORM=offscreen; fi
+if [ "${TESSALY_BENCH_DISPLAY:-0}" != 1 ]; then
+  export QT_QPA_PLATFORM=offscreen
+else
+  export TESSALY_BENCH_GEOMETRY=${TESSALY_BENCH_GEOMETRY:-1920x1080+0+0}
+fi
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 
 # One measured run: wall and CPU seconds of the command (children included), and its output.
@@ -68,10 +75,13 @@ bench_site() {
   local name=$1 url=$2
   echo "$name: $url"
   for r in $(seq 1 "$rounds"); do
-    local cli gui
+    local cli gui preview
+    for preview in shown hidden; do
     cli=$(measure "$build/tessaly-crawl" --no-external -q "$url")
-    gui=$(measure "$build/tessaly" --benchmark --no-external "$url")
-    python3 - "$r" "$cli" "$gui" <<'PY'
+    local extra=()
+    [ "$preview" = hidden ] && extra+=(--no-preview)
+    gui=$(measure "$build/tessaly" --benchmark --no-external -NoSplash "${extra[@]}" "$url")
+    python3 - "$r, preview $preview" "$cli" "$gui" <<'PY'
 import re, sys
 r, cli, gui = sys.argv[1], sys.argv[2].splitlines(), sys.argv[3].splitlines()
 cw, cc = map(float, cli[0].split())
@@ -83,6 +93,7 @@ print(f"    ratios: wall {gw / cw:.2f} (crawl only {crawl / cw:.2f}), CPU {gc / 
 for l in gui[1:]:
     print("    " + l)
 PY
+    done
   done
 }
 

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
@@ -22,6 +23,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <filesystem>
 
 #include "Kel/KelDialogs.h"
@@ -646,14 +648,10 @@ void TFormTessalyView::ShowSummary() {
       const auto& nodes = App.Map.Nodes();
       if (index < 0 || index >= static_cast<int>(nodes.size())) return;
       TTreeEntry* entry = nodes[static_cast<size_t>(index)]->TreeNode;
-      Command([this, entry] { App.Main.SelectEntry(entry); });
+      if (entry) Command([this, entry] { App.Main.SelectEntry(entry); });
     });
   }
-  const TSiteTree& tree = App.Main.Tree;
-  Summary->Show(App.Engine.Summary(), ChartSite(App.Map), [&tree](const std::string& url) {
-    const TTreeEntry* entry = tree.FindURL(TURI(url));
-    return entry && entry->Node ? entry->Node->Index() : -1;
-  });
+  Summary->Show(App.Engine.Summary(), ChartSite(App.Map));
   PanelWebBrowser->ShowPage(Summary, RunTimeString("Summary"));
   SetPanelVisible(PanelWebBrowser, true);
 }
@@ -914,6 +912,28 @@ void TFormTessalyView::SetPanelVisible(QWidget* panel, bool visible) {
   // A hidden panel takes its splitter handle with it.
   panel->setVisible(visible);
   SyncCheckButtons();
+  // The hidden preview has released its browser; the window changes its surface once the event
+  // that hid the panel (a click in this very window, perhaps) is over.
+  if (panel == PanelWebBrowser && !visible) QTimer::singleShot(0, this, &TFormTessalyView::PaintPlainlyAgain);
+}
+
+void TFormTessalyView::ShowPreview(bool visible) { SetPanelVisible(PanelWebBrowser, visible); }
+
+void TFormTessalyView::PaintPlainlyAgain() {
+  // A web view makes its window compose every repaint through the graphics stack (software GL on
+  // a machine without a graphics card), and the window stays so after the view is gone. With the
+  // preview hidden, the window is made anew, in the same place, size and state, to paint plainly.
+  QWindow* handle = windowHandle();
+  if (!handle || handle->surfaceType() == QSurface::RasterSurface || !isVisible() || PanelWebBrowser->WebBrowser ||
+      !PanelWebBrowser->isHidden())
+    return;
+  const QByteArray geometry = saveGeometry();
+  QPointer<QWidget> focus = QApplication::focusWidget();
+  destroy(true, false);
+  create();
+  restoreGeometry(geometry);
+  show();
+  if (focus && focus->window() == this) focus->setFocus();
 }
 
 void TFormTessalyView::SyncCheckButtons() {

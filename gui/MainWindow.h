@@ -64,6 +64,8 @@ class TFormTessalyView : public QMainWindow {
   bool Command(const std::function<void()>& command);
   // Redraws the window from the logic's state.
   void RefreshFromState();
+  // Shows or hides the preview panel, as its menu item does.
+  void ShowPreview(bool visible);
 
   // The closing question; true when the window may close.
   bool CloseQuery();
@@ -163,6 +165,9 @@ class TFormTessalyView : public QMainWindow {
   void RefreshGoToMenu();
   void SetViewStyle(int style);
   void SetPanelVisible(QWidget* panel, bool visible);
+  // Once the preview's browser is gone, makes the window's own surface anew if the browser had
+  // turned it to composing through the graphics stack.
+  void PaintPlainlyAgain();
   void SyncCheckButtons();
   void SizeStatusPanels();
   void TimerTimer();

@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -20,7 +21,7 @@
 
 namespace gui {
 
-TPreviewPanel::TPreviewPanel(bool withEngine, QWidget* parent) : QWidget(parent) {
+TPreviewPanel::TPreviewPanel(bool withEngine, QWidget* parent) : QWidget(parent), WithEngine_(withEngine) {
   Name(this, "PanelWebBrowser", "Web Browser");
   PanelTitle = Name(new QWidget(this), "PanelTitle", "Preview");
   PanelTitle->setAutoFillBackground(true);
@@ -42,39 +43,74 @@ TPreviewPanel::TPreviewPanel(bool withEngine, QWidget* parent) : QWidget(parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(PanelTitle);
-  if (withEngine) {
-    WebBrowser = Name(new QWebEngineView(this), "WebBrowser", "Web Browser");
-    // The page shows exactly the document given to it; a click on a link is told.
-    Page = new TPreviewPage(WebBrowser);
-    WebBrowser->setPage(Page);
-    connect(Page, &TPreviewPage::LinkClicked, this, &TPreviewPanel::LinkClicked);
-    QWebEngineSettings* settings = WebBrowser->settings();
-    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebEngineSettings::AutoLoadImages, true);
-    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    // A local document (a local crawl) shows its pictures; web pages never reach local files.
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-    settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
-    settings->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
-    connect(WebBrowser, &QWebEngineView::loadStarted, this, [this] { Loading_ = true; });
-    connect(WebBrowser, &QWebEngineView::loadFinished, this, [this] {
-      Loading_ = false;
-      StatusTextChanged(QString());
-    });
-    connect(WebBrowser, &QWebEngineView::titleChanged, this, [this] { StatusTextChanged(QString()); });
-    connect(WebBrowser->page(), &QWebEnginePage::linkHovered, this, &TPreviewPanel::StatusTextChanged);
-    layout->addWidget(WebBrowser, 1);
-    Browser_ = WebBrowser;
-  } else {
-    auto* empty = Name(new QWidget(this), "WebBrowser", "Web Browser");
-    empty->setAutoFillBackground(true);
-    empty->setBackgroundRole(QPalette::Base);
-    layout->addWidget(empty, 1);
-    Browser_ = empty;
-  }
+  // The browser's area: empty (the colour of an empty page) until the browser is made in it.
+  Browser_ = Name(new QWidget(this), "WebBrowser", "Web Browser");
+  Browser_->setAutoFillBackground(true);
+  Browser_->setBackgroundRole(QPalette::Base);
+  auto* area = new QVBoxLayout(Browser_);
+  area->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(Browser_, 1);
   connect(ButtonClose, &QToolButton::clicked, this, &TPreviewPanel::CloseClicked);
+}
+
+QWebEngineView* TPreviewPanel::EnsureBrowser() {
+  if (WebBrowser || !WithEngine_ || !isVisible() || ShownPage()) return WebBrowser;
+  WebBrowser = Name(new QWebEngineView(Browser_), "WebBrowser", "Web Browser");
+  // The page shows exactly the document given to it; a click on a link is told.
+  Page = new TPreviewPage(WebBrowser);
+  WebBrowser->setPage(Page);
+  connect(Page, &TPreviewPage::LinkClicked, this, &TPreviewPanel::LinkClicked);
+  QWebEngineSettings* settings = WebBrowser->settings();
+  settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+  settings->setAttribute(QWebEngineSettings::AutoLoadImages, true);
+  settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+  settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+  // A local document (a local crawl) shows its pictures; web pages never reach local files.
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+  settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+  settings->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
+  connect(WebBrowser, &QWebEngineView::loadStarted, this, [this] { Loading_ = true; });
+  connect(WebBrowser, &QWebEngineView::loadFinished, this, [this] {
+    Loading_ = false;
+    StatusTextChanged(QString());
+  });
+  connect(WebBrowser, &QWebEngineView::titleChanged, this, [this] { StatusTextChanged(QString()); });
+  connect(Page, &QWebEnginePage::linkHovered, this, &TPreviewPanel::StatusTextChanged);
+  Browser_->layout()->addWidget(WebBrowser);
+  return WebBrowser;
+}
+
+void TPreviewPanel::ReleaseBrowser() {
+  if (!WebBrowser) return;
+  QWebEngineView* browser = std::exchange(WebBrowser, nullptr);
+  TPreviewPage* page = std::exchange(Page, nullptr);
+  disconnect(browser, nullptr, this, nullptr);
+  disconnect(page, nullptr, this, nullptr);
+  Loading_ = false;
+  browser->stop();
+  delete browser;  // and its page with it
+}
+
+void TPreviewPanel::Load() {
+  QWebEngineView* browser = EnsureBrowser();
+  if (!browser) return;
+  // Only web pages and files are shown: another scheme would go to the desktop's handler.
+  QUrl url(Location_.isEmpty() ? QStringLiteral("about:blank") : Location_);
+  if (!TPreviewPage::IsShowable(url)) url = QUrl(QStringLiteral("about:blank"));
+  Page->Expect(url);
+  browser->setUrl(url);
+}
+
+void TPreviewPanel::setVisible(bool visible) {
+  QWidget::setVisible(visible);
+  if (!visible) ReleaseBrowser();
+}
+
+void TPreviewPanel::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Shown again (or for the first time): the page it had comes back.
+  if (!WebBrowser && !Location_.isEmpty() && !ShownPage()) Load();
 }
 
 QString TPreviewPanel::Title() const {
@@ -113,13 +149,7 @@ void TPreviewPanel::HidePage() {
 void TPreviewPanel::Navigate(const std::string& target) {
   HidePage();
   Location_ = UrlTextOf(target);
-  if (WebBrowser) {
-    // Only web pages and files are shown: another scheme would go to the desktop's handler.
-    QUrl url(Location_);
-    if (!TPreviewPage::IsShowable(url)) url = QUrl(QStringLiteral("about:blank"));
-    Page->Expect(url);
-    WebBrowser->setUrl(url);
-  }
+  Load();
   StatusTextChanged(QString());
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "Kel/KelTranslate.h"
+#include "app/SpiderNode.h"
 #include "app/SpiderTools.h"
 #include "gui/Names.h"
 #include "gui/Translator.h"
@@ -119,9 +120,7 @@ TSummaryView::TSummaryView(QWidget* parent) : QScrollArea(parent) {
   setWidget(page);
 }
 
-void TSummaryView::Show(const TSiteSummary& summary, const TSiteCharts& charts,
-                        const std::function<int(const std::string& url)>& nodeOf) {
-  Summary_ = summary;
+void TSummaryView::Show(const TSiteSummary& summary, const TSiteCharts& charts) {
   LabelSite->setText(RunTimeString("Site") + QStringLiteral(": ") + Q(summary.Site));
   // The report's figures: each category and its count.
   for (auto& [caption, count] : FigureLabels_) {
@@ -156,30 +155,32 @@ void TSummaryView::Show(const TSiteSummary& summary, const TSiteCharts& charts,
   ChartTypes->SetBars(charts.ByType);
   ChartDepths->SetBars(charts.ByDepth);
 
-  // The broken addresses, each with its answer and its referring pages, as links.
-  auto link = [&nodeOf](const std::string& url) {
-    const QString text = Q(url).toHtmlEscaped();
-    const int node = nodeOf ? nodeOf(url) : -1;
-    return node < 0 ? text : QStringLiteral("<a href=\"node:%1\">%2</a>").arg(node).arg(text);
+  // The broken addresses, each with its answer and its referring pages, as links: only those
+  // listed are read from their nodes.
+  auto link = [](const TSpiderNode& node) {
+    return QStringLiteral("<a href=\"node:%1\">%2</a>").arg(node.Index()).arg(Q(node.URLText()).toHtmlEscaped());
   };
+  const QString from = RunTimeString("from").toHtmlEscaped();
   QString html;
   html += QStringLiteral("<h3>%1</h3>")
               .arg(Q(FormatText("Broken addresses: %d", static_cast<int>(summary.Broken.size())))
                        .toHtmlEscaped());
   const size_t shown = std::min(summary.Broken.size(), static_cast<size_t>(kShownBroken));
+  ShownBroken_.clear();
   html += QStringLiteral("<table cellspacing=0 cellpadding=2>");
   for (size_t i = 0; i < shown; ++i) {
     const TBrokenAddress& b = summary.Broken[i];
+    ShownBroken_.push_back(b.Node->Index());
     html += QStringLiteral("<tr><td align=right valign=top>%1</td><td>%2<br><small>%3</small>")
-                .arg(b.ResponseCode)
-                .arg(link(b.URL))
-                .arg(Q(b.ResponseText).toHtmlEscaped());
-    const size_t referers = std::min(b.Referers.size(), static_cast<size_t>(kShownReferers));
-    for (size_t r = 0; r < referers; ++r)
-      html += QStringLiteral("<br>&nbsp;&nbsp;%1 %2").arg(RunTimeString("from").toHtmlEscaped(), link(b.Referers[r]));
-    if (b.Referers.size() > referers)
+                .arg(b.ResponseCode())
+                .arg(link(*b.Node))
+                .arg(Q(b.ResponseText()).toHtmlEscaped());
+    const auto& referers = b.Referers();
+    const size_t listed = std::min(referers.size(), static_cast<size_t>(kShownReferers));
+    for (size_t r = 0; r < listed; ++r) html += QStringLiteral("<br>&nbsp;&nbsp;%1 %2").arg(from, link(*referers[r]));
+    if (referers.size() > listed)
       html += QStringLiteral("<br>&nbsp;&nbsp;") +
-              Q(FormatText("and %d more", static_cast<int>(b.Referers.size() - referers))).toHtmlEscaped();
+              Q(FormatText("and %d more", static_cast<int>(referers.size() - listed))).toHtmlEscaped();
     html += QStringLiteral("</td></tr>");
   }
   html += QStringLiteral("</table>");

@@ -2,7 +2,8 @@
 // figures of tessaly-crawl's report (the same TSiteSummary), bar charts of the answers by code,
 // the addresses by type and the pages by depth (drawn here), and the broken addresses with the
 // pages that refer to them, each a link that selects its address in the tree. The broken list
-// shows at most kShownBroken addresses and kShownReferers referers each; the rest are counted.
+// shows at most kShownBroken addresses and kShownReferers referers each, read from their nodes;
+// the rest are counted. The page keeps nothing of the summary but the nodes it lists.
 #pragma once
 
 #include <QScrollArea>
@@ -41,16 +42,15 @@ class TBarChart : public QWidget {
 class TSummaryView : public QScrollArea {
   Q_OBJECT
  public:
-  static constexpr int kShownBroken = 500, kShownReferers = 5;
+  static constexpr int kShownBroken = 100, kShownReferers = 5;
   explicit TSummaryView(QWidget* parent = nullptr);
 
-  // Shows `summary` and `charts`; `nodeOf` names the node index behind an address shown, for the
-  // links (-1: none).
-  void Show(const TSiteSummary& summary, const TSiteCharts& charts,
-            const std::function<int(const std::string& url)>& nodeOf);
+  // Shows `summary` (made from the map as it is now) and `charts`.
+  void Show(const TSiteSummary& summary, const TSiteCharts& charts);
   // The category figures as shown: caption and count, in order.
   std::vector<std::pair<std::string, int>> Figures() const;
-  const TSiteSummary& Summary() const { return Summary_; }
+  // The node indexes of the broken addresses listed, in order.
+  const std::vector<int>& ShownBroken() const { return ShownBroken_; }
 
   QLabel* LabelSite;
   QGridLayout* GridFigures;
@@ -64,7 +64,7 @@ class TSummaryView : public QScrollArea {
   void NodeClicked(int node);
 
  private:
-  TSiteSummary Summary_;
+  std::vector<int> ShownBroken_;
   std::vector<std::pair<QLabel*, QLabel*>> FigureLabels_;
 };
 

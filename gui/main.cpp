@@ -3,12 +3,15 @@
 // address, then prints the crawl's time, the longest gap between two ticks of a 10 ms timer on
 // the user-interface thread, the time "All" takes to list the map, the longest sort of it by a
 // column and the time the largest folder takes to unfold in the tree; then it quits.
-// `--no-external` turns "Validate External URL's" off for the run.
+// `--no-external` turns "Validate External URL's" off for the run; `--no-preview` starts with the
+// preview hidden.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTimer>
 #include <QTreeView>
+#include <QWindow>
 #include <cstdio>
 #include <vector>
 #include <iostream>
@@ -88,6 +91,11 @@ void Benchmark(gui::TDesktop& desktop) {
       std::printf("unfolding the largest folder (%d entries): %lld ms\n", largest->Count(),
                   static_cast<long long>(expand.elapsed()));
     }
+    // How the window painted: plainly, or composed through the graphics stack (a web view in it).
+    if (const QWindow* handle = desktop.Window->windowHandle())
+      std::printf("window: %dx%d, %s\n", desktop.Window->width(), desktop.Window->height(),
+                  handle->surfaceType() == QSurface::RasterSurface ? "painted plainly (raster)"
+                                                                   : "composed through OpenGL");
     std::fflush(stdout);
     app.Map.Modified = false;
     desktop.Window->close();
@@ -105,11 +113,13 @@ int main(int argc, char* argv[]) {
   QString argument;
   bool benchmark = false;
   bool noExternal = false;
+  bool noPreview = false;
   for (int i = 1; i < arguments.size(); ++i) {
     if (arguments[i] == QStringLiteral("--help") || arguments[i] == QStringLiteral("-h")) {
-      std::cout << "Usage: tessaly [-NoSplash] [--no-external] [PROJECT.tly | ADDRESS]\n"
+      std::cout << "Usage: tessaly [-NoSplash] [--no-external] [--no-preview] [PROJECT.tly | ADDRESS]\n"
                    "Opens the project file, or crawls the address (a web address or a local HTML file).\n"
-                   "--no-external turns \"Validate External URL's\" off for this run.\n";
+                   "--no-external turns \"Validate External URL's\" off for this run.\n"
+                   "--no-preview starts with the preview hidden.\n";
       return 0;
     }
     if (arguments[i] == QStringLiteral("--benchmark")) {
@@ -118,6 +128,10 @@ int main(int argc, char* argv[]) {
     }
     if (arguments[i] == QStringLiteral("--no-external")) {
       noExternal = true;
+      continue;
+    }
+    if (arguments[i] == QStringLiteral("--no-preview")) {
+      noPreview = true;
       continue;
     }
     // The switch "/NoSplash" or "-NoSplash" (any letter case) turns the splash off.
@@ -129,7 +143,21 @@ int main(int argc, char* argv[]) {
   gui::TDesktop desktop;
   if (benchmark) desktop.App->WritesUserFiles = false;
   if (!desktop.Start()) return 1;
-  if (noExternal) desktop.Window->Menu->MIValidateExternalURLs->setChecked(false);
+  if (noExternal) {
+    // For this run only: the stored choice stays as it is.
+    desktop.App->Main.Tree.ValidateExternalURLs = false;
+    desktop.Window->Menu->MIValidateExternalURLs->setChecked(false);
+  }
+  if (noPreview) desktop.Window->ShowPreview(false);
+  if (benchmark) {
+    // A benchmark on a display may place the window, as "WIDTHxHEIGHT+X+Y" (as maximized on a
+    // screen without a window manager).
+    const QRegularExpressionMatch place = QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)$"))
+                                              .match(qEnvironmentVariable("TESSALY_BENCH_GEOMETRY"));
+    if (place.hasMatch())
+      desktop.Window->setGeometry(place.captured(3).toInt(), place.captured(4).toInt(), place.captured(1).toInt(),
+                                  place.captured(2).toInt());
+  }
   desktop.Window->show();
   // A crawl that a crash interrupted comes first; reopened, it stands in for the argument.
   if (!desktop.Window->OfferRecovery()) desktop.Window->OpenArgument(argument.toStdString());

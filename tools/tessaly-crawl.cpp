@@ -233,7 +233,7 @@ int Run(const CrawlOptions& o, std::streambuf* rawErr) {
   summary.Incomplete = suspended;
   summary.RequestsLeft = suspended ? engine.RequestsLeft() : 0;
   if (!o.Quiet && !o.ReportToStdout) {
-    std::cout << SiteReportText(summary);
+    WriteSiteReport(std::cout, summary);
     if (const TProjectComparison* comparison = engine.Comparison())
       WriteComparisonText(std::cout, engine.Map(), *comparison);
     engine.WriteOrphanPages(std::cout);

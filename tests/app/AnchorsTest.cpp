@@ -244,8 +244,8 @@ class AnchorCrawlTest : public AppFixture {
   std::set<std::string> Broken() {
     std::set<std::string> out;
     for (const TBrokenAnchor& a : SummarizeSite(app->Main.Tree).BrokenAnchors) {
-      std::string line = a.URL + "#" + a.Fragment + " <-";
-      for (const std::string& r : a.Referers) line += " " + r;
+      std::string line = a.URL() + "#" + a.Fragment() + " <-";
+      for (const std::string& r : a.RefererURLs()) line += " " + r;
       out.insert(line);
     }
     return out;

@@ -57,7 +57,7 @@ TEST_F(CrawlEngineTest, ACrawlReportsItsProgressAndEndsIdle) {
   for (size_t i = 1; i < events.size(); ++i) EXPECT_GE(events[i].RequestsDone, events[i - 1].RequestsDone);
   const TSiteSummary summary = Engine().Summary();
   ASSERT_EQ(summary.Broken.size(), 1u);
-  EXPECT_EQ(summary.Broken[0].URL, site.URL("/missing.html"));
+  EXPECT_EQ(summary.Broken[0].URL(), site.URL("/missing.html"));
 }
 
 TEST_F(CrawlEngineTest, AnInterruptEndsTheWaitWithEveryRequestTerminated) {

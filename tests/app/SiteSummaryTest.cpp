@@ -39,7 +39,7 @@ TEST_F(SiteSummaryTest, CountsEveryCategoryAndListsTheBrokenAddresses) {
   TSpiderNode* a = Add("http://host/a.html", "http://host/", 200);
   a->SpellingErrors = 3;
   Add("http://host/gone.html", "http://host/", 404, "text/html", "HTTP/1.1 404 Not Found");
-  Add("http://host/gone.html", "http://host/a.html", 404, "text/html", "HTTP/1.1 404 Not Found");
+  const TSpiderNode* gone = Add("http://host/gone.html", "http://host/a.html", 404, "text/html", "HTTP/1.1 404 Not Found");
   Add("http://host/img/x.gif", "http://host/", 200, "image/gif");
   Add("http://host/dl.zip", "http://host/", 200, "application/zip");
   Add("http://host/moved", "http://host/", 301, "");
@@ -58,14 +58,15 @@ TEST_F(SiteSummaryTest, CountsEveryCategoryAndListsTheBrokenAddresses) {
     EXPECT_EQ(summary.Count(static_cast<TSiteRootKind>(k)), expected[k]) << kSiteRootCaptions[k];
   ASSERT_EQ(summary.Broken.size(), 2u);
   EXPECT_TRUE(summary.AnyBroken());
-  EXPECT_EQ(summary.Broken[0].URL, "http://host/gone.html");
-  EXPECT_EQ(summary.Broken[0].Referers, (std::vector<std::string>{"http://host/", "http://host/a.html"}));
-  EXPECT_EQ(summary.Broken[1].ResponseCode, -1);
-  EXPECT_EQ(summary.Broken[1].ResponseText, "Could not resolve\r\nthe host");
+  EXPECT_EQ(summary.Broken[0].Node, gone);  // the map's node itself, nothing copied
+  EXPECT_EQ(summary.Broken[0].URL(), "http://host/gone.html");
+  EXPECT_EQ(summary.Broken[0].RefererURLs(), (std::vector<std::string>{"http://host/", "http://host/a.html"}));
+  EXPECT_EQ(summary.Broken[1].ResponseCode(), -1);
+  EXPECT_EQ(summary.Broken[1].ResponseText(), "Could not resolve\r\nthe host");
   ASSERT_EQ(summary.BrokenAnchors.size(), 2u);
   EXPECT_TRUE(summary.AnyBrokenAnchors());
-  EXPECT_EQ(summary.BrokenAnchors[0].URL, "http://host/");  // pages in the map's order
-  EXPECT_EQ(summary.BrokenAnchors[1].Referers, (std::vector<std::string>{"http://host/", "http://host/a.html"}));
+  EXPECT_EQ(summary.BrokenAnchors[0].URL(), "http://host/");  // pages in the map's order
+  EXPECT_EQ(summary.BrokenAnchors[1].RefererURLs(), (std::vector<std::string>{"http://host/", "http://host/a.html"}));
 
   EXPECT_EQ(SiteReportText(summary),
             "Site: http://host/\n"

@@ -6,6 +6,7 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include "gui/FormSpellingView.h"
 
@@ -162,6 +163,63 @@ TEST_F(PreviewTest, AHostilePageCannotMoveThePreviewOrReachTheDesktop) {
   app->Map.Modified = false;
 }
 
+
+// A web view makes the whole window compose through the graphics stack, so the window holds
+// one only while the preview shows: hidden, the preview has none, and the page chosen meanwhile
+// is the one it shows when it comes back.
+TEST_F(PreviewTest, TheWindowHoldsNoBrowserWhileThePreviewIsHidden) {
+  const auto browsersInWindow = [&] {
+    int count = 0;
+    for (QWebEngineView* view : window->findChildren<QWebEngineView*>())
+      if (view->window() == window.get()) ++count;
+    return count;
+  };
+  ASSERT_TRUE(Loaded(QStringLiteral("Start page")));
+  EXPECT_EQ(browsersInWindow(), 1);
+
+  QTest::mouseClick(window->PanelWebBrowser->ButtonClose, Qt::LeftButton);
+  ASSERT_TRUE(window->PanelWebBrowser->isHidden());
+  EXPECT_EQ(window->PanelWebBrowser->WebBrowser, nullptr);
+  EXPECT_EQ(browsersInWindow(), 0);
+
+  TestServer site;
+  site.Http().Get("/", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<html><head><title>Home</title></head><body><a href=next.html>next</a></body></html>",
+                    "text/html");
+  });
+  site.Http().Get("/next.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<html><head><title>Next page</title></head><body>next</body></html>", "text/html");
+  });
+  site.Start();
+  CrawlFromAddressBox(site.URL("/"));
+  // The crawl's end shows the Summary in the preview: a page of the window's own, no browser.
+  EXPECT_NE(window->PanelWebBrowser->ShownPage(), nullptr);
+  EXPECT_EQ(browsersInWindow(), 0);
+  QTest::mouseClick(window->PanelWebBrowser->ButtonClose, Qt::LeftButton);
+  ClickTreeEntry(Entry("next.html"));
+  EXPECT_EQ(browsersInWindow(), 0);  // a selection with the preview hidden makes none
+  EXPECT_EQ(window->PanelWebBrowser->Location().toStdString(), site.URL("/next.html"));
+
+  // Shown again from the tool bar: the selected page is there.
+  QTest::mouseClick(window->findChild<QWidget*>(QStringLiteral("TBPreview")), Qt::LeftButton);
+  ASSERT_FALSE(window->PanelWebBrowser->isHidden());
+  ASSERT_NE(window->PanelWebBrowser->WebBrowser, nullptr);
+  ASSERT_TRUE(Loaded(QStringLiteral("Next page")));
+  EXPECT_EQ(window->PanelWebBrowser->WebBrowser->url().toString().toStdString(), site.URL("/next.html"));
+  EXPECT_EQ(window->PanelWebBrowser->LabelTitle->text(), QStringLiteral("Next page"));
+  EXPECT_EQ(browsersInWindow(), 1);
+
+  // Hidden from the menu: gone again, the window paints plainly (on a display where the view
+  // had made it compose through OpenGL, its surface is made anew), and it still works.
+  window->Menu->MIWebBrowser->trigger();
+  EXPECT_EQ(window->PanelWebBrowser->WebBrowser, nullptr);
+  EXPECT_EQ(browsersInWindow(), 0);
+  EXPECT_TRUE(ServeUntil([&] { return window->windowHandle()->surfaceType() == QSurface::RasterSurface; }));
+  EXPECT_TRUE(window->isVisible());
+  ClickTreeEntry(app->Main.Tree.SiteRoot());
+  EXPECT_EQ(browsersInWindow(), 0);
+  app->Map.Modified = false;
+}
 
 // The spelling dialog's preview follows the same rules: a web page's copy neither moves the
 // preview nor shows a local file, and nothing reaches the desktop.

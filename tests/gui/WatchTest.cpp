@@ -77,7 +77,7 @@ TEST_F(WatchTest, TheSummaryShowsTheReportsFiguresWhenTheCrawlEnds) {
   }
   // The broken addresses: the report's, in its order, each a link in the page.
   std::vector<std::string> shown;
-  for (const TBrokenAddress& b : summary->Summary().Broken) shown.push_back(b.URL);
+  for (int index : summary->ShownBroken()) shown.push_back(app->Map.Nodes().at(static_cast<size_t>(index))->URLText());
   EXPECT_EQ(shown, brokenInReport);
   ASSERT_FALSE(shown.empty());
   const QString html = summary->ListBroken->toHtml();
