@@ -38,6 +38,17 @@ TCrawlGate::~TCrawlGate() = default;
 
 std::string TCrawlGate::HostKey(const TURI& uri) { return THostGate::HostKey(uri); }
 
+std::string RobotsAddressOf(const TURI& uri) {
+  TURI robots(uri);
+  robots.Path = "/";
+  robots.Document = "robots.txt";
+  robots.Params.clear();
+  robots.Bookmark.clear();
+  robots.Username.clear();
+  robots.Password.clear();
+  return robots.Compose();
+}
+
 namespace {
 bool IsWeb(const TURI& uri) { return SameText(uri.Protocol, "http") || SameText(uri.Protocol, "https"); }
 }  // namespace
@@ -65,14 +76,7 @@ void TCrawlGate::AddHeadRequest(const std::string& url, const std::string& refer
   }
   host.Held.push_back({url, referer, std::move(callback)});
   if (added) {
-    TURI robots(uri);
-    robots.Path = "/";
-    robots.Document = "robots.txt";
-    robots.Params.clear();
-    robots.Bookmark.clear();
-    robots.Username.clear();
-    robots.Password.clear();
-    ReadRobots(key, robots.Compose(), 0);
+    ReadRobots(key, RobotsAddressOf(uri), 0);
   }
 }
 

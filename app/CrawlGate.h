@@ -19,6 +19,9 @@ class TFormHTTPClient;
 class THTTPClient;
 class TURI;
 
+// The robots.txt address of the scheme, host and port of `uri`, without a login.
+std::string RobotsAddressOf(const TURI& uri);
+
 // A list of regular expressions (RE2 syntax) matched anywhere in a full address. Shared by the
 // threads that read it; matching is thread-safe.
 class TAddressPatterns {

@@ -88,14 +88,7 @@ void TSitemapFeed::Begin() {
   Active_ = true;
   Flags_ = std::make_shared<std::vector<uint8_t>>();
   ShowCategory();
-  TURI robots(site);
-  robots.Path = "/";
-  robots.Document = "robots.txt";
-  robots.Params.clear();
-  robots.Bookmark.clear();
-  robots.Username.clear();
-  robots.Password.clear();
-  Robots_ = robots.Compose();
+  Robots_ = RobotsAddressOf(site);
   StartHost_ = TCrawlGate::HostKey(site);
   if (Gate_->ObeyRobots) {
     // The gate reads the start host's robots.txt before the first request there.
@@ -252,7 +245,7 @@ void TSitemapFeed::Fetched(THTTPClient& c, const TSitemapDocument& document, int
         ++outside;
         continue;
       }
-      TURI referer(file->URI);
+      TURI referer = file->URI();
       FileListed(target, referer);
     } catch (const EError&) {
       ++outside;
