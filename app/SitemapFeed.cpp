@@ -252,7 +252,7 @@ void TSitemapFeed::Fetched(THTTPClient& c, const TSitemapDocument& document, int
         ++outside;
         continue;
       }
-      TURI referer(file->URI);
+      TURI referer = file->URI();
       FileListed(target, referer);
     } catch (const EError&) {
       ++outside;
