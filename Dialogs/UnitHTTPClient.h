@@ -17,6 +17,7 @@
 
 #include "Dialogs/HostGate.h"
 #include "Dialogs/RequestQueue.h"
+#include "Kel/KelCompactText.h"
 #include "Kel/KelIdHTTP.h"
 
 namespace platform {
@@ -41,8 +42,9 @@ using TRequestWork = std::function<void(THTTPClient& sender)>;
 
 // A row of the queue list: what the window shows of one request.
 struct TRequestItem {
-  std::string Status = "Pending";  // column "Status"
-  std::string Progress;            // column "%"
+  // Shared texts: a long queue's rows all say "Pending" with one copy.
+  TSharedText Status = "Pending";  // column "Status"
+  TSharedText Progress;            // column "%"
   int ImageIndex = 0;              // 0 at first, 1 once the request reports progress
 };
 
