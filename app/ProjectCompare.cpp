@@ -144,63 +144,60 @@ void WriteComparisonText(std::ostream& out, const TSiteMap& map, const TProjectC
   }
 }
 
+// `items` as a JSON array, each written by `put`.
+template <typename Items, typename Put>
+void PutJSONArray(std::ostream& out, const Items& items, Put&& put) {
+  out << '[';
+  const char* sep = "";
+  for (const auto& item : items) {
+    out << sep;
+    put(item);
+    sep = ",";
+  }
+  out << ']';
+}
+
 void WriteComparisonJSON(std::ostream& out, const TSiteMap& map, const TProjectComparison& c) {
   out << "{\"project\":";
   PutJSONString(out, c.OldProject);
   out << ",\"site\":";
   PutJSONString(out, c.OldSite);
-  out << ",\"addresses\":" << c.OldCount << ",\n\"new\":[";
-  const char* sep = "";
-  for (const int32_t i : c.New) {
-    out << sep;
-    PutJSONString(out, map.Node(i)->URLText());
-    sep = ",";
-  }
-  out << "],\n\"gone\":[";
-  sep = "";
-  for (const std::string& address : c.Gone) {
-    out << sep;
-    PutJSONString(out, address);
-    sep = ",";
-  }
-  out << "],\n\"newlyBroken\":[";
-  sep = "";
-  for (const int32_t i : c.NewlyBroken) {
+  out << ",\"addresses\":" << c.OldCount << ",\n\"new\":";
+  PutJSONArray(out, c.New, [&](int32_t i) { PutJSONString(out, map.Node(i)->URLText()); });
+  out << ",\n\"gone\":";
+  PutJSONArray(out, c.Gone, [&](const std::string& address) { PutJSONString(out, address); });
+  out << ",\n\"newlyBroken\":";
+  PutJSONArray(out, c.NewlyBroken, [&](int32_t i) {
     const TSpiderNode& node = *map.Node(i);
-    out << sep << "{\"address\":";
+    out << "{\"address\":";
     PutJSONString(out, node.URLText());
     out << ",\"code\":" << node.ResponseCode << ",\"answer\":";
     PutJSONString(out, node.ResponseText);
     out << '}';
-    sep = ",";
-  }
-  out << "],\n\"fixed\":[";
-  sep = "";
-  for (const auto& fixed : c.Fixed) {
+  });
+  out << ",\n\"fixed\":";
+  PutJSONArray(out, c.Fixed, [&](const auto& fixed) {
     const TSpiderNode& node = *map.Node(fixed.Node);
-    out << sep << "{\"address\":";
+    out << "{\"address\":";
     PutJSONString(out, node.URLText());
     out << ",\"oldCode\":" << fixed.OldCode << ",\"oldAnswer\":";
     PutJSONString(out, fixed.OldAnswer);
     out << ",\"code\":" << node.ResponseCode << ",\"answer\":";
     PutJSONString(out, node.ResponseText);
     out << '}';
-    sep = ",";
-  }
-  out << "],\n\"titleChanged\":[";
-  sep = "";
-  for (const auto& change : c.TitleChanged) {
+  });
+  out << ",\n\"titleChanged\":";
+  PutJSONArray(out, c.TitleChanged, [&](const auto& change) {
     const TSpiderNode& node = *map.Node(change.Node);
-    out << sep << "{\"address\":";
+    out << "{\"address\":";
     PutJSONString(out, node.URLText());
     out << ",\"oldTitle\":";
     PutJSONString(out, change.OldTitle);
     out << ",\"title\":";
     PutJSONString(out, node.Title);
     out << '}';
-    sep = ",";
-  }
-  out << "]}";
+  });
+  out << '}';
 }
 
 // --- In the tree ---------------------------------------------------------------------------
