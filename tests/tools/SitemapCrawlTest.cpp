@@ -15,15 +15,10 @@
 #include "Kel/KelStr.h"
 #include "support/TempDir.h"
 #include "support/Gzip.h"
+#include "support/ProgramRun.h"
 #include "support/TestServer.h"
 
 namespace {
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
 
 std::string UrlSet(const std::vector<std::string>& addresses) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -39,25 +34,11 @@ std::string SitemapIndex(const std::vector<std::string>& sitemaps) {
   return xml + "</sitemapindex>\n";
 }
 
-struct Result {
-  int Code = -1;
-  std::string Out, Err;
-};
+using Result = TProgramResult;
 
 class SitemapCrawlTest : public ::testing::Test {
  protected:
-  Result Run(const std::vector<std::string>& args) {
-    std::string command = Quote(TESSALY_CRAWL);
-    for (const auto& a : args) command += " " + Quote(a);
-    const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
-    command += " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
-    const int status = std::system(command.c_str());
-    Result r;
-    r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.Out = ReadFileText(out);
-    r.Err = ReadFileText(err);
-    return r;
-  }
+  Result Run(const std::vector<std::string>& args) { return RunProgram(dir, TESSALY_CRAWL, args); }
   // Serves `body` at `path` ("{site}" in it: the server's address), counting the GET requests
   // of each path.
   void Serve(const std::string& path, const std::string& body, const std::string& type = "text/html") {
@@ -93,10 +74,10 @@ class SitemapCrawlTest : public ::testing::Test {
   // The JSON report, the JUnit report and the sitemap written by the last run, checked against
   // their formats (the JSON against docs/report.schema.json).
   void ExpectReportsFollowTheirFormats() {
-    const std::string check = Quote(TESSALY_SOURCE_DIR "/tests/tools/reports/check-reports.py") + " " +
-                              Quote(TESSALY_SOURCE_DIR "/docs/report.schema.json") + " " + Quote(json) + " " +
-                              Quote(junit) + " " + Quote(sitemap);
-    EXPECT_EQ(std::system(("python3 " + check + " >" + Quote(dir.File("check.txt")) + " 2>&1").c_str()), 0)
+    const std::string check = ShellQuote(TESSALY_SOURCE_DIR "/tests/tools/reports/check-reports.py") + " " +
+                              ShellQuote(TESSALY_SOURCE_DIR "/docs/report.schema.json") + " " + ShellQuote(json) + " " +
+                              ShellQuote(junit) + " " + ShellQuote(sitemap);
+    EXPECT_EQ(std::system(("python3 " + check + " >" + ShellQuote(dir.File("check.txt")) + " 2>&1").c_str()), 0)
         << ReadFileText(dir.File("check.txt"));
   }
   // A site whose robots.txt names a sitemap index; the index names one gzip sitemap and itself.

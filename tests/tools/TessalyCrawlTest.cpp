@@ -19,37 +19,20 @@
 
 #include "Kel/KelStr.h"
 #include "support/HostileServer.h"
+#include "support/ProgramRun.h"
 #include "support/SiteVersions.h"
 #include "support/TempDir.h"
 #include "support/TestServer.h"
 
 namespace {
 
-struct Result {
-  int Code = -1;
-  std::string Out, Err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using Result = TProgramResult;
 
 class TessalyCrawlTest : public ::testing::Test {
  protected:
   Result Run(const std::vector<std::string>& args, const std::string& program = TESSALY_CRAWL,
              const std::string& environment = std::string()) {
-    std::string command = environment + Quote(program);
-    for (const auto& a : args) command += " " + Quote(a);
-    const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
-    command += " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
-    const int status = std::system(command.c_str());
-    Result r;
-    r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.Out = ReadFileText(out);
-    r.Err = ReadFileText(err);
-    return r;
+    return RunProgram(dir, program, args, environment);
   }
   void Serve(const std::string& path, const std::string& body, const std::string& type = "text/html") {
     server.Http().Get(path,
@@ -308,7 +291,7 @@ TEST_F(TessalyCrawlTest, DictionariesThatAreNotRegularFilesAreRefusedWithoutWait
     const std::string data = dir.File("data-" + kind);
     make(data + "/Quorlix/userdict.txt");
     const Result user = Run({"--quiet", "--no-external", server.URL("/")}, TESSALY_CRAWL,
-                            "XDG_DATA_HOME=" + Quote(data) + " ");
+                            "XDG_DATA_HOME=" + ShellQuote(data) + " ");
     EXPECT_EQ(user.Code, 0) << user.Err;
     make(dir.File("bin/english.txt"));
     const Result main = Run({"--quiet", server.URL("/")}, dir.File("bin/tessaly-crawl"));
@@ -471,10 +454,10 @@ TEST_F(TessalyCrawlTest, ReportsForOtherProgramsFollowTheirFormats) {
   const Result r = Run({"--no-external", "--json", json, "--junit", junit, "--sitemap", sitemap, server.URL("/")});
   EXPECT_EQ(r.Code, 1) << r.Err;
   EXPECT_NE(r.Out.find("Broken addresses:"), std::string::npos) << r.Out;
-  const std::string check = Quote(TESSALY_SOURCE_DIR "/tests/tools/reports/check-reports.py") + " " +
-                            Quote(TESSALY_SOURCE_DIR "/docs/report.schema.json") + " " + Quote(json) + " " +
-                            Quote(junit) + " " + Quote(sitemap);
-  EXPECT_EQ(std::system(("python3 " + check + " >" + Quote(dir.File("check.txt")) + " 2>&1").c_str()), 0)
+  const std::string check = ShellQuote(TESSALY_SOURCE_DIR "/tests/tools/reports/check-reports.py") + " " +
+                            ShellQuote(TESSALY_SOURCE_DIR "/docs/report.schema.json") + " " + ShellQuote(json) + " " +
+                            ShellQuote(junit) + " " + ShellQuote(sitemap);
+  EXPECT_EQ(std::system(("python3 " + check + " >" + ShellQuote(dir.File("check.txt")) + " 2>&1").c_str()), 0)
       << ReadFileText(dir.File("check.txt"));
   EXPECT_NE(ReadFileText(junit).find("name=\"" + server.URL("/docs/a.html") + "#nope\""), std::string::npos);
 }
@@ -505,10 +488,10 @@ TEST_F(TessalyCrawlTest, CompareWithAnEarlierProject) {
   const size_t at = r.Out.find("Compared with ");
   ASSERT_NE(at, std::string::npos) << r.Out;
   EXPECT_EQ(r.Out.substr(at), expected);
-  const std::string check = Quote(TESSALY_SOURCE_DIR "/tests/tools/reports/check-reports.py") + " " +
-                            Quote(TESSALY_SOURCE_DIR "/docs/report.schema.json") + " " + Quote(json) + " " +
-                            Quote(junit) + " " + Quote(sitemap);
-  EXPECT_EQ(std::system(("python3 " + check + " >" + Quote(dir.File("check.txt")) + " 2>&1").c_str()), 0)
+  const std::string check = ShellQuote(TESSALY_SOURCE_DIR "/tests/tools/reports/check-reports.py") + " " +
+                            ShellQuote(TESSALY_SOURCE_DIR "/docs/report.schema.json") + " " + ShellQuote(json) + " " +
+                            ShellQuote(junit) + " " + ShellQuote(sitemap);
+  EXPECT_EQ(std::system(("python3 " + check + " >" + ShellQuote(dir.File("check.txt")) + " 2>&1").c_str()), 0)
       << ReadFileText(dir.File("check.txt"));
   const std::string report = ReadFileText(json);
   EXPECT_NE(report.find("\"gone\":[\"" + u + "/old.html\"]"), std::string::npos) << report;
