@@ -140,6 +140,8 @@ std::string CutOffText(const std::string& statusLine, int64_t limit) {
   return statusLine + " (page cut off at " + size + ")";
 }
 
+bool IsCutOff(std::string_view responseText) { return responseText.find(" (page cut off at ") != std::string_view::npos; }
+
 std::chrono::milliseconds SecondsOf(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);

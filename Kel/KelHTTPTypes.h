@@ -107,6 +107,8 @@ std::string NoDataText(std::chrono::milliseconds limit);
 // The response text of a page cut off at `limit` bytes: the status line followed by
 // " (page cut off at 32 MiB)"; the response code stays that of the status line.
 std::string CutOffText(const std::string& statusLine, int64_t limit);
+// Whether a response text is one of CutOffText: the page was not read whole.
+bool IsCutOff(std::string_view responseText);
 // A duration in seconds as the messages show it: "60", "0.25".
 std::string SecondsText(std::chrono::milliseconds duration);
 // A positive number of seconds ("60", "0.25", to the millisecond); 0 when the text is not one.

@@ -39,9 +39,6 @@ void Guarded(F&& f) {
   }
 }
 
-// A page cut off at the most bytes kept was not read whole: its anchors are not judged.
-bool IsCutOff(const std::string& responseText) { return responseText.find(" (page cut off at ") != std::string::npos; }
-
 // A stylesheet of the site answered with 200: with page resources on, it is fetched in full and
 // read for its own links.
 bool IsSiteStyleSheet(const TSpiderNode& node) {
@@ -442,7 +439,8 @@ void TCrawlController::AddPageRequest(const std::string& url, const std::string&
           return;
         }
         work->Found =
-            ExtractPageLinks(*r.ContentStream, c.URL, stopped, in.Resources, in.Anchors && !IsCutOff(r.ResponseText));
+            ExtractPageLinks(*r.ContentStream, c.URL, stopped, in.Resources,
+                             in.Anchors && !IsCutOff(r.ResponseText));  // a cut page's anchors are not judged
         work->Scanned = !stopped();
         if (work->Scanned && in.MainWords && in.UserWords) {
           work->SpellingErrors = CountSpellingErrors(*r.ContentStream, *in.MainWords, *in.UserWords);

@@ -41,9 +41,6 @@ std::string WebAddress(const std::string& link, const TURI& base) {
   }
 }
 
-// An answer the crawl's largest page size cut short.
-bool IsCutOff(const std::string& responseText) { return responseText.find(" (page cut off at ") != std::string::npos; }
-
 // Whether the flags say `node` is an orphan page (TSitemapFeed::IsOrphan).
 bool OrphanIn(const std::vector<uint8_t>& flags, uint8_t listed, uint8_t sitemapFile, const TSpiderNode& node) {
   const size_t i = static_cast<size_t>(node.Index());
