@@ -1,5 +1,7 @@
 #include "Kel/KelURI.h"
 
+#include <cstring>
+
 #include "Kel/KelError.h"
 #include "Kel/KelStr.h"
 #include "Kel/KelText.h"
@@ -119,14 +121,46 @@ void TPackedURI::Assign(const TURI& uri) {
   size_t total = 0;
   for (std::string_view part : parts) total += part.size();
   if (total > UINT32_MAX) throw EError("Address too long");
-  std::unique_ptr<char[]> text(total ? new char[total] : nullptr);
+  if (total == 0) {
+    Block_.reset();
+    return;
+  }
+  const size_t width = total <= UINT16_MAX ? 2 : 4;
+  const size_t head = 1 + kParts * width;
+  std::unique_ptr<char[]> block(new char[head + total]);
+  block[0] = static_cast<char>(width);
   uint32_t end = 0;
   for (int i = 0; i < kParts; ++i) {
-    if (!parts[i].empty()) std::copy(parts[i].begin(), parts[i].end(), text.get() + end);
+    if (!parts[i].empty()) std::copy(parts[i].begin(), parts[i].end(), block.get() + head + end);
     end += static_cast<uint32_t>(parts[i].size());
-    Ends_[i] = end;
+    char* at = block.get() + 1 + static_cast<size_t>(i) * width;
+    if (width == 2) {
+      const auto e = static_cast<uint16_t>(end);
+      std::memcpy(at, &e, 2);
+    } else {
+      std::memcpy(at, &end, 4);
+    }
   }
-  Text_ = std::move(text);
+  Block_ = std::move(block);
+}
+
+std::string_view TPackedURI::Part(int i) const {
+  if (!Block_) return {};
+  const char* block = Block_.get();
+  const size_t width = static_cast<size_t>(block[0]);
+  const auto endAt = [&](int k) -> uint32_t {
+    if (k < 0) return 0;
+    if (width == 2) {
+      uint16_t e;
+      std::memcpy(&e, block + 1 + static_cast<size_t>(k) * 2, 2);
+      return e;
+    }
+    uint32_t e;
+    std::memcpy(&e, block + 1 + static_cast<size_t>(k) * 4, 4);
+    return e;
+  };
+  const uint32_t begin = endAt(i - 1);
+  return {block + 1 + kParts * width + begin, endAt(i) - begin};
 }
 
 TURIParts TPackedURI::Parts() const {

@@ -58,12 +58,10 @@ class TPackedURI {
 
  private:
   static constexpr int kParts = 9;
-  std::string_view Part(int i) const {
-    const uint32_t begin = i == 0 ? 0 : Ends_[i - 1];
-    return {Text_.get() + begin, Ends_[i] - begin};
-  }
-  std::unique_ptr<char[]> Text_;
-  uint32_t Ends_[kParts] = {};
+  // One block: a byte giving the width of the part ends (2 bytes, or 4 for an address of 64 KB or
+  // more), the nine ends, then the parts' characters. None for an empty address.
+  std::string_view Part(int i) const;
+  std::unique_ptr<char[]> Block_;
 };
 
 // Every scheme name but "http", "https", "file" and "ftp", in any letter case ("mailto",

@@ -74,7 +74,11 @@ void TAnchorMap::PageRead(TSpiderNode* page, std::vector<uint64_t> names) {
   if (!page) return;
   Forward_.erase(page);
   if (!std::is_sorted(names.begin(), names.end())) CompactAnchorHashes(names);
-  Offered_[page] = std::move(names);
+  const auto index = static_cast<size_t>(page->Index());
+  if (index >= Read_.size()) Read_.resize(std::max(index + 1, Read_.size() * 2));
+  Read_[index] = true;
+  if (names.empty()) Offered_.erase(page);
+  else Offered_[page] = std::move(names);
   const auto waiting = Pending_.find(page);
   if (waiting == Pending_.end()) return;
   std::vector<TPending> links = std::move(waiting->second);
@@ -90,7 +94,7 @@ void TAnchorMap::LinkFound(TSpiderNode* referer, TSpiderNode* target, std::strin
 }
 
 void TAnchorMap::Place(TSpiderNode* target, std::string fragment, TSpiderNode* referer) {
-  if (Offered_.count(target)) {
+  if (IsRead(*target)) {
     Judge(target, fragment, referer);
   } else if (MayBeRead(*target)) {
     Pending_[target].push_back({std::move(fragment), referer});
@@ -110,8 +114,9 @@ void TAnchorMap::Redirected(TSpiderNode* from, TSpiderNode* to) {
 }
 
 void TAnchorMap::Judge(TSpiderNode* target, const std::string& fragment, TSpiderNode* referer) {
-  const std::vector<uint64_t>& names = Offered_[target];
-  if (!std::binary_search(names.begin(), names.end(), AnchorHash(fragment))) AddMissing(target, fragment, referer);
+  const auto names = Offered_.find(target);
+  if (names == Offered_.end() || !std::binary_search(names->second.begin(), names->second.end(), AnchorHash(fragment)))
+    AddMissing(target, fragment, referer);
 }
 
 void TAnchorMap::AddMissing(TSpiderNode* target, const std::string& fragment, TSpiderNode* referer) {
@@ -128,6 +133,7 @@ void TAnchorMap::AddMissing(TSpiderNode* target, const std::string& fragment, TS
 }
 
 void TAnchorMap::Clear() {
+  Read_.clear();
   Offered_.clear();
   Pending_.clear();
   Forward_.clear();
@@ -151,6 +157,11 @@ void TAnchorMap::ForEachMissing(
   std::sort(pages.begin(), pages.end(), [](const TSpiderNode* a, const TSpiderNode* b) { return a->Index() < b->Index(); });
   for (const TSpiderNode* page : pages)
     for (const TMissingAnchor& anchor : Missing_.at(page)) visit(*page, anchor);
+}
+
+bool TAnchorMap::IsRead(const TSpiderNode& page) const {
+  const auto index = static_cast<size_t>(page.Index());
+  return index < Read_.size() && Read_[index];
 }
 
 size_t TAnchorMap::PendingCount() const {

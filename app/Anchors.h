@@ -67,7 +67,7 @@ class TAnchorMap {
   // Every page with missing fragments, in the map's order, with each of its missing fragments.
   void ForEachMissing(const std::function<void(const TSpiderNode& page, const TMissingAnchor& anchor)>& visit) const;
   // The page has been read and its names are kept.
-  bool IsRead(const TSpiderNode& page) const { return Offered_.count(&page) != 0; }
+  bool IsRead(const TSpiderNode& page) const;
   // Links still waiting for their target page to be read.
   size_t PendingCount() const;
 
@@ -92,6 +92,9 @@ class TAnchorMap {
   void Place(TSpiderNode* target, std::string fragment, TSpiderNode* referer);
   void Judge(TSpiderNode* target, const std::string& fragment, TSpiderNode* referer);
 
+  // The pages read, by their index in the map: a bit each. Only the pages that offer names
+  // have an entry of names (most pages of many sites offer none).
+  std::vector<bool> Read_;
   std::unordered_map<const TSpiderNode*, std::vector<uint64_t>> Offered_;
   std::unordered_map<const TSpiderNode*, std::vector<TPending>> Pending_;
   std::unordered_map<const TSpiderNode*, TSpiderNode*> Forward_;

@@ -29,7 +29,7 @@ TLeft WorkLeft(const TSiteTree& tree, const TSpiderNode& node) {
   if (!internal && !tree.ValidateExternalURLs) return TLeft::Nothing;
   const int32_t code = node.ResponseCode;
   if (code == 0) return TLeft::Check;
-  if (node.IsSpiderable()) return node.Title.empty() && node.Links.empty() ? TLeft::Read : TLeft::Nothing;
+  if (node.IsSpiderable()) return node.Title().empty() && node.Links.empty() ? TLeft::Read : TLeft::Nothing;
   if ((code == 301 || code == 302) && TargetMissing(tree, node)) return TLeft::Read;
   return TLeft::Nothing;
 }

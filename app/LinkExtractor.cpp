@@ -448,6 +448,6 @@ void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPa
   }
   InsertLinks(tree, page, pageURI, found, stopped, anchors);
   page->Links.shrink_to_fit();  // a read page's links are complete: no room kept for more
-  page->Title = found.Title;
-  if (found.HasDescription) page->Description = found.Description;
+  page->SetTitle(found.Title);
+  if (found.HasDescription) page->SetDescription(found.Description);
 }

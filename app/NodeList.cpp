@@ -210,7 +210,7 @@ std::string TNodeList::CellText(TListRow* row, int column) {
 std::string TNodeList::Tooltip(const TListRow* row) {
   const TSpiderNode* node = row ? NodeOf(row->Entry) : nullptr;
   if (!node) return std::string();
-  if (!Trim(node->Description).empty()) return node->Description;
+  if (!Trim(node->Description()).empty()) return std::string(node->Description());
   return node->PreviewTarget();
 }
 

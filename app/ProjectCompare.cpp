@@ -53,7 +53,7 @@ class TAddressIndex {
 // Per node index, which lists of the comparison hold the node.
 enum : uint8_t { kInOld = 1, kOldBroken = 2, kIsNew = 4, kIsNewlyBroken = 8, kIsFixed = 16 };
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 void PutJSONString(std::ostream& out, std::string_view text) { out << JSONString(text); }
 
@@ -109,7 +109,7 @@ TProjectComparison CompareWithProject(const TSiteMap& map, const std::string& ol
     const bool readBefore = code == 200 && ContainsText(TProjectReader::Value(values, "ContentType"), "text/html");
     if (readBefore && now.IsInternal() && now.IsHTML() && now.ResponseCode == 200) {
       std::string oldTitle = DecodeFormText(TProjectReader::Value(values, "Title"));
-      if (oldTitle != now.Title) result.TitleChanged.push_back({node, std::move(oldTitle)});
+      if (oldTitle != now.Title()) result.TitleChanged.push_back({node, std::move(oldTitle)});
     }
   }
   for (const auto& node : map.Nodes()) {
@@ -140,7 +140,7 @@ void WriteComparisonText(std::ostream& out, const TSiteMap& map, const TProjectC
   out << "Changed titles: " << c.TitleChanged.size() << "\n";
   for (const auto& change : c.TitleChanged) {
     const TSpiderNode& node = *map.Node(change.Node);
-    out << "  " << node.URLText() << "\n    was " << Quoted(change.OldTitle) << ", now " << Quoted(node.Title) << "\n";
+    out << "  " << node.URLText() << "\n    was " << Quoted(change.OldTitle) << ", now " << Quoted(node.Title()) << "\n";
   }
 }
 
@@ -194,7 +194,7 @@ void WriteComparisonJSON(std::ostream& out, const TSiteMap& map, const TProjectC
     out << ",\"oldTitle\":";
     PutJSONString(out, change.OldTitle);
     out << ",\"title\":";
-    PutJSONString(out, node.Title);
+    PutJSONString(out, node.Title());
     out << '}';
   });
   out << '}';

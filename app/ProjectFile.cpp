@@ -119,8 +119,8 @@ void SaveTo(const TSpiderNode& node, std::vector<std::string>& lines, int32_t co
   lines.push_back("SpellingErrors=" + std::to_string(node.SpellingErrors));
   lines.push_back("Links=" + IndexList(node.Links, count));
   lines.push_back("Referers=" + IndexList(node.Referers, count));
-  lines.push_back("Title=" + EncodeFormText(node.Title));
-  lines.push_back("Description=" + EncodeFormText(node.Description));
+  lines.push_back("Title=" + EncodeFormText(node.Title()));
+  lines.push_back("Description=" + EncodeFormText(node.Description()));
   lines.push_back("Location=" + FirstLine(node.Location));
   lines.push_back("Server=" + FirstLine(node.Server));
   lines.push_back(std::string("IsInternal=") + (node.IsInternal() ? "-1" : "0"));
@@ -149,8 +149,8 @@ void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_vie
   node.ResponseCode = StrToInt(value("ResponseCode"));
   node.ContentLength = StrToInt(value("ContentLength"));
   node.SpellingErrors = StrToInt(value("SpellingErrors"));
-  node.Title = DecodeFormText(value("Title"));
-  node.Description = DecodeFormText(value("Description"));
+  node.SetTitle(DecodeFormText(value("Title")));
+  node.SetDescription(DecodeFormText(value("Description")));
   node.Location = value("Location");
   node.Server = value("Server");
   ForEachIndex(node.Map(), value("Links"), sections, [&](TSpiderNode* n) { node.AddToLinks(n); },

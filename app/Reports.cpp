@@ -302,9 +302,9 @@ void WriteJSONReport(std::ostream& out, const TSiteMap& map, const TReportCrawl&
     PutJSONDate(out, node.LastModified);
     out << ",\"internal\":" << (node.IsInternal() ? "true" : "false")
         << ",\"broken\":" << (node.IsBroken() ? "true" : "false") << ",\"title\":";
-    PutJSONString(out, node.Title);
+    PutJSONString(out, node.Title());
     out << ",\"description\":";
-    PutJSONString(out, node.Description);
+    PutJSONString(out, node.Description());
     out << ",\"spellingErrors\":" << node.SpellingErrors << ",\"redirect\":";
     if ((node.IsRedirected() || node.IsRedirectFailure()) && !node.Location.empty())
       PutJSONString(out, RedirectTarget(node));

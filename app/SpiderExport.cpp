@@ -180,8 +180,8 @@ void ExportHTMLTable(TLineSink& lines, const TTreeEntry* root, int level) {
     const TSpiderNode* page = NodeOf(node);
     const std::string url = page->URLText();
     const std::string link = "<A href=\"" + EscapeHTMLAttribute(url) + "\">" + EscapeHTMLText(url) + "</A>";
-    lines.Add("<TR><TD>" + link + "</TD><TD>" + EscapeHTMLText(page->Title) + "</TD><TD>" +
-              EscapeHTMLText(page->Description) + "</TD></TR>");
+    lines.Add("<TR><TD>" + link + "</TD><TD>" + EscapeHTMLText(page->Title()) + "</TD><TD>" +
+              EscapeHTMLText(page->Description()) + "</TD></TR>");
   });
   if (level == 0) {
     lines.Add("</TABLE>");
@@ -278,8 +278,8 @@ void ExportXML(TLineSink& lines, const TTreeEntry* root, int level) {
           lines.Add("<LINK>");
           lines.Add(Element("NAME", node->Caption));
           lines.Add(Element("URL", page->URLText()));
-          lines.Add(Element("TITLE", page->Title));
-          lines.Add(Element("DESCRIPTION", page->Description));
+          lines.Add(Element("TITLE", page->Title()));
+          lines.Add(Element("DESCRIPTION", page->Description()));
           lines.Add("</LINK>");
         }
       },

@@ -1,6 +1,7 @@
 #include "app/SpiderNode.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Kel/KelTranslate.h"
 #include "Kel/KelIdHTTP.h"
@@ -9,7 +10,7 @@
 #include "app/SpiderTools.h"
 
 TSpiderNode::TSpiderNode(TSiteMap& map, const TURI* uri, TTreeEntry* treeNode, int index)
-    : TreeNode(treeNode), Map_(&map), Index_(index) {
+    : TreeNode(treeNode), Index_(index), Map_(&map) {
   KelAssert(treeNode, "a spider node needs its tree entry");
   if (uri) {
     TURI own = *uri;
@@ -43,15 +44,24 @@ namespace {
 // Lists up to this length are searched member by member (a page rarely has more links); longer
 // ones through their set.
 constexpr size_t kIndexedListSize = 64;
+
+// Appends to a list that only grows: full, it grows by a quarter (at least 4) rather than
+// doubling, so that the room kept for later members is an eighth of the list on average, not
+// a third; still a constant time per member. An odd capacity fills the allocator's 16-byte
+// steps (8 bytes of its own, then 8 per member).
+void Append(TSpiderNodeDynArray& list, TSpiderNode* node) {
+  if (list.size() == list.capacity()) list.reserve((list.size() + std::max<size_t>(4, list.size() / 4)) | 1);
+  list.push_back(node);
+}
 }  // namespace
 
 void TSpiderNode::AddMember(TSpiderNodeDynArray& list, std::unique_ptr<TMemberSet>& set, TSpiderNode* node) {
   if (set) {
-    if (set->insert(node).second) list.push_back(node);
+    if (set->insert(node).second) Append(list, node);
     return;
   }
   if (std::find(list.begin(), list.end(), node) != list.end()) return;
-  list.push_back(node);
+  Append(list, node);
   if (list.size() > kIndexedListSize) set = std::make_unique<TMemberSet>(list.begin(), list.end());
 }
 
@@ -61,6 +71,43 @@ void TSpiderNode::AddToReferers(TSpiderNode* source) {
   KelAssert(source, "a referer is required");
   if (source == this) return;
   AddMember(Referers, RefererSet_, source);
+}
+
+namespace {
+uint32_t TextLength(const char* at) {
+  uint32_t n;
+  std::memcpy(&n, at, sizeof n);
+  return n;
+}
+}  // namespace
+
+std::string_view TSpiderNode::Title() const {
+  return Texts_ ? std::string_view(Texts_.get() + 8, TextLength(Texts_.get())) : std::string_view();
+}
+
+std::string_view TSpiderNode::Description() const {
+  if (!Texts_) return {};
+  return {Texts_.get() + 8 + TextLength(Texts_.get()), TextLength(Texts_.get() + 4)};
+}
+
+void TSpiderNode::SetTitle(std::string_view title) { SetTexts(title, Description()); }
+void TSpiderNode::SetDescription(std::string_view description) { SetTexts(Title(), description); }
+
+void TSpiderNode::SetTexts(std::string_view title, std::string_view description) {
+  std::unique_ptr<char[]> texts;
+  if (!title.empty() || !description.empty()) {
+    // A page's texts are limited by the page's size; a text of 4 GB or more is cut there.
+    title = title.substr(0, UINT32_MAX);
+    description = description.substr(0, UINT32_MAX);
+    const auto titleLength = static_cast<uint32_t>(title.size());
+    const auto descriptionLength = static_cast<uint32_t>(description.size());
+    texts.reset(new char[8 + title.size() + description.size()]);
+    std::memcpy(texts.get(), &titleLength, 4);
+    std::memcpy(texts.get() + 4, &descriptionLength, 4);
+    std::copy(title.begin(), title.end(), texts.get() + 8);
+    std::copy(description.begin(), description.end(), texts.get() + 8 + title.size());
+  }
+  Texts_ = std::move(texts);  // after the copy: either text may be read from the old block
 }
 
 std::string TSpiderNode::URLText() const { return ::URLText(URI_.Parts()); }

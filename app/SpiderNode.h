@@ -69,17 +69,16 @@ class TSpiderNode {
   TURI URI() const { return URI_.Unpack(); }
   const TPackedURI& Address() const { return URI_; }
   void SetURI(const TURI& uri) { URI_.Assign(uri); }
+  // The fields are ordered so that none leaves a gap: a map keeps one node per address.
   TDateTime RemoteDate = 0;    // "Date" of the last response
   TDateTime LocalDate = 0;     // modification time of the mapped local file
-  int32_t LocalSize = 0;       // size of the mapped local file, -1 when it does not exist
   TDateTime LastModified = 0;  // "Last-Modified" of the last response
+  int32_t LocalSize = 0;       // size of the mapped local file, -1 when it does not exist
   int32_t ResponseCode = 0;    // 0 not checked yet, -1 failed without a status line
-  TSharedText ResponseText;    // status line, or the failure message
   int32_t SpellingErrors = 0;
   int32_t ContentLength = 0;  // negative when unknown
+  TSharedText ResponseText;   // status line, or the failure message
   TSharedText ContentType;    // for special addresses: the scheme name
-  std::string Title;
-  std::string Description;
   TOwnText Location;
   TSharedText Server;
   TSpiderNodeDynArray Links;     // targets of this page, each once (add with AddToLinks)
@@ -88,6 +87,13 @@ class TSpiderNode {
   TListRow* ListItem = nullptr;  // the list row showing this node, if any
   TOwnText LocalFile;            // explicit local file name, empty when not mapped
   int32_t Depth = 0;             // clicks from the start page, along the shortest way found
+
+  // The page's title and description as read (empty when none): one block for both, nothing
+  // when both are empty.
+  std::string_view Title() const;
+  std::string_view Description() const;
+  void SetTitle(std::string_view title);
+  void SetDescription(std::string_view description);
 
   TSiteMap& Map() const { return *Map_; }
   // Position in the site map's node list: the node's number in project files.
@@ -160,9 +166,11 @@ class TSpiderNode {
   // beside it, so that an addition costs the same however long the list is.
   using TMemberSet = std::unordered_set<const TSpiderNode*>;
   static void AddMember(TSpiderNodeDynArray& list, std::unique_ptr<TMemberSet>& set, TSpiderNode* node);
+  void SetTexts(std::string_view title, std::string_view description);
+  int Index_;
   TPackedURI URI_;
   TSiteMap* Map_;
-  int Index_;
+  std::unique_ptr<char[]> Texts_;  // the title's length and the description's (4 bytes each), then both
   std::unique_ptr<TMemberSet> LinkSet_, RefererSet_;
 };
 

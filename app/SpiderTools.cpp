@@ -38,14 +38,18 @@ const char* const kSiteRootCaptions[rkCount] = {"All",
                                                 ""};
 
 TTreeEntry::~TTreeEntry() {
-  // The index refers to the children's captions; it goes before they do.
-  ChildIndex_.reset();
+  // An index refers to the children's captions; it goes before they do.
+  const auto dropIndex = [](TTreeEntry& entry) {
+    if (entry.Indexed_ && entry.Tree) entry.Tree->Indexes_.erase(&entry);
+    entry.Indexed_ = false;
+  };
+  dropIndex(*this);
   // Every entry below is taken out of its parent before it is freed, so no destructor recurses.
   std::vector<std::unique_ptr<TTreeEntry>> pending = std::move(Children);
   while (!pending.empty()) {
     std::unique_ptr<TTreeEntry> entry = std::move(pending.back());
     pending.pop_back();
-    entry->ChildIndex_.reset();
+    dropIndex(*entry);
     for (auto& child : entry->Children) pending.push_back(std::move(child));
     entry->Children.clear();
   }
@@ -138,39 +142,41 @@ TTreeEntry* TSiteTree::AddEntry(TTreeEntry* parent, std::string_view caption) {
   return entry;
 }
 
-size_t TTreeEntry::TFoldedHash::operator()(std::string_view caption) const {
+size_t TSiteTree::TFoldedHash::operator()(std::string_view caption) const {
   uint64_t h = 14695981039346656037ull;  // FNV-1a over the folded bytes
   for (char c : caption) h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ull;
   return static_cast<size_t>(h);
 }
 
-bool TTreeEntry::TFoldedEqual::operator()(std::string_view a, std::string_view b) const { return SameText(a, b); }
+bool TSiteTree::TFoldedEqual::operator()(std::string_view a, std::string_view b) const { return SameText(a, b); }
 
 namespace {
 // Folders up to this size are searched child by child; larger ones through their index.
 constexpr size_t kIndexedFolderSize = 16;
 }  // namespace
 
+const TSiteTree::TCaptionIndex* TSiteTree::IndexOf(const TTreeEntry* parent) const {
+  if (!parent || !parent->Indexed_) return nullptr;
+  const auto found = Indexes_.find(parent);
+  return found != Indexes_.end() ? &found->second : nullptr;
+}
+
+void TSiteTree::IndexChild(TTreeEntry* parent, TTreeEntry* child) {
+  if (parent->Indexed_) {
+    // The captions are keys in place: they live as long as their entries and never change.
+    Indexes_[parent].emplace(child->Caption, child);
+  } else if (parent->Children.size() > kIndexedFolderSize) {
+    TCaptionIndex& index = Indexes_[parent];
+    index.reserve(parent->Children.size() * 2);
+    for (const auto& c : parent->Children) index.emplace(c->Caption, c.get());
+    parent->Indexed_ = true;
+  }
+}
+
 TTreeEntry* TSiteTree::FindOrAddChild(TTreeEntry* parent, std::string_view caption) {
-  const auto& siblings = parent ? parent->Children : Top_;
-  if (parent && parent->ChildIndex_) {
-    const auto found = parent->ChildIndex_->find(caption);
-    if (found != parent->ChildIndex_->end()) return found->second;
-  } else {
-    for (const auto& child : siblings)
-      if (SameText(child->Caption, caption)) return child.get();
-  }
+  if (TTreeEntry* found = FindChild(parent, caption)) return found;
   TTreeEntry* added = AddEntry(parent, caption);
-  if (parent) {
-    if (parent->ChildIndex_) {
-      parent->ChildIndex_->emplace(added->Caption, added);
-    } else if (siblings.size() > kIndexedFolderSize) {
-      // The captions are keys in place: they live as long as their entries and never change.
-      parent->ChildIndex_ = std::make_unique<TTreeEntry::TCaptionIndex>();
-      parent->ChildIndex_->reserve(siblings.size() * 2);
-      for (const auto& child : siblings) parent->ChildIndex_->emplace(child->Caption, child.get());
-    }
-  }
+  if (parent) IndexChild(parent, added);
   return added;
 }
 
@@ -186,9 +192,9 @@ TTreeEntry* TSiteTree::FindOrAddPath(TTreeEntry* start, std::string_view text, s
 }
 
 TTreeEntry* TSiteTree::FindChild(const TTreeEntry* parent, std::string_view caption) const {
-  if (parent && parent->ChildIndex_) {
-    const auto found = parent->ChildIndex_->find(caption);
-    return found != parent->ChildIndex_->end() ? found->second : nullptr;
+  if (const TCaptionIndex* index = IndexOf(parent)) {
+    const auto found = index->find(caption);
+    return found != index->end() ? found->second : nullptr;
   }
   for (const auto& child : parent ? parent->Children : Top_)
     if (SameText(child->Caption, caption)) return child.get();
@@ -365,13 +371,7 @@ TTreeEntry* TSiteTree::AddChild(TTreeEntry* parent, std::string_view caption) {
   TTreeEntry* entry = AddEntry(parent, caption);
   Map.Modified = modified;
   // The caption index keeps the first of equal captions, as FindOrAddChild's does.
-  if (parent->ChildIndex_) {
-    parent->ChildIndex_->emplace(entry->Caption, entry);
-  } else if (parent->Children.size() > kIndexedFolderSize) {
-    parent->ChildIndex_ = std::make_unique<TTreeEntry::TCaptionIndex>();
-    parent->ChildIndex_->reserve(parent->Children.size() * 2);
-    for (const auto& child : parent->Children) parent->ChildIndex_->emplace(child->Caption, child.get());
-  }
+  IndexChild(parent, entry);
   return entry;
 }
 

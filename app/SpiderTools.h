@@ -29,8 +29,8 @@ class TTreeEntry {
   TTreeEntry* Parent;           // none for a top-level entry
   TSpiderNode* Node = nullptr;  // the entry's own spider node (its data), not owned
   TSiteTree* Tree;
-  int Index;                                          // position among its siblings
   std::vector<std::unique_ptr<TTreeEntry>> Children;  // add them with TSiteTree only
+  int Index;                                          // position among its siblings
 
   bool HasChildren() const { return !Children.empty(); }
   int Count() const { return static_cast<int>(Children.size()); }
@@ -41,18 +41,7 @@ class TTreeEntry {
 
  private:
   friend class TSiteTree;
-  // A large folder's children by caption, letters folded, first of equal captions only: finding
-  // a child by caption costs the same in a folder of any size. Built once a folder grows large.
-  struct TFoldedHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view caption) const;
-  };
-  struct TFoldedEqual {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const;
-  };
-  using TCaptionIndex = std::unordered_map<std::string_view, TTreeEntry*, TFoldedHash, TFoldedEqual>;
-  std::unique_ptr<TCaptionIndex> ChildIndex_;
+  bool Indexed_ = false;  // the tree keeps an index of this folder's children by caption
 };
 
 // Hears what happens to the tree, so that a view can present it without copying it.
@@ -177,7 +166,25 @@ class TSiteTree {
   void RemoveObserver(TSiteTreeObserver* observer);
 
  private:
+  friend class TTreeEntry;
   TTreeEntry* AddEntry(TTreeEntry* parent, std::string_view caption);
+  // A large folder's children by caption, letters folded, first of equal captions only: finding
+  // a child by caption costs the same in a folder of any size. Built once a folder grows large,
+  // and kept here rather than in every entry, since few entries are large folders.
+  struct TFoldedHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view caption) const;
+  };
+  struct TFoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  using TCaptionIndex = std::unordered_map<std::string_view, TTreeEntry*, TFoldedHash, TFoldedEqual>;
+  const TCaptionIndex* IndexOf(const TTreeEntry* parent) const;
+  // Records a new child of `parent` in its index, making the index when the folder grows large.
+  void IndexChild(TTreeEntry* parent, TTreeEntry* child);
+  // Declared before the entries, so that it outlives them: a freed folder drops its index.
+  std::unordered_map<const TTreeEntry*, TCaptionIndex> Indexes_;
   std::vector<std::unique_ptr<TTreeEntry>> Top_;
   std::vector<TSiteTreeObserver*> Observers_;
   std::vector<std::function<bool(const TSpiderNode&)>> ExtraFilters_;  // of the extra roots, in order

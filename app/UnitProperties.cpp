@@ -6,8 +6,8 @@
 void TFormSpiderNodeProperties::Fill(TSpiderNode& node) {
   node.UpdateLocalFileInfo();
   Node = &node;
-  EditTitle = node.Title.empty() ? RunTimeText("Unknown") : node.Title;
-  EditDesc = node.Description.empty() ? RunTimeText("Unknown") : node.Description;
+  EditTitle = node.Title().empty() ? RunTimeText("Unknown") : std::string(node.Title());
+  EditDesc = node.Description().empty() ? RunTimeText("Unknown") : std::string(node.Description());
   EditRemote = node.URLText();
   EditRemoteDate = DateText(node.RemoteDate);
   EditRemoteSize = SizeText(node.ContentLength);

@@ -171,7 +171,7 @@ void BM_ExtractLinks(benchmark::State& state) {
     TSpiderNode* node = NodeOf(tree.InsertURL(uri, nullptr, true));
     TPageLinks found = ExtractPageLinks(doc, page);
     ApplyPageLinks(tree, node, page, found);
-    if (node->Title != "Benchmark page" || queue.heads < 100) state.SkipWithError("unexpected extraction");
+    if (node->Title() != "Benchmark page" || queue.heads < 100) state.SkipWithError("unexpected extraction");
     links = node->Links.size();
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(doc.size()));

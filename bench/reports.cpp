@@ -46,8 +46,8 @@ struct Site {
         node->ResponseText = "HTTP/1.1 200 OK";
         node->ContentType = "text/html";
         node->ContentLength = 4096;
-        node->Title = "Page " + std::to_string(p) + " of section " + std::to_string(f);
-        node->Description = "What page " + std::to_string(p) + " says";
+        node->SetTitle("Page " + std::to_string(p) + " of section " + std::to_string(f));
+        node->SetDescription("What page " + std::to_string(p) + " says");
         previous = address;
       }
   }

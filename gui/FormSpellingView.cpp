@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <algorithm>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -20,6 +19,8 @@
 #include <QVBoxLayout>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <algorithm>
+#include <utility>
 
 #include "gui/Names.h"
 #include "gui/PreviewPage.h"
@@ -67,19 +68,9 @@ TFormSpellingView::TFormSpellingView(TFormSpelling& form, bool webEngine, QWidge
   PageControl->addTab(TSSource, tr("Source"));
   auto* previewLayout = new QVBoxLayout(TSPreview);
   previewLayout->setContentsMargins(0, 0, 0, 0);
-  if (webEngine) {
-    WebBrowser = Name(new QWebEngineView(TSPreview), "WebBrowser", tr("Preview"));
-    // The page shows the document and nothing else: no link, form or refresh moves it, and it
-    // reaches no other local file (the document is written to a file of its own to be shown).
-    PreviewPage_ = new TPreviewPage(WebBrowser);
-    WebBrowser->setPage(PreviewPage_);
-    QWebEngineSettings* s = WebBrowser->settings();
-    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    previewLayout->addWidget(WebBrowser);
-  } else {
+  // The web view is made when the dialog first shows a page and released when the dialog
+  // closes: a hidden dialog holds no browser, and the program starts without one.
+  if (!webEngine) {
     TextPreview = Name(new QTextBrowser(TSPreview), "WebBrowser", tr("Preview"));
     TextPreview->setOpenLinks(false);
     previewLayout->addWidget(TextPreview);
@@ -188,6 +179,27 @@ void TFormSpellingView::SelectSource(int32_t start, int32_t length) {
   RichEdit->ensureCursorVisible();
 }
 
+QWebEngineView* TFormSpellingView::EnsureBrowser() {
+  if (WebBrowser) return WebBrowser;
+  WebBrowser = Name(new QWebEngineView(TSPreview), "WebBrowser", tr("Preview"));
+  // The page shows the document and nothing else: no link, form or refresh moves it, and it
+  // reaches no other local file (the document is written to a file of its own to be shown).
+  PreviewPage_ = new TPreviewPage(WebBrowser);
+  WebBrowser->setPage(PreviewPage_);
+  QWebEngineSettings* s = WebBrowser->settings();
+  s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+  s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+  s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+  s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+  TSPreview->layout()->addWidget(WebBrowser);
+  return WebBrowser;
+}
+
+void TFormSpellingView::ReleaseBrowser() {
+  PreviewPage_ = nullptr;  // owned by the view
+  delete std::exchange(WebBrowser, nullptr);
+}
+
 bool TFormSpellingView::PreviewVisible() { return isVisible() && PageControl->currentIndex() == 0; }
 
 void TFormSpellingView::ShowPreview(const std::string& html) {
@@ -214,7 +226,7 @@ void TFormSpellingView::ShowPreview(const std::string& html) {
   url.setFragment(QStringLiteral("idFocus"));
   LastPreviewUrl = url.toString();
   // A local document may show the files beside it; a web page's copy reaches no local file.
-  WebBrowser->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, base.isLocalFile());
+  EnsureBrowser()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, base.isLocalFile());
   PreviewPage_->Expect(url);
   WebBrowser->load(url);
 }
@@ -237,6 +249,7 @@ platform::ModalResult TFormSpellingView::RunModal(const std::function<void()>& o
   }
   exec();
   OnShown_ = nullptr;
+  ReleaseBrowser();
   return Result_;
 }
 

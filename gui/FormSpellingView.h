@@ -1,7 +1,7 @@
 // The spelling dialog's window over TFormSpelling: the unknown word, the replacement and the
 // suggestions, the buttons, and two pages: "Preview" (an embedded browser that runs no scripts,
-// showing the word highlighted and scrolled into view) and "Source" (the read-only text with the
-// word selected). Every gesture goes to the logic's handler; the window redraws from its state.
+// made only while the dialog is in use, showing the word highlighted and scrolled into view)
+// and "Source" (the read-only text with the word selected). Every gesture goes to the logic's handler; the window redraws from its state.
 #pragma once
 
 #include <QDialog>
@@ -50,8 +50,8 @@ class TFormSpellingView : public QDialog, public TSpellingView {
   QTabWidget* PageControl;
   QWidget* TSPreview;
   QWidget* TSSource;
-  QWebEngineView* WebBrowser = nullptr;
-  QTextBrowser* TextPreview = nullptr;
+  QWebEngineView* WebBrowser = nullptr;  // while the dialog shows a page, with the web engine
+  QTextBrowser* TextPreview = nullptr;   // without it
   QPlainTextEdit* RichEdit;
   QStatusBar* StatusBar;
   // The address of the preview's last document ("...#idFocus"), for tests.
@@ -62,6 +62,9 @@ class TFormSpellingView : public QDialog, public TSpellingView {
   void reject() override;
 
  private:
+  // The web view of the preview page, made on first use.
+  QWebEngineView* EnsureBrowser();
+  void ReleaseBrowser();
   std::function<void()> OnShown_;
   platform::ModalResult Result_ = platform::ModalResult::Cancel;
   bool Closing_ = false;

@@ -73,8 +73,8 @@ int Make(uint64_t size, const std::string& file, uint64_t seed) {
   const Clock::time_point start = Clock::now();
   for (uint64_t k = 0; k < site.Pages(); ++k) {
     TSpiderNode* page = Insert(tree, TBenchSite::PagePath(k), nullptr);
-    page->Title = "Page " + std::to_string(k);
-    page->Description = "About page " + std::to_string(k);
+    page->SetTitle("Page " + std::to_string(k));
+    page->SetDescription("About page " + std::to_string(k));
     for (const TBenchLink& link : site.Links(k)) Insert(tree, link.Path, page);
   }
   for (const auto& node : map.Nodes()) Answer(*node, site);

@@ -46,6 +46,21 @@ TEST(PackedURITest, AnEmptyAddressFailsToComposeAsTheRecordDoes) {
   EXPECT_THROW(ComposeURI(TPackedURI(hostless).Parts()), EError);
 }
 
+// Part ends are kept in two bytes while the address is shorter than 64 KB, in four beyond.
+TEST(PackedURITest, PartsComeBackOnEitherSideOfSixtyFourKilobytes) {
+  for (size_t length : {size_t{65535 - 40}, size_t{65535 - 22}, size_t{65535}, size_t{70000}}) {
+    SCOPED_TRACE(length);
+    TURI uri("http://example.com/folder/page.html?q=1#top");
+    uri.Path = "/" + std::string(length, 'p') + "/";
+    const TPackedURI packed(uri);
+    EXPECT_EQ(packed.Unpack(), uri);
+    EXPECT_EQ(packed.Path(), uri.Path);
+    EXPECT_EQ(packed.Document(), "page.html");
+    EXPECT_EQ(packed.Parts().Params, uri.Params);
+    EXPECT_EQ(packed.Parts().Bookmark, "top");
+  }
+}
+
 TEST(PackedURITest, MovingAndAssigningAgainKeepOneAddress) {
   TPackedURI a(TURI("http://example.com/a.html"));
   TPackedURI b(std::move(a));

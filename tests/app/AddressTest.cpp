@@ -80,13 +80,13 @@ TEST_P(PortsTest, AnotherPortIsAnotherServer) {
   TSpiderNode* otherB = Node(b.URL("/b.html"));
   ASSERT_TRUE(own && otherA && otherB);
   EXPECT_NE(own, otherA);
-  EXPECT_EQ(own->Title, "A of A");
+  EXPECT_EQ(own->Title(), "A of A");
   EXPECT_TRUE(own->IsInternal());
   // The other server's addresses are listed under External Links with their full text.
   for (TSpiderNode* n : {otherA, otherB}) {
     EXPECT_FALSE(n->IsInternal());
     EXPECT_EQ(Place(n), "External Links\\" + n->URLText() + "\\");
-    EXPECT_EQ(n->Title, "");
+    EXPECT_EQ(n->Title(), "");
     EXPECT_EQ(n->ResponseCode, validate ? 200 : 0);
   }
   // Its pages are checked only with the option, and never read.
@@ -141,7 +141,7 @@ TEST_F(AddressTest, SiteOnIPv6LoopbackIsCrawled) {
   EXPECT_EQ(app->Map.SiteURI.Host, "[::1]");
   EXPECT_EQ(app->Map.SiteURI.Port, std::to_string(v6site.Port()));
   ASSERT_NE(Node(v6site.URL("/p.html")), nullptr);
-  EXPECT_EQ(Node(v6site.URL("/p.html"))->Title, "P");
+  EXPECT_EQ(Node(v6site.URL("/p.html"))->Title(), "P");
   TSpiderNode* x = Node("http://[::2]:1/x.html");
   ASSERT_NE(x, nullptr);
   EXPECT_FALSE(x->IsInternal());
@@ -268,7 +268,7 @@ TEST_F(ResolvedSiteTest, NoFalseBrokenLinks) {
   EXPECT_TRUE(Requested("/other/target.html"));
   EXPECT_FALSE(Requested("/dir/target.html"));
   ASSERT_NE(Node(site.URL("/other/target.html")), nullptr);
-  EXPECT_EQ(Node(site.URL("/other/target.html"))->Title, "T");
+  EXPECT_EQ(Node(site.URL("/other/target.html"))->Title(), "T");
   // The loop is broken at both of its addresses, their codes kept.
   for (const auto& [path, code] : {std::pair<const char*, int>{"/loop/a", 302}, {"/loop/b", 301}}) {
     TSpiderNode* n = Node(site.URL(path));
@@ -326,7 +326,7 @@ TEST_P(NoProxySiteTest, AFailingProxyIsBypassedForListedHosts) {
   if (GetParam().Reached) {
     EXPECT_EQ(home->ResponseCode, 200) << home->ResponseText;
     ASSERT_NE(Node(site.URL("/a.html")), nullptr);
-    EXPECT_EQ(Node(site.URL("/a.html"))->Title, "A");
+    EXPECT_EQ(Node(site.URL("/a.html"))->Title(), "A");
   } else {
     EXPECT_EQ(home->ResponseCode, -1) << home->ResponseText;
     EXPECT_EQ(Requests(site), 0);
@@ -353,7 +353,7 @@ TEST_F(AddressTest, LocalFilesLinkedFromAWebSiteAreNeverRead) {
   EXPECT_EQ(Place(n), "External Links\\" + secret + "\\");
   EXPECT_EQ(n->ResponseCode, 0);
   EXPECT_EQ(n->ContentLength, 0);
-  EXPECT_EQ(n->Title, "");
+  EXPECT_EQ(n->Title(), "");
   EXPECT_EQ(app->Map.Count(), 2);
   // Nor is it looked at as the node's local copy, in the crawl or after reopening the project.
   EXPECT_EQ(n->PreviewTarget(), secret);
@@ -378,7 +378,7 @@ TEST_F(AddressTest, LocalSiteServedAtLocalhostKeepsLocalFilesOut) {
   ASSERT_NE(local, nullptr);
   EXPECT_FALSE(local->IsInternal());
   EXPECT_EQ(local->ResponseCode, 0);
-  EXPECT_EQ(local->Title, "");
+  EXPECT_EQ(local->Title(), "");
 }
 
 TEST_F(AddressTest, StartFileInAnOddFolderIsThatFile) {
@@ -392,11 +392,11 @@ TEST_F(AddressTest, StartFileInAnOddFolderIsThatFile) {
   TSpiderNode* start = Node(root + "index.html");
   ASSERT_NE(start, nullptr);
   EXPECT_EQ(start->ResponseCode, 200);
-  EXPECT_EQ(start->Title, "Odd");
+  EXPECT_EQ(start->Title(), "Odd");
   ASSERT_NE(Node(root + "b.html"), nullptr);
-  EXPECT_EQ(Node(root + "b.html")->Title, "B");
+  EXPECT_EQ(Node(root + "b.html")->Title(), "B");
   ASSERT_NE(Node(root + "c%3Fd.html"), nullptr);
-  EXPECT_EQ(Node(root + "c%3Fd.html")->Title, "C");
+  EXPECT_EQ(Node(root + "c%3Fd.html")->Title(), "C");
 }
 
 // Random and hostile link texts: pieces that real and broken pages put into links.
@@ -474,7 +474,7 @@ TEST_F(AddressTest, ProjectOfHostileLinksReopensNodeForNode) {
   Crawl(site.URL("/"));
   ASSERT_GT(app->Map.Count(), kPages * 10);
   for (int p = 0; p < kPages; ++p)
-    ASSERT_EQ(Node(site.URL("/p" + std::to_string(p) + ".html"))->Title, "Page " + std::to_string(p));
+    ASSERT_EQ(Node(site.URL("/p" + std::to_string(p) + ".html"))->Title(), "Page " + std::to_string(p));
   const std::vector<NodeShape> before = Shapes(app->Map);
 
   const std::string path = dir.File("hostile.tly");

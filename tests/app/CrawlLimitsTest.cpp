@@ -181,7 +181,7 @@ TEST_F(CrawlLimitsTest, StartOnAnOpenedUnfinishedProjectContinuesIt) {
   EXPECT_EQ(ask.TextsOf("Notice").size(), 1u);  // the map was past the limit already: lifted
   for (const auto& node : app->Map.Nodes()) {
     if (node->IsHTML()) {
-      EXPECT_FALSE(node->Title.empty()) << node->URLText();
+      EXPECT_FALSE(node->Title().empty()) << node->URLText();
     }
   }
   {

@@ -216,7 +216,7 @@ TEST_F(CrawlRulesTest, AnIncludedFolderOfAnotherHostIsCrawledAsTheSite) {
   EXPECT_GT(other.CountOf("/docs/evenmore.html"), 0) << "the included pages were read for links";
   EXPECT_EQ(other.CountOf("/outside.html"), 0) << "external checks are off and it is not included";
   ASSERT_NE(Node(other.URL("/docs/more.html")), nullptr);
-  EXPECT_EQ(Node(other.URL("/docs/more.html"))->Title, "More");
+  EXPECT_EQ(Node(other.URL("/docs/more.html"))->Title(), "More");
 }
 
 TEST_F(CrawlRulesTest, ABadPatternNamesItsSetting) {
@@ -269,7 +269,7 @@ TEST_F(RetryTest, AnswersToComeBackLaterAreAskedAgain) {
   EXPECT_EQ(site.CountOf("/down.html"), 4);
   ASSERT_NE(At("/busy.html"), nullptr);
   EXPECT_EQ(At("/busy.html")->ResponseCode, 200);
-  EXPECT_EQ(At("/busy.html")->Title, "Busy");
+  EXPECT_EQ(At("/busy.html")->Title(), "Busy");
   ASSERT_NE(At("/down.html"), nullptr);
   EXPECT_EQ(At("/down.html")->ResponseCode, 503);
   EXPECT_TRUE(At("/down.html")->IsBroken());
@@ -307,7 +307,7 @@ TEST_F(CrawlRulesTest, IdentityAndCredentialsGoToTheSiteOnly) {
 
   ASSERT_NE(At("/secret.html"), nullptr);
   EXPECT_EQ(At("/secret.html")->ResponseCode, 200);
-  EXPECT_EQ(At("/secret.html")->Title, "Secret");
+  EXPECT_EQ(At("/secret.html")->Title(), "Secret");
   for (const auto& r : site.Requests()) {
     EXPECT_EQ(r.Header("User-Agent"), "Tessaly/1.0 (+test)") << r.Path;
     EXPECT_EQ(r.Header("X-Token"), "abc") << r.Path;
@@ -356,7 +356,7 @@ TEST_F(CrawlRulesTest, DigestCredentialsLogInWhereTheServerAsksForThem) {
     TSpiderNode* secret = Node(staging.URL("/secret.html"));
     ASSERT_NE(secret, nullptr);
     EXPECT_EQ(secret->ResponseCode, c.Code);
-    EXPECT_EQ(secret->Title, c.Title);
+    EXPECT_EQ(secret->Title(), c.Title);
     bool answered = false;
     for (const auto& r : staging.RequestsOf("/secret.html"))
       answered = answered || r.Header("Authorization").rfind("Digest ", 0) == 0;

@@ -83,11 +83,11 @@ TEST_F(CrawlTest, ASmallSite) {
   TSpiderNode* home = Node(site.URL("/"));
   ASSERT_NE(home, nullptr);
   EXPECT_EQ(home->ResponseCode, 200);
-  EXPECT_EQ(home->Title, "Home");
-  EXPECT_EQ(home->Description, "The shop");
+  EXPECT_EQ(home->Title(), "Home");
+  EXPECT_EQ(home->Description(), "The shop");
   EXPECT_EQ(home->SpellingErrors, 1);  // "Teh"
-  EXPECT_EQ(Node(site.URL("/about.html"))->Title, "About");
-  EXPECT_EQ(Node(site.URL("/sub/deep.html"))->Title, "Deep");
+  EXPECT_EQ(Node(site.URL("/about.html"))->Title(), "About");
+  EXPECT_EQ(Node(site.URL("/sub/deep.html"))->Title(), "Deep");
   EXPECT_EQ(Node(site.URL("/missing.html"))->ResponseCode, 404);
   EXPECT_TRUE(Node(site.URL("/missing.html"))->IsBroken());
   // The image is checked by its header only.
@@ -103,13 +103,13 @@ TEST_F(CrawlTest, ASmallSite) {
   EXPECT_TRUE(moved->IsRedirected());
   TSpiderNode* target = Node(site.URL("/target.html"));
   ASSERT_NE(target, nullptr);
-  EXPECT_EQ(target->Title, "Target");
+  EXPECT_EQ(target->Title(), "Target");
   EXPECT_NE(std::find(target->Referers.begin(), target->Referers.end(), moved), target->Referers.end());
   // The external page is checked but never parsed.
   TSpiderNode* ext = Node(externalPage);
   ASSERT_NE(ext, nullptr);
   EXPECT_EQ(ext->ResponseCode, 200);
-  EXPECT_EQ(ext->Title, "");
+  EXPECT_EQ(ext->Title(), "");
   EXPECT_EQ(Requests("GET /never.html") + Requests("HEAD /never.html"), 0);
   // Special addresses without requests.
   EXPECT_EQ(Node("mailto:shop@example.com")->ResponseCode, 200);
@@ -153,8 +153,8 @@ TEST_F(CrawlTest, NonDefaultPortIsCrawledOnThatPort) {
   site.Start();
   Crawl("127.0.0.1:" + std::to_string(site.Port()) + "/");
   EXPECT_EQ(app->Map.SiteURI.Port, std::to_string(site.Port()));
-  EXPECT_EQ(Node(site.URL("/a.html"))->Title, "A");
-  EXPECT_EQ(Node(site.URL("/b/"))->Title, "B");
+  EXPECT_EQ(Node(site.URL("/a.html"))->Title(), "A");
+  EXPECT_EQ(Node(site.URL("/b/"))->Title(), "B");
   EXPECT_EQ(app->Main.Tree.SiteRoot()->Caption, site.URL("/"));
 }
 
@@ -238,8 +238,8 @@ TEST_F(CrawlTest, EachPageKeepsItsLinksInDocumentOrderWhenPagesCompleteOutOfOrde
             (std::vector<std::string>{site.URL("/c.html"), site.URL("/a.html"), site.URL("/b.html")}));
   EXPECT_EQ(links("/second.html"),
             (std::vector<std::string>{site.URL("/b.html"), site.URL("/c.html"), site.URL("/a.html")}));
-  EXPECT_EQ(Node(site.URL("/first.html"))->Title, "Home");
-  EXPECT_EQ(Node(site.URL("/second.html"))->Title, "Page");
+  EXPECT_EQ(Node(site.URL("/first.html"))->Title(), "Home");
+  EXPECT_EQ(Node(site.URL("/second.html"))->Title(), "Page");
   EXPECT_EQ(Node(site.URL("/first.html"))->SpellingErrors, 0);
   EXPECT_EQ(Node(site.URL("/second.html"))->SpellingErrors, 1);
   for (const char* p : {"/a.html", "/b.html", "/c.html"}) EXPECT_EQ(Node(site.URL(p))->Referers.size(), 2u) << p;
@@ -270,7 +270,7 @@ TEST_F(CrawlTest, TheSitesSitemapsAddTheirPagesAndFindTheOrphans) {
   EXPECT_EQ(feed.FilesRead().size(), 3u);
   EXPECT_EQ(feed.Listed(), 3u);
   ASSERT_NE(Node(site.URL("/orphan.html")), nullptr);
-  EXPECT_EQ(Node(site.URL("/orphan.html"))->Title, "Orphan");
+  EXPECT_EQ(Node(site.URL("/orphan.html"))->Title(), "Orphan");
   EXPECT_TRUE(feed.IsOrphan(*Node(site.URL("/orphan.html"))));
   EXPECT_FALSE(feed.IsOrphan(*Node(site.URL("/linked.html"))));
   EXPECT_FALSE(feed.IsOrphan(*Node(site.URL("/"))));
@@ -315,7 +315,7 @@ TEST_F(CrawlTest, StopAndResume) {
   WaitIdle();
   EXPECT_TRUE(app->Pool.IsEmpty());
   EXPECT_GE(app->Map.Count(), nodes);
-  EXPECT_EQ(Node(site.URL("/d.html"))->Title, "x");
+  EXPECT_EQ(Node(site.URL("/d.html"))->Title(), "x");
 }
 
 TEST_F(CrawlTest, FreshStartOnAModifiedMapAsksToClear) {
@@ -332,7 +332,7 @@ TEST_F(CrawlTest, FreshStartOnAModifiedMapAsksToClear) {
   EXPECT_TRUE(app->Pool.IsEmpty());
   ask.QueueAnswer(platform::Answer::Yes);
   Crawl(site.URL("/"));
-  EXPECT_EQ(Node(site.URL("/"))->Title, "One");
+  EXPECT_EQ(Node(site.URL("/"))->Title(), "One");
 }
 
 TEST_F(CrawlTest, LocalFolder) {
@@ -347,8 +347,8 @@ TEST_F(CrawlTest, LocalFolder) {
   Crawl(dir.File("site/index.html"));
   const std::string root = "file://LocalHost" + dir.Str() + "/site/";
   EXPECT_EQ(app->Main.EditURL, root + "index.html");
-  EXPECT_EQ(Node(root + "index.html")->Title, "Local");
-  EXPECT_EQ(Node(root + "a b.html")->Title, "Spaced");
+  EXPECT_EQ(Node(root + "index.html")->Title(), "Local");
+  EXPECT_EQ(Node(root + "a b.html")->Title(), "Spaced");
   EXPECT_EQ(Node(root + "img/x.gif")->ContentType, "image/gif");
   EXPECT_EQ(Node(root + "gone.html")->ResponseCode, 404);
   // A local stylesheet is read like one served over HTTP.
@@ -436,7 +436,7 @@ TEST_F(PageResourcesTest, FilesReachedOnlyThroughStyleSheetsSrcsetAndMediaAreMap
   EXPECT_EQ(sheet->Links[0]->URLText(), site.URL("/css/print.css"));
   EXPECT_EQ(sheet->Links[1]->URLText(), site.URL("/img/bg.gif"));
   EXPECT_EQ(sheet->Links[1]->Referers, TSpiderNodeDynArray{sheet});
-  EXPECT_EQ(sheet->Title, "");
+  EXPECT_EQ(sheet->Title(), "");
   EXPECT_EQ(sheet->SpellingErrors, 0);
   TSpiderNode* print = Node(site.URL("/css/print.css"));
   ASSERT_NE(print, nullptr);

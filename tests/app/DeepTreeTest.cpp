@@ -67,7 +67,7 @@ class DeepTreeTest : public ::testing::Test {
     TSpiderNode* node = NodeOf(entry);
     node->ResponseCode = 200;
     node->ContentType = "text/html";
-    node->Title = title;
+    node->SetTitle(title);
     return entry;
   }
 
@@ -114,7 +114,7 @@ TEST_F(DeepTreeTest, ThreeHundredThousandFoldersAreListedExportedSavedLoadedAndF
     EXPECT_EQ(LoadProject(again, TIniText(project), nullptr, nullptr), "");
     ASSERT_EQ(loaded.Count(), 1);
     EXPECT_EQ(loaded.Node(0)->URLText(), address);
-    EXPECT_EQ(loaded.Node(0)->Title, "Deep");
+    EXPECT_EQ(loaded.Node(0)->Title(), "Deep");
   }  // and freed again
 }
 

@@ -23,8 +23,8 @@ class LinkExtractorTest : public ::testing::Test {
     map.SiteURI.Parse("http://host/dir/");
     TURI uri(pageAddress);
     page = NodeOf(tree.InsertURL(uri, nullptr, true));
-    page->Title = "Old title";
-    page->Description = "Old description";
+    page->SetTitle("Old title");
+    page->SetDescription("Old description");
     queue.Heads.clear();
   }
 
@@ -67,8 +67,8 @@ TEST_P(PageTest, TitleDescriptionAndLinks) {
   const PageCase& c = GetParam();
   Extract(c.html);
   EXPECT_EQ(Links(), c.links);
-  EXPECT_EQ(page->Title, c.title);
-  EXPECT_EQ(page->Description, c.description);
+  EXPECT_EQ(page->Title(), c.title);
+  EXPECT_EQ(page->Description(), c.description);
 }
 
 const char* const kOld = "Old description";
@@ -325,7 +325,7 @@ TEST_F(LinkExtractorTest, AStyleSheetsLinksAreHeldInItsNodeAndItsTitleStays) {
   const TURI sheetURI("http://host/dir/site.css");
   TURI uri(sheetURI);
   TSpiderNode* sheet = NodeOf(tree.InsertURL(uri, nullptr, true));
-  sheet->Title = "kept";
+  sheet->SetTitle("kept");
   queue.Heads.clear();
   TPageLinks found = ExtractStyleSheetLinks("a { background: url(a.png) } b { background: url(a.png) }", sheetURI);
   ApplyStyleSheetLinks(tree, sheet, sheetURI, found);
@@ -334,7 +334,7 @@ TEST_F(LinkExtractorTest, AStyleSheetsLinksAreHeldInItsNodeAndItsTitleStays) {
   EXPECT_EQ(sheet->Links[0]->Referers, TSpiderNodeDynArray{sheet});
   EXPECT_EQ(HeadURLs(), Texts{"http://host/dir/a.png"});
   EXPECT_EQ(queue.Heads[0].Referer, "http://host/dir/site.css");
-  EXPECT_EQ(sheet->Title, "kept");
+  EXPECT_EQ(sheet->Title(), "kept");
 }
 
 // Reading CSS and srcset never runs past the text's end, whatever it is cut at.
@@ -372,8 +372,8 @@ TEST_F(LinkExtractorTest, MalformedEscapeSkipsOnlyThatLink) {
   EXPECT_EQ(Links(), (Texts{"http://host/dir/a.html", "http://host/dir/b.html"}));
   EXPECT_EQ(HeadURLs(), (Texts{"http://host/dir/a.html", "http://host/dir/b.html"}));
   EXPECT_EQ(map.Count(), before + 2);
-  EXPECT_EQ(page->Title, "T");
-  EXPECT_EQ(page->Description, "d");
+  EXPECT_EQ(page->Title(), "T");
+  EXPECT_EQ(page->Description(), "d");
 }
 
 TEST_F(LinkExtractorTest, TheWalkTouchesNoModelUntilItsResultIsFiled) {
@@ -385,11 +385,11 @@ TEST_F(LinkExtractorTest, TheWalkTouchesNoModelUntilItsResultIsFiled) {
   EXPECT_EQ(found.Links[0].Compose(), "http://host/dir/a.html");
   EXPECT_EQ(map.Count(), nodes);
   EXPECT_TRUE(queue.Heads.empty());
-  EXPECT_EQ(page->Title, "Old title");
-  EXPECT_EQ(page->Description, "Old description");
+  EXPECT_EQ(page->Title(), "Old title");
+  EXPECT_EQ(page->Description(), "Old description");
   ApplyPageLinks(tree, page, base, found);
-  EXPECT_EQ(page->Title, "New");
-  EXPECT_EQ(page->Description, "D");
+  EXPECT_EQ(page->Title(), "New");
+  EXPECT_EQ(page->Description(), "D");
   EXPECT_EQ(Links(), Texts{"http://host/dir/a.html"});
 }
 
@@ -411,7 +411,7 @@ TEST_F(LinkExtractorTest, FilingAStoppedPageEndsAtTheNextLink) {
   EXPECT_EQ(Links(), (Texts{"http://host/dir/1", "http://host/dir/2"}));
   EXPECT_EQ(HeadURLs(), (Texts{"http://host/dir/1", "http://host/dir/2"}));
   EXPECT_EQ(asked, 3);
-  EXPECT_EQ(page->Title, "T");  // what was read of the page is kept
+  EXPECT_EQ(page->Title(), "T");  // what was read of the page is kept
 }
 
 TEST_F(LinkExtractorTest, ThePageNodeIsRequired) {

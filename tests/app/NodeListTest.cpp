@@ -255,11 +255,11 @@ TEST_F(NodeListTest, TooltipIsDescriptionOrPreviewTarget) {
   TSpiderNode* node = NodeOf(page);
   TListRow* row = RowOf(page);
   EXPECT_EQ(TNodeList::Tooltip(row), "http://LocalHost/a.html");
-  node->Description = " \t ";
+  node->SetDescription(" \t ");
   EXPECT_EQ(TNodeList::Tooltip(row), "http://LocalHost/a.html");
   node->LocalFile = dir.Write("a.html", "<html></html>");
   EXPECT_EQ(TNodeList::Tooltip(row), node->LocalFile);
-  node->Description = "  About us ";
+  node->SetDescription("  About us ");
   EXPECT_EQ(TNodeList::Tooltip(row), "  About us ");
   Add("http://LocalHost/docs/x.html");
   EXPECT_EQ(TNodeList::Tooltip(RowOf(tree.SiteRoot()->Child(1))), "");

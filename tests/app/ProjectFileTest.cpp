@@ -32,7 +32,7 @@ class ProjectFileTest : public AppFixture {
     home->ResponseCode = 200;
     home->ContentLength = 5120;
     home->SpellingErrors = 3;
-    home->Title = "Home Page";
+    home->SetTitle("Home Page");
     home->Server = "ExampleServer/1.0";
   }
   std::vector<std::string> Lines(const std::string& path) {
@@ -141,7 +141,7 @@ TEST_F(ProjectFileTest, SaveThenLoadGivesTheSameMap) {
   odd->ResponseCode = -1;
   odd->ResponseText = "Failed to connect\nsecond line";
   odd->ContentLength = -1;
-  odd->Description = "  spaced <desc> & more ";
+  odd->SetDescription("  spaced <desc> & more ");
   odd->Location = "  keep  ";
   Add("http://other/x?q=1");
   const std::string path = dir.File("round.tly");
@@ -169,7 +169,7 @@ TEST_F(ProjectFileTest, SaveThenLoadGivesTheSameMap) {
   }
   EXPECT_EQ(after, before);
   EXPECT_EQ(app->Map.Node(2)->URLText(), "http://host/dir/a b+c%d=e&f.html");
-  EXPECT_EQ(app->Map.Node(2)->Description, "  spaced <desc> & more ");
+  EXPECT_EQ(app->Map.Node(2)->Description(), "  spaced <desc> & more ");
   EXPECT_EQ(NodePath(Main().Tree.SiteRoot()->Child(1)->Child(0)), treeBefore);
   EXPECT_EQ(app->Map.Node(0)->Links, (TSpiderNodeDynArray{app->Map.Node(1)}));
   EXPECT_EQ(app->Map.Node(1)->Referers, (TSpiderNodeDynArray{app->Map.Node(0)}));
@@ -209,7 +209,7 @@ TEST_F(ProjectFileTest, ALineBreakInAnAnswerCannotAddKeysOrSections) {
   Main().OpenProjectFile(path);
   ASSERT_EQ(app->Map.Count(), 2);
   EXPECT_EQ(app->Map.Node(0)->ResponseText, "HTTP/1.1 500 Oops");
-  EXPECT_EQ(app->Map.Node(0)->Title, "Home Page");
+  EXPECT_EQ(app->Map.Node(0)->Title(), "Home Page");
   EXPECT_EQ(app->Map.Node(0)->URLText(), "http://host/");
 }
 
@@ -248,7 +248,7 @@ TEST_F(ProjectFileTest, KeysInAnyOrderAndCaseAndInternalRecomputed) {
     return t;
   }());
   ASSERT_EQ(app->Map.Count(), 1);
-  EXPECT_EQ(app->Map.Node(0)->Title, "T");
+  EXPECT_EQ(app->Map.Node(0)->Title(), "T");
   EXPECT_TRUE(app->Map.Node(0)->IsInternal());
   // Another site root reclassifies the same node as external.
   Open(Project("http://host/b/", 1, {Section("http://host/a/x.html")}));
@@ -318,7 +318,7 @@ TEST_P(ProjectLoadErrorTest, StopsWithAClearWarning) {
   EXPECT_EQ(Main().LastLoadError, b.message);
   EXPECT_EQ(app->Map.Count(), b.nodes);
   int complete = 0;
-  for (const auto& n : app->Map.Nodes()) complete += !n->Title.empty();
+  for (const auto& n : app->Map.Nodes()) complete += !n->Title().empty();
   EXPECT_EQ(complete, b.completeNodes);
   // The opening steps still ran.
   EXPECT_FALSE(app->Map.Modified);

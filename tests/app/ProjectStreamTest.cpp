@@ -110,8 +110,8 @@ void BuildMap(TSiteTree& tree) {
     page->ResponseText = "HTTP/1.1 200 OK";
     page->ContentType = "text/html";
     page->ContentLength = 100 + k;
-    page->Title = "Page " + std::to_string(k) + " & more";
-    page->Description = k % 7 ? "" : "About, page=" + std::to_string(k);
+    page->SetTitle("Page " + std::to_string(k) + " & more");
+    page->SetDescription(k % 7 ? "" : "About, page=" + std::to_string(k));
     all.push_back(page);
   }
   for (int k = 0; k < pages; ++k) {

@@ -111,8 +111,8 @@ class SpiderExportTest : public ::testing::Test {
   }
   TTreeEntry* Page(const std::string& address, const std::string& title, const std::string& description) {
     TTreeEntry* e = Add(address, "text/html; charset=iso-8859-1");
-    NodeOf(e)->Title = title;
-    NodeOf(e)->Description = description;
+    NodeOf(e)->SetTitle(title);
+    NodeOf(e)->SetDescription(description);
     return e;
   }
   TTreeEntry* Root() const { return tree.SiteRoot(); }
@@ -366,7 +366,7 @@ TEST_F(SpiderExportTest, SecondExportReplacesOnlyTheBlock) {
       dir.Write("out/site.htm", "<html><head></head><body>\r\n<h1>My site</h1>\r\n</body></html>\r\n");
   ask.QueueFile(file);
   ExportAsHTMLList(services, Root());
-  NodeOf(Root()->Child(0))->Title = "Start";
+  NodeOf(Root()->Child(0))->SetTitle("Start");
   ask.QueueFile(file);
   ExportAsHTMLList(services, Root());
   Lines lines;

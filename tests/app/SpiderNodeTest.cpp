@@ -160,7 +160,7 @@ TEST_F(SpiderNodeTest, LinksAndReferersHoldEachNodeOnce) {
 
 TEST_F(SpiderNodeTest, RecordResponseCopiesTheAnswer) {
   TSpiderNode* n = Node("http://LocalHost/a.html");
-  n->Title = "kept";
+  n->SetTitle("kept");
   map.Modified = false;
   THTTPResponse r;
   r.ResponseText = "HTTP/1.1 404 Not Found";
@@ -178,7 +178,7 @@ TEST_F(SpiderNodeTest, RecordResponseCopiesTheAnswer) {
   EXPECT_EQ(n->LastModified, 99);
   EXPECT_EQ(n->Location, "elsewhere.html");
   EXPECT_EQ(n->Server, "Test/1.0");
-  EXPECT_EQ(n->Title, "kept");
+  EXPECT_EQ(n->Title(), "kept");
   EXPECT_TRUE(map.Modified);
   r.ResponseText = "Socket Error # 10061 Connection refused.";
   n->RecordResponse(r);

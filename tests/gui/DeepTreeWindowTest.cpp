@@ -138,7 +138,7 @@ TEST_F(DeepTreeWindowTest, AProjectOfAHundredThousandLevels) {
     TSpiderNode* node = NodeOf(tree.InsertURL(uri, nullptr, false));
     node->ResponseCode = 200;
     node->ContentType = "text/html";
-    node->Title = "Deep";
+    node->SetTitle("Deep");
     SaveTextToFile(dir.File("deep.tly"), ProjectText(map));
   }
   ask.QueueFile(dir.File("deep.tly"));

@@ -6,6 +6,7 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QTimer>
 #include <QWindow>
 
 #include "gui/FormSpellingView.h"
@@ -221,19 +222,45 @@ TEST_F(PreviewTest, TheWindowHoldsNoBrowserWhileThePreviewIsHidden) {
   app->Map.Modified = false;
 }
 
+// The spelling dialog makes its web view when it shows a page and frees it when it closes: the
+// program starts with the preview's browser only, and a closed dialog keeps none.
+TEST_F(PreviewTest, TheSpellingDialogHoldsABrowserOnlyWhileInUse) {
+  gui::TFormSpellingView* dialog = window->FormSpelling;
+  EXPECT_EQ(dialog->WebBrowser, nullptr);
+  EXPECT_EQ(window->findChildren<QWebEngineView*>().size(), 1);
+  bool shown = false;
+  int ticks = 0;
+  QTimer watch;
+  watch.setInterval(10);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    shown = dialog->isVisible() && dialog->WebBrowser != nullptr &&
+            dialog->WebBrowser->url().fragment() == QStringLiteral("idFocus");
+    // A dialog that never shows its page is closed all the same, so the test ends.
+    if (shown || ++ticks > 6000) app->Spelling.ButtonCancelClick();
+  });
+  watch.start();
+  std::string text = "<html><head><title>Words</title></head><body><p>Qzxwvq qzxwvq.</p></body></html>";
+  app->Spelling.CheckText(text, dir.File("words.html"));
+  watch.stop();
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(dialog->WebBrowser, nullptr);
+  EXPECT_EQ(window->findChildren<QWebEngineView*>().size(), 1);
+}
+
 // The spelling dialog's preview follows the same rules: a web page's copy neither moves the
 // preview nor shows a local file, and nothing reaches the desktop.
 TEST_F(PreviewTest, TheSpellingPreviewShowsOnlyItsDocument) {
   UrlRecorder recorder({"mailto", "ssh", "file", "http", "https"});
   dir.Write("secret.txt", "SECRET");
   gui::TFormSpellingView view(app->Spelling, true, window.get());
-  ASSERT_NE(view.WebBrowser, nullptr);
-  auto* page = qobject_cast<gui::TPreviewPage*>(view.WebBrowser->page());
-  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(view.WebBrowser, nullptr);  // made when a page is shown
   app->Spelling.DocumentName = "http://127.0.0.1:1/page.html";
   view.ShowPreview("<html><head><title>Spelling copy</title><meta http-equiv=refresh content=\"0; url=http://"
                    "localhost:1/elsewhere.html\"></head><body><span id=idFocus>Teh</span>"
                    "<iframe src='file://" + dir.File("secret.txt") + "'></iframe></body></html>");
+  ASSERT_NE(view.WebBrowser, nullptr);
+  auto* page = qobject_cast<gui::TPreviewPage*>(view.WebBrowser->page());
+  ASSERT_NE(page, nullptr);
   const QUrl shown = page->Expected();
   ASSERT_TRUE(ServeUntil([&] { return view.WebBrowser->title() == QStringLiteral("Spelling copy"); }));
   ASSERT_TRUE(ServeUntil([&] { return page->Refused() >= 1; }));  // the refresh

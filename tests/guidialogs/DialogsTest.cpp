@@ -80,7 +80,7 @@ TEST_F(DialogsTest, HTTPSettingsAreStoredOnOKAndTheProxyCarriesTheNextCrawl) {
     ASSERT_FALSE(targets.empty());
     EXPECT_EQ(targets.front(), "http://origin.invalid/");
   }
-  EXPECT_EQ(Node("http://origin.invalid/")->Title, "Via proxy");
+  EXPECT_EQ(Node("http://origin.invalid/")->Title(), "Via proxy");
 
   // Cancel stores nothing; the next showing restores the stored server.
   WhenModal([&](QWidget* w) {

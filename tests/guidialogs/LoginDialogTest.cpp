@@ -58,7 +58,7 @@ TEST_F(LoginDialogTest, TheWindowAsksOnceTypedInAndTheKeyringKeepsIt) {
   for (const char* path : {"/s1.html", "/s2.html"}) {
     ASSERT_NE(Node(site.URL(path)), nullptr) << path;
     EXPECT_EQ(Node(site.URL(path))->ResponseCode, 200) << path;
-    EXPECT_EQ(Node(site.URL(path))->Title, "Secret") << path;
+    EXPECT_EQ(Node(site.URL(path))->Title(), "Secret") << path;
   }
   const std::string key = "Tessaly login http://127.0.0.1:" + std::to_string(site.Port());
   ASSERT_EQ(keyring.Secrets.count(key), 1u);
