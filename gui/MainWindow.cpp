@@ -152,7 +152,10 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
     Command([this, address] { App.Main.PreviewLinkClicked(address); });
   });
   Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
-  Qt.View.OnClear = [this] { PanelWebBrowser->Clear(); };
+  Qt.View.OnClear = [this] {
+    PanelWebBrowser->Clear();
+    QTimer::singleShot(0, this, &TFormTessalyView::PaintPlainlyAgain);
+  };
   PaintLimit = new TPaintThrottle(this);
   Tally = std::make_unique<TCrawlTally>(App.Main.Tree);
   CrawlClock_.start();
@@ -921,11 +924,11 @@ void TFormTessalyView::ShowPreview(bool visible) { SetPanelVisible(PanelWebBrows
 
 void TFormTessalyView::PaintPlainlyAgain() {
   // A web view makes its window compose every repaint through the graphics stack (software GL on
-  // a machine without a graphics card), and the window stays so after the view is gone. With the
-  // preview hidden, the window is made anew, in the same place, size and state, to paint plainly.
+  // a machine without a graphics card), and the window stays so after the view is gone. With no
+  // browser left (the preview hidden or empty), the window is made anew, in the same place, size
+  // and state, to paint plainly.
   QWindow* handle = windowHandle();
-  if (!handle || handle->surfaceType() == QSurface::RasterSurface || !isVisible() || PanelWebBrowser->WebBrowser ||
-      !PanelWebBrowser->isHidden())
+  if (!handle || handle->surfaceType() == QSurface::RasterSurface || !isVisible() || PanelWebBrowser->WebBrowser)
     return;
   const QByteArray geometry = saveGeometry();
   QPointer<QWidget> focus = QApplication::focusWidget();

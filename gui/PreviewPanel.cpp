@@ -156,11 +156,10 @@ void TPreviewPanel::Navigate(const std::string& target) {
 void TPreviewPanel::Clear() {
   HidePage();
   Location_.clear();
-  if (WebBrowser) {
-    WebBrowser->stop();
-    Page->Expect(QUrl(QStringLiteral("about:blank")));
-    WebBrowser->setUrl(QUrl(QStringLiteral("about:blank")));
-  }
+  // An empty preview needs no browser: without one the window paints plainly (a new crawl
+  // clears the preview, so the crawl is watched without one), and the next page shown makes it
+  // again.
+  ReleaseBrowser();
   LabelTitle->clear();
   LabelTitle->setToolTip(QString());
 }

@@ -90,13 +90,13 @@ TEST_F(PreviewTest, AHostilePageCannotMoveThePreviewOrReachTheDesktop) {
   });
   site.Start();
   CrawlFromAddressBox(site.URL("/"));
-  gui::TPreviewPage* page = window->PanelWebBrowser->Page;
-  ASSERT_NE(page, nullptr);
   const QUrl home(QString::fromStdString(site.URL("/")));
   ClickTreeEntry(Entry("index.html"));
   // "Open": the page (a refresh makes it count as redirected, which a selection does not show).
   app->Main.PreviewNode(NodeOf(Entry("index.html")), false, true);
   ASSERT_TRUE(Loaded(QStringLiteral("Hostile")));
+  gui::TPreviewPage* page = window->PanelWebBrowser->Page;
+  ASSERT_NE(page, nullptr);
   // The refresh was asked for and refused.
   ASSERT_TRUE(ServeUntil([&] { return page->Refused() >= 1; }));
 
