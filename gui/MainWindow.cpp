@@ -1061,7 +1061,7 @@ void TFormTessalyView::showEvent(QShowEvent* event) {
   if (Shown_) return;
   Shown_ = true;
   // The start page shipped beside the program.
-  PanelWebBrowser->Navigate(AppFolderFile(App.Services, "Services.htm"));
+  if (ShowStartPage) PanelWebBrowser->Navigate(AppFolderFile(App.Services, "Services.htm"));
   SizeStatusPanels();
   // The splash, unless the command line says NoSplash.
   QTimer::singleShot(0, this, [this] {

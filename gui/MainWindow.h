@@ -79,6 +79,10 @@ class TFormTessalyView : public QMainWindow {
   // The command line: a project file (".tly") is opened, anything else is put into the address
   // box and crawled.
   void OpenArgument(const std::string& argument);
+  // Whether the preview shows the start page when the window first shows. Off when the command
+  // line names a project or an address: its map replaces the start page at once, and the
+  // browser is then made only when a page is previewed.
+  bool ShowStartPage = true;
   // At start: a crawl's recovery file left by a crash is offered ("A crawl of ... was
   // interrupted at .... Reopen it?"); Yes opens it, No removes it. True when it was reopened.
   bool OfferRecovery();

@@ -158,6 +158,7 @@ int main(int argc, char* argv[]) {
       desktop.Window->setGeometry(place.captured(3).toInt(), place.captured(4).toInt(), place.captured(1).toInt(),
                                   place.captured(2).toInt());
   }
+  if (!argument.isEmpty()) desktop.Window->ShowStartPage = false;
   desktop.Window->show();
   // A crawl that a crash interrupted comes first; reopened, it stands in for the argument.
   if (!desktop.Window->OfferRecovery()) desktop.Window->OpenArgument(argument.toStdString());
