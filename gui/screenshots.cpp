@@ -89,9 +89,10 @@ int main(int argc, char* argv[]) {
   w.move(0, 0);
   w.show();
   if (argc > 3) w.TranslateWindows();  // as at the first activation, which Xvfb may not bring
-  QWebEngineView* web = w.PanelWebBrowser->WebBrowser;
+  // The preview's browser comes and goes (an empty preview has none): asked for each time.
+  const auto web = [&] { return w.PanelWebBrowser->WebBrowser; };
   auto loaded = [&] { return !w.PanelWebBrowser->Loading(); };
-  Wait([&] { return web && web->title().size() > 0; }, 8000);
+  Wait([&] { return web() && web()->title().size() > 0; }, 8000);
   Wait(loaded, 5000);
   Shoot(&w, out + "/01-start-page.png");
 
@@ -126,7 +127,7 @@ int main(int argc, char* argv[]) {
     if (child->Caption == "index.html") page = child.get();
   if (page) {
     main.SelectEntry(page);
-    Wait([&] { return web && web->title() != QStringLiteral("Welcome to Quorlix Tessaly"); }, 5000);
+    Wait([&] { return web() && web()->title() != QStringLiteral("Welcome to Quorlix Tessaly"); }, 5000);
     Wait(loaded, 5000);
     Shoot(&w, out + "/04-html-page.png");
   }
