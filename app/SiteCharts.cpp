@@ -23,14 +23,24 @@ TSiteCharts ChartSite(const TSiteMap& map) {
   std::map<int, int> codes, depths;
   int failed = 0, notRequested = 0, notChecked = 0;
   std::unordered_map<std::string, int> types;
+  // Equal content types share one text (KelCompactText's pool), so each distinct text is read
+  // once: its media type's counter and whether it is HTML.
+  struct TTypeOf {
+    int* Count;
+    bool HTML;
+  };
+  std::unordered_map<const std::string*, TTypeOf> byText;
   for (const auto& node : map.Nodes()) {
-    ++types[MediaType(node->ContentType)];
+    const std::string& contentType = node->ContentType;
+    auto [type, added] = byText.try_emplace(&contentType, TTypeOf{nullptr, false});
+    if (added) type->second = {&types[MediaType(contentType)], node->IsHTML()};
+    ++*type->second.Count;
     if (IsSpecialScheme(node->Address().Protocol())) continue;
     if (node->IsNotRequested()) ++notRequested;
     else if (node->ResponseCode == 0) ++notChecked;
     else if (node->ResponseCode < 0) ++failed;
     else ++codes[node->ResponseCode];
-    if (node->ResponseCode == 200 && node->IsHTML() && node->IsInternal()) ++depths[node->Depth];
+    if (node->ResponseCode == 200 && type->second.HTML && node->IsInternal()) ++depths[node->Depth];
   }
   TSiteCharts charts;
   for (const auto& [code, n] : codes) charts.ByCode.emplace_back(std::to_string(code), n);

@@ -2,6 +2,9 @@
 
 #include <ostream>
 #include <sstream>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "Kel/KelStr.h"
 #include "app/SpiderNode.h"
@@ -10,18 +13,30 @@ TSiteSummary SummarizeSite(const TSiteTree& tree) {
   TSiteSummary summary;
   const TSiteMap& map = tree.Map;
   summary.Site = map.SiteURI.Compose();
+  // The categories that hold addresses count their children; the others are filters over the
+  // map, all counted in one pass over the nodes (a large map is read from memory once). The
+  // type categories depend on the content type alone, and equal content types share one text
+  // (KelCompactText's pool): each distinct text is tested once.
+  const auto byType = [](int k) { return k >= rkHTML && k <= rkApplications; };
+  std::vector<std::pair<int, const TTreeEntry*>> filters, typeFilters;
   for (int k = rkAll; k < rkSiteRoot; ++k) {
     const TTreeEntry* root = tree.Root(static_cast<TSiteRootKind>(k));
-    int n = 0;
-    if (tree.IsFilterRoot(root)) {
-      for (const auto& node : map.Nodes()) n += tree.PassesFilter(root, *node) ? 1 : 0;
-    } else if (root) {
-      n = root->Count();
-    }
-    summary.Counts[static_cast<size_t>(k)] = n;
+    const bool filter = tree.IsFilterRoot(root);
+    if (filter) (byType(k) ? typeFilters : filters).emplace_back(k, root);
+    summary.Counts[static_cast<size_t>(k)] = root && !filter ? root->Count() : 0;
   }
-  for (const auto& node : map.Nodes())
+  std::unordered_map<const std::string*, uint32_t> typeBits;  // bit k: passes category k
+  for (const auto& node : map.Nodes()) {
+    for (const auto& [k, root] : filters)
+      if (tree.PassesFilter(root, *node)) ++summary.Counts[static_cast<size_t>(k)];
+    const auto [bits, added] = typeBits.try_emplace(&node->ContentType.str(), 0u);
+    if (added)
+      for (const auto& [k, root] : typeFilters)
+        if (tree.PassesFilter(root, *node)) bits->second |= 1u << k;
+    for (const auto& [k, root] : typeFilters)
+      if (bits->second & (1u << k)) ++summary.Counts[static_cast<size_t>(k)];
     if (node->IsBroken()) summary.Broken.push_back({node.get()});
+  }
   map.Anchors.ForEachMissing([&](const TSpiderNode& page, const TMissingAnchor& missing) {
     summary.BrokenAnchors.push_back({&page, &missing});
   });
