@@ -133,7 +133,13 @@ void TCrawlEngine::WriteProject(std::ostream& out) const {
 }
 
 TSiteSummary TCrawlEngine::Summary() const {
-  TSiteSummary summary = SummarizeSite(App_.Main.Tree);
+  TSiteSummaryBuilder builder(App_.Main.Tree);
+  builder.Step(SIZE_MAX);
+  return Summary(builder);
+}
+
+TSiteSummary TCrawlEngine::Summary(TSiteSummaryBuilder& builder) const {
+  TSiteSummary summary = builder.Finish();
   summary.Notes = App_.Main.Crawl.Notes();
   return summary;
 }

@@ -1,6 +1,7 @@
 #include "app/SiteCharts.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <unordered_map>
 
@@ -20,34 +21,39 @@ std::string MediaType(const std::string& contentType) {
 }  // namespace
 
 TSiteCharts ChartSite(const TSiteMap& map) {
-  std::map<int, int> codes, depths;
-  int failed = 0, notRequested = 0, notChecked = 0;
-  std::unordered_map<std::string, int> types;
-  // Equal content types share one text (KelCompactText's pool), so each distinct text is read
-  // once: its media type's counter and whether it is HTML.
-  struct TTypeOf {
-    int* Count;
-    bool HTML;
-  };
-  std::unordered_map<const std::string*, TTypeOf> byText;
-  for (const auto& node : map.Nodes()) {
-    const std::string& contentType = node->ContentType;
-    auto [type, added] = byText.try_emplace(&contentType, TTypeOf{nullptr, false});
-    if (added) type->second = {&types[MediaType(contentType)], node->IsHTML()};
+  TSiteChartsBuilder builder(map);
+  builder.Step(SIZE_MAX);
+  return builder.Finish();
+}
+
+TSiteChartsBuilder::TSiteChartsBuilder(const TSiteMap& map) : Map_(map), End_(map.Nodes().size()) {}
+
+bool TSiteChartsBuilder::Step(size_t count) {
+  const auto& nodes = Map_.Nodes();
+  const size_t end = Next_ + std::min(count, End_ - Next_);
+  for (; Next_ < end; ++Next_) {
+    const TSpiderNode& node = *nodes[Next_];
+    const std::string& contentType = node.ContentType;
+    auto [type, added] = ByText_.try_emplace(&contentType, TTypeOf{nullptr, false});
+    if (added) type->second = {&Types_[MediaType(contentType)], node.IsHTML()};
     ++*type->second.Count;
-    if (IsSpecialScheme(node->Address().Protocol())) continue;
-    if (node->IsNotRequested()) ++notRequested;
-    else if (node->ResponseCode == 0) ++notChecked;
-    else if (node->ResponseCode < 0) ++failed;
-    else ++codes[node->ResponseCode];
-    if (node->ResponseCode == 200 && type->second.HTML && node->IsInternal()) ++depths[node->Depth];
+    if (IsSpecialScheme(node.Address().Protocol())) continue;
+    if (node.IsNotRequested()) ++NotRequested_;
+    else if (node.ResponseCode == 0) ++NotChecked_;
+    else if (node.ResponseCode < 0) ++Failed_;
+    else ++Codes_[node.ResponseCode];
+    if (node.ResponseCode == 200 && type->second.HTML && node.IsInternal()) ++Depths_[node.Depth];
   }
+  return Next_ == End_;
+}
+
+TSiteCharts TSiteChartsBuilder::Finish() {
   TSiteCharts charts;
-  for (const auto& [code, n] : codes) charts.ByCode.emplace_back(std::to_string(code), n);
-  if (failed) charts.ByCode.emplace_back("failed", failed);
-  if (notRequested) charts.ByCode.emplace_back("not requested", notRequested);
-  if (notChecked) charts.ByCode.emplace_back("not checked", notChecked);
-  std::vector<TChartBar> byType(types.begin(), types.end());
+  for (const auto& [code, n] : Codes_) charts.ByCode.emplace_back(std::to_string(code), n);
+  if (Failed_) charts.ByCode.emplace_back("failed", Failed_);
+  if (NotRequested_) charts.ByCode.emplace_back("not requested", NotRequested_);
+  if (NotChecked_) charts.ByCode.emplace_back("not checked", NotChecked_);
+  std::vector<TChartBar> byType(Types_.begin(), Types_.end());
   std::sort(byType.begin(), byType.end(),
             [](const TChartBar& a, const TChartBar& b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });
   if (byType.size() > kTypeBars + 1) {
@@ -57,6 +63,6 @@ TSiteCharts ChartSite(const TSiteMap& map) {
     byType.emplace_back("other", rest);
   }
   charts.ByType = std::move(byType);
-  for (const auto& [depth, n] : depths) charts.ByDepth.emplace_back(std::to_string(depth), n);
+  for (const auto& [depth, n] : Depths_) charts.ByDepth.emplace_back(std::to_string(depth), n);
   return charts;
 }

@@ -1,5 +1,7 @@
 #include "app/SiteSummary.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <ostream>
 #include <sstream>
 #include <unordered_map>
@@ -10,37 +12,49 @@
 #include "app/SpiderNode.h"
 
 TSiteSummary SummarizeSite(const TSiteTree& tree) {
-  TSiteSummary summary;
-  const TSiteMap& map = tree.Map;
-  summary.Site = map.SiteURI.Compose();
+  TSiteSummaryBuilder builder(tree);
+  builder.Step(SIZE_MAX);
+  return builder.Finish();
+}
+
+TSiteSummaryBuilder::TSiteSummaryBuilder(const TSiteTree& tree) : Tree_(tree), End_(tree.Map.Nodes().size()) {
+  Summary_.Site = tree.Map.SiteURI.Compose();
   // The categories that hold addresses count their children; the others are filters over the
   // map, all counted in one pass over the nodes (a large map is read from memory once). The
   // type categories depend on the content type alone, and equal content types share one text
   // (KelCompactText's pool): each distinct text is tested once.
   const auto byType = [](int k) { return k >= rkHTML && k <= rkApplications; };
-  std::vector<std::pair<int, const TTreeEntry*>> filters, typeFilters;
   for (int k = rkAll; k < rkSiteRoot; ++k) {
     const TTreeEntry* root = tree.Root(static_cast<TSiteRootKind>(k));
     const bool filter = tree.IsFilterRoot(root);
-    if (filter) (byType(k) ? typeFilters : filters).emplace_back(k, root);
-    summary.Counts[static_cast<size_t>(k)] = root && !filter ? root->Count() : 0;
+    if (filter) (byType(k) ? TypeFilters_ : Filters_).emplace_back(k, root);
+    Summary_.Counts[static_cast<size_t>(k)] = root && !filter ? root->Count() : 0;
   }
-  std::unordered_map<const std::string*, uint32_t> typeBits;  // bit k: passes category k
-  for (const auto& node : map.Nodes()) {
-    for (const auto& [k, root] : filters)
-      if (tree.PassesFilter(root, *node)) ++summary.Counts[static_cast<size_t>(k)];
-    const auto [bits, added] = typeBits.try_emplace(&node->ContentType.str(), 0u);
+}
+
+bool TSiteSummaryBuilder::Step(size_t count) {
+  const auto& nodes = Tree_.Map.Nodes();
+  const size_t end = Next_ + std::min(count, End_ - Next_);
+  for (; Next_ < end; ++Next_) {
+    const TSpiderNode& node = *nodes[Next_];
+    for (const auto& [k, root] : Filters_)
+      if (Tree_.PassesFilter(root, node)) ++Summary_.Counts[static_cast<size_t>(k)];
+    const auto [bits, added] = TypeBits_.try_emplace(&node.ContentType.str(), 0u);
     if (added)
-      for (const auto& [k, root] : typeFilters)
-        if (tree.PassesFilter(root, *node)) bits->second |= 1u << k;
-    for (const auto& [k, root] : typeFilters)
-      if (bits->second & (1u << k)) ++summary.Counts[static_cast<size_t>(k)];
-    if (node->IsBroken()) summary.Broken.push_back({node.get()});
+      for (const auto& [k, root] : TypeFilters_)
+        if (Tree_.PassesFilter(root, node)) bits->second |= 1u << k;
+    for (const auto& [k, root] : TypeFilters_)
+      if (bits->second & (1u << k)) ++Summary_.Counts[static_cast<size_t>(k)];
+    if (node.IsBroken()) Summary_.Broken.push_back({&node});
   }
-  map.Anchors.ForEachMissing([&](const TSpiderNode& page, const TMissingAnchor& missing) {
-    summary.BrokenAnchors.push_back({&page, &missing});
+  return Next_ == End_;
+}
+
+TSiteSummary TSiteSummaryBuilder::Finish() {
+  Tree_.Map.Anchors.ForEachMissing([&](const TSpiderNode& page, const TMissingAnchor& missing) {
+    Summary_.BrokenAnchors.push_back({&page, &missing});
   });
-  return summary;
+  return std::move(Summary_);
 }
 
 namespace {

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <iosfwd>
@@ -58,6 +60,25 @@ struct TSiteSummary {
 // Reads the figures from the tree and its site map; the broken entries refer to the map's
 // nodes. A tree without its top-level entries counts nothing.
 TSiteSummary SummarizeSite(const TSiteTree& tree);
+
+// SummarizeSite a slice of nodes at a time, so that a window can spread a large map's summary
+// over its event loop. It reads the nodes the map held when it was made; the map may gain
+// nodes meanwhile, but must not be cleared.
+class TSiteSummaryBuilder {
+ public:
+  explicit TSiteSummaryBuilder(const TSiteTree& tree);
+  // Reads up to `count` more nodes; true once every node has been read.
+  bool Step(size_t count);
+  // The summary, once Step has returned true.
+  TSiteSummary Finish();
+
+ private:
+  const TSiteTree& Tree_;
+  TSiteSummary Summary_;
+  std::vector<std::pair<int, const TTreeEntry*>> Filters_, TypeFilters_;
+  std::unordered_map<const std::string*, uint32_t> TypeBits_;  // bit k: passes category k
+  size_t Next_ = 0, End_ = 0;
+};
 
 // The report: for an incomplete crawl first a line saying so with the number of requests left
 // ("Incomplete crawl: a limit suspended it with 12 requests left unmade."), then

@@ -106,6 +106,18 @@ QWidget* CaptionBar(QWidget* parent, const QString& title, QToolButton*& close, 
 
 }  // namespace
 
+struct TFormTessalyView::TSummaryWork {
+  TSummaryWork(const TSiteTree& tree, const TSiteMap& map) : Figures(tree), Charts(map), Generation(map.Generation()) {}
+  TSiteSummaryBuilder Figures;
+  TSiteChartsBuilder Charts;
+  uint64_t Generation;  // the map's: a map cleared meanwhile ends the work
+};
+
+namespace {
+// The nodes read at a time for the Summary: about 10 ms of work.
+constexpr size_t kSummarySlice = 20000;
+}  // namespace
+
 TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options options) : App(app), Qt(qt) {
   // The texts built at run time come from the program's translations from now on; the empty
   // tree is built again so that its categories carry their translated names.
@@ -645,6 +657,23 @@ void TFormTessalyView::ShowSummary() {
   // Computed once, from the map as it is: the report's figures and the charts.
   Tally->Recount();
   Tally->ForgetSamples();
+  SummaryWork_ = std::make_unique<TSummaryWork>(App.Main.Tree, App.Map);
+  StepSummary();
+}
+
+void TFormTessalyView::StepSummary() {
+  if (!SummaryWork_) return;
+  if (Closed_ || SummaryWork_->Generation != App.Map.Generation()) {
+    SummaryWork_.reset();
+    return;
+  }
+  const bool figuresRead = SummaryWork_->Figures.Step(kSummarySlice);
+  const bool chartsRead = SummaryWork_->Charts.Step(kSummarySlice);
+  if (!figuresRead || !chartsRead) {
+    QTimer::singleShot(0, this, &TFormTessalyView::StepSummary);
+    return;
+  }
+  const std::unique_ptr<TSummaryWork> work = std::move(SummaryWork_);
   if (!Summary) {
     Summary = new TSummaryView(PanelWebBrowser);
     connect(Summary, &TSummaryView::NodeClicked, this, [this](int index) {
@@ -654,7 +683,7 @@ void TFormTessalyView::ShowSummary() {
       if (entry) Command([this, entry] { App.Main.SelectEntry(entry); });
     });
   }
-  Summary->Show(App.Engine.Summary(), ChartSite(App.Map));
+  Summary->Show(App.Engine.Summary(work->Figures), work->Charts.Finish());
   PanelWebBrowser->ShowPage(Summary, RunTimeString("Summary"));
   SetPanelVisible(PanelWebBrowser, true);
 }

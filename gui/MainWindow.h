@@ -99,7 +99,8 @@ class TFormTessalyView : public QMainWindow {
   void MapToLocalPath(TTreeEntry* entry);
   void SelectAllRows();
   void ShowAbout();
-  // The Summary page in the preview area: the figures of the map as it is now.
+  // The Summary page in the preview area: the figures of the map as it is now. A large map's
+  // figures are read a slice at a time between the window's other work.
   void ShowSummary();
   // Status panel 3: checked, found, broken and pending addresses and requests per second
   // during a crawl; the first three after it.
@@ -143,6 +144,10 @@ class TFormTessalyView : public QMainWindow {
   // While a crawl runs, the window paints at most ten times a second.
   TPaintThrottle* PaintLimit = nullptr;
   TSummaryView* Summary = nullptr;  // made at its first showing
+  // The Summary being read from a large map, slice by slice; none when none is.
+  struct TSummaryWork;
+  std::unique_ptr<TSummaryWork> SummaryWork_;
+  void StepSummary();
   std::unique_ptr<TCrawlTally> Tally;
 
  protected:

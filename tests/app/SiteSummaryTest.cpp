@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Kel/KelURI.h"
+#include "app/SiteCharts.h"
 #include "app/SpiderNode.h"
 #include "support/RecordingQueue.h"
 
@@ -102,6 +103,42 @@ TEST_F(SiteSummaryTest, CountsEveryCategoryAndListsTheBrokenAddresses) {
             "  http://host/a.html#install\n"
             "        from http://host/\n"
             "        from http://host/a.html\n");
+}
+
+// A window reads a large map's figures a slice at a time: any slicing gives what one pass gives,
+// and the nodes added meanwhile wait for the next summary.
+TEST_F(SiteSummaryTest, FiguresReadInSlicesEqualThoseReadAtOnce) {
+  TSpiderNode* home = Add("http://host/", "", 200);
+  Add("http://host/a.html", "http://host/", 200)->SpellingErrors = 1;
+  Add("http://host/gone.html", "http://host/", 404, "text/html", "HTTP/1.1 404 Not Found");
+  Add("http://host/img/x.gif", "http://host/a.html", 200, "image/gif");
+  Add("http://host/dl.zip", "http://host/", 200, "application/zip; charset=x");
+  Add("http://host/moved", "http://host/", 301, "");
+  Add("http://other/", "http://host/a.html", -1, "", "Could not resolve the host");
+  Add("mailto:me@host", "http://host/", 200, "mailto");
+  map.Anchors.AddMissing(home, "top2", home);
+  const auto same = [](const TSiteCharts& a, const TSiteCharts& b) {
+    return a.ByCode == b.ByCode && a.ByType == b.ByType && a.ByDepth == b.ByDepth;
+  };
+  int later = 0;
+  for (size_t slice : {size_t{1}, size_t{3}, size_t{100}}) {
+    SCOPED_TRACE(slice);
+    const std::string report = SiteReportText(SummarizeSite(tree));
+    const TSiteCharts charts = ChartSite(map);
+    TSiteSummaryBuilder figures(tree);
+    TSiteChartsBuilder pictures(map);
+    int steps = 0;
+    bool figuresRead = false, picturesRead = false;
+    while (!(figuresRead && picturesRead) && ++steps < 100) {
+      figuresRead = figures.Step(slice);
+      picturesRead = pictures.Step(slice);
+      // A node added after the builders were made: not read by them.
+      if (steps == 1) Add("http://host/later" + std::to_string(++later) + ".html", "http://host/", 404);
+    }
+    EXPECT_EQ(SiteReportText(figures.Finish()), report);
+    EXPECT_TRUE(same(pictures.Finish(), charts));
+    EXPECT_EQ(steps, slice == 1 ? 8 : slice == 3 ? 3 : 1);  // 8, 9 and 10 nodes
+  }
 }
 
 TEST_F(SiteSummaryTest, NothingBrokenLeavesOutTheBrokenSection) {

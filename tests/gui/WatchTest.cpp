@@ -118,4 +118,26 @@ TEST_F(WatchTest, ABrokenAddressClickedIsSelectedInTheTree) {
   EXPECT_EQ(window->PanelWebBrowser->ShownPage(), summary);
 }
 
+// A large map's Summary is read a slice at a time between the window's other work: the page
+// comes once every node is counted, with the same figures.
+TEST_F(WatchTest, ALargeMapsSummaryIsReadInSlices) {
+  app->Main.Tree.MaxNodes = 0;
+  for (int i = 0; i < 25000; ++i) {
+    TURI uri(site->URL("/many/p" + std::to_string(i) + ".html"));
+    app->Main.Tree.InsertURL(uri, nullptr, false);
+  }
+  window->PanelWebBrowser->Navigate("about:blank");
+  ASSERT_EQ(window->PanelWebBrowser->ShownPage(), nullptr);
+  ASSERT_TRUE(gui::InvokeMenuItem(window->Menu->MISummary));
+  EXPECT_EQ(window->PanelWebBrowser->ShownPage(), nullptr);  // not every node is read yet
+  ASSERT_TRUE(ServeUntil([&] { return window->PanelWebBrowser->ShownPage() == window->Summary; }));
+  const auto figures = window->Summary->Figures();
+  ASSERT_EQ(figures.size(), static_cast<size_t>(rkSiteRoot));
+  EXPECT_EQ(figures.front().second, app->Map.Count());  // "All"
+  const TSiteSummary atOnce = app->Engine.Summary();
+  for (int k = rkAll; k < rkSiteRoot; ++k)
+    EXPECT_EQ(figures[static_cast<size_t>(k)].second, atOnce.Count(static_cast<TSiteRootKind>(k))) << k;
+  app->Map.Modified = false;
+}
+
 }  // namespace
