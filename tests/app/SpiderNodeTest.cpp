@@ -158,6 +158,43 @@ TEST_F(SpiderNodeTest, LinksAndReferersHoldEachNodeOnce) {
   EXPECT_EQ(b->Referers, (TSpiderNodeDynArray{a}));
 }
 
+// Title and description share one block: setting either keeps the other, empty texts, long
+// texts and bytes of any value come back as they were.
+TEST_F(SpiderNodeTest, TitleAndDescriptionAreKeptApart) {
+  TSpiderNode* n = Node("http://LocalHost/a.html");
+  EXPECT_EQ(n->Title(), "");
+  EXPECT_EQ(n->Description(), "");
+  const std::string withNul("a\0b", 3);
+  const std::string longText(100000, 'x');
+  struct Case {
+    bool title;  // which one is set
+    std::string text, wantTitle, wantDescription;
+  };
+  const Case cases[] = {
+      {true, "Home", "Home", ""},
+      {false, "About us", "Home", "About us"},
+      {true, "", "", "About us"},
+      {false, withNul, "", withNul},
+      {true, longText, longText, withNul},
+      {false, "", longText, ""},
+      {true, "", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 20));
+    if (c.title) n->SetTitle(c.text);
+    else n->SetDescription(c.text);
+    EXPECT_EQ(n->Title(), c.wantTitle);
+    EXPECT_EQ(n->Description(), c.wantDescription);
+  }
+  // A text set from the node's own other text.
+  n->SetTitle("Same");
+  n->SetDescription(n->Title());
+  EXPECT_EQ(n->Description(), "Same");
+  n->SetTitle(n->Description().substr(1));
+  EXPECT_EQ(n->Title(), "ame");
+  EXPECT_EQ(n->Description(), "Same");
+}
+
 TEST_F(SpiderNodeTest, RecordResponseCopiesTheAnswer) {
   TSpiderNode* n = Node("http://LocalHost/a.html");
   n->SetTitle("kept");
