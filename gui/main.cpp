@@ -13,6 +13,7 @@
 #include <QTreeView>
 #include <QWindow>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 #include <iostream>
 
@@ -106,6 +107,15 @@ void Benchmark(gui::TDesktop& desktop) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // The usage is printed before the application starts: it needs no display.
+  for (int i = 1; i < argc; ++i)
+    if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+      std::cout << "Usage: tessaly [-NoSplash] [--no-external] [--no-preview] [PROJECT.tly | ADDRESS]\n"
+                   "Opens the project file, or crawls the address (a web address or a local HTML file).\n"
+                   "--no-external turns \"Validate External URL's\" off for this run.\n"
+                   "--no-preview starts with the preview hidden.\n";
+      return 0;
+    }
   gui::PrepareApplication();
   QApplication application(argc, argv);
   gui::SetupApplication(application);
@@ -115,13 +125,6 @@ int main(int argc, char* argv[]) {
   bool noExternal = false;
   bool noPreview = false;
   for (int i = 1; i < arguments.size(); ++i) {
-    if (arguments[i] == QStringLiteral("--help") || arguments[i] == QStringLiteral("-h")) {
-      std::cout << "Usage: tessaly [-NoSplash] [--no-external] [--no-preview] [PROJECT.tly | ADDRESS]\n"
-                   "Opens the project file, or crawls the address (a web address or a local HTML file).\n"
-                   "--no-external turns \"Validate External URL's\" off for this run.\n"
-                   "--no-preview starts with the preview hidden.\n";
-      return 0;
-    }
     if (arguments[i] == QStringLiteral("--benchmark")) {
       benchmark = true;
       continue;
