@@ -164,10 +164,11 @@ TFormTessalyView::TFormTessalyView(TTessalyApp& app, QtServices& qt, Options opt
     Command([this, address] { App.Main.PreviewLinkClicked(address); });
   });
   Qt.View.OnShowPanel = [this] { SetPanelVisible(PanelWebBrowser, true); };
-  Qt.View.OnClear = [this] {
-    PanelWebBrowser->Clear();
-    QTimer::singleShot(0, this, &TFormTessalyView::PaintPlainlyAgain);
-  };
+  Qt.View.OnClear = [this] { PanelWebBrowser->Clear(); };
+  // A preview hidden or emptied frees its browser; the window changes its surface once the event
+  // that did so (a click in this very window, perhaps) is over.
+  connect(PanelWebBrowser, &TPreviewPanel::BrowserReleased, this, &TFormTessalyView::PaintPlainlyAgain,
+          Qt::QueuedConnection);
   PaintLimit = new TPaintThrottle(this);
   Tally = std::make_unique<TCrawlTally>(App.Main.Tree);
   CrawlClock_.start();
@@ -944,9 +945,6 @@ void TFormTessalyView::SetPanelVisible(QWidget* panel, bool visible) {
   // A hidden panel takes its splitter handle with it.
   panel->setVisible(visible);
   SyncCheckButtons();
-  // The hidden preview has released its browser; the window changes its surface once the event
-  // that hid the panel (a click in this very window, perhaps) is over.
-  if (panel == PanelWebBrowser && !visible) QTimer::singleShot(0, this, &TFormTessalyView::PaintPlainlyAgain);
 }
 
 void TFormTessalyView::ShowPreview(bool visible) { SetPanelVisible(PanelWebBrowser, visible); }

@@ -90,6 +90,7 @@ void TPreviewPanel::ReleaseBrowser() {
   Loading_ = false;
   browser->stop();
   delete browser;  // and its page with it
+  emit BrowserReleased();
 }
 
 void TPreviewPanel::Load() {
