@@ -448,6 +448,6 @@ void ApplyPageLinks(TSiteTree& tree, TSpiderNode* page, const TURI& pageURI, TPa
   }
   InsertLinks(tree, page, pageURI, found, stopped, anchors);
   page->Links.shrink_to_fit();  // a read page's links are complete: no room kept for more
-  page->SetTitle(found.Title);
-  if (found.HasDescription) page->SetDescription(found.Description);
+  // A page without a description keeps the one it had.
+  page->SetTexts(found.Title, found.HasDescription ? std::string_view(found.Description) : page->Description());
 }

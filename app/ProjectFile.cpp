@@ -149,8 +149,7 @@ void LoadFrom(TSpiderNode& node, const std::function<std::string(std::string_vie
   node.ResponseCode = StrToInt(value("ResponseCode"));
   node.ContentLength = StrToInt(value("ContentLength"));
   node.SpellingErrors = StrToInt(value("SpellingErrors"));
-  node.SetTitle(DecodeFormText(value("Title")));
-  node.SetDescription(DecodeFormText(value("Description")));
+  node.SetTexts(DecodeFormText(value("Title")), DecodeFormText(value("Description")));
   node.Location = value("Location");
   node.Server = value("Server");
   ForEachIndex(node.Map(), value("Links"), sections, [&](TSpiderNode* n) { node.AddToLinks(n); },

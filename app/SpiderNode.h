@@ -94,6 +94,8 @@ class TSpiderNode {
   std::string_view Description() const;
   void SetTitle(std::string_view title);
   void SetDescription(std::string_view description);
+  // Both at once (one block made, where the two calls above make two).
+  void SetTexts(std::string_view title, std::string_view description);
 
   TSiteMap& Map() const { return *Map_; }
   // Position in the site map's node list: the node's number in project files.
@@ -166,7 +168,6 @@ class TSpiderNode {
   // beside it, so that an addition costs the same however long the list is.
   using TMemberSet = std::unordered_set<const TSpiderNode*>;
   static void AddMember(TSpiderNodeDynArray& list, std::unique_ptr<TMemberSet>& set, TSpiderNode* node);
-  void SetTexts(std::string_view title, std::string_view description);
   int Index_;
   TPackedURI URI_;
   TSiteMap* Map_;
