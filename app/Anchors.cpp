@@ -75,7 +75,7 @@ void TAnchorMap::PageRead(TSpiderNode* page, std::vector<uint64_t> names) {
   Forward_.erase(page);
   if (!std::is_sorted(names.begin(), names.end())) CompactAnchorHashes(names);
   const auto index = static_cast<size_t>(page->Index());
-  if (index >= Read_.size()) Read_.resize(std::max(index + 1, Read_.size() * 2));
+  if (index >= Read_.size()) Read_.resize(index + 1);  // the vector grows its room geometrically
   Read_[index] = true;
   if (names.empty()) Offered_.erase(page);
   else Offered_[page] = std::move(names);

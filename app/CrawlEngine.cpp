@@ -132,16 +132,11 @@ void TCrawlEngine::WriteProject(std::ostream& out) const {
   WriteProjectText(App_.Map, [&](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); });
 }
 
-TSiteSummary TCrawlEngine::Summary() const {
-  TSiteSummaryBuilder builder(App_.Main.Tree);
-  builder.Step(SIZE_MAX);
-  return Summary(builder);
-}
+TSiteSummary TCrawlEngine::Summary() const { return WithNotes(SummarizeSite(App_.Main.Tree)); }
 
-TSiteSummary TCrawlEngine::Summary(TSiteSummaryBuilder& builder) const {
-  TSiteSummary summary = builder.Finish();
-  summary.Notes = App_.Main.Crawl.Notes();
-  return summary;
+TSiteSummary TCrawlEngine::WithNotes(TSiteSummary figures) const {
+  figures.Notes = App_.Main.Crawl.Notes();
+  return figures;
 }
 
 void TCrawlEngine::WriteSummary(std::ostream& out) const {

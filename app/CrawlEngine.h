@@ -125,8 +125,8 @@ class TCrawlEngine {
   // The figures of the site, and the report tessaly-crawl prints (with the comparison's
   // section when one is in force).
   TSiteSummary Summary() const;
-  // The same figures from a builder that has read every node (a window builds them in slices).
-  TSiteSummary Summary(TSiteSummaryBuilder& builder) const;
+  // `figures` (a window reads them in slices) with what the crawl wants the user to know.
+  TSiteSummary WithNotes(TSiteSummary figures) const;
   void WriteSummary(std::ostream& out) const;
   // The report's section of orphan pages, when the crawl read the site's sitemaps (else nothing).
   void WriteOrphanPages(std::ostream& out) const;

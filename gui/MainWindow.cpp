@@ -684,7 +684,7 @@ void TFormTessalyView::StepSummary() {
       if (entry) Command([this, entry] { App.Main.SelectEntry(entry); });
     });
   }
-  Summary->Show(App.Engine.Summary(work->Figures), work->Charts.Finish());
+  Summary->Show(App.Engine.WithNotes(work->Figures.Finish()), work->Charts.Finish());
   PanelWebBrowser->ShowPage(Summary, RunTimeString("Summary"));
   SetPanelVisible(PanelWebBrowser, true);
 }
